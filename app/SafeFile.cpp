@@ -1,0 +1,132 @@
+#include "app/SafeFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tk {
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// Makes the rename itself durable.
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+bool EnsureFolder(const std::string& path, mode_t mode) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    if (::mkdir(path.c_str(), mode) == 0 || errno == EEXIST)
+        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return false;
+}
+
+CSafeFileWriter::~CSafeFileWriter() {
+    Discard();
+}
+
+bool CSafeFileWriter::Open(const std::string& path, mode_t mode) {
+    Discard();
+    m_error = 0;
+    m_path = path;
+    m_tmpPath = path + ".tmp.XXXXXX";
+    const int fd = ::mkostemp(m_tmpPath.data(), O_CLOEXEC);
+    if (fd < 0) {
+        m_error = errno;
+        m_tmpPath.clear();
+        return false;
+    }
+    m_fd = fd;
+    if (::fchmod(m_fd, mode) != 0) {
+        Fail(errno);
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+void CSafeFileWriter::Fail(int err) {
+    if (m_error == 0)
+        m_error = err != 0 ? err : EIO;
+}
+
+bool CSafeFileWriter::Write(const void* data, size_t size) {
+    if (m_fd < 0 || m_error != 0) {
+        Fail(EBADF);
+        return false;
+    }
+    const auto* p = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(m_fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(errno);
+            return false;
+        }
+        if (n == 0) {
+            Fail(ENOSPC);
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool CSafeFileWriter::Commit() {
+    if (m_fd < 0) {
+        Fail(EBADF);
+        return false;
+    }
+    if (m_error == 0 && ::fsync(m_fd) != 0)
+        Fail(errno);
+    if (::close(m_fd) != 0)
+        Fail(errno);
+    m_fd = -1;
+    if (m_error == 0 && ::rename(m_tmpPath.c_str(), m_path.c_str()) != 0)
+        Fail(errno);
+    if (m_error != 0) {
+        ::unlink(m_tmpPath.c_str());
+        m_tmpPath.clear();
+        return false;
+    }
+    m_tmpPath.clear();
+    SyncFolder(FolderOf(m_path));
+    return true;
+}
+
+void CSafeFileWriter::Discard() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_tmpPath.empty()) {
+        ::unlink(m_tmpPath.c_str());
+        m_tmpPath.clear();
+    }
+}
+
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size, mode_t mode) {
+    CSafeFileWriter w;
+    return w.Open(path, mode) && w.Write(data, size) && w.Commit();
+}
+
+} // namespace tk

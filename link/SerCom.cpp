@@ -1,0 +1,363 @@
+#include "link/SerCom.h"
+
+#include "app/ProgramFolder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <strings.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <time.h>
+#include <unistd.h>
+
+int64_t MonotonicMs() {
+    return MonotonicUs() / 1000;
+}
+
+int64_t MonotonicUs() {
+    struct timespec ts {};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+std::string SerialDevicePath(const std::string& portName) {
+    if (!portName.empty() && portName[0] == '/')
+        return portName;
+    if (portName.size() > 3 && strncasecmp(portName.c_str(), "COM", 3) == 0) {
+        char* end = nullptr;
+        const long n = std::strtol(portName.c_str() + 3, &end, 10);
+        if (end && *end == '\0' && n >= 1 && n <= 256)
+            return "/dev/ttyS" + std::to_string(n - 1);
+    }
+    return "/dev/" + portName;
+}
+
+namespace {
+
+speed_t SpeedOf(uint32_t baud) {
+    switch (baud) {
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B0;
+    }
+}
+
+std::string OpenErrorText(int err, const std::string& path) {
+    if (err == EBUSY)
+        return path + ": the port is in use by another program";
+    std::string text = path + ": " + std::strerror(err);
+    if (err == EACCES)
+        text += " (the user may need to be a member of the group 'dialout')";
+    return text;
+}
+
+} // namespace
+
+bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason) {
+    const speed_t speed = SpeedOf(dcb.BaudRate);
+    if (speed == B0) {
+        if (reason)
+            *reason = "unsupported baud rate " + std::to_string(dcb.BaudRate);
+        return false;
+    }
+    struct termios tio {};
+    if (::tcgetattr(fd, &tio) != 0) {
+        if (reason)
+            *reason = std::string("cannot read the line settings: ") + std::strerror(errno);
+        return false;
+    }
+    ::cfmakeraw(&tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
+    tio.c_cflag |= CS8 | CREAD | CLOCAL;
+    if (dcb.fOutxCtsFlow || dcb.fRtsControl == CommDcb::RTS_CONTROL_HANDSHAKE)
+        tio.c_cflag |= CRTSCTS;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP);
+    if (dcb.fOutX)
+        tio.c_iflag |= IXON;
+    if (dcb.fInX)
+        tio.c_iflag |= IXOFF;
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        if (reason)
+            *reason = std::string("cannot set the line: ") + std::strerror(errno);
+        return false;
+    }
+    // tcsetattr succeeds when any part of the change took: check that all of it did.
+    struct termios back {};
+    const tcflag_t cmask = CSIZE | PARENB | CSTOPB | CRTSCTS | CREAD | CLOCAL;
+    const tcflag_t imask = IXON | IXOFF;
+    if (::tcgetattr(fd, &back) != 0 || (back.c_cflag & cmask) != (tio.c_cflag & cmask) ||
+        (back.c_iflag & imask) != (tio.c_iflag & imask) || (back.c_lflag & (ICANON | ECHO)) ||
+        back.c_cc[VMIN] != 1 || back.c_cc[VTIME] != 0 || ::cfgetispeed(&back) != speed ||
+        ::cfgetospeed(&back) != speed) {
+        if (reason)
+            *reason = "the device did not take the line settings";
+        return false;
+    }
+    return true;
+}
+
+CSerCom::CSerCom() = default;
+
+CSerCom::~CSerCom() {
+    Close();
+    CloseLog();
+    if (m_cancelFd >= 0)
+        ::close(m_cancelFd);
+}
+
+bool CSerCom::Init() {
+    if (m_cancelFd >= 0)
+        return false;
+    m_cancelFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return m_cancelFd < 0;
+}
+
+void CSerCom::FailOpen(int fd, const std::string& reason) {
+    m_openError = reason;
+    if (fd >= 0)
+        ::close(fd); // also drops the advisory lock
+}
+
+LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
+    Close();
+    m_openError.clear();
+    const std::string path = SerialDevicePath(portName);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        FailOpen(-1, OpenErrorText(errno, path));
+        return LE_PORT_OPEN;
+    }
+    if (!::isatty(fd)) {
+        FailOpen(fd, path + ": not a serial device");
+        return LE_PORT_OPEN;
+    }
+    // TIOCEXCL keeps out other users' programs; the lock keeps out every program that locks,
+    // root's included (TIOCEXCL does not stop root).
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        FailOpen(fd, path + ": the port is in use by another program");
+        return LE_PORT_OPEN;
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        FailOpen(fd, OpenErrorText(errno, path));
+        return LE_PORT_OPEN;
+    }
+    struct termios saved {};
+    const bool haveSaved = ::tcgetattr(fd, &saved) == 0;
+    std::string reason;
+    if (!ConfigureSerialLine(fd, dcb, &reason)) {
+        if (haveSaved)
+            ::tcsetattr(fd, TCSANOW, &saved);
+        ::ioctl(fd, TIOCNXCL);
+        FailOpen(fd, path + ": " + reason);
+        return LE_PORT_OPEN;
+    }
+    if (dcb.fDtrControl == CommDcb::DTR_CONTROL_DISABLE) {
+        int dtr = TIOCM_DTR;
+        ::ioctl(fd, TIOCMBIC, &dtr); // not every device has modem lines (pseudo-terminals)
+    }
+    ::tcflush(fd, TCIOFLUSH);
+    m_fd = fd;
+    m_bOwned = true;
+    m_bSaved = haveSaved;
+    m_saved = saved;
+    m_rxPos = m_rxLen = 0;
+    return LE_OK;
+}
+
+void CSerCom::Attach(int fd) {
+    Close();
+    m_fd = fd;
+    m_bOwned = false;
+    m_bSaved = false;
+    m_rxPos = m_rxLen = 0;
+}
+
+void CSerCom::Close() {
+    if (m_fd < 0)
+        return;
+    if (m_bOwned) {
+        if (m_bSaved)
+            ::tcsetattr(m_fd, TCSANOW, &m_saved);
+        ::ioctl(m_fd, TIOCNXCL);
+    }
+    ::close(m_fd);
+    m_fd = -1;
+    m_bOwned = false;
+    m_bSaved = false;
+    m_rxPos = m_rxLen = 0;
+}
+
+LinkResult CSerCom::WaitFor(short events, int64_t deadlineUs) {
+    for (;;) {
+        const int64_t remainingUs = deadlineUs - MonotonicUs();
+        if (remainingUs <= 0)
+            return LE_TIMEOUT;
+        const int64_t remaining = (remainingUs + 999) / 1000;
+        struct pollfd fds[2] = {{m_fd, events, 0}, {m_cancelFd, POLLIN, 0}};
+        const int nfds = m_cancelFd >= 0 ? 2 : 1;
+        const int r = ::poll(fds, nfds, static_cast<int>(remaining));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue; // the deadline stays where it was
+            return LE_SERIAL;
+        }
+        if (r == 0)
+            continue;
+        // The transfer wins over a cancel that arrives at the same time; the cancel then
+        // stays pending for the next wait.
+        if (fds[0].revents & events)
+            return LE_OK;
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
+            return LE_SERIAL;
+        if (nfds == 2 && (fds[1].revents & POLLIN) && IsCancelled())
+            return LE_CANCELLED;
+    }
+}
+
+LinkResult CSerCom::Read(uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
+    if (m_fd < 0)
+        return LE_SERIAL;
+    const int64_t deadline = MonotonicUs() + int64_t{timeoutMs} * 1000;
+    uint32_t got = 0;
+    while (got < count) {
+        if (m_rxPos < m_rxLen) {
+            const uint32_t n = std::min(count - got, m_rxLen - m_rxPos);
+            std::memcpy(buf + got, m_rx + m_rxPos, n);
+            m_rxPos += n;
+            got += n;
+            continue;
+        }
+        const ssize_t n = ::read(m_fd, m_rx, sizeof m_rx);
+        if (n > 0) {
+            m_rxPos = 0;
+            m_rxLen = static_cast<uint32_t>(n);
+            continue;
+        }
+        if (n == 0)
+            return LE_SERIAL; // the line hung up
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return LE_SERIAL;
+        const LinkResult r = WaitFor(POLLIN, deadline);
+        if (r != LE_OK)
+            return r;
+    }
+    Trace(false, buf, count);
+    return LE_OK;
+}
+
+LinkResult CSerCom::Write(const uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
+    if (m_fd < 0)
+        return LE_SERIAL;
+    const int64_t deadline = MonotonicUs() + int64_t{timeoutMs} * 1000;
+    uint32_t sent = 0;
+    while (sent < count) {
+        const ssize_t n = ::write(m_fd, buf + sent, count - sent);
+        if (n > 0) {
+            sent += static_cast<uint32_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const LinkResult r = WaitFor(POLLOUT, deadline);
+            if (r == LE_OK)
+                continue;
+            ::tcflush(m_fd, TCOFLUSH); // abort what is still queued of this write
+            return r;
+        }
+        return LE_SERIAL;
+    }
+    Trace(true, buf, count);
+    return LE_OK;
+}
+
+void CSerCom::PurgeReceive() {
+    m_rxPos = m_rxLen = 0;
+    if (m_fd >= 0)
+        ::tcflush(m_fd, TCIFLUSH);
+}
+
+void CSerCom::Cancel() {
+    if (m_cancelFd >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(m_cancelFd, &one, sizeof one);
+    }
+}
+
+bool CSerCom::IsCancelled() {
+    if (m_cancelFd < 0)
+        return false;
+    uint64_t value = 0;
+    return ::read(m_cancelFd, &value, sizeof value) == static_cast<ssize_t>(sizeof value) &&
+           value != 0;
+}
+
+bool CSerCom::OpenLog() {
+    CloseLog();
+    const std::string path = tk::ProgramFile("sercom.log");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return true;
+    // Another copy of the program tracing into the same file would garble both traces.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return true;
+    }
+    m_hLog = ::fdopen(fd, "w");
+    if (!m_hLog) {
+        ::close(fd);
+        return true;
+    }
+    m_bLog = true;
+    m_bNewWriteLine = true;
+    m_bNewReadLine = true;
+    return false;
+}
+
+void CSerCom::CloseLog() {
+    if (m_hLog)
+        std::fclose(m_hLog);
+    m_hLog = nullptr;
+    m_bLog = false;
+}
+
+void CSerCom::Trace(bool write, const uint8_t* buf, uint32_t count) {
+    if (!m_bLog || !m_hLog)
+        return;
+    bool& newLine = write ? m_bNewWriteLine : m_bNewReadLine;
+    if (newLine) {
+        newLine = false;
+        std::fprintf(m_hLog, "\r\n%c (%08X): ", write ? 'W' : 'R',
+                     static_cast<uint32_t>(MonotonicMs()));
+    }
+    for (uint32_t i = 0; i < count; ++i)
+        std::fprintf(m_hLog, "%02X ", buf[i]);
+    (write ? m_bNewReadLine : m_bNewWriteLine) = true;
+    std::fflush(m_hLog); // errors while tracing are ignored
+}

@@ -1,0 +1,125 @@
+// The byte channel to the unit: a serial device opened by us (local access) or a descriptor
+// handed over by the modem dialler (remote access). Every transfer has its own time-out and
+// can be cancelled from another thread; the line can be traced into "sercom.log".
+#pragma once
+
+#include "link/LinkError.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <termios.h>
+
+// The port settings of a local serial line (the device control block of the original
+// platform). Only the values of kDefaultDcb are ever used.
+struct CommDcb {
+    enum : uint8_t { NOPARITY = 0 };
+    enum : uint8_t { ONESTOPBIT = 0 };
+    enum : uint8_t { DTR_CONTROL_DISABLE = 0, DTR_CONTROL_ENABLE = 1 };
+    enum : uint8_t { RTS_CONTROL_DISABLE = 0, RTS_CONTROL_ENABLE = 1, RTS_CONTROL_HANDSHAKE = 2 };
+
+    uint32_t BaudRate = 9600;
+    uint8_t ByteSize = 8;
+    uint8_t Parity = NOPARITY;
+    uint8_t StopBits = ONESTOPBIT;
+    bool fBinary = true;
+    bool fParity = false;
+    bool fOutxCtsFlow = true;
+    bool fOutxDsrFlow = false;
+    bool fDsrSensitivity = false;
+    uint8_t fDtrControl = DTR_CONTROL_DISABLE;
+    uint8_t fRtsControl = RTS_CONTROL_HANDSHAKE;
+    bool fOutX = false;
+    bool fInX = false;
+    uint16_t XonLim = 10;
+    uint16_t XoffLim = 10;
+    char XonChar = 0;
+    char XoffChar = 0;
+    bool fErrorChar = false;
+    bool fNull = false;
+    bool fAbortOnError = false;
+    bool fTXContinueOnXoff = false;
+};
+
+inline constexpr CommDcb kDefaultDcb{};
+
+// Where a port name leads: "COMn" is /dev/ttyS(n-1); a name starting with "/" is a device
+// path used as it stands; any other name is looked up in /dev.
+std::string SerialDevicePath(const std::string& portName);
+
+// Puts an open terminal into the raw 8N1 mode of the line (with or without RTS/CTS), with
+// VMIN=1 VTIME=0 and the given speed, and reads the settings back. False, with a reason,
+// when the settings did not take. The modem dialler uses it for its device too.
+bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason);
+
+class CSerCom {
+public:
+    CSerCom();
+    ~CSerCom();
+    CSerCom(const CSerCom&) = delete;
+    CSerCom& operator=(const CSerCom&) = delete;
+
+    // Creates the cancel event. False on success, true on failure.
+    bool Init();
+
+    // Opens a local serial port exclusively and sets it up: 0, or 2 (LE_PORT_OPEN) with
+    // the reason in LastOpenError().
+    LinkResult Open(const std::string& portName, const CommDcb& dcb);
+
+    // Takes over the data channel of a modem call. The descriptor becomes ours and is closed
+    // by Close; its terminal settings are the dialler's and are left alone.
+    void Attach(int fd);
+
+    // Closes the port (restoring the settings it had before Open), if open.
+    void Close();
+
+    bool IsOpen() const { return m_fd >= 0; }
+
+    // Read or write exactly `count` bytes within `timeoutMs`: 0, 1 (I/O error or the line
+    // hung up), 3 (time-out) or 4 (cancelled).
+    LinkResult Read(uint8_t* buf, uint32_t count, uint32_t timeoutMs);
+    LinkResult Write(const uint8_t* buf, uint32_t count, uint32_t timeoutMs);
+
+    // Discards everything received and not yet read.
+    void PurgeReceive();
+
+    // Thread-safe: ends the pending transfer with 4, or the next one to wait when none is
+    // pending. Several cancels before a wait count as one.
+    void Cancel();
+
+    // Tests for a pending cancel and consumes it. True if one was pending.
+    bool IsCancelled();
+
+    // Starts a new trace file "sercom.log" in the program folder. False on success; true
+    // (tracing off) when the file cannot be created or another process is writing it.
+    bool OpenLog();
+    void CloseLog();
+    bool IsLogging() const { return m_bLog; }
+
+    // Why the last Open failed, in English words for the user ("permission denied ...").
+    const std::string& LastOpenError() const { return m_openError; }
+
+private:
+    LinkResult WaitFor(short events, int64_t deadlineUs);
+    void Trace(bool write, const uint8_t* buf, uint32_t count);
+    void FailOpen(int fd, const std::string& reason);
+
+    int m_cancelFd = -1;
+    FILE* m_hLog = nullptr;
+    bool m_bLog = false;
+    bool m_bNewWriteLine = false;
+    bool m_bNewReadLine = false;
+    int m_fd = -1;
+    bool m_bOwned = false; // opened by us: restore settings on close
+    bool m_bSaved = false;
+    struct termios m_saved {};
+    std::string m_openError;
+    // Bytes read from the device and not yet handed out; one read() serves several Read calls.
+    uint8_t m_rx[256];
+    uint32_t m_rxPos = 0;
+    uint32_t m_rxLen = 0;
+};
+
+// Milliseconds and microseconds of a monotonic clock.
+int64_t MonotonicMs();
+int64_t MonotonicUs();

@@ -1,0 +1,105 @@
+#include "app/SafeFile.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+} // namespace
+
+TEST(SafeFile, WritesANewFileWithExactlyTheGivenMode) {
+    TempDir dir;
+    const mode_t oldMask = ::umask(077);
+    const std::string data = "hello";
+    EXPECT_TRUE(tk::WriteFileAtomically(dir.File("a.dat"), data.data(), data.size(), 0644));
+    ::umask(oldMask);
+    EXPECT_EQ(ReadFileText(dir.File("a.dat")), "hello");
+    EXPECT_EQ(ModeOf(dir.File("a.dat")), 0644u);
+    EXPECT_TRUE(tk::WriteFileAtomically(dir.File("b.dat"), data.data(), data.size(), 0600));
+    EXPECT_EQ(ModeOf(dir.File("b.dat")), 0600u);
+}
+
+TEST(SafeFile, ReplacesTheOldFileAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    WriteFileBytes(dir.File("a.dat"), {1, 2, 3});
+    tk::CSafeFileWriter w;
+    ASSERT_TRUE(w.Open(dir.File("a.dat")));
+    ASSERT_TRUE(w.Write("ab", 2));
+    ASSERT_TRUE(w.Write("cd", 2));
+    // Until the commit the old file is what a reader sees.
+    EXPECT_EQ(ReadFileBytes(dir.File("a.dat")), (std::vector<uint8_t>{1, 2, 3}));
+    ASSERT_TRUE(w.Commit());
+    EXPECT_EQ(ReadFileText(dir.File("a.dat")), "abcd");
+    EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"a.dat"});
+}
+
+TEST(SafeFile, AnAbandonedSaveLeavesTheOldFile) {
+    TempDir dir;
+    WriteFileBytes(dir.File("a.dat"), {7});
+    {
+        tk::CSafeFileWriter w;
+        ASSERT_TRUE(w.Open(dir.File("a.dat")));
+        ASSERT_TRUE(w.Write("new", 3));
+    }
+    EXPECT_EQ(ReadFileBytes(dir.File("a.dat")), std::vector<uint8_t>{7});
+    EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"a.dat"});
+}
+
+TEST(SafeFile, AFullDiskInTheMiddleOfASaveLeavesTheOldFile) {
+    TempDir dir;
+    WriteFileBytes(dir.File("a.dat"), {9, 9, 9});
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // The file size limit makes writes fail as on a full disk.
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit rl {};
+        ::getrlimit(RLIMIT_FSIZE, &rl);
+        rl.rlim_cur = 100;
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        tk::CSafeFileWriter w;
+        if (!w.Open(dir.File("a.dat")))
+            ::_exit(2);
+        const std::string big(1000, 'x');
+        const bool wrote = w.Write(big.data(), big.size());
+        const bool committed = w.Commit();
+        ::_exit(!wrote && !committed && w.Error() != 0 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(dir.File("a.dat")), (std::vector<uint8_t>{9, 9, 9}));
+    EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"a.dat"});
+}
+
+TEST(SafeFile, SaveIntoAMissingFolderFails) {
+    TempDir dir;
+    tk::CSafeFileWriter w;
+    EXPECT_FALSE(w.Open(dir.File("missing/a.dat")));
+    EXPECT_NE(w.Error(), 0);
+    EXPECT_FALSE(w.Write("x", 1));
+    EXPECT_FALSE(w.Commit());
+}
+
+TEST(SafeFile, EnsureFolderCreatesOnlyWhatIsMissing) {
+    TempDir dir;
+    EXPECT_TRUE(tk::EnsureFolder(dir.File("Data")));
+    EXPECT_TRUE(tk::EnsureFolder(dir.File("Data")));
+    WriteFileBytes(dir.File("plain"), {1});
+    EXPECT_FALSE(tk::EnsureFolder(dir.File("plain")));
+    EXPECT_FALSE(tk::EnsureFolder(dir.File("no/such/parent")));
+}

@@ -1,0 +1,225 @@
+#include "link/SerCom.h"
+
+#include "app/ProgramFolder.h"
+#include "tests/support/PtyPair.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+class SerComTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(m_port.Init());
+        ASSERT_EQ(m_port.Open(m_pty.SlavePath(), kDefaultDcb), LE_OK) << m_port.LastOpenError();
+    }
+
+    void PeerWrite(const std::vector<uint8_t>& bytes) {
+        ASSERT_EQ(::write(m_pty.Master(), bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+
+    std::vector<uint8_t> PeerRead(size_t count) {
+        std::vector<uint8_t> got;
+        while (got.size() < count) {
+            uint8_t b[64];
+            const ssize_t n = ::read(m_pty.Master(), b, std::min(sizeof b, count - got.size()));
+            if (n <= 0)
+                break;
+            got.insert(got.end(), b, b + n);
+        }
+        return got;
+    }
+
+    PtyPair m_pty;
+    CSerCom m_port;
+};
+
+int64_t MsSince(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 t0)
+        .count();
+}
+
+} // namespace
+
+TEST(SerComNames, ComPortsMapToTtyS) {
+    EXPECT_EQ(SerialDevicePath("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(SerialDevicePath("COM4"), "/dev/ttyS3");
+    EXPECT_EQ(SerialDevicePath("com12"), "/dev/ttyS11");
+    EXPECT_EQ(SerialDevicePath("/dev/serial/by-id/usb-FTDI-if00"),
+              "/dev/serial/by-id/usb-FTDI-if00");
+    EXPECT_EQ(SerialDevicePath("ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(SerialDevicePath("COM0"), "/dev/COM0");
+}
+
+TEST_F(SerComTest, LineIsRaw9600WithHardwareHandshake) {
+    const int fd = ::open(m_pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    struct termios tio {};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    ::close(fd);
+    EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B9600));
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_TRUE(tio.c_cflag & CRTSCTS);
+    EXPECT_FALSE(tio.c_cflag & PARENB);
+    EXPECT_FALSE(tio.c_cflag & CSTOPB);
+    EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO));
+    EXPECT_FALSE(tio.c_iflag & (IXON | IXOFF));
+}
+
+TEST_F(SerComTest, WritesAndReadsBytes) {
+    const uint8_t out[] = {1, 2, 3, 0x0A};
+    ASSERT_EQ(m_port.Write(out, sizeof out, 1000), LE_OK);
+    EXPECT_EQ(PeerRead(4), (std::vector<uint8_t>{1, 2, 3, 0x0A}));
+    PeerWrite({9, 8, 7});
+    uint8_t in[3] = {};
+    ASSERT_EQ(m_port.Read(in, 3, 1000), LE_OK);
+    EXPECT_EQ(in[0], 9);
+    EXPECT_EQ(in[2], 7);
+}
+
+TEST_F(SerComTest, ReadTimesOutWhenNothingArrives) {
+    uint8_t b = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_port.Read(&b, 1, 150), LE_TIMEOUT);
+    EXPECT_GE(MsSince(t0), 150);
+}
+
+TEST_F(SerComTest, CancelEndsThePendingReadAndLeavesNothingPending) {
+    std::thread canceller([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        m_port.Cancel();
+    });
+    uint8_t b = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_port.Read(&b, 1, 10000), LE_CANCELLED);
+    EXPECT_LT(MsSince(t0), 5000);
+    canceller.join();
+    EXPECT_FALSE(m_port.IsCancelled());
+    EXPECT_EQ(m_port.Read(&b, 1, 50), LE_TIMEOUT);
+}
+
+TEST_F(SerComTest, CancelBetweenTransfersEndsTheNextWait) {
+    m_port.Cancel();
+    m_port.Cancel(); // merges with the first
+    uint8_t b = 0;
+    EXPECT_EQ(m_port.Read(&b, 1, 10000), LE_CANCELLED);
+    EXPECT_EQ(m_port.Read(&b, 1, 50), LE_TIMEOUT);
+}
+
+TEST_F(SerComTest, DataThatIsThereWinsOverAPendingCancel) {
+    PeerWrite({0x42});
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    m_port.Cancel();
+    uint8_t b = 0;
+    EXPECT_EQ(m_port.Read(&b, 1, 1000), LE_OK);
+    EXPECT_EQ(b, 0x42);
+    EXPECT_TRUE(m_port.IsCancelled()); // still pending for the next wait
+    EXPECT_FALSE(m_port.IsCancelled());
+}
+
+TEST_F(SerComTest, HangUpOfTheFarEndEndsAPendingReadAtOnce) {
+    std::thread closer([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        m_pty.CloseMaster();
+    });
+    uint8_t b = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_port.Read(&b, 1, 10000), LE_SERIAL);
+    EXPECT_LT(MsSince(t0), 5000);
+    closer.join();
+    EXPECT_EQ(m_port.Write(&b, 1, 1000), LE_SERIAL);
+}
+
+TEST_F(SerComTest, PurgeDiscardsWhatWasReceived) {
+    PeerWrite({1, 2, 3});
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    uint8_t b = 0;
+    ASSERT_EQ(m_port.Read(&b, 1, 1000), LE_OK); // the rest sits in our buffer or the driver's
+    m_port.PurgeReceive();
+    EXPECT_EQ(m_port.Read(&b, 1, 50), LE_TIMEOUT);
+}
+
+TEST_F(SerComTest, SecondOpenOfTheSameDeviceFails) {
+    CSerCom other;
+    ASSERT_FALSE(other.Init());
+    EXPECT_EQ(other.Open(m_pty.SlavePath(), kDefaultDcb), LE_PORT_OPEN);
+    EXPECT_NE(other.LastOpenError().find("in use"), std::string::npos);
+    m_port.Close();
+    EXPECT_EQ(other.Open(m_pty.SlavePath(), kDefaultDcb), LE_OK);
+}
+
+TEST_F(SerComTest, CloseRestoresTheEarlierSettings) {
+    m_port.Close();
+    const int fd = ::open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    struct termios before {};
+    ::tcgetattr(fd, &before);
+    before.c_lflag |= ICANON | ECHO;
+    ::cfsetospeed(&before, B2400);
+    ::cfsetispeed(&before, B2400);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &before), 0);
+    ASSERT_EQ(m_port.Open(m_pty.SlavePath(), kDefaultDcb), LE_OK);
+    m_port.Close();
+    struct termios after {};
+    ::tcgetattr(fd, &after);
+    ::close(fd);
+    EXPECT_EQ(::cfgetospeed(&after), static_cast<speed_t>(B2400));
+    EXPECT_TRUE(after.c_lflag & ICANON);
+}
+
+TEST(SerComOpen, MissingDeviceFailsWithTheReason) {
+    CSerCom port;
+    ASSERT_FALSE(port.Init());
+    EXPECT_EQ(port.Open("/dev/no-such-serial-device", kDefaultDcb), LE_PORT_OPEN);
+    EXPECT_NE(port.LastOpenError().find("/dev/no-such-serial-device"), std::string::npos);
+    EXPECT_FALSE(port.IsOpen());
+    uint8_t b = 0;
+    EXPECT_EQ(port.Read(&b, 1, 10), LE_SERIAL);
+}
+
+TEST(SerComOpen, AFileThatIsNoTerminalIsRefused) {
+    TempDir dir;
+    WriteFileBytes(dir.File("plain"), {1});
+    CSerCom port;
+    ASSERT_FALSE(port.Init());
+    EXPECT_EQ(port.Open(dir.File("plain"), kDefaultDcb), LE_PORT_OPEN);
+}
+
+TEST_F(SerComTest, AttachedDescriptorCarriesTheTraffic) {
+    m_port.Close();
+    const int fd = ::open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    m_port.Attach(fd);
+    EXPECT_TRUE(m_port.IsOpen());
+    PeerWrite({0x55});
+    uint8_t b = 0;
+    EXPECT_EQ(m_port.Read(&b, 1, 1000), LE_OK);
+    EXPECT_EQ(b, 0x55);
+    m_port.Close();
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1); // closed with the port
+}
+
+TEST_F(SerComTest, TraceFileThatAnotherProcessWritesIsRefused) {
+    TempDir dir;
+    tk::SetProgramFolder(dir.Path());
+    const int fd = ::open(dir.File("sercom.log").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    EXPECT_TRUE(m_port.OpenLog());
+    EXPECT_FALSE(m_port.IsLogging());
+    ::close(fd);
+    const uint8_t out = 0x41;
+    EXPECT_EQ(m_port.Write(&out, 1, 1000), LE_OK); // communication goes on
+    EXPECT_FALSE(m_port.OpenLog());
+    EXPECT_TRUE(m_port.IsLogging());
+}
