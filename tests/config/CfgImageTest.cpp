@@ -66,10 +66,10 @@ TEST(CfgImage, ThresholdIsLittleEndianInTheImageAndBigEndianOnTheWire) {
 
     CfgImage back = Defaults();
     DeviceToImage(back, device.data());
-    EXPECT_EQ(back.m_fLowVal, 1.0f);
+    EXPECT_EQ(float{back.m_fLowVal}, 1.0f);
     // The device buffer is only read: converting it twice gives the same image.
     DeviceToImage(back, device.data());
-    EXPECT_EQ(back.m_fLowVal, 1.0f);
+    EXPECT_EQ(float{back.m_fLowVal}, 1.0f);
 }
 
 TEST(CfgImage, DeviceToImageAfterImageToDeviceGivesTheSameImage) {
@@ -141,7 +141,7 @@ TEST(CfgImage, TextsInsideByteBlocksFromTheUnitAreCutInsideTheirFields) {
     EXPECT_EQ(std::string(back.m_szCCmd), std::string(8, 'c'));
     EXPECT_EQ(std::string(back.m_aszEnDir[15]), std::string(7, '7'));
     EXPECT_EQ(std::string(back.m_szMCall), std::string(20, '1'));
-    EXPECT_EQ(back.m_fLowVal, 0.0f);
+    EXPECT_EQ(float{back.m_fLowVal}, 0.0f);
     EXPECT_EQ(back.m_nAIn, 64);
     EXPECT_EQ(back.m_nMCallMusic, 0);
 }

@@ -146,7 +146,7 @@ TEST_F(CfgManager, LoadsBothLayoutsAndIgnoresTrailingBytes) {
     WriteFileBytes(dir.File("dev.cfg"), CfgFile(1, 1, DeviceOf(image)));
     cfg.SetModified();
     EXPECT_EQ(cfg.LoadFile(dir.File("dev.cfg")), 1);
-    EXPECT_EQ(cfg.GetImage()->m_fLowVal, 1.0f); // big-endian in the file
+    EXPECT_EQ(float{cfg.GetImage()->m_fLowVal}, 1.0f); // big-endian in the file
     EXPECT_EQ(BytesOf(*cfg.GetImage()), BytesOf(image));
     EXPECT_EQ(cfg.GetFileName(), dir.File("dev.cfg"));
     EXPECT_FALSE(cfg.IsModified());
