@@ -15,7 +15,7 @@ constexpr uint32_t kMaxNumberSize = SMS_MAX_NUMBER_LEN + 1;
 // Bytes up to the first zero, at most `size` of them.
 std::string_view UpToZero(const char* p, size_t size) {
     if (size == 0)
-        return {}; // an empty view may carry no pointer at all
+        return ""; // an empty view may carry no pointer, and the copies below need one
     return std::string_view(p, ::strnlen(p, size));
 }
 
