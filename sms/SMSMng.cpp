@@ -187,8 +187,11 @@ int CSMSMng::DeleteRows(int list, const int32_t* indices, int n) {
         return 0;
     n = std::min(n, SMS_LIST_MAX);
     // A copy: the indices may be m_anSel, which the listener is free to reuse.
+    // Deleting from the last index down keeps the earlier ones valid only when they ascend.
     int32_t rows[SMS_LIST_MAX];
     std::copy(indices, indices + n, rows);
+    std::sort(rows, rows + n);
+    n = static_cast<int>(std::unique(rows, rows + n) - rows);
     if (m_pListener)
         m_pListener->OnSmsRowsRemoved(list, rows, n);
     int deleted = 0;
