@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
 #   1. the whole project with warnings as errors, and all its tests;
-#   2. the tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   2. the tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. the fuzz targets (clang, libFuzzer), FUZZ_SECONDS each (20 by default; scripts/fuzz.sh).
 # Benchmarks are built but not run here (ctest -L bench runs them).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -20,5 +21,8 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTK_WERROR=ON \
 cmake --build build-asan -j"$JOBS"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan -LE bench -j"$JOBS" --output-on-failure
+
+echo "== fuzz targets under AddressSanitizer + UndefinedBehaviorSanitizer"
+FUZZ_SECONDS=${FUZZ_SECONDS:-20} JOBS="$JOBS" scripts/fuzz.sh
 
 echo "== all tests passed"
