@@ -15,8 +15,6 @@ constexpr uint32_t STEPS_CONNECT = 4;
 constexpr uint32_t STEPS_DISCONNECT = 2;
 
 constexpr uint32_t LOGIN_REQUEST_SIZE = 13;
-constexpr uint32_t TYPE_REPLY_SIZE = 8;
-constexpr uint32_t IDENT_REPLY_SIZE = 170;
 
 // Confirmation codes of the login reply.
 constexpr uint8_t LOGIN_BAD_PIN_3 = 3;
@@ -156,7 +154,7 @@ LinkResult CTK630Com::LoginAndIdentify(const CComMsg& cmd) {
 
     TypeReplyToHost(typeReply);
     IdentReplyToHost(identReply);
-    if (m_status.UpdateIdentification(typeReply, identReply) & 2)
+    if (m_status.UpdateIdentification(typeReply, identReply) & DEVID_IDENT_CHANGED)
         PostEvent(CE_DEVID);
     if (cmd.m_nParam1 != 0)
         m_bOnline = true;

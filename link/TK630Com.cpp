@@ -149,15 +149,19 @@ void CTK630Com::RunQueue() {
     // A "Storno" that found nothing to cancel in an earlier sequence must not cancel this one.
     m_serCom.IsCancelled();
     PostEvent(CE_BEGIN);
+    m_bRepeating = false;
     for (;;) {
         const LinkResult e = Dispatch(cur);
+        m_bRepeating = false;
         if (e != LE_OK) {
             if (e != LE_ABORTED && !m_bStopping)
                 m_notify.Send(PM_ERROR, e, m_trans.LastCommand(), nullptr, m_sErrorDetail);
             const bool repeatable =
                 e != LE_PORT_OPEN && e != LE_CANCELLED && e != LE_BLOCKED && e != LE_ABORTED;
-            if (repeatable && !m_bStopping && m_pEvents && m_pEvents->AskRepeat())
+            if (repeatable && !m_bStopping && m_pEvents && m_pEvents->AskRepeat()) {
+                m_bRepeating = true;
                 continue; // the same entry again
+            }
             if (cur.m_nType == CM_CONNECT) {
                 // Without a connection the queued operation is dropped; the link still closes.
                 std::lock_guard lock(m_mutex);

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class CProfile;
 class CDevStatus;
@@ -64,6 +65,8 @@ public:
     // The fixed pauses after connect, disconnect and some operations (1000 ms) exist so the
     // progress dialog shows its full bar; tests and benchmarks shorten them.
     void SetPauseMs(uint32_t ms) { m_nPauseMs = ms; }
+    // The pause between two polls of an SMS's send state (500 ms).
+    void SetSmsPollMs(uint32_t ms) { m_nSmsPollMs = ms; }
 
     // --- Operations, run on the worker thread (public for the benchmarks and tests that drive
     // an open session directly). Each returns a link error code.
@@ -131,6 +134,9 @@ private:
     CConnectDscMng m_connMng;
     uint32_t m_nPollPhase = 0;
     uint32_t m_nPauseMs = 1000;
+    uint32_t m_nSmsPollMs = 500;
+    bool m_bRepeating = false;         // the current entry runs again after "repeat"
+    std::vector<int32_t> m_sendList;   // to-send positions of the messages still to send
     bool m_bStarted = false;
     std::string m_sErrorDetail;
 };
