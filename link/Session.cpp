@@ -88,7 +88,7 @@ LinkResult CTK630Com::DialModem() {
         }
         if (r != 0) {
             m_sErrorDetail = line.LastReason();
-            return LE_NO_CONNECTION;
+            return DialResultToLinkError(r);
         }
         if (state == LINECALLSTATE_CONNECTED)
             break;

@@ -3,6 +3,7 @@
 #include "config/Profile.h"
 #include "status/DevStatus.h"
 
+#include <algorithm>
 #include <chrono>
 
 CTK630Com::CTK630Com(CProfile& profile, CDevStatus& status)
@@ -102,6 +103,10 @@ void CTK630Com::SendEvent(int code, intptr_t arg) {
 LinkResult CTK630Com::Xchg(const uint8_t* request, uint32_t requestLen, uint8_t* reply,
                            uint32_t replySize, uint32_t readTimeout, uint32_t writeTimeout,
                            uint32_t attempts) {
+    if (m_nTimeoutScale != 100) {
+        readTimeout = std::max<uint32_t>(1, readTimeout * m_nTimeoutScale / 100);
+        writeTimeout = std::max<uint32_t>(1, writeTimeout * m_nTimeoutScale / 100);
+    }
     return m_trans.Exchange(request, requestLen, reply, replySize, readTimeout, writeTimeout,
                             attempts);
 }

@@ -67,6 +67,8 @@ public:
     void SetPauseMs(uint32_t ms) { m_nPauseMs = ms; }
     // The pause between two polls of an SMS's send state (500 ms).
     void SetSmsPollMs(uint32_t ms) { m_nSmsPollMs = ms; }
+    // Scales every exchange's time-outs (100 = as they are); tests of time-outs use a fraction.
+    void SetTimeoutScale(uint32_t percent) { m_nTimeoutScale = percent; }
 
     // --- Operations, run on the worker thread (public for the benchmarks and tests that drive
     // an open session directly). Each returns a link error code.
@@ -135,6 +137,7 @@ private:
     uint32_t m_nPollPhase = 0;
     uint32_t m_nPauseMs = 1000;
     uint32_t m_nSmsPollMs = 500;
+    uint32_t m_nTimeoutScale = 100;
     bool m_bRepeating = false;         // the current entry runs again after "repeat"
     std::vector<int32_t> m_sendList;   // to-send positions of the messages still to send
     bool m_bStarted = false;
