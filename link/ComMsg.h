@@ -11,10 +11,11 @@ inline constexpr uint32_t CM_DISCONNECT = 3;  // param1: 1 = close the main wind
 inline constexpr uint32_t CM_READ_CFG = 4;    // param1: the configuration object to fill
 inline constexpr uint32_t CM_WRITE_CFG = 5;   // param1: the configuration object to send
 inline constexpr uint32_t CM_READ_STATUS = 6; // GSM, inputs/outputs and clock
-inline constexpr uint32_t CM_SET_OUTPUTS = 7; // param1: mask of the outputs to change, param2: values
-inline constexpr uint32_t CM_SET_TIME = 8;    // param1: the time to set (a SysTime held by the caller)
-inline constexpr uint32_t CM_READ_SMS = 9;    // every SMS stored in the unit
-inline constexpr uint32_t CM_SEND_SMS = 10;   // param1: outbox indices (int32 array), param2: count
+inline constexpr uint32_t CM_SET_OUTPUTS =
+    7;                                     // param1: mask of the outputs to change, param2: values
+inline constexpr uint32_t CM_SET_TIME = 8; // param1: the time to set (a SysTime held by the caller)
+inline constexpr uint32_t CM_READ_SMS = 9; // every SMS stored in the unit
+inline constexpr uint32_t CM_SEND_SMS = 10; // param1: outbox indices (int32 array), param2: count
 
 // One queued command. Pointers in it stay owned by the caller and must stay valid until the
 // queue is empty again.

@@ -20,7 +20,9 @@ constexpr uint32_t IO_OUTPUTS_BYTE = 5;
 constexpr uint32_t BLOCK_MAX = 170;
 constexpr uint32_t BLOCK_HEADER = 10;
 
-uint32_t BlockCount(uint32_t length) { return (length + BLOCK_MAX - 1) / BLOCK_MAX; }
+uint32_t BlockCount(uint32_t length) {
+    return (length + BLOCK_MAX - 1) / BLOCK_MAX;
+}
 
 void PutBlockHeader(uint8_t* request, uint8_t command, uint32_t offset, uint32_t n) {
     PutRequestHeader(request, command);

@@ -41,8 +41,8 @@ LinkResult CTK630Com::OpenLink() {
     if (m_nConnType == CONN_LOCAL) {
         CommDcb dcb = kDefaultDcb;
         dcb.BaudRate = 9600;
-        const std::string port(m_profile.m_szPort, strnlen(m_profile.m_szPort,
-                                                            sizeof m_profile.m_szPort));
+        const std::string port(m_profile.m_szPort,
+                               strnlen(m_profile.m_szPort, sizeof m_profile.m_szPort));
         if (m_serCom.Open(port, dcb) != LE_OK) {
             m_sErrorDetail = m_serCom.LastOpenError();
             return LE_PORT_OPEN;
@@ -139,8 +139,8 @@ LinkResult CTK630Com::LoginAndIdentify(const CComMsg& cmd) {
     uint8_t typeRequest[HEADER_SIZE];
     PutRequestHeader(typeRequest, CMD_GET_TYPE);
     uint8_t typeReply[TYPE_REPLY_SIZE] = {};
-    LinkResult r = Xchg(typeRequest, sizeof typeRequest, typeReply, sizeof typeReply, 3000,
-                        6000, 3);
+    LinkResult r =
+        Xchg(typeRequest, sizeof typeRequest, typeReply, sizeof typeReply, 3000, 6000, 3);
     if (r != LE_OK)
         return r;
     m_notify.Post(PM_STEP, 1);

@@ -115,8 +115,8 @@ LinkResult CTK630Com::SendOne(uint32_t outboxIndex) {
             std::memcpy(request + pos, text + from, partLen);
             pos += partLen + 1;
             uint8_t reply[HEADER_SIZE + 1];
-            LinkResult r = Xchg(request, static_cast<uint32_t>(pos), reply, HEADER_SIZE, 3000,
-                                6000, 3);
+            LinkResult r =
+                Xchg(request, static_cast<uint32_t>(pos), reply, HEADER_SIZE, 3000, 6000, 3);
             if (r != LE_OK)
                 return r == LE_CONFIRM && reply[3] == SMS_REFUSED ? LE_SMS_FAILED : r;
             m_notify.Post(PM_STEP, 1);

@@ -9,7 +9,9 @@
 CTK630Com::CTK630Com(CProfile& profile, CDevStatus& status)
     : m_profile(profile), m_status(status), m_trans(&m_serCom) {}
 
-CTK630Com::~CTK630Com() { Stop(); }
+CTK630Com::~CTK630Com() {
+    Stop();
+}
 
 uint32_t CTK630Com::Start() {
     if (m_bStarted)
@@ -72,12 +74,12 @@ uint32_t CTK630Com::Post(const CComMsg& msg) {
 
 bool CTK630Com::IsBusy() const {
     std::lock_guard lock(m_mutex);
-    return m_queue.Count() != 0;
+    return m_queue.Count() != 0 || m_bRunning;
 }
 
 bool CTK630Com::WaitIdle(int timeoutMs) {
     std::unique_lock lock(m_mutex);
-    auto idle = [this] { return m_queue.Count() == 0; };
+    auto idle = [this] { return m_queue.Count() == 0 && !m_bRunning; };
     if (timeoutMs < 0) {
         m_idleCv.wait(lock, idle);
         return true;
@@ -141,6 +143,10 @@ void CTK630Com::WorkerLoop() {
             m_idleCv.notify_all();
             return;
         }
+        {
+            std::lock_guard lock(m_mutex);
+            m_bRunning = true;
+        }
         RunQueue();
     }
 }
@@ -182,15 +188,20 @@ void CTK630Com::RunQueue() {
                 continue;
             }
         }
-        m_notify.Post(PM_END);
-        const bool closeWindow = cur.m_nType == CM_DISCONNECT && cur.m_nParam1 == 1;
+        // The queue is free before the end is reported, so that the user interface may
+        // queue the next command as soon as it learns of the end.
         {
             std::lock_guard lock(m_mutex);
             m_queue.Reset();
         }
-        m_idleCv.notify_all();
-        if (closeWindow && m_pEvents)
+        m_notify.Post(PM_END);
+        if (cur.m_nType == CM_DISCONNECT && cur.m_nParam1 == 1 && m_pEvents)
             m_pEvents->PostCloseMainWindow();
+        {
+            std::lock_guard lock(m_mutex);
+            m_bRunning = false;
+        }
+        m_idleCv.notify_all();
         return;
     }
 }

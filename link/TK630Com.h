@@ -57,7 +57,7 @@ public:
     CTAPIMng& GetModems() { return m_tapi; }
     CConnectDscMng& GetConnections() { return m_connMng; }
 
-    // True while a queued sequence has not ended.
+    // True while a queued sequence has not ended (and its end has not been reported).
     bool IsBusy() const;
     // Waits until no sequence is running; false when `timeoutMs` passed first.
     bool WaitIdle(int timeoutMs);
@@ -106,9 +106,8 @@ private:
     LinkResult SendOne(uint32_t outboxIndex);
     LinkResult BlockTransfer(bool write, uint8_t* buf, uint32_t length);
 
-    LinkResult Xchg(const uint8_t* request, uint32_t requestLen, uint8_t* reply,
-                    uint32_t replySize, uint32_t readTimeout, uint32_t writeTimeout,
-                    uint32_t attempts);
+    LinkResult Xchg(const uint8_t* request, uint32_t requestLen, uint8_t* reply, uint32_t replySize,
+                    uint32_t readTimeout, uint32_t writeTimeout, uint32_t attempts);
     void PostEvent(int code, intptr_t arg = 0);
     void SendEvent(int code, intptr_t arg);
 
@@ -122,6 +121,7 @@ private:
     std::condition_variable m_wakeCv;
     std::condition_variable m_idleCv;
     bool m_bWake = false;
+    bool m_bRunning = false; // a sequence is being worked off (until its end is reported)
     std::thread m_thread;
     std::atomic<bool> m_bStopping{false};
 
@@ -138,8 +138,8 @@ private:
     uint32_t m_nPauseMs = 1000;
     uint32_t m_nSmsPollMs = 500;
     uint32_t m_nTimeoutScale = 100;
-    bool m_bRepeating = false;         // the current entry runs again after "repeat"
-    std::vector<int32_t> m_sendList;   // to-send positions of the messages still to send
+    bool m_bRepeating = false;       // the current entry runs again after "repeat"
+    std::vector<int32_t> m_sendList; // to-send positions of the messages still to send
     bool m_bStarted = false;
     std::string m_sErrorDetail;
 };

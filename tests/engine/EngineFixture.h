@@ -24,7 +24,8 @@ protected:
         tk::SetProgramFolder(m_dir.Path());
         options.modem = modem;
         options.modemOptions.guardMs = 50;
-        options.modemOptions.connectDelayMs = std::min<uint32_t>(options.modemOptions.connectDelayMs, 50);
+        options.modemOptions.connectDelayMs =
+            std::min<uint32_t>(options.modemOptions.connectDelayMs, 50);
         if (modem && m_longDial)
             options.modemOptions.connectDelayMs = 60000;
         m_sim = std::make_unique<CSimServer>(options);

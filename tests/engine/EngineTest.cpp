@@ -20,12 +20,22 @@ std::vector<uint32_t> Types(const std::vector<ProgressRecord>& progress) {
     return types;
 }
 
-bool Contains(const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); }
+bool Contains(const std::vector<int>& v, int x) {
+    return std::find(v.begin(), v.end(), x) != v.end();
+}
 
 } // namespace
 
 TEST_F(EngineTest, OfflineStatusReadConnectsReadsAndDisconnects) {
     StartAll();
+    SysTime clock;
+    clock.wYear = 2008;
+    clock.wMonth = 12;
+    clock.wDay = 7;
+    clock.wHour = 14;
+    clock.wMinute = 5;
+    clock.wSecond = 9;
+    ASSERT_TRUE(Unit().SetClock(clock)); // differs from the PC's time the record starts with
     Run({CM_READ_STATUS, 0, 0});
     EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x24, 0x26, 0x30, 0x22, 0x86}));
     const auto requests = Unit().Requests();
@@ -38,6 +48,8 @@ TEST_F(EngineTest, OfflineStatusReadConnectsReadsAndDisconnects) {
     EXPECT_EQ(types.back(), PM_END);
     EXPECT_EQ(m_status.m_DevId.m_nSerNum, 12345u);
     EXPECT_EQ(m_status.m_GSM.m_nSignal, 20u);
+    EXPECT_EQ(m_status.m_Time.wYear, 2008);
+    EXPECT_EQ(m_status.m_Time.wDay, 7);
     // The port was released: the next sequence opens it again.
     Run({CM_READ_STATUS, 0, 0});
     EXPECT_EQ(Commands().size(), 14u);
@@ -47,9 +59,10 @@ TEST_F(EngineTest, ProgressShowsCaptionsStepsAndTheCancelButton) {
     StartAll();
     Run({CM_READ_STATUS, 0, 0});
     std::vector<ProgressRecord> begins;
-    for (const auto& p : m_ui.Progress())
+    for (const auto& p : m_ui.Progress()) {
         if (p.type == PM_BEGIN)
             begins.push_back(p);
+    }
     ASSERT_EQ(begins.size(), 3u);
     EXPECT_EQ(begins[0].value, TXT_CAP_CONNECT);
     EXPECT_EQ(begins[0].value2, 4u);
@@ -70,8 +83,9 @@ TEST_F(EngineTest, OnlineRunsOnlyTheOperationAndKeepsPolling) {
     Run({CM_READ_STATUS, 0, 0});
     Codes after = Commands(before);
     // Keepalive polls may come first; the operation itself is the three reads, no session.
-    for (uint8_t c : after)
+    for (uint8_t c : after) {
         EXPECT_TRUE(c != 0x20 && c != 0x23 && c != 0x22 && c != 0x86) << int(c);
+    }
     const Codes tail(after.end() - 3, after.end());
     EXPECT_EQ(tail, (Codes{0x24, 0x26, 0x30}));
     EXPECT_TRUE(m_com->IsOnline());
@@ -94,8 +108,9 @@ TEST_F(EngineTest, KeepalivePollsInputsEverySecondAndTheRestInTurn) {
     for (size_t i = before; i < before + 12; ++i) {
         if (requests[i].payload[1] != 0x26)
             continue;
-        if (last >= 0)
+        if (last >= 0) {
             EXPECT_GE(requests[i].timeMs - last, 990);
+        }
         last = requests[i].timeMs;
     }
     EXPECT_TRUE(m_ui.Errors().empty()); // polls never show anything
@@ -177,8 +192,9 @@ TEST_F(EngineTest, ConnectWhileOpenSkipsOpeningAndIdentifiesAgain) {
     const auto codes = m_ui.EventCodes();
     EXPECT_FALSE(Contains(codes, CE_ONLINE));
     EXPECT_FALSE(Contains(codes, CE_DEVID)); // the same unit: nothing to redraw
-    for (const auto& p : m_ui.Progress())
+    for (const auto& p : m_ui.Progress()) {
         EXPECT_NE(p.value, TXT_CAP_CONNECT) << "no caption of opening the link";
+    }
 }
 
 TEST_F(EngineTest, WindowCloseDisconnectLetsTheMainWindowClose) {
@@ -281,8 +297,10 @@ TEST_F(EngineTest, WrongPinAsksForANewOneAndLogsInAgain) {
     EXPECT_TRUE(m_com->IsOnline());
     const auto requests = Unit().Requests();
     ASSERT_GE(requests.size(), 2u);
-    EXPECT_EQ(std::string(requests[0].payload.begin() + 4, requests[0].payload.begin() + 8), "9999");
-    EXPECT_EQ(std::string(requests[1].payload.begin() + 4, requests[1].payload.begin() + 8), "1234");
+    EXPECT_EQ(std::string(requests[0].payload.begin() + 4, requests[0].payload.begin() + 8),
+              "9999");
+    EXPECT_EQ(std::string(requests[1].payload.begin() + 4, requests[1].payload.begin() + 8),
+              "1234");
     EXPECT_TRUE(m_ui.Errors().empty());
     // The corrected PIN is kept for the next time.
     EXPECT_STREQ(m_com->GetConnections().Get(0)->m_szPIN, "1234");
@@ -361,7 +379,8 @@ TEST_F(EngineTest, ModemKeepaliveDoesNotFetchSms) {
     Run({CM_CONNECT, 1, 0});
     const size_t before = Unit().RequestCount();
     ASSERT_TRUE(Unit().WaitForRequests(before + 6, 15000));
-    for (uint8_t c : Commands(before))
+    for (uint8_t c : Commands(before)) {
         EXPECT_NE(c, 0x29);
+    }
     Run({CM_DISCONNECT, 0, 0});
 }
