@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/ProgramFolder.h"
+#include "app/Texts.h"
 #include "config/Profile.h"
 #include "link/Commands.h"
 #include "link/ModemList.h"
