@@ -45,6 +45,12 @@ static_assert(SectionsCoverTheImage());
 constexpr size_t kDeviceLowVal = offsetof(CfgImage, m_fLowVal) + CFG_DEVICE_OFFSET;
 static_assert(kDeviceLowVal == 0x33);
 
+template <size_t N>
+void Terminate(char (&field)[N]) {
+    if (std::memchr(field, 0, N) == nullptr)
+        field[N - 1] = '\0';
+}
+
 void CopySections(uint8_t* dst, size_t dstBase, const uint8_t* src, size_t srcBase) {
     for (const Section& s : kSections) {
         uint8_t* to = dst + dstBase + s.offset;
@@ -107,4 +113,29 @@ void DeviceToImage(CfgImage& image, const uint8_t* device) {
     CopySections(dst, 0, device, CFG_DEVICE_OFFSET);
     const size_t lowVal = offsetof(CfgImage, m_fLowVal);
     std::reverse(dst + lowVal, dst + lowVal + 4);
+    TerminateTexts(image);
+}
+
+void TerminateTexts(CfgImage& image) {
+    Terminate(image.m_szPIN);
+    Terminate(image.m_szForwardNum);
+    Terminate(image.m_szCCmd);
+    Terminate(image.m_szInfoSMS);
+    Terminate(image.m_szResetTxt);
+    Terminate(image.m_szCreditTxt);
+    for (CfgAlarm& a : image.m_aAlarm) {
+        Terminate(a.m_szACall);
+        Terminate(a.m_szASMS1);
+        Terminate(a.m_szASMS2);
+        Terminate(a.m_szASMS);
+    }
+    Terminate(image.m_szAddDir);
+    Terminate(image.m_szDelNum);
+    for (auto& dir : image.m_aszEnDir)
+        Terminate(dir);
+    Terminate(image.m_szMCall);
+    for (CfgRenumItem& r : image.m_aRenum) {
+        Terminate(r.m_szENum);
+        Terminate(r.m_szRNum);
+    }
 }

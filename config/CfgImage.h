@@ -123,8 +123,14 @@ void SetDefaults(CfgImage& image);
 void ImageToDevice(uint8_t* device, const CfgImage& image);
 
 // Fills an image from a device layout. The device buffer is only read; its header is neither
-// tested nor stored.
+// tested nor stored. Every text of the result is terminated inside its field.
 void DeviceToImage(CfgImage& image, const uint8_t* device);
+
+// Cuts every text field of the image that holds no terminating zero to width - 1 characters.
+// Texts inside the alarm records, the credit, dialling, monthly call and renumbering blocks
+// travel as plain bytes, so a unit or a file can hand over such a field full to the brim; the
+// panes read texts up to their zero.
+void TerminateTexts(CfgImage& image);
 
 // Copies a text into a field of `width` bytes: up to its terminating zero, cut to width - 1
 // characters when it is longer, always terminated, the rest of the field zeroed.

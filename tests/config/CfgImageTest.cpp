@@ -66,10 +66,10 @@ TEST(CfgImage, ThresholdIsLittleEndianInTheImageAndBigEndianOnTheWire) {
 
     CfgImage back = Defaults();
     DeviceToImage(back, device.data());
-    EXPECT_EQ(back.m_fLowVal, 1.0f);
+    EXPECT_EQ(float{back.m_fLowVal}, 1.0f);
     // The device buffer is only read: converting it twice gives the same image.
     DeviceToImage(back, device.data());
-    EXPECT_EQ(back.m_fLowVal, 1.0f);
+    EXPECT_EQ(float{back.m_fLowVal}, 1.0f);
 }
 
 TEST(CfgImage, DeviceToImageAfterImageToDeviceGivesTheSameImage) {
@@ -126,4 +126,22 @@ TEST(CfgImage, ATextWithoutTerminatorFromTheUnitIsCutInsideItsField) {
     EXPECT_EQ(std::string(back.m_szResetTxt), std::string(64, 'r'));
     EXPECT_EQ(back.m_nRAccess, 0); // the byte after the PIN field is untouched
     EXPECT_EQ(std::string(back.m_szCreditTxt), "");
+}
+
+TEST(CfgImage, TextsInsideByteBlocksFromTheUnitAreCutInsideTheirFields) {
+    Bytes device(CFG_DEVICE_SIZE);
+    ImageToDevice(device.data(), Defaults());
+    std::memset(&device[6 + 0x0C8 + 129 * 7 + 63], 's', 66); // last alarm text, no zero
+    std::memset(&device[6 + 0x024], 'c', 9);                 // credit command, no zero
+    std::memset(&device[6 + 0x4E7 + 8 * 15], '7', 8);        // last enabled direction
+    std::memset(&device[6 + 0x58B], '1', 21);                // monthly call number
+    CfgImage back;
+    DeviceToImage(back, device.data());
+    EXPECT_EQ(std::string(back.m_aAlarm[7].m_szASMS), std::string(65, 's'));
+    EXPECT_EQ(std::string(back.m_szCCmd), std::string(8, 'c'));
+    EXPECT_EQ(std::string(back.m_aszEnDir[15]), std::string(7, '7'));
+    EXPECT_EQ(std::string(back.m_szMCall), std::string(20, '1'));
+    EXPECT_EQ(float{back.m_fLowVal}, 0.0f);
+    EXPECT_EQ(back.m_nAIn, 64);
+    EXPECT_EQ(back.m_nMCallMusic, 0);
 }

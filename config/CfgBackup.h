@@ -1,0 +1,33 @@
+// Backups of every configuration read from a unit, so that an installer who reads, edits and
+// writes the wrong thing can always go back; and the byte comparison behind the optional
+// verification after a write.
+#pragma once
+
+#include "config/CfgImage.h"
+#include "status/SysTime.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Backups kept per unit; older ones of that unit are deleted.
+inline constexpr size_t CFG_BACKUPS_PER_UNIT = 50;
+
+// The folder of the backups: Data/Backups in the program folder.
+std::string CfgBackupFolder();
+
+// The file name of a backup: serial number and time, e.g. "00012345_2026-12-08_14-05-09.cfg".
+// Names of one unit sort by time.
+std::string CfgBackupName(uint32_t serialNumber, const SysTime& when);
+
+// Saves the image as an ordinary configuration file in the backups folder (created when
+// missing), never over an existing backup (a suffix "_2", "_3" ... is added), and deletes the
+// oldest backups of the same unit beyond CFG_BACKUPS_PER_UNIT; the new one is always kept.
+// Backups of other units are not touched. False when the backup could not be written; `path`
+// (optional) receives the path of the new backup.
+bool SaveConfigBackup(const CfgImage& image, uint32_t serialNumber, const SysTime& when,
+                      std::string* path = nullptr);
+
+// True when the two buffers hold the same bytes; else `firstDiff` (optional) receives the
+// offset of the first byte that differs.
+bool CfgBuffersEqual(const uint8_t* a, const uint8_t* b, size_t size, size_t* firstDiff = nullptr);

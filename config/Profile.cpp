@@ -1,0 +1,178 @@
+#include "config/Profile.h"
+
+#include "app/ProgramFolder.h"
+#include "app/SafeFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kFileName[] = "Profile.dat";
+constexpr int32_t kDefaultColWidths[3] = {120, 300, 130};
+
+void PutLE32(uint8_t* p, int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+int32_t GetLE32(const uint8_t* p) {
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                static_cast<uint32_t>(p[2]) << 16 |
+                                static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Reads up to `size` bytes; fewer only at the end of the file. -1 when the read fails.
+ssize_t ReadUpTo(int fd, uint8_t* buf, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buf + got, size - got);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+// A value is taken from a record only when the file holds all of its bytes: half a number
+// or half a port name would be worse than the default.
+bool Whole(size_t got, size_t offset, size_t width) {
+    return got >= offset + width;
+}
+
+} // namespace
+
+CProfile::CProfile() {
+    SetDefaults();
+}
+
+void CProfile::SetScreenSize(int width, int height) {
+    m_nScreenWidth = width;
+    m_nScreenHeight = height;
+}
+
+void CProfile::SetDefaults() {
+    SetConnDefaults();
+    SetWindowDefaults();
+}
+
+void CProfile::SetConnDefaults() {
+    m_nConnType = CONN_LOCAL;
+    m_bLog = 0;
+    SetPort("COM1");
+    m_nModem = -1;
+}
+
+void CProfile::SetWindowDefaults() {
+    m_nWidth = m_nScreenWidth / 10 * 8;
+    m_nHeight = m_nScreenHeight / 10 * 6;
+    for (int i = 0; i < 9; ++i)
+        m_anColWidth[i] = kDefaultColWidths[i % 3];
+    m_nPgCtlWidth = 200;
+}
+
+void CProfile::SetPort(const char* port) {
+    std::memset(m_szPort, 0, sizeof m_szPort);
+    if (port != nullptr)
+        std::memcpy(m_szPort, port, strnlen(port, sizeof m_szPort - 1));
+}
+
+void CProfile::PutConnRecord(uint8_t* rec) const {
+    PutLE32(rec, m_nConnType);
+    rec[4] = m_bLog;
+    std::memcpy(rec + 5, m_szPort, sizeof m_szPort);
+    PutLE32(rec + 24, m_nModem);
+}
+
+void CProfile::PutWindowRecord(uint8_t* rec) const {
+    PutLE32(rec, m_nWidth);
+    PutLE32(rec + 4, m_nHeight);
+    for (int i = 0; i < 9; ++i)
+        PutLE32(rec + 8 + 4 * i, m_anColWidth[i]);
+    PutLE32(rec + 44, m_nPgCtlWidth);
+}
+
+void CProfile::TakeConnRecord(const uint8_t* rec, size_t got) {
+    if (Whole(got, 0, 4))
+        m_nConnType = GetLE32(rec);
+    if (Whole(got, 4, 1))
+        m_bLog = rec[4];
+    if (Whole(got, 5, sizeof m_szPort)) {
+        std::memcpy(m_szPort, rec + 5, sizeof m_szPort);
+        // A damaged file must not leave the port name without its end.
+        m_szPort[sizeof m_szPort - 1] = '\0';
+    }
+    if (Whole(got, 24, 4))
+        m_nModem = GetLE32(rec + 24);
+}
+
+void CProfile::TakeWindowRecord(const uint8_t* rec, size_t got) {
+    if (Whole(got, 0, 4))
+        m_nWidth = GetLE32(rec);
+    if (Whole(got, 4, 4))
+        m_nHeight = GetLE32(rec + 4);
+    for (size_t i = 0; i < 9; ++i) {
+        if (Whole(got, 8 + 4 * i, 4))
+            m_anColWidth[i] = GetLE32(rec + 8 + 4 * i);
+    }
+    if (Whole(got, 44, 4))
+        m_nPgCtlWidth = GetLE32(rec + 44);
+}
+
+int CProfile::Load() {
+    // Whatever the file does not give is the default for this screen, however the fields
+    // were edited before.
+    SetDefaults();
+    const std::string path = tk::ProgramFile(kFileName);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return PROFILE_ERR_LOAD;
+
+    uint8_t version[4];
+    if (ReadUpTo(fd, version, sizeof version) != 4 || GetLE32(version) != PROFILE_VERSION) {
+        ::close(fd);
+        return PROFILE_ERR_LOAD;
+    }
+    uint8_t conn[PROFILE_CONN_SIZE];
+    const ssize_t gotConn = ReadUpTo(fd, conn, sizeof conn);
+    if (gotConn > 0)
+        TakeConnRecord(conn, static_cast<size_t>(gotConn));
+    uint8_t wnd[PROFILE_WND_SIZE];
+    const ssize_t gotWnd = ReadUpTo(fd, wnd, sizeof wnd);
+    if (gotWnd > 0)
+        TakeWindowRecord(wnd, static_cast<size_t>(gotWnd));
+    ::close(fd);
+    return PROFILE_OK;
+}
+
+int CProfile::Save() {
+    if (m_onBeforeSave)
+        m_onBeforeSave(*this);
+
+    uint8_t version[4];
+    PutLE32(version, PROFILE_VERSION);
+    uint8_t conn[PROFILE_CONN_SIZE];
+    PutConnRecord(conn);
+    uint8_t wnd[PROFILE_WND_SIZE];
+    PutWindowRecord(wnd);
+
+    tk::CSafeFileWriter writer;
+    if (!writer.Open(tk::ProgramFile(kFileName), 0644) || !writer.Write(version, sizeof version))
+        return PROFILE_ERR_CREATE;
+    if (!writer.Write(conn, sizeof conn))
+        return PROFILE_ERR_CONN;
+    if (!writer.Write(wnd, sizeof wnd) || !writer.Commit())
+        return PROFILE_ERR_WINDOW;
+    return PROFILE_OK;
+}

@@ -1,0 +1,73 @@
+// The PC-side settings that outlive a run: how the unit is reached (serial port or modem),
+// which port and modem, whether the link is traced, and the main window's sizes. Kept in
+// "Profile.dat" beside the executable, read once at start and written once at the end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+inline constexpr int32_t CONN_LOCAL = 1;  // serial port ("lokální přístup")
+inline constexpr int32_t CONN_REMOTE = 2; // modem call ("vzdálený přístup")
+
+inline constexpr int32_t PROFILE_VERSION = 3;
+inline constexpr size_t PROFILE_FILE_SIZE = 80;
+inline constexpr size_t PROFILE_CONN_SIZE = 28;
+inline constexpr size_t PROFILE_WND_SIZE = 48;
+
+// Results of Load and Save.
+inline constexpr int PROFILE_OK = 1;
+inline constexpr int PROFILE_ERR_LOAD = 96;   // missing, unreadable or not version 3
+inline constexpr int PROFILE_ERR_CREATE = 97; // not created, or its version not written
+inline constexpr int PROFILE_ERR_WINDOW = 99; // window record not written, or not committed
+inline constexpr int PROFILE_ERR_CONN = 101;  // connection record not written
+
+class CProfile {
+public:
+    CProfile();
+
+    // The screen size from which the default window size is computed (1024 x 768 until
+    // told otherwise). The owner gives it before Load.
+    void SetScreenSize(int width, int height);
+
+    // Both records at their defaults: local access on "COM1", no trace, no modem, a window of
+    // 8/10 x 6/10 of the screen, SMS columns 120, 300, 130 and a tree panel of 200.
+    void SetDefaults();
+
+    // Reads "Profile.dat". PROFILE_OK, or PROFILE_ERR_LOAD with every field at its default.
+    // A file that ends early gives the defaults for every field it does not hold whole.
+    int Load();
+
+    // Writes "Profile.dat" so that a failed save leaves the old file as it was. Calls
+    // m_onBeforeSave first. PROFILE_OK or one of the PROFILE_ERR_* codes.
+    int Save();
+
+    // Puts a port name into m_szPort, cut to the field and always terminated.
+    void SetPort(const char* port);
+
+    // Lets the window that owns the sizes put its current ones into the window record.
+    std::function<void(CProfile&)> m_onBeforeSave;
+
+    // Connection record (28 bytes in the file).
+    int32_t m_nConnType;
+    uint8_t m_bLog;
+    char m_szPort[19];
+    int32_t m_nModem;
+
+    // Window record (48 bytes in the file).
+    int32_t m_nWidth;
+    int32_t m_nHeight;
+    int32_t m_anColWidth[9]; // received, sent and to-send SMS lists: three columns each
+    int32_t m_nPgCtlWidth;
+
+private:
+    void SetConnDefaults();
+    void SetWindowDefaults();
+    void PutConnRecord(uint8_t* rec) const;
+    void PutWindowRecord(uint8_t* rec) const;
+    void TakeConnRecord(const uint8_t* rec, size_t got);
+    void TakeWindowRecord(const uint8_t* rec, size_t got);
+
+    int m_nScreenWidth = 1024;
+    int m_nScreenHeight = 768;
+};

@@ -1,0 +1,293 @@
+#include "sms/SMSMng.h"
+
+#include "app/ProgramFolder.h"
+#include "app/SafeFile.h"
+#include "app/Texts.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
+
+namespace {
+
+constexpr uint32_t kFileVersion = 1;
+
+} // namespace
+
+int CSMSMng::Append(std::unique_ptr<CSMS> sms, int list) {
+    auto& items = m_aList[static_cast<size_t>(list)];
+    sms->SetList(list);
+    try {
+        items.push_back(std::move(sms));
+    } catch (const std::bad_alloc&) {
+        return -3;
+    }
+    return static_cast<int>(items.size()) - 1;
+}
+
+int CSMSMng::Add(const CSMS& sms, int list) {
+    if (!IsList(list))
+        return -1;
+    if (GetCount(list) >= SMS_LIST_MAX)
+        return -2;
+    std::unique_ptr<CSMS> copy(new (std::nothrow) CSMS);
+    if (!copy)
+        return -3;
+    *copy = sms;
+    if (sms.GetText() && !copy->GetText())
+        return -3;
+    return Append(std::move(copy), list);
+}
+
+int CSMSMng::Add(std::unique_ptr<CSMS>& sms, int list) {
+    if (!IsList(list) || !sms)
+        return -1;
+    if (GetCount(list) >= SMS_LIST_MAX)
+        return -2;
+    auto& items = m_aList[static_cast<size_t>(list)];
+    try {
+        items.push_back(nullptr); // the caller keeps the message if this fails
+    } catch (const std::bad_alloc&) {
+        return -3;
+    }
+    sms->SetList(list);
+    items.back() = std::move(sms);
+    return static_cast<int>(items.size()) - 1;
+}
+
+int CSMSMng::Delete(int index, int list) {
+    if (!IsList(list) || index < 0 || index >= GetCount(list))
+        return -1;
+    auto& items = m_aList[static_cast<size_t>(list)];
+    items.erase(items.begin() + index);
+    return 1;
+}
+
+void CSMSMng::Clear(int list) {
+    if (IsList(list))
+        m_aList[static_cast<size_t>(list)].clear();
+}
+
+int CSMSMng::Move(int index, int from, int to) {
+    if (!IsList(from) || !IsList(to) || index < 0 || index >= GetCount(from))
+        return -1;
+    auto& source = m_aList[static_cast<size_t>(from)];
+    if (from == to) {
+        // Within one list a move only takes the message to the end.
+        std::rotate(source.begin() + index, source.begin() + index + 1, source.end());
+        source.back()->SetList(to);
+        return static_cast<int>(source.size()) - 1;
+    }
+    auto& target = m_aList[static_cast<size_t>(to)];
+    if (target.size() >= static_cast<size_t>(SMS_LIST_MAX))
+        return -2;
+    try {
+        target.push_back(nullptr);
+    } catch (const std::bad_alloc&) {
+        return -3;
+    }
+    target.back() = std::move(source[static_cast<size_t>(index)]);
+    target.back()->SetList(to);
+    source.erase(source.begin() + index);
+    return static_cast<int>(target.size()) - 1;
+}
+
+CSMS* CSMSMng::Get(int index, int list) {
+    if (!IsList(list) || index < 0 || index >= GetCount(list))
+        return nullptr;
+    return m_aList[static_cast<size_t>(list)][static_cast<size_t>(index)].get();
+}
+
+const CSMS* CSMSMng::Get(int index, int list) const {
+    return const_cast<CSMSMng*>(this)->Get(index, list);
+}
+
+int CSMSMng::GetCount(int list) const {
+    return IsList(list) ? static_cast<int>(m_aList[static_cast<size_t>(list)].size()) : 0;
+}
+
+std::string CSMSMng::FilePath() {
+    return tk::DataFile("SMS.dat");
+}
+
+int CSMSMng::Load() {
+    const int fd = ::open(FilePath().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    CFdReader file(fd);
+    const int result = LoadFrom(file);
+    ::close(fd);
+    return result;
+}
+
+int CSMSMng::LoadFrom(CByteReader& file) {
+    uint32_t version = 0;
+    if (!ReadU32LE(file, version) || version != kFileVersion)
+        return 0;
+    uint32_t counts[SMS_LIST_COUNT] = {};
+    for (auto& count : counts) {
+        if (!ReadU32LE(file, count))
+            return 0;
+    }
+    for (int list = 0; list < SMS_LIST_COUNT; ++list) {
+        Clear(list);
+        // A count may be anything in a damaged file; every record is read before it is
+        // counted, so the loop ends at the end of the data at the latest.
+        for (uint32_t i = 0; i < counts[list]; ++i) {
+            std::unique_ptr<CSMS> sms(new (std::nothrow) CSMS);
+            if (!sms || !sms->Read(file))
+                return 0;
+            Add(sms, list); // a full list drops the surplus records
+        }
+    }
+    return 1;
+}
+
+int CSMSMng::SaveTo(CByteWriter& file) const {
+    bool ok = WriteU32LE(file, kFileVersion);
+    for (int list = 0; list < SMS_LIST_COUNT; ++list)
+        ok = WriteU32LE(file, static_cast<uint32_t>(GetCount(list))) && ok;
+    for (const auto& items : m_aList) {
+        for (const auto& sms : items)
+            ok = sms->Write(file) && ok;
+    }
+    return ok ? 1 : 0;
+}
+
+int CSMSMng::Save() {
+    CMemoryWriter data;
+    if (!SaveTo(data)) {
+        m_nSaveError = ENOMEM;
+        return 0;
+    }
+    errno = 0;
+    if (!tk::EnsureFolder(tk::DataFolder())) {
+        m_nSaveError = errno != 0 ? errno : ENOENT;
+        return 0;
+    }
+    tk::CSafeFileWriter writer;
+    if (!writer.Open(FilePath()) || !writer.Write(data.Data().data(), data.Data().size()) ||
+        !writer.Commit()) {
+        m_nSaveError = writer.Error() != 0 ? writer.Error() : EIO;
+        return 0;
+    }
+    m_nSaveError = 0;
+    return 1;
+}
+
+void CSMSMng::SaveAfterChange() {
+    if (!Save() && m_pListener)
+        m_pListener->OnSmsSaveFailed(m_nSaveError);
+}
+
+int CSMSMng::DeleteRows(int list, const int32_t* indices, int n) {
+    if (!IsList(list) || !indices || n <= 0)
+        return 0;
+    n = std::min(n, SMS_LIST_MAX);
+    // A copy: the indices may be m_anSel, which the listener is free to reuse.
+    // Deleting from the last index down keeps the earlier ones valid only when they ascend.
+    int32_t rows[SMS_LIST_MAX];
+    std::copy(indices, indices + n, rows);
+    std::sort(rows, rows + n);
+    n = static_cast<int>(std::unique(rows, rows + n) - rows);
+    if (m_pListener)
+        m_pListener->OnSmsRowsRemoved(list, rows, n);
+    int deleted = 0;
+    for (int i = n - 1; i >= 0; --i) {
+        if (Delete(rows[i], list) == 1)
+            ++deleted;
+    }
+    UpdateListNode(list);
+    return deleted;
+}
+
+void CSMSMng::EvictOldest(int list) {
+    const int32_t oldest = 0;
+    DeleteRows(list, &oldest, 1);
+}
+
+int CSMSMng::AddAndShow(const CSMS& sms, int list) {
+    std::unique_ptr<CSMS> copy(new (std::nothrow) CSMS);
+    if (!copy)
+        return -3;
+    *copy = sms;
+    if (sms.GetText() && !copy->GetText())
+        return -3;
+    return AddAndShow(copy, list);
+}
+
+int CSMSMng::AddAndShow(std::unique_ptr<CSMS>& sms, int list) {
+    int r = Add(sms, list);
+    bool changed = false;
+    if (r == -2) {
+        EvictOldest(list);
+        changed = true;
+        r = Add(sms, list);
+    }
+    if (r >= 0) {
+        if (m_pListener)
+            m_pListener->OnSmsRowAdded(list, r);
+        UpdateListNode(list);
+        changed = true;
+    }
+    if (changed)
+        SaveAfterChange();
+    return r;
+}
+
+int CSMSMng::DeleteAndShow(int list, int n) {
+    return DeleteAndShow(list, m_anSel.data(), n);
+}
+
+int CSMSMng::DeleteAndShow(int list, const int32_t* indices, int n) {
+    const int deleted = DeleteRows(list, indices, n);
+    if (deleted > 0)
+        SaveAfterChange();
+    return deleted;
+}
+
+int CSMSMng::MoveAndShow(int index, int from, int to) {
+    int r = Move(index, from, to);
+    bool changed = false;
+    if (r == -2) {
+        EvictOldest(to);
+        changed = true;
+        r = Move(index, from, to);
+    }
+    if (r >= 0) {
+        const int32_t row = index;
+        if (m_pListener) {
+            m_pListener->OnSmsRowsRemoved(from, &row, 1);
+            m_pListener->OnSmsRowAdded(to, r);
+        }
+        UpdateListNode(from);
+        UpdateListNode(to);
+        changed = true;
+    }
+    if (changed)
+        SaveAfterChange();
+    return r;
+}
+
+int CSMSMng::UpdateAndShow(int index, int list) {
+    if (!Get(index, list))
+        return -1;
+    if (m_pListener)
+        m_pListener->OnSmsRowUpdated(list, index);
+    SaveAfterChange();
+    return 1;
+}
+
+void CSMSMng::UpdateListNode(int list) {
+    if (IsList(list) && m_pListener)
+        m_pListener->OnSmsListCountChanged(list, GetCount(list));
+}
+
+std::string CSMSMng::ListNodeCaption(int list) const {
+    if (!IsList(list))
+        return {};
+    std::string caption(GetText(TXT_SMS_LIST_BASE + static_cast<uint32_t>(list)));
+    return caption + " (" + std::to_string(GetCount(list)) + ")";
+}

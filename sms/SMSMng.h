@@ -1,0 +1,103 @@
+// The local SMS store: three lists ("Přijaté", "Odeslané", "K odeslání") of at most five
+// messages each, kept in "SMS.dat" in the Data folder. A message read from the unit is
+// deleted there once acknowledged, so the store is saved after every change that the user or
+// the link makes: a crash or power cut must not lose a message.
+#pragma once
+
+#include "sms/SMS.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// What the screen keeps in step with the store: the list pane (rows) and the three list
+// nodes of the tools tree (captions with the counts). Called on the thread that changes the
+// store, right after (or, for removed rows, right before) the change.
+class ISMSStoreListener {
+public:
+    virtual ~ISMSStoreListener() = default;
+    // The message now at `index` of `list` is new: show it at the top of that list's view.
+    virtual void OnSmsRowAdded(int list, int index) = 0;
+    // These messages leave `list`: the indices (ascending) are those they had before. A
+    // deletion calls this just before the messages are destroyed, a move just after.
+    virtual void OnSmsRowsRemoved(int list, const int32_t* indices, int n) = 0;
+    // The message at `index` of `list` changed in place.
+    virtual void OnSmsRowUpdated(int list, int index) = 0;
+    // The count of `list` may have changed: refresh its node (see ListNodeCaption).
+    virtual void OnSmsListCountChanged(int list, int count) = 0;
+    // A change could not be saved (errno-style code); the store keeps it in memory and
+    // saves it with the next change or at shutdown.
+    virtual void OnSmsSaveFailed(int error) { (void)error; }
+};
+
+class CSMSMng {
+public:
+    CSMSMng() = default;
+    CSMSMng(const CSMSMng&) = delete;
+    CSMSMng& operator=(const CSMSMng&) = delete;
+
+    // Appends a copy of sms to `list` and marks it with the list. The new index, or -1 (bad
+    // list), -2 (the list holds 5 already), -3 (no memory).
+    int Add(const CSMS& sms, int list);
+    // The same, taking over the message: on success `sms` is left empty; on failure it stays
+    // with the caller.
+    int Add(std::unique_ptr<CSMS>& sms, int list);
+    // Destroys one message; later ones move down. 1, or -1 for a bad list or index.
+    int Delete(int index, int list);
+    void Clear(int list);
+    // Moves a message to the end of `to`, marking it with the new list. The index in `to`,
+    // -1 for a bad list or index, or -2 when `to` is full (nothing changes then).
+    int Move(int index, int from, int to);
+    // nullptr for a bad list or index. Changes made through it are saved by UpdateAndShow.
+    CSMS* Get(int index, int list);
+    const CSMS* Get(int index, int list) const;
+    int GetCount(int list) const;
+
+    // "SMS.dat" in the Data folder. Load: 1, or 0 when the file is missing, of another
+    // version or damaged (what was read before the damage stays loaded). Save: 1, or 0 when
+    // the file could not be written; the old file is then untouched (LastSaveError tells why).
+    int Load();
+    int Save();
+    // The same on byte streams.
+    int LoadFrom(CByteReader& file);
+    int SaveTo(CByteWriter& file) const;
+    static std::string FilePath();
+    // errno-style code of the last failed Save, 0 when the last Save succeeded.
+    int LastSaveError() const { return m_nSaveError; }
+
+    // Operations that keep the screen in step and save the store at once. Full lists lose
+    // their oldest message to make room.
+    void SetListener(ISMSStoreListener* listener) { m_pListener = listener; }
+    // Add, evicting the oldest message when the list is full. The index or Add's error.
+    int AddAndShow(const CSMS& sms, int list);
+    int AddAndShow(std::unique_ptr<CSMS>& sms, int list);
+    // Deletes the messages whose ascending indices are the first n entries of m_anSel.
+    // The number of messages deleted.
+    int DeleteAndShow(int list, int n);
+    int DeleteAndShow(int list, const int32_t* indices, int n);
+    // Move, evicting the oldest message of `to` when it is full. Move's result.
+    int MoveAndShow(int index, int from, int to);
+    // Saves a message that was changed in place (opened and marked read, edited) and
+    // refreshes its row. 1, or -1 for a bad list or index.
+    int UpdateAndShow(int index, int list);
+    void UpdateListNode(int list);
+    // Caption of a list's node, as UTF-8: the list's name and its count, "Přijaté (3)".
+    std::string ListNodeCaption(int list) const;
+
+    // Scratch list of message indices, ascending: filled by the SMS commands with the
+    // messages they act on, and handed to the link worker by the send command.
+    std::array<int32_t, SMS_LIST_MAX> m_anSel{};
+
+private:
+    static bool IsList(int list) { return list >= 0 && list < SMS_LIST_COUNT; }
+    int Append(std::unique_ptr<CSMS> sms, int list);
+    int DeleteRows(int list, const int32_t* indices, int n);
+    void EvictOldest(int list);
+    void SaveAfterChange();
+
+    std::array<std::vector<std::unique_ptr<CSMS>>, SMS_LIST_COUNT> m_aList;
+    ISMSStoreListener* m_pListener = nullptr;
+    int m_nSaveError = 0;
+};

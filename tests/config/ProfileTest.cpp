@@ -1,0 +1,138 @@
+#include "config/Profile.h"
+
+#include "app/ProgramFolder.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void PutLE32(Bytes& b, int32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+}
+
+class ProfileTest : public ::testing::Test {
+protected:
+    void SetUp() override { tk::SetProgramFolder(m_dir.Path()); }
+    std::string File() const { return m_dir.File("Profile.dat"); }
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(ProfileTest, DefaultsComeFromTheScreenAndReplaceAnyFileNotOfVersion3) {
+    CProfile p;
+    EXPECT_EQ(p.m_nWidth, 816); // 1024 x 768 until the screen is known
+    p.m_nConnType = CONN_REMOTE;
+    p.m_nPgCtlWidth = 1;
+    p.SetScreenSize(1366, 768);
+    WriteFileBytes(File(), {2, 0, 0, 0});
+    EXPECT_EQ(p.Load(), PROFILE_ERR_LOAD);
+    EXPECT_EQ(p.m_nConnType, CONN_LOCAL);
+    EXPECT_EQ(p.m_bLog, 0);
+    EXPECT_STREQ(p.m_szPort, "COM1");
+    EXPECT_EQ(p.m_nModem, -1);
+    EXPECT_EQ(p.m_nWidth, 1088); // divided by ten first: not 1092
+    EXPECT_EQ(p.m_nHeight, 456);
+    EXPECT_EQ(p.m_anColWidth[7], 300);
+    EXPECT_EQ(p.m_nPgCtlWidth, 200);
+    ::unlink(File().c_str());
+    EXPECT_EQ(p.Load(), PROFILE_ERR_LOAD);
+}
+
+TEST_F(ProfileTest, SavesTheEightyBytesAndReadsThemBack) {
+    CProfile p;
+    p.m_nConnType = CONN_REMOTE;
+    p.m_bLog = 1;
+    p.SetPort("/dev/ttyUSB01234"); // 16 characters
+    p.m_nModem = 2;
+    for (int i = 0; i < 9; ++i)
+        p.m_anColWidth[i] = 50 + i;
+    p.m_onBeforeSave = [](CProfile& self) {
+        self.m_nWidth = 1000;
+        self.m_nHeight = 700;
+        self.m_nPgCtlWidth = 250;
+    };
+    ASSERT_EQ(p.Save(), PROFILE_OK);
+
+    Bytes expected;
+    for (int32_t v : {3, 2})
+        PutLE32(expected, v);
+    expected.push_back(1);
+    const char port[19] = "/dev/ttyUSB01234";
+    expected.insert(expected.end(), port, port + 19);
+    for (int32_t v : {2, 1000, 700, 50, 51, 52, 53, 54, 55, 56, 57, 58, 250})
+        PutLE32(expected, v);
+    EXPECT_EQ(ReadFileBytes(File()), expected);
+
+    CProfile q;
+    ASSERT_EQ(q.Load(), PROFILE_OK);
+    ASSERT_EQ(q.Save(), PROFILE_OK);
+    EXPECT_EQ(ReadFileBytes(File()), expected);
+}
+
+TEST_F(ProfileTest, AShortOrDamagedFileGivesDefaultsForWhatItDoesNotHoldWhole) {
+    Bytes b;
+    PutLE32(b, 3);
+    PutLE32(b, CONN_REMOTE);
+    b.push_back(1);
+    b.insert(b.end(), {'C', 'O', 'M'}); // half a port name is not taken
+    WriteFileBytes(File(), b);
+    CProfile p;
+    EXPECT_EQ(p.Load(), PROFILE_OK);
+    EXPECT_EQ(p.m_nConnType, CONN_REMOTE);
+    EXPECT_EQ(p.m_bLog, 1);
+    EXPECT_STREQ(p.m_szPort, "COM1");
+    EXPECT_EQ(p.m_nModem, -1);
+
+    b.resize(5 + 4);
+    b.insert(b.end(), 23, 'X');                  // a port without its end, the modem index
+    b.insert(b.end(), {0x84, 0x03, 0, 0, 0x10}); // the width, half of the height
+    WriteFileBytes(File(), b);
+    EXPECT_EQ(p.Load(), PROFILE_OK);
+    EXPECT_EQ(std::string(p.m_szPort), std::string(18, 'X'));
+    EXPECT_EQ(p.m_nWidth, 900);
+    EXPECT_EQ(p.m_nHeight, 456);
+
+    p.SetPort("/dev/serial/by-id/usb-FTDI-0001");
+    EXPECT_EQ(std::string(p.m_szPort), "/dev/serial/by-id/");
+}
+
+TEST_F(ProfileTest, AFailedSaveKeepsTheOldFileAndNamesWhatWasNotWritten) {
+    CProfile p;
+    ASSERT_EQ(p.Save(), PROFILE_OK);
+    const Bytes old = ReadFileBytes(File());
+    p.m_nModem = 5;
+    // A full disk, hit at the version, the connection record and the window record.
+    for (const auto& [limit, code] : {std::pair<rlim_t, int>{0, PROFILE_ERR_CREATE},
+                                      {20, PROFILE_ERR_CONN},
+                                      {40, PROFILE_ERR_WINDOW}}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit rl {};
+            ::getrlimit(RLIMIT_FSIZE, &rl);
+            rl.rlim_cur = limit;
+            ::setrlimit(RLIMIT_FSIZE, &rl);
+            ::_exit(p.Save());
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_EQ(WEXITSTATUS(status), code);
+        EXPECT_EQ(ReadFileBytes(File()), old);
+        EXPECT_EQ(ListFolder(m_dir.Path()), std::vector<std::string>{"Profile.dat"});
+    }
+    tk::SetProgramFolder(m_dir.File("Profile.dat")); // the folder is a plain file
+    EXPECT_EQ(p.Save(), PROFILE_ERR_CREATE);
+    tk::SetProgramFolder(m_dir.File("missing"));
+    EXPECT_EQ(p.Save(), PROFILE_ERR_CREATE);
+    EXPECT_EQ(ReadFileBytes(File()), old);
+}

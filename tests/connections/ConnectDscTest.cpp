@@ -1,0 +1,161 @@
+#include "connections/ConnectDsc.h"
+
+#include "app/ProgramFolder.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+CConnectDsc Dsc(const std::string& num, const char* pin = "1234") {
+    CConnectDsc d;
+    d.SetNum(num.c_str());
+    d.SetPIN(pin);
+    return d;
+}
+
+// A file with the given header and `records` whole records after it.
+Bytes FileWith(uint8_t version, uint8_t declared, int records) {
+    Bytes b = {version, 0, 0, 0, 0, 0, 0, 0, declared, 0, 0, 0};
+    for (int i = 0; i < records; ++i)
+        b.insert(b.end(), 25, static_cast<uint8_t>(i % 2 ? '5' : 0));
+    return b;
+}
+
+class ConnectDscTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tk::SetProgramFolder(m_dir.Path());
+        ::mkdir(m_dir.File("Data").c_str(), 0755);
+    }
+    std::string File() const { return m_dir.File("Data/Connection.dat"); }
+
+    // Loads a damaged file over a list that had content: nothing of either remains.
+    void ExpectDamaged(const Bytes& bytes) {
+        WriteFileBytes(File(), bytes);
+        CConnectDscMng m;
+        m.Add(Dsc("1"));
+        m.SetSel(0);
+        EXPECT_EQ(m.Load(), 0);
+        EXPECT_EQ(m.GetCount(), 0);
+        EXPECT_EQ(m.GetSel(), -1);
+    }
+
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST(ConnectDsc, TextsAreCutToTheirFields) {
+    CConnectDsc d;
+    EXPECT_STREQ(d.m_szNum, "");
+    d.SetPIN("123456789");
+    EXPECT_STREQ(d.m_szPIN, "12345678");
+    d.SetNum("+420 123 456 789 000"); // 20 characters, as the dialog allows
+    EXPECT_EQ(std::string(d.m_szNum), "+420 123 456 78");
+    EXPECT_STREQ(d.m_szPIN, "12345678"); // the number did not run into the PIN
+}
+
+TEST(ConnectDscMng, ListOperations) {
+    CConnectDscMng m;
+    for (int i = 0; i < CONNECT_MAX; ++i)
+        ASSERT_EQ(m.Add(Dsc(std::to_string(i))), i);
+    EXPECT_EQ(m.Add(Dsc("full")), -1);
+    EXPECT_EQ(m.GetCount(), CONNECT_MAX);
+    EXPECT_EQ(m.Get(-1), nullptr);
+
+    m.SetSel(99);
+    m.Delete(99); // the chosen one: the index stays and now names none
+    EXPECT_EQ(m.GetSel(), 99);
+    EXPECT_EQ(m.Get(m.GetSel()), nullptr);
+    m.Delete(-1);
+    m.Delete(99);
+    m.Delete(0); // the gap closes
+    EXPECT_EQ(m.GetCount(), 98);
+    EXPECT_STREQ(m.Get(0)->m_szNum, "1");
+    m.Clear();
+    EXPECT_EQ(m.GetSel(), -1);
+}
+
+TEST_F(ConnectDscTest, SaveCreatesTheDataFolderAndAPrivateFileThatLoadsBack) {
+    ::rmdir(m_dir.File("Data").c_str());
+    CConnectDscMng m;
+    m.Add(Dsc("123456789012345", "87654321")); // both fields full
+    m.Add(Dsc("777", ""));
+    m.SetSel(1);
+    ASSERT_EQ(m.Save(), 1);
+
+    struct stat st {};
+    ASSERT_EQ(::stat(File().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    Bytes expected = {1, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0};
+    const char records[50] = "123456789012345\0"
+                             "87654321\0"
+                             "777";
+    expected.insert(expected.end(), records, records + 50);
+    EXPECT_EQ(ReadFileBytes(File()), expected);
+
+    CConnectDscMng n;
+    ASSERT_EQ(n.Load(), 1);
+    ASSERT_EQ(n.GetCount(), 2);
+    EXPECT_EQ(n.GetSel(), 1);
+    EXPECT_STREQ(n.Get(0)->m_szNum, "123456789012345");
+    EXPECT_STREQ(n.Get(0)->m_szPIN, "87654321");
+    EXPECT_STREQ(n.Get(1)->m_szNum, "777");
+}
+
+TEST_F(ConnectDscTest, ADamagedFileLeavesAnEmptyList) {
+    ExpectDamaged(FileWith(2, 1, 1));             // another version
+    ExpectDamaged(Bytes{1, 0, 0, 0, 0, 0, 0, 0}); // header cut short
+    ExpectDamaged(FileWith(1, 3, 2));             // 3 declared, 2 present
+    ExpectDamaged(FileWith(1, 101, 101));         // more than the list holds
+    Bytes partial = FileWith(1, 1, 1);
+    partial.pop_back();
+    ExpectDamaged(partial);
+
+    // A text without its end is cut inside its field.
+    WriteFileBytes(File(), FileWith(1, 100, 100));
+    CConnectDscMng m;
+    EXPECT_EQ(m.Load(), 1);
+    EXPECT_EQ(m.GetCount(), 100);
+    EXPECT_EQ(std::string(m.Get(1)->m_szNum), std::string(15, '5'));
+    EXPECT_EQ(std::string(m.Get(1)->m_szPIN), std::string(8, '5'));
+}
+
+TEST_F(ConnectDscTest, AFailedSaveKeepsTheOldFile) {
+    CConnectDscMng m;
+    m.Add(Dsc("111"));
+    ASSERT_EQ(m.Save(), 1);
+    const Bytes old = ReadFileBytes(File());
+    for (int i = 0; i < 50; ++i)
+        m.Add(Dsc("222"));
+    const pid_t pid = ::fork(); // a full disk: no file grows beyond 100 bytes
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit rl {};
+        ::getrlimit(RLIMIT_FSIZE, &rl);
+        rl.rlim_cur = 100;
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        ::_exit(m.Save());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(File()), old);
+    EXPECT_EQ(ListFolder(m_dir.File("Data")), std::vector<std::string>{"Connection.dat"});
+
+    tk::SetProgramFolder(m_dir.File("missing"));
+    EXPECT_EQ(m.Save(), 0);
+    tk::SetProgramFolder(m_dir.File("Data/Connection.dat")); // Data cannot be made there
+    EXPECT_EQ(m.Save(), 0);
+    EXPECT_EQ(ReadFileBytes(File()), old);
+}

@@ -1,0 +1,381 @@
+#include "sms/SMSMng.h"
+
+#include "app/ProgramFolder.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Strings = std::vector<std::string>;
+
+void PutU32(Bytes& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void PutString(Bytes& b, const std::string& s) {
+    PutU32(b, static_cast<uint32_t>(s.size() + 1));
+    b.insert(b.end(), s.begin(), s.end());
+    b.push_back(0);
+}
+
+// One record of "SMS.dat" as the file layout has it.
+Bytes Record(const std::string& text, const Strings& numbers = {"1"},
+             uint32_t flags = 0x80000000u) {
+    Bytes b = {7, 12, 8, 14, 5, 9};
+    PutU32(b, flags);
+    PutString(b, text);
+    PutU32(b, static_cast<uint32_t>(numbers.size()));
+    for (const auto& n : numbers)
+        PutString(b, n);
+    return b;
+}
+
+Bytes File(uint32_t version, uint32_t n0, uint32_t n1, uint32_t n2,
+           const std::vector<Bytes>& records = {}) {
+    Bytes b;
+    for (uint32_t v : {version, n0, n1, n2})
+        PutU32(b, v);
+    for (const auto& r : records)
+        b.insert(b.end(), r.begin(), r.end());
+    return b;
+}
+
+CSMS Message(const std::string& text) {
+    CSMS sms;
+    sms.SetText(text);
+    sms.AddNumber("604111222");
+    return sms;
+}
+
+Strings Texts(const CSMSMng& store, int list) {
+    Strings out;
+    for (int i = 0; i < store.GetCount(list); ++i)
+        out.emplace_back(store.Get(i, list)->GetText());
+    return out;
+}
+
+void Fill(CSMSMng& store, int list, const std::string& prefix, int n) {
+    for (int i = 0; i < n; ++i)
+        ASSERT_EQ(store.Add(Message(prefix + std::to_string(i + 1)), list), i);
+}
+
+int LoadBytes(CSMSMng& store, const Bytes& bytes) {
+    CMemoryReader reader(bytes);
+    return store.LoadFrom(reader);
+}
+
+// The store as the next program start would find it on disk.
+Strings TextsOnDisk(int list) {
+    CSMSMng fresh;
+    EXPECT_EQ(fresh.Load(), 1);
+    return Texts(fresh, list);
+}
+
+// Records what the screen is told; a removal also notes the list's count at that moment.
+class CRecorder : public ISMSStoreListener {
+public:
+    explicit CRecorder(const CSMSMng& store) : m_store(store) {}
+    void OnSmsRowAdded(int list, int index) override { Log("add", list, {index}); }
+    void OnSmsRowsRemoved(int list, const int32_t* indices, int n) override {
+        std::vector<int> all(indices, indices + n);
+        all.push_back(m_store.GetCount(list));
+        Log("remove", list, all);
+    }
+    void OnSmsRowUpdated(int list, int index) override { Log("update", list, {index}); }
+    void OnSmsListCountChanged(int list, int count) override { Log("count", list, {count}); }
+    void OnSmsSaveFailed(int error) override { Log("save failed", error != 0, {}); }
+
+    Strings events;
+
+private:
+    void Log(std::string s, int list, const std::vector<int>& values) {
+        s += " " + std::to_string(list);
+        for (int v : values)
+            s += " " + std::to_string(v);
+        events.push_back(s);
+    }
+    const CSMSMng& m_store;
+};
+
+class SMSStoreOnDisk : public ::testing::Test {
+protected:
+    void SetUp() override { tk::SetProgramFolder(dir.Path()); } // no Data folder yet
+    TempDir dir;
+};
+
+} // namespace
+
+TEST(SMSStore, FullListsRefuseAddAndMove) {
+    CSMSMng store;
+    Fill(store, SMS_SENT, "s", 5);
+    Fill(store, SMS_TOSEND, "t", 2);
+    EXPECT_EQ(store.Add(Message("sixth"), SMS_SENT), -2);
+    auto adopted = std::make_unique<CSMS>(Message("adopted"));
+    EXPECT_EQ(store.Add(adopted, SMS_SENT), -2);
+    EXPECT_NE(adopted, nullptr); // still the caller's
+    EXPECT_EQ(store.Move(0, SMS_TOSEND, SMS_SENT), -2);
+    EXPECT_EQ(Texts(store, SMS_SENT), (Strings{"s1", "s2", "s3", "s4", "s5"}));
+    EXPECT_EQ(Texts(store, SMS_TOSEND), (Strings{"t1", "t2"}));
+    EXPECT_EQ(store.Add(Message("x"), 3), -1);
+}
+
+TEST(SMSStore, MoveTakesTheSameMessageAndMarksIt) {
+    CSMSMng store;
+    Fill(store, SMS_TOSEND, "t", 3);
+    auto owned = std::make_unique<CSMS>(Message("own"));
+    CSMS* raw = owned.get();
+    EXPECT_EQ(store.Add(owned, SMS_SENT), 0);
+    EXPECT_EQ(owned, nullptr);
+    EXPECT_EQ(raw->GetList(), SMS_SENT);
+
+    CSMS* moving = store.Get(1, SMS_TOSEND);
+    moving->SetUnread(false);
+    EXPECT_EQ(store.Move(1, SMS_TOSEND, SMS_SENT), 1);
+    EXPECT_EQ(store.Get(1, SMS_SENT), moving);
+    EXPECT_EQ(moving->GetFlags(), static_cast<uint32_t>(SMS_SENT));
+    EXPECT_EQ(Texts(store, SMS_TOSEND), (Strings{"t1", "t3"}));
+    EXPECT_EQ(store.Move(2, SMS_TOSEND, SMS_SENT), -1);
+    EXPECT_EQ(store.Delete(0, SMS_TOSEND), 1);
+    EXPECT_EQ(store.Delete(1, SMS_TOSEND), -1);
+    EXPECT_EQ(Texts(store, SMS_TOSEND), Strings{"t3"});
+}
+
+TEST_F(SMSStoreOnDisk, SaveAndLoadKeepEverything) {
+    CSMSMng store;
+    for (int list = 0; list < SMS_LIST_COUNT; ++list) {
+        for (int i = 0; i <= list + 1; ++i) {
+            CSMS sms = Message("list " + std::to_string(list) + "\r\nmsg " + std::to_string(i));
+            sms.AddNumber(i == 1 ? "" : "+420"); // an empty number survives as a number
+            sms.m_nDay = static_cast<uint8_t>(i + 1);
+            sms.m_nMonth = static_cast<uint8_t>(list + 1);
+            sms.m_nYear = 255;
+            sms.m_nMinute = static_cast<uint8_t>(59 - i);
+            sms.SetUnread(i % 2 == 0);
+            store.Add(sms, list);
+        }
+    }
+    store.Get(0, SMS_SENT)->SetText(std::string(640, '\xE8'));
+    ASSERT_EQ(store.Save(), 1);
+    const Bytes file = ReadFileBytes(dir.File("Data/SMS.dat"));
+    ASSERT_GT(file.size(), 16u);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 16), File(1, 2, 3, 4));
+
+    // Every field is in the record: what was loaded saves to the same bytes, in the same order.
+    CSMSMng loaded;
+    ASSERT_EQ(loaded.Load(), 1);
+    EXPECT_EQ(Texts(loaded, SMS_TOSEND), Texts(store, SMS_TOSEND));
+    EXPECT_STREQ(loaded.Get(1, SMS_RECEIVED)->GetNumber(1), "");
+    ASSERT_EQ(loaded.Save(), 1);
+    EXPECT_EQ(ReadFileBytes(dir.File("Data/SMS.dat")), file);
+}
+
+TEST(SMSStoreFile, ReadsTheStoredLayout) {
+    // The unread bit is kept; the list bits are those of the list the record is in.
+    const Bytes file = File(1, 1, 0, 1,
+                            {Record("first", {"+420604111222", "2", "3", "4", "5"}, 0x80000002u),
+                             Record("second", {}, 0)});
+    CSMSMng store;
+    ASSERT_EQ(LoadBytes(store, file), 1);
+    const CSMS* first = store.Get(0, SMS_RECEIVED);
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(first->GetText(), "first");
+    EXPECT_EQ(first->GetFlags(), 0x80000000u);
+    EXPECT_EQ(first->GetNumberCount(), 4); // numbers after the fourth are dropped
+    EXPECT_STREQ(first->GetNumber(0), "+420604111222");
+    EXPECT_EQ(first->m_nMonth, 12);
+    EXPECT_EQ(first->m_nSecond, 9);
+    ASSERT_NE(store.Get(0, SMS_TOSEND), nullptr);
+    EXPECT_EQ(store.Get(0, SMS_TOSEND)->GetFlags(), 2u);
+}
+
+TEST_F(SMSStoreOnDisk, OtherVersionOrMissingFileLoadsNothing) {
+    CSMSMng store;
+    Fill(store, SMS_RECEIVED, "kept", 2);
+    EXPECT_EQ(store.Load(), 0); // no file
+    EXPECT_EQ(LoadBytes(store, File(2, 1, 0, 0, {Record("new")})), 0);
+    EXPECT_EQ(LoadBytes(store, Bytes{1, 0, 0, 0, 1, 0, 0, 0, 0}), 0); // counts cut short
+    EXPECT_EQ(Texts(store, SMS_RECEIVED), (Strings{"kept1", "kept2"}));
+}
+
+TEST(SMSStoreFile, CutInsideTheSecondSentRecord) {
+    Bytes file = File(1, 5, 2, 1);
+    for (const char* text : {"r0", "r1", "r2", "r3", "r4", "s0"}) {
+        const Bytes r = Record(text);
+        file.insert(file.end(), r.begin(), r.end());
+    }
+    const Bytes second = Record("s1", {"123456"});
+    file.insert(file.end(), second.begin(), second.end() - 3);
+
+    CSMSMng store;
+    Fill(store, SMS_SENT, "old", 3);
+    Fill(store, SMS_TOSEND, "waiting", 2);
+    EXPECT_EQ(LoadBytes(store, file), 0);
+    EXPECT_EQ(Texts(store, SMS_RECEIVED), (Strings{"r0", "r1", "r2", "r3", "r4"}));
+    EXPECT_EQ(Texts(store, SMS_SENT), Strings{"s0"});
+    EXPECT_EQ(Texts(store, SMS_TOSEND), (Strings{"waiting1", "waiting2"}));
+}
+
+TEST(SMSStoreFile, SurplusRecordsOfAListAreDropped) {
+    std::vector<Bytes> records;
+    for (int i = 0; i < 7; ++i)
+        records.push_back(Record("r" + std::to_string(i)));
+    records.push_back(Record("sent"));
+    CSMSMng store;
+    EXPECT_EQ(LoadBytes(store, File(1, 7, 1, 0, records)), 1);
+    EXPECT_EQ(Texts(store, SMS_RECEIVED), (Strings{"r0", "r1", "r2", "r3", "r4"}));
+    EXPECT_EQ(Texts(store, SMS_SENT), Strings{"sent"});
+}
+
+TEST(SMSStoreFile, UntrustedSizesStopTheLoad) {
+    auto withTextSize = [](uint32_t size) {
+        Bytes r = {1, 1, 1, 1, 1, 1, 0, 0, 0, 0};
+        PutU32(r, size);
+        r.resize(r.size() + 5000, 'a'); // plenty of bytes behind a wild size
+        return r;
+    };
+    Bytes hugeNumber = Record("t", {});
+    hugeNumber.resize(hugeNumber.size() - 4);
+    PutU32(hugeNumber, 1);
+    PutU32(hugeNumber, 0xFFFFFFFFu);
+    hugeNumber.resize(hugeNumber.size() + 100, '1');
+    const std::pair<const char*, Bytes> cases[] = {
+        {"huge text size", withTextSize(0xFFFFFFF0u)},
+        {"text size 0", withTextSize(0)},
+        {"text size 642", Record(std::string(641, 'x'))},
+        {"number size 18", Record("t", {std::string(17, '1')})},
+        {"huge number size", hugeNumber},
+    };
+    for (const auto& [what, bad] : cases) {
+        SCOPED_TRACE(what);
+        // The largest record the store writes loads; the bad one stops the load.
+        const Bytes file = File(1, 3, 1, 0,
+                                {Record(std::string(640, 'x'), {std::string(16, '9')}), bad,
+                                 Record("after"), Record("sent")});
+        CSMSMng store;
+        Fill(store, SMS_SENT, "old", 1);
+        EXPECT_EQ(LoadBytes(store, file), 0);
+        ASSERT_EQ(store.GetCount(SMS_RECEIVED), 1);
+        EXPECT_EQ(store.Get(0, SMS_RECEIVED)->GetTextLength(), 640u);
+        EXPECT_EQ(Texts(store, SMS_SENT), Strings{"old1"});
+    }
+}
+
+TEST(SMSStoreFile, EveryCutOfAFileFailsCleanly) {
+    const Bytes file = File(1, 2, 1, 1,
+                            {Record("a", {"1", "22"}), Record("bb", {}), Record("ccc", {"333"}),
+                             Record("dddd", {"4", "", "44"})});
+    for (size_t size = 0; size < file.size(); ++size) {
+        CSMSMng store;
+        CMemoryReader reader(file.data(), size);
+        EXPECT_EQ(store.LoadFrom(reader), 0) << size;
+    }
+    CSMSMng store;
+    EXPECT_EQ(LoadBytes(store, file), 1);
+    EXPECT_EQ(Texts(store, SMS_TOSEND), Strings{"dddd"});
+}
+
+TEST_F(SMSStoreOnDisk, AddToAFullListDropsTheOldestAndSavesAtOnce) {
+    CSMSMng store;
+    CRecorder screen(store);
+    store.SetListener(&screen);
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_EQ(store.AddAndShow(Message("m" + std::to_string(i)), SMS_RECEIVED), i - 1);
+    screen.events.clear();
+    auto received = std::make_unique<CSMS>(Message("m6"));
+    EXPECT_EQ(store.AddAndShow(received, SMS_RECEIVED), 4);
+    EXPECT_EQ(received, nullptr);
+    const Strings expected = {"m2", "m3", "m4", "m5", "m6"};
+    EXPECT_EQ(Texts(store, SMS_RECEIVED), expected);
+    EXPECT_EQ(screen.events, (Strings{"remove 0 0 5", "count 0 4", "add 0 4", "count 0 5"}));
+    EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), expected);
+}
+
+TEST_F(SMSStoreOnDisk, ConfirmedSendingMovesIntoAFullSentList) {
+    CSMSMng store;
+    Fill(store, SMS_SENT, "s", 5);
+    Fill(store, SMS_TOSEND, "t", 3);
+    CRecorder screen(store);
+    store.SetListener(&screen);
+    store.m_anSel = {1, 2, 0, 0, 0}; // the send command's list must survive the move
+
+    EXPECT_EQ(store.MoveAndShow(1, SMS_TOSEND, SMS_SENT), 4);
+    const Strings sent = {"s2", "s3", "s4", "s5", "t2"};
+    EXPECT_EQ(Texts(store, SMS_SENT), sent);
+    EXPECT_EQ(Texts(store, SMS_TOSEND), (Strings{"t1", "t3"}));
+    EXPECT_EQ(screen.events, (Strings{"remove 1 0 5", "count 1 4", "remove 2 1 2", "add 1 4",
+                                      "count 2 2", "count 1 5"}));
+    EXPECT_EQ(store.m_anSel[1], 2);
+    EXPECT_EQ(TextsOnDisk(SMS_SENT), sent);
+    EXPECT_EQ(TextsOnDisk(SMS_TOSEND), (Strings{"t1", "t3"}));
+}
+
+TEST_F(SMSStoreOnDisk, DeleteSelectedRowsAndChangesInPlace) {
+    CSMSMng store;
+    Fill(store, SMS_RECEIVED, "m", 5);
+    CRecorder screen(store);
+    store.SetListener(&screen);
+    store.m_anSel = {3, 1, 3, 0, 0}; // out of order and twice: still exactly rows 1 and 3
+    EXPECT_EQ(store.DeleteAndShow(SMS_RECEIVED, 3), 2);
+    EXPECT_EQ(Texts(store, SMS_RECEIVED), (Strings{"m1", "m3", "m5"}));
+    EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), (Strings{"m1", "m3", "m5"}));
+
+    store.Get(2, SMS_RECEIVED)->SetUnread(false);
+    EXPECT_EQ(store.UpdateAndShow(2, SMS_RECEIVED), 1);
+    EXPECT_EQ(store.UpdateAndShow(3, SMS_RECEIVED), -1);
+    EXPECT_EQ(screen.events, (Strings{"remove 0 1 3 5", "count 0 3", "update 0 2"}));
+    CSMSMng fresh;
+    ASSERT_EQ(fresh.Load(), 1);
+    EXPECT_FALSE(fresh.Get(2, SMS_RECEIVED)->IsUnread());
+    EXPECT_EQ(store.ListNodeCaption(SMS_RECEIVED), "Přijaté (3)");
+    EXPECT_EQ(store.ListNodeCaption(SMS_TOSEND), "K odeslání (0)");
+}
+
+TEST_F(SMSStoreOnDisk, SaveFailureIsReported) {
+    WriteFileBytes(dir.File("Data"), {1}); // a plain file where the folder should be
+    CSMSMng store;
+    CRecorder screen(store);
+    store.SetListener(&screen);
+    EXPECT_EQ(store.AddAndShow(Message("m"), SMS_RECEIVED), 0);
+    EXPECT_NE(store.LastSaveError(), 0);
+    EXPECT_EQ(screen.events.back(), "save failed 1");
+}
+
+TEST_F(SMSStoreOnDisk, FullDiskKeepsTheOldFile) {
+    {
+        CSMSMng store;
+        Fill(store, SMS_RECEIVED, "old", 2);
+        ASSERT_EQ(store.Save(), 1);
+    }
+    const Bytes before = ReadFileBytes(dir.File("Data/SMS.dat"));
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // The file size limit makes writes fail as on a full disk.
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit rl {};
+        ::getrlimit(RLIMIT_FSIZE, &rl);
+        rl.rlim_cur = 200;
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        CSMSMng store;
+        if (store.Load() != 1)
+            ::_exit(2);
+        const int r = store.AddAndShow(Message(std::string(640, 'n')), SMS_RECEIVED);
+        ::_exit(r == 2 && store.LastSaveError() != 0 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(dir.File("Data/SMS.dat")), before);
+    EXPECT_EQ(ListFolder(dir.File("Data")), Strings{"SMS.dat"});
+}

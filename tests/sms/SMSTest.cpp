@@ -1,0 +1,159 @@
+#include "sms/SMS.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+Strings Numbers(const CSMS& sms) {
+    Strings out;
+    for (int i = 0; i < sms.GetNumberCount(); ++i)
+        out.emplace_back(sms.GetNumber(i));
+    return out;
+}
+
+std::vector<uint8_t> Reply(const std::string& number, const std::string& text) {
+    std::vector<uint8_t> r = {0x80, 0x29, 0x00, 0x00, 7, 12, 8, 14, 5, 9, 0};
+    r.insert(r.end(), number.begin(), number.end());
+    r.push_back(0);
+    r.insert(r.end(), text.begin(), text.end());
+    r.push_back(0);
+    return r;
+}
+
+} // namespace
+
+TEST(SMSRecord, RecipientLineParsing) {
+    CSMS sms;
+    sms.SetNumbers("111 222");
+    sms.SetNumbers("Jana a Petr");
+    EXPECT_EQ(sms.GetNumberCount(), 0);
+    sms.SetNumbers("1,2,3,4,5");
+    EXPECT_EQ(Numbers(sms), (Strings{"1", "2", "3", "4"}));
+    sms.SetNumbers("12345678901234567890");
+    EXPECT_EQ(Numbers(sms), Strings{"1234567890123456"});
+    sms.SetNumbers("+420 123 456 789");
+    EXPECT_EQ(Numbers(sms), (Strings{"+420", "123", "456", "789"}));
+    sms.SetNumbers("+420604111222, 605333444");
+    EXPECT_EQ(Numbers(sms), (Strings{"+420604111222", "605333444"}));
+    sms.SetNumbers("12+34"); // a second "+" starts the next number
+    EXPECT_EQ(Numbers(sms), (Strings{"12", "+34"}));
+}
+
+TEST(SMSRecord, NumberSlots) {
+    CSMS sms;
+    sms.SetNumbers("1 2 3 4");
+    EXPECT_EQ(sms.AddNumber("5"), -1);
+    sms.RemoveNumber(1);
+    EXPECT_EQ(Numbers(sms), (Strings{"1", "3", "4"}));
+    sms.SetNumber("7", 3); // an empty slot: lands in the first empty one
+    EXPECT_EQ(Numbers(sms), (Strings{"1", "3", "4", "7"}));
+    sms.SetNumber("123456789012345678", 0);
+    EXPECT_STREQ(sms.GetNumber(0), "1234567890123456");
+    EXPECT_EQ(sms.GetNumber(4), nullptr);
+
+    CSMS target;
+    target = sms;
+    target.SetNumbers("9");
+    sms = target; // surplus numbers of the target go
+    EXPECT_EQ(Numbers(sms), Strings{"9"});
+}
+
+TEST(SMSRecord, PartCountsAndTextLimit) {
+    CSMS sms;
+    EXPECT_EQ(sms.GetPartCount(), 0); // no text at all
+    const std::pair<size_t, int> parts[] = {{0, 0}, {160, 1}, {161, 2}, {640, 4}};
+    for (const auto& [length, count] : parts) {
+        sms.SetText(std::string(length, 'a'));
+        EXPECT_EQ(sms.GetPartCount(), count) << length;
+    }
+    // The store never holds more than four parts: what it saves must load again.
+    sms.SetText(std::string(700, 'a'));
+    EXPECT_EQ(sms.GetTextLength(), 640u);
+}
+
+TEST(SMSRecord, TextBufferGrowsInStepsAndIsReused) {
+    // A new buffer: the next multiple of 160 above the need (length + 1), plus one.
+    const std::pair<size_t, uint32_t> fresh[] = {{0, 161}, {159, 321}, {160, 321}, {320, 481}};
+    for (const auto& [length, size] : fresh) {
+        CSMS sms;
+        sms.SetText(std::string(length, 'x'));
+        EXPECT_EQ(sms.GetTextSize(), size) << length;
+    }
+    // Kept while the text fits and wastes at most 160 bytes.
+    CSMS sms;
+    const std::pair<size_t, uint32_t> steps[] = {{160, 321}, {320, 321}, {161, 321},
+                                                 {321, 481}, {5, 161},   {159, 161}};
+    for (const auto& [length, size] : steps) {
+        sms.SetText(std::string(length, 'x'));
+        EXPECT_EQ(sms.GetTextSize(), size) << length;
+    }
+    // The text may come from the message's own buffer.
+    sms.SetText(std::string(150, 'y'));
+    sms.SetText(sms.GetText() + 100);
+    EXPECT_EQ(std::string(sms.GetText()), std::string(50, 'y'));
+}
+
+TEST(SMSRecord, FlagsAndTime) {
+    CSMS sms;
+    EXPECT_TRUE(sms.IsUnread());
+    sms.SetList(SMS_TOSEND);
+    EXPECT_TRUE(sms.IsUnread());
+    sms.SetUnread(false);
+    EXPECT_EQ(sms.GetFlags(), 2u);
+    SysTime t;
+    t.wYear = 2300; // one byte holds the year modulo 256
+    sms.SetTime(t);
+    EXPECT_EQ(sms.m_nYear, 44);
+}
+
+TEST(SMSRecord, FromStoredMessageReply) {
+    const auto reply = Reply("+420604111222", "Ahoj");
+    const CSMS sms(reply.data(), reply.size());
+    EXPECT_EQ(Numbers(sms), Strings{"+420604111222"});
+    EXPECT_STREQ(sms.GetText(), "Ahoj");
+    const uint8_t stamp[] = {sms.m_nDay,  sms.m_nMonth,  sms.m_nYear,
+                             sms.m_nHour, sms.m_nMinute, sms.m_nSecond};
+    EXPECT_EQ(std::vector<uint8_t>(stamp, stamp + 6), (std::vector<uint8_t>{7, 12, 8, 14, 5, 9}));
+    EXPECT_TRUE(sms.IsUnread());
+
+    const auto anonymous = Reply("", "Info");
+    EXPECT_EQ(Numbers(CSMS(anonymous.data(), anonymous.size())), Strings{""});
+}
+
+TEST(SMSRecord, UnterminatedReplyIsCutAtItsEnd) {
+    std::vector<uint8_t> reply = Reply("123", "");
+    reply.pop_back();
+    reply.resize(SMS_REPLY_MAX, 'T');
+    reply.resize(SMS_REPLY_MAX + 20, 'X'); // past the reply's capacity: never read
+    EXPECT_EQ(std::string(CSMS(reply.data(), reply.size()).GetText()),
+              std::string(SMS_REPLY_MAX - 15, 'T'));
+
+    std::vector<uint8_t> noEnd(11, 0);
+    noEnd.resize(SMS_REPLY_MAX, '5');
+    const CSMS longNumber(noEnd.data(), noEnd.size());
+    EXPECT_STREQ(longNumber.GetNumber(0), "5555555555555555");
+    EXPECT_STREQ(longNumber.GetText(), "");
+
+    const uint8_t header[] = {0x80, 0x29, 0, 0, 1};
+    const CSMS tiny(header, sizeof header);
+    EXPECT_EQ(Numbers(tiny), Strings{""});
+    EXPECT_STREQ(tiny.GetText(), "");
+}
+
+TEST(SMSRecord, UserTextToCp1250) {
+    std::string out = "untouched";
+    std::string bad;
+    EXPECT_EQ(SmsTextFromUtf8("Ahoj 日本", out, &bad), SMS_INPUT_BAD_CHAR);
+    EXPECT_EQ(out, "untouched");
+    EXPECT_EQ(bad, "日");
+    EXPECT_EQ(SmsTextFromUtf8("Žluťoučký\nkůň €", out), SMS_INPUT_OK);
+    EXPECT_EQ(out, "\x8Elu\x9Dou\xE8k\xFD\r\nk\xF9\xF2 \x80");
+    EXPECT_EQ(SmsTextFromUtf8(std::string(640, 'x'), out), SMS_INPUT_OK);
+    // A line break counts two characters, as it is sent.
+    EXPECT_EQ(SmsTextFromUtf8(std::string(639, 'x') + "\n", out), SMS_INPUT_TOO_LONG);
+}

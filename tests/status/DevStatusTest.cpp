@@ -1,0 +1,167 @@
+#include "status/DevStatus.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using Ident = std::array<uint8_t, IDENT_REPLY_SIZE>;
+using Gsm = std::array<uint8_t, GSM_REPLY_SIZE>;
+
+void PutBE(uint8_t* p, uint32_t v, int width) {
+    for (int i = 0; i < width; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * (width - 1 - i)));
+}
+
+// Replies as they come off the wire (texts of at most their room, no zero when full), turned
+// to host order as the link does.
+std::array<uint8_t, TYPE_REPLY_SIZE> TypeReply(uint16_t aux, uint16_t cfg) {
+    std::array<uint8_t, TYPE_REPLY_SIZE> r{};
+    PutBE(&r[4], aux, 2);
+    PutBE(&r[6], cfg, 2);
+    TypeReplyToHost(r.data());
+    return r;
+}
+
+Ident IdentReply(const std::string& imei, const std::string& name) {
+    Ident r{};
+    r[4] = 1;
+    r[5] = 5;
+    PutBE(&r[6], 0xDEADBEEF, 4); // not used
+    PutBE(&r[16], 2, 4);
+    r[20] = 10;
+    PutBE(&r[21], 12345, 4);
+    r[25] = 7;
+    imei.copy(reinterpret_cast<char*>(&r[26]), 16);
+    name.copy(reinterpret_cast<char*>(&r[42]), 128);
+    IdentReplyToHost(r.data());
+    return r;
+}
+
+Gsm GsmReply(const std::string& op) {
+    Gsm r = {0, 0, 0, 0, 0, 1, 2, 1, 20, 3};
+    PutBE(&r[10], std::bit_cast<uint32_t>(12.5f), 4);
+    PutBE(&r[14], std::bit_cast<uint32_t>(-1.0f), 4);
+    PutBE(&r[18], 0x00FF, 2);
+    op.copy(reinterpret_cast<char*>(&r[20]), 17);
+    GsmReplyToHost(r.data());
+    return r;
+}
+
+} // namespace
+
+TEST(DevStatus, IdentificationFromTheWireAndItsChanges) {
+    CDevStatus s;
+    EXPECT_GE(s.m_Time.wYear, 2024); // the PC's time until the unit's is read
+    const auto type = TypeReply(0x0102, 0x0304);
+    const Ident ident = IdentReply("356938035643809", "Vr\xE1tnice");
+    EXPECT_EQ(s.UpdateIdentification(type.data(), ident.data()),
+              DEVID_TYPE_CHANGED | DEVID_IDENT_CHANGED);
+    const CDevIdent& d = s.m_DevId;
+    EXPECT_EQ(d.m_nTypeAux, 0x0102u);
+    EXPECT_EQ(d.m_nCfgType, 0x0304u);
+    EXPECT_EQ(FormatVersion(d.m_nFWMajor, d.m_nFWMinor), "1.05");
+    EXPECT_EQ(FormatVersion(d.m_nHWMajor, d.m_nHWMinor), "2.10");
+    EXPECT_EQ(FormatSerial(d.m_nSerNum), "00012345");
+    EXPECT_EQ(d.m_nSerAux, 7);
+    EXPECT_STREQ(d.m_szIMEI, "356938035643809");
+    EXPECT_STREQ(d.m_szName, "Vr\xE1tnice");
+
+    EXPECT_EQ(s.UpdateIdentification(type.data(), ident.data()), 0u); // the same unit again
+    const auto type2 = TypeReply(0x0102, 0x0305);
+    EXPECT_EQ(s.UpdateIdentification(type2.data(), ident.data()), DEVID_TYPE_CHANGED);
+    Ident other = ident;
+    other[21] ^= 1; // one byte of the serial number
+    EXPECT_EQ(s.UpdateIdentification(type2.data(), other.data()), DEVID_IDENT_CHANGED);
+}
+
+TEST(DevStatus, TextsWithoutTheirZeroStayInTheirFields) {
+    CDevStatus s;
+    const auto type = TypeReply(0, 0);
+    const Ident ident = IdentReply("1234567890123456", std::string(128, 'N'));
+    s.UpdateIdentification(type.data(), ident.data());
+    EXPECT_EQ(std::string(s.m_DevId.m_szIMEI), "123456789012345");
+    EXPECT_EQ(std::string(s.m_DevId.m_szName), std::string(127, 'N'));
+    EXPECT_EQ(s.UpdateIdentification(type.data(), ident.data()), 0u);
+
+    const Gsm gsm = GsmReply("OPERATOR-NAME-12345");
+    ASSERT_EQ(s.UpdateGSM(gsm.data()), 1);
+    EXPECT_EQ(std::string(s.m_GSM.m_szOperator), "OPERATOR-NAME-12");
+    EXPECT_EQ(s.UpdateGSM(gsm.data()), 0);
+}
+
+TEST(DevStatus, GsmStateFromTheWireAndItsChanges) {
+    CDevStatus s;
+    const Gsm gsm = GsmReply("T-Mobile CZ");
+    ASSERT_EQ(s.UpdateGSM(gsm.data()), 1);
+    const CGSMState& g = s.m_GSM;
+    EXPECT_EQ(GSMStateText(g.m_nGSMState), "klidový stav");
+    EXPECT_EQ(SIMStateText(g.m_nSIMState), "OK");
+    EXPECT_EQ(NetStateText(g.m_nNetState), "OK");
+    EXPECT_EQ(g.m_nSignal, 20u);
+    EXPECT_EQ(g.m_nWAC, 3u);
+    EXPECT_EQ(FormatCredit(g.m_fCredit1), "12.50");
+    EXPECT_EQ(g.m_fCredit2, -1.0f);
+    EXPECT_EQ(FormatCellId(g.m_nBTS), "00FF");
+    EXPECT_EQ(s.UpdateGSM(gsm.data()), 0);
+    EXPECT_EQ(s.UpdateGSM(GsmReply("Vodafone CZ").data()), 1); // the operator alone
+
+    for (size_t at = 4; at < 20; ++at) { // every byte counts but byte 4
+        Gsm changed = gsm;
+        changed[at] ^= 0x01;
+        s.UpdateGSM(gsm.data());
+        EXPECT_EQ(s.UpdateGSM(changed.data()), at == 4 ? 0 : 1) << at;
+    }
+    // A credit the unit cannot give (NaN) is no change when it comes again.
+    Gsm nan = gsm;
+    const float q = std::nanf("");
+    std::memcpy(&nan[10], &q, sizeof q);
+    EXPECT_EQ(s.UpdateGSM(nan.data()), 1);
+    EXPECT_EQ(s.UpdateGSM(nan.data()), 0);
+
+    EXPECT_EQ(GSMStateText(5), "");
+    EXPECT_EQ(SIMStateText(7), "");
+    EXPECT_EQ(NetStateText(4), "roaming");
+}
+
+TEST(DevStatus, InputsAndOutputs) {
+    CDevStatus s;
+    uint8_t reply[IO_REPLY_SIZE] = {0, 0, 0, 0, 0x05, 0xFE, 0x77};
+    EXPECT_EQ(s.UpdateIO(reply), 1);
+    EXPECT_EQ(s.UpdateIO(reply), 0);
+    EXPECT_EQ(IOBitsText(s.m_IO.m_nInputs), "10100");
+    EXPECT_EQ(IOBitsText(s.m_IO.m_nOutputs, 8), "01111111");
+    reply[5] = 0xFF;
+    EXPECT_EQ(s.UpdateIO(reply), 1);
+}
+
+TEST(DevStatus, ClockBothWays) {
+    CDevStatus s;
+    s.m_Time.wDayOfWeek = 3;
+    s.m_Time.wMilliseconds = 456;
+    const uint8_t reply[CLOCK_SIZE] = {0, 0, 0, 0, 7, 12, 8, 14, 5, 9};
+    EXPECT_EQ(s.UpdateTime(reply), 1);
+    EXPECT_EQ(s.m_Time, (SysTime{2008, 12, 3, 7, 14, 5, 9, 456}));
+    EXPECT_EQ(s.UpdateTime(reply), 0);
+
+    uint8_t req[CLOCK_SIZE] = {0x80, 0x31, 0x01, 0xFF};
+    EncodeClock(SysTime{2099, 12, 4, 31, 23, 59, 58, 999}, req);
+    const uint8_t expected[CLOCK_SIZE] = {0x80, 0x31, 0x01, 0xFF, 31, 12, 99, 23, 59, 58};
+    EXPECT_EQ(std::memcmp(req, expected, sizeof req), 0);
+    EXPECT_EQ(s.UpdateTime(req), 1);
+    EXPECT_EQ(s.m_Time.wYear, 2099);
+    EncodeClock(SysTime{1999, 1, 0, 1, 0, 0, 0, 0}, req);
+    EXPECT_EQ(req[6], 255);
+}
+
+TEST(DevStatus, DisplayFormats) {
+    EXPECT_EQ(FormatVersion(3, 123), "3.123");
+    EXPECT_EQ(FormatVersion(0xFFFFFFFF, 0), "4294967295.00"); // never negative
+    EXPECT_EQ(FormatCredit(-3.456f), "-3.46");
+    EXPECT_EQ(FormatCellId(0xABCD), "ABCD");
+}
