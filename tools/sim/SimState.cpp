@@ -2,7 +2,6 @@
 
 #include "app/Cp1250.h"
 #include "app/SafeFile.h"
-#include "config/CfgImage.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -145,14 +144,18 @@ bool ToFloat(const Token& t, float& out) {
 }
 
 bool ToBool(const Token& t, bool& out) {
-    for (const char* yes : {"yes", "1", "true", "on"})
-        if (strcasecmp(t.text.c_str(), yes) == 0)
-            return out = true;
-    for (const char* no : {"no", "0", "false", "off"})
+    for (const char* yes : {"yes", "1", "true", "on"}) {
+        if (strcasecmp(t.text.c_str(), yes) == 0) {
+            out = true;
+            return true;
+        }
+    }
+    for (const char* no : {"no", "0", "false", "off"}) {
         if (strcasecmp(t.text.c_str(), no) == 0) {
             out = false;
             return true;
         }
+    }
     return false;
 }
 

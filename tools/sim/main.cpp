@@ -5,7 +5,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
