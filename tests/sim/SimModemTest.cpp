@@ -2,6 +2,10 @@
 // times, and as a plain state machine where exact times matter.
 #include "tests/sim/SimLink.h"
 
+#include "app/ProgramFolder.h"
+#include "link/TAPIMng.h"
+#include "tests/support/TempDir.h"
+
 #include <thread>
 
 namespace {
@@ -190,4 +194,52 @@ TEST(SimModem, AnyByteAbortsADialAndNumericResultsFollowV0) {
     for (char c : std::string("ATV0\r"))
         modem.Input(static_cast<uint8_t>(c), 3000);
     EXPECT_EQ(modem.TakeOutput(), "ATV0\r0\r");
+}
+
+// The project's own dialler against the virtual modem: set-up, dial, the unit's frames over
+// the call's channel, and the hang-up by escape and ATH (a pseudo-terminal has no DTR).
+TEST(SimModemDialler, CallsLogsInAndHangsUp) {
+    TempDir dir;
+    tk::SetProgramFolder(dir.Path());
+    SimServerOptions options;
+    options.modem = true;
+    options.modemOptions.guardMs = 50;
+    options.modemOptions.connectDelayMs = 50;
+    CSimServer sim(options);
+    ASSERT_TRUE(sim.Start());
+
+    CTAPIMng tapi;
+    ASSERT_EQ(tapi.Modems().Add(MakeModemInf("Virtual modem", sim.SlavePath())), 0);
+    HayesTimeouts t;
+    t.nAtReplyMs = 500;
+    t.nCommandMs = 1000;
+    t.nDialMs = 3000;
+    t.nGuardMs = 100;
+    t.nEscapeOkMs = 1000;
+    t.nHangUpMs = 1000;
+    t.nDropBoundMs = 5000;
+    tapi.SetTimeouts(t);
+    ASSERT_EQ(tapi.MakeCall("602 123 456", 0), 0) << tapi.GetLine().LastReason();
+    uint32_t state = 0;
+    ASSERT_EQ(tapi.GetLine().WaitCallState(3000, &state), 0);
+    ASSERT_EQ(state, LINECALLSTATE_CONNECTED);
+    EXPECT_EQ(tapi.GetLine().ConnectText(), "CONNECT 9600");
+
+    int fd = -1;
+    ASSERT_EQ(tapi.GetLine().GetCommHandle(&fd), 0);
+    CSerCom port;
+    ASSERT_FALSE(port.Init());
+    port.Attach(fd);
+    CComTrans trans(&port);
+    uint8_t login[13] = {0x80, CMD_LOGIN, 0x01, 0xFF, '1', '2', '3', '4'};
+    uint8_t reply[8] = {};
+    EXPECT_EQ(trans.Exchange(login, 13, reply, 4, 2000, 2000, 1), LE_OK);
+    const uint8_t type[4] = {0x80, CMD_GET_TYPE, 0x01, 0xFF};
+    EXPECT_EQ(trans.Exchange(type, 4, reply, 8, 2000, 2000, 1), LE_OK);
+    port.Close();
+
+    EXPECT_EQ(tapi.GetLine().DropCall(), 0);
+    EXPECT_FALSE(sim.IsCallUp());
+    EXPECT_FALSE(sim.Unit().IsLoggedIn());
+    EXPECT_EQ(sim.DialledNumbers(), std::vector<std::string>{"602123456"});
 }

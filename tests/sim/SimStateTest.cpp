@@ -1,4 +1,4 @@
-// The unit's state file, the fault specifications of the command line, and the running clock.
+// The unit's state file, the faults given on the command line, and the running clock.
 #include "tools/sim/SimState.h"
 
 #include "app/Cp1250.h"
@@ -78,7 +78,7 @@ TEST(SimState, ABadLineIsNamedAndChangesNothing) {
     }
 }
 
-TEST(SimState, FaultSpecifications) {
+TEST(SimState, FaultsGivenAsText) {
     SimFault f;
     std::string error;
     ASSERT_TRUE(ParseSimFault("28:noanswer", f, &error)) << error;

@@ -2,7 +2,6 @@
 
 #include "app/Cp1250.h"
 #include "app/SafeFile.h"
-#include "config/CfgImage.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -145,14 +144,18 @@ bool ToFloat(const Token& t, float& out) {
 }
 
 bool ToBool(const Token& t, bool& out) {
-    for (const char* yes : {"yes", "1", "true", "on"})
-        if (strcasecmp(t.text.c_str(), yes) == 0)
-            return out = true;
-    for (const char* no : {"no", "0", "false", "off"})
+    for (const char* yes : {"yes", "1", "true", "on"}) {
+        if (strcasecmp(t.text.c_str(), yes) == 0) {
+            out = true;
+            return true;
+        }
+    }
+    for (const char* no : {"no", "0", "false", "off"}) {
         if (strcasecmp(t.text.c_str(), no) == 0) {
             out = false;
             return true;
         }
+    }
     return false;
 }
 
@@ -449,19 +452,19 @@ bool LoadSimState(const std::string& path, SimUnitState& state, std::string* err
     return false;
 }
 
-bool ParseSimFault(std::string_view spec, SimFault& fault, std::string* error) {
+bool ParseSimFault(std::string_view text, SimFault& fault, std::string* error) {
     std::vector<std::string> parts;
     size_t start = 0;
     for (;;) {
-        const size_t colon = spec.find(':', start);
-        parts.emplace_back(spec.substr(start, colon - start));
+        const size_t colon = text.find(':', start);
+        parts.emplace_back(text.substr(start, colon - start));
         if (colon == std::string_view::npos)
             break;
         start = colon + 1;
     }
     auto fail = [&](const std::string& why) {
         if (error)
-            *error = "fault '" + std::string(spec) + "': " + why;
+            *error = "fault '" + std::string(text) + "': " + why;
         return false;
     };
     if (parts.size() < 2 || parts.size() > 4)

@@ -1,4 +1,4 @@
-// The virtual unit's state as a readable text file, the fault specifications of the command
+// The virtual unit's state as a readable text file, the faults given on the command
 // line, and sample messages for a unit that should have something stored.
 #pragma once
 
@@ -22,7 +22,7 @@ bool LoadSimState(const std::string& path, SimUnitState& state, std::string* err
 // every command; KIND one of noanswer, badsum, noise[=N], confirm=N, echo[=offset|length],
 // delay=MS, hangup; COUNT how many requests it hits (every one when left out), AFTER how many
 // matching requests pass first.
-bool ParseSimFault(std::string_view spec, SimFault& fault, std::string* error);
+bool ParseSimFault(std::string_view text, SimFault& fault, std::string* error);
 
 // The n-th (from 1) of the sample messages a unit can be preloaded with, received at `time`.
 SimSms SimSampleSms(int n, const SysTime& time);

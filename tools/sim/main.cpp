@@ -5,7 +5,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -34,7 +33,7 @@ int main(int argc, char** argv) {
     std::string pin = "1234";
     std::string stateFile;
     std::string dial = "connect";
-    std::vector<std::string> faultSpecs;
+    std::vector<std::string> faultTexts;
     bool modem = false;
     bool verbose = false;
     bool sendFail = false;
@@ -60,12 +59,12 @@ int main(int argc, char** argv) {
                    "Wrong PINs in a row after which every login is blocked; 0 = never "
                    "(default 3)");
     app.add_option("--sms", smsCount, "Preload N stored SMS messages")->option_text("N");
-    app.add_option("--fault", faultSpecs,
+    app.add_option("--fault", faultTexts,
                    "Fault CMD:KIND[:COUNT[:AFTER]] (repeatable). CMD: hex code (28), name "
                    "(READ_CFG) or *. KIND: noanswer, badsum, noise[=N], confirm=N, "
                    "echo[=offset|length], delay=MS, hangup. COUNT: requests hit (all when "
                    "left out); AFTER: matching requests let through first")
-        ->option_text("SPEC");
+        ->option_text("FAULT");
     app.add_option("--baud", baud,
                    "Write replies at the pace of an 8N1 line of this speed (9600: 960 bytes "
                    "per second); 0 = at once (default)");
@@ -89,10 +88,10 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
 
     std::vector<SimFault> faults;
-    for (const std::string& spec : faultSpecs) {
+    for (const std::string& text : faultTexts) {
         SimFault f;
         std::string error;
-        if (!ParseSimFault(spec, f, &error)) {
+        if (!ParseSimFault(text, f, &error)) {
             std::fprintf(stderr, "tk530-sim: %s\n", error.c_str());
             return 2;
         }
