@@ -422,6 +422,7 @@ bool CSimServer::Serve(const uint8_t* request, size_t size) {
 void CSimServer::Run() {
     Bytes payload(1024);
     CFrameDecoder decoder(payload.data(), static_cast<uint32_t>(payload.size()));
+    int64_t rxLineFreeUs = 0; // when the paced line has delivered every byte received so far
     const bool modem = m_options.modem;
     for (;;) {
         if (m_stopRequest || m_hungUp)
@@ -465,7 +466,14 @@ void CSimServer::Run() {
         const ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n <= 0)
             continue;
+        // At wire speed the bytes of a request arrive one after another too: a frame is
+        // complete only when its last byte would have come down the line.
+        const uint32_t baud = m_baud;
+        const double usPerByte = baud ? 10e6 / baud : 0;
+        const int64_t readUs = MonotonicUs();
         for (ssize_t i = 0; i < n && !Interrupted() && m_master >= 0; ++i) {
+            if (baud)
+                rxLineFreeUs = std::max(readUs, rxLineFreeUs) + static_cast<int64_t>(usPerByte);
             if (modem) {
                 bool data = false;
                 {
@@ -487,6 +495,11 @@ void CSimServer::Run() {
             if (status == CFrameDecoder::Status::BadChecksum) {
                 Log("<- frame with a bad checksum ignored: " + Hex(payload.data(), stored));
                 continue;
+            }
+            if (baud) {
+                const int64_t waitUs = rxLineFreeUs - MonotonicUs();
+                if (waitUs > 0 && !WaitMs((waitUs + 999) / 1000))
+                    break;
             }
             Serve(payload.data(), stored);
             if (modem && m_callChanged.exchange(false))
