@@ -1,0 +1,49 @@
+#include "app/DataLock.h"
+
+#include "app/ProgramFolder.h"
+#include "app/SafeFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace tk {
+
+CDataLock::~CDataLock() {
+    Release();
+}
+
+bool CDataLock::Acquire() {
+    if (m_fd >= 0)
+        return true;
+    const std::string folder = DataFolder();
+    if (!EnsureFolder(folder)) {
+        m_error = folder + ": the folder cannot be created";
+        return false;
+    }
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        m_error = folder + ": " + std::strerror(errno);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_error = errno == EWOULDBLOCK
+                      ? folder + " is in use by another copy of the program (the control panel?)"
+                      : folder + ": " + std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_error.clear();
+    return true;
+}
+
+void CDataLock::Release() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+} // namespace tk

@@ -1,0 +1,56 @@
+// The device object: everything that stands for the unit — its status records, the link
+// engine, the configuration and the SMS store — shared by the control panel and the
+// command-line companion.
+#pragma once
+
+#include "config/TK630Cfg.h"
+#include "link/TK630Com.h"
+#include "sms/SMSMng.h"
+#include "status/DevStatus.h"
+#include "status/SysTime.h"
+
+class CProfile;
+class CSMS;
+
+class CTK630 {
+public:
+    explicit CTK630(CProfile& profile);
+    ~CTK630();
+    CTK630(const CTK630&) = delete;
+    CTK630& operator=(const CTK630&) = delete;
+
+    // Starts the link engine (1, 128 or 129) and, when it runs, loads the SMS store.
+    uint32_t Start();
+    // Stops the link engine (closing an open session first).
+    void Stop();
+
+    // Queue the user's link commands (1, or LE_BUSY while a sequence runs).
+    uint32_t Online();
+    uint32_t Offline();
+    uint32_t ReadStatus();
+    // With a null time, the PC's local time at the moment of the call.
+    uint32_t SetTime(const SysTime* time);
+    // Channels of `mask` get the matching bits of `values` (the IO pane's two buttons).
+    uint32_t SetOutputs(uint8_t mask, uint8_t values);
+    uint32_t ReadSms();
+    // Sends the to-send messages at these positions (ascending): those without a recipient
+    // or text are left out. Returns 1 when queued, LE_BUSY, or 0 when nothing is to send.
+    uint32_t SendSms(const std::vector<int32_t>& indices);
+
+    // What every user interface does with the two SMS events of the link worker.
+    // The received message is taken over and stored (and saved) in the received list.
+    int OnSmsReceived(CSMS* sms);
+    // The message at this position of the to-send list has been sent: it moves to the sent
+    // list.
+    int OnSmsSent(int index);
+
+    CDevStatus m_Status;
+    CTK630Com m_Com;
+    CTK630Cfg m_Cfg;
+    CSMSMng m_SMS;
+
+private:
+    CProfile& m_profile;
+    SysTime m_setTime{};         // the time a queued set-time command sends
+    std::vector<int32_t> m_send; // the positions a queued send command sends
+};

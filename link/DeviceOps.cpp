@@ -1,0 +1,215 @@
+// Device operations: configuration transfer in blocks, status reads, outputs and clock.
+#include "link/TK630Com.h"
+
+#include "app/Texts.h"
+#include "config/CfgBackup.h"
+#include "config/TK630Cfg.h"
+#include "link/Commands.h"
+#include "status/DevStatus.h"
+#include "status/SysTime.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t IO_OUTPUTS_BYTE = 5;
+
+// Configuration blocks: 80 cc 01 FF, 00 00, offset, length (16-bit big-endian), data.
+constexpr uint32_t BLOCK_MAX = 170;
+constexpr uint32_t BLOCK_HEADER = 10;
+
+uint32_t BlockCount(uint32_t length) {
+    return (length + BLOCK_MAX - 1) / BLOCK_MAX;
+}
+
+void PutBlockHeader(uint8_t* request, uint8_t command, uint32_t offset, uint32_t n) {
+    PutRequestHeader(request, command);
+    request[4] = 0;
+    request[5] = 0;
+    request[6] = static_cast<uint8_t>(offset >> 8);
+    request[7] = static_cast<uint8_t>(offset);
+    request[8] = static_cast<uint8_t>(n >> 8);
+    request[9] = static_cast<uint8_t>(n);
+}
+
+} // namespace
+
+// Moves `length` bytes of the configuration between `buf` and the unit, block by block, one
+// progress step a block. A reply that echoes another offset or length fails with 8.
+LinkResult CTK630Com::BlockTransfer(bool write, uint8_t* buf, uint32_t length) {
+    uint8_t request[BLOCK_HEADER + BLOCK_MAX];
+    uint8_t reply[BLOCK_HEADER + BLOCK_MAX];
+    const uint8_t command = write ? CMD_WRITE_CFG : CMD_READ_CFG;
+    for (uint32_t offset = 0; offset < length;) {
+        const uint32_t n = std::min(length - offset, BLOCK_MAX);
+        PutBlockHeader(request, command, offset, n);
+        LinkResult r;
+        if (write) {
+            std::memcpy(request + BLOCK_HEADER, buf + offset, n);
+            r = Xchg(request, BLOCK_HEADER + n, reply, BLOCK_HEADER, n * 20, 6000, 3);
+        } else {
+            r = Xchg(request, BLOCK_HEADER, reply, BLOCK_HEADER + n, 3000, 6000, 3);
+        }
+        if (r != LE_OK)
+            return r;
+        // The unit must echo the block's offset and length.
+        if (std::memcmp(reply + 6, request + 6, 4) != 0) {
+            m_sErrorDetail = "block at offset " + std::to_string(offset);
+            return LE_BAD_REPLY;
+        }
+        if (!write)
+            std::memcpy(buf + offset, reply + BLOCK_HEADER, n);
+        offset += n;
+        m_notify.Post(PM_STEP, 1);
+    }
+    return LE_OK;
+}
+
+LinkResult CTK630Com::ReadConfig(CTK630Cfg* cfg) {
+    if (!cfg)
+        return LE_UNSUPPORTED;
+    CTKCfgDataMng& data = cfg->GetDataMng();
+    uint8_t* buf = data.PrepareBuffer(static_cast<int32_t>(m_status.m_DevId.m_nCfgType));
+    const CfgLayout* layout = data.GetLayout();
+    if (!buf || !layout)
+        return LE_UNSUPPORTED;
+    const auto length = static_cast<uint32_t>(layout->m_nSize);
+    m_notify.Post(PM_BEGIN, TXT_CAP_READ_CFG, BlockCount(length), true);
+    const LinkResult r = BlockTransfer(false, buf, length);
+    if (r != LE_OK)
+        return r; // the image stays as it was
+    data.Import();
+    // Whatever the user does next, this unit's configuration can always be restored.
+    SaveConfigBackup(*cfg->GetImage(), m_status.m_DevId.m_nSerNum, GetLocalTime());
+    PostEvent(CE_CFG_READ);
+    return LE_OK;
+}
+
+LinkResult CTK630Com::WriteConfig(CTK630Cfg* cfg, bool verify) {
+    if (!cfg)
+        return LE_UNSUPPORTED;
+    CTKCfgDataMng& data = cfg->GetDataMng();
+    uint8_t* buf = data.PrepareBuffer(static_cast<int32_t>(m_status.m_DevId.m_nCfgType));
+    const CfgLayout* layout = data.GetLayout();
+    if (!buf || !layout)
+        return LE_UNSUPPORTED;
+    data.Export();
+    const auto length = static_cast<uint32_t>(layout->m_nSize);
+    const uint32_t blocks = BlockCount(length);
+    m_notify.Post(PM_BEGIN, TXT_CAP_WRITE_CFG, verify ? 2 * blocks : blocks, true);
+    LinkResult r = BlockTransfer(true, buf, length);
+    if (r != LE_OK || !verify)
+        return r;
+    // Read every block back and compare it with what was sent.
+    std::vector<uint8_t> back(length);
+    r = BlockTransfer(false, back.data(), length);
+    if (r != LE_OK)
+        return r;
+    size_t diff = 0;
+    if (!CfgBuffersEqual(buf, back.data(), length, &diff)) {
+        m_sErrorDetail = "the unit holds other data at offset " + std::to_string(diff);
+        return LE_BAD_REPLY;
+    }
+    return LE_OK;
+}
+
+LinkResult CTK630Com::GetGsm(uint32_t attempts) {
+    uint8_t request[HEADER_SIZE];
+    PutRequestHeader(request, CMD_GET_GSM);
+    uint8_t reply[GSM_REPLY_SIZE] = {};
+    const LinkResult r = Xchg(request, sizeof request, reply, sizeof reply, 3000, 6000, attempts);
+    if (r != LE_OK)
+        return r;
+    GsmReplyToHost(reply);
+    if (m_status.UpdateGSM(reply))
+        PostEvent(CE_GSM);
+    return LE_OK;
+}
+
+LinkResult CTK630Com::GetIO(uint32_t attempts) {
+    uint8_t request[HEADER_SIZE];
+    PutRequestHeader(request, CMD_GET_IO);
+    uint8_t reply[IO_REPLY_SIZE] = {};
+    const LinkResult r = Xchg(request, sizeof request, reply, sizeof reply, 3000, 6000, attempts);
+    if (r != LE_OK)
+        return r;
+    if (m_status.UpdateIO(reply))
+        PostEvent(CE_IO);
+    return LE_OK;
+}
+
+LinkResult CTK630Com::GetTime(uint32_t attempts) {
+    uint8_t request[HEADER_SIZE];
+    PutRequestHeader(request, CMD_GET_TIME);
+    uint8_t reply[CLOCK_SIZE] = {};
+    const LinkResult r = Xchg(request, sizeof request, reply, sizeof reply, 3000, 6000, attempts);
+    if (r != LE_OK)
+        return r;
+    if (m_status.UpdateTime(reply))
+        PostEvent(CE_TIME);
+    return LE_OK;
+}
+
+LinkResult CTK630Com::ReadStatus() {
+    m_notify.Post(PM_BEGIN, TXT_CAP_READ_STATUS, 3, true);
+    LinkResult r = GetGsm(3);
+    if (r != LE_OK)
+        return r;
+    m_notify.Post(PM_STEP, 1);
+    r = GetIO(3);
+    if (r != LE_OK)
+        return r;
+    m_notify.Post(PM_STEP, 1);
+    r = GetTime(3);
+    if (r != LE_OK)
+        return r;
+    m_notify.Post(PM_STEP, 1);
+    Pause();
+    return LE_OK;
+}
+
+LinkResult CTK630Com::SetOutputs(uint32_t mask, uint32_t values) {
+    m_notify.Post(PM_BEGIN, TXT_CAP_SET_OUTPUTS, 3, true);
+    uint8_t request[HEADER_SIZE + 1];
+    PutRequestHeader(request, CMD_GET_IO);
+    uint8_t io[IO_REPLY_SIZE] = {};
+    LinkResult r = Xchg(request, HEADER_SIZE, io, sizeof io, 3000, 6000, 3);
+    if (r != LE_OK)
+        return r;
+    const auto outputs = static_cast<uint8_t>((io[IO_OUTPUTS_BYTE] & ~mask) | values);
+    m_notify.Post(PM_STEP, 1);
+    PutRequestHeader(request, CMD_SET_OUTPUTS);
+    request[HEADER_SIZE] = outputs;
+    uint8_t reply[HEADER_SIZE];
+    r = Xchg(request, sizeof request, reply, sizeof reply, 3000, 6000, 3);
+    if (r != LE_OK)
+        return r;
+    m_notify.Post(PM_STEP, 1);
+    r = GetIO(3);
+    if (r != LE_OK)
+        return r;
+    m_notify.Post(PM_STEP, 1);
+    Pause();
+    return LE_OK;
+}
+
+LinkResult CTK630Com::SetTime(const SysTime* time) {
+    m_notify.Post(PM_BEGIN, TXT_CAP_SET_TIME, 2, true);
+    const SysTime when = time ? *time : GetLocalTime();
+    uint8_t request[CLOCK_SIZE];
+    PutRequestHeader(request, CMD_SET_TIME);
+    EncodeClock(when, request);
+    uint8_t reply[HEADER_SIZE];
+    LinkResult r = Xchg(request, sizeof request, reply, sizeof reply, 3000, 6000, 3);
+    if (r != LE_OK)
+        return r;
+    m_notify.Post(PM_STEP, 1);
+    r = GetTime(3);
+    if (r != LE_OK)
+        return r;
+    m_notify.Post(PM_STEP, 1);
+    Pause();
+    return LE_OK;
+}

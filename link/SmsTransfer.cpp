@@ -1,0 +1,140 @@
+// SMS transfer: fetch the messages the unit has received, and have it send the messages of the
+// to-send list, one frame per recipient and 160-character part.
+#include "link/TK630Com.h"
+
+#include "app/Texts.h"
+#include "link/Commands.h"
+#include "sms/SMS.h"
+#include "sms/SMSMng.h"
+#include "status/SysTime.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+namespace {
+
+constexpr uint8_t SMS_NONE_STORED = 1; // confirmation of the read: no message left
+constexpr uint8_t SMS_REFUSED = 1;     // confirmation of the send: the unit refuses it
+constexpr uint8_t SMS_STATE_FAILED = 0;
+constexpr uint8_t SMS_STATE_SENT = 2;
+constexpr uint32_t SEND_REQUEST_MAX = 4 + (SMS_MAX_NUMBER_LEN + 1) + (SMS_PART_LEN + 1);
+
+} // namespace
+
+LinkResult CTK630Com::FetchSms(uint32_t attempts, bool progress) {
+    uint8_t request[HEADER_SIZE];
+    PutRequestHeader(request, CMD_GET_SMS);
+    // Zeroed, so that a reply shorter than the buffer ends its texts where it ends.
+    uint8_t reply[SMS_REPLY_MAX] = {};
+    LinkResult r = Xchg(request, sizeof request, reply, sizeof reply, 3000, 6000, attempts);
+    if (r != LE_OK)
+        return r == LE_CONFIRM && reply[3] == SMS_NONE_STORED ? LE_NO_MORE_SMS : r;
+    if (progress)
+        m_notify.Post(PM_STEP, 1);
+
+    // The message is handed over (and saved by the store) before the unit is told to delete
+    // its copy: after the acknowledgement the PC holds the only one.
+    auto sms = std::make_unique<CSMS>(reply, sizeof reply);
+    if (m_pEvents)
+        SendEvent(CE_SMS_RECEIVED, reinterpret_cast<intptr_t>(sms.release()));
+
+    PutRequestHeader(request, CMD_ACK_SMS);
+    uint8_t ack[HEADER_SIZE];
+    r = Xchg(request, sizeof request, ack, sizeof ack, 3000, 6000, 1);
+    if (progress)
+        m_notify.Post(PM_STEP, 1);
+    return r;
+}
+
+LinkResult CTK630Com::ReadAllSms() {
+    for (;;) {
+        m_notify.Post(PM_BEGIN, TXT_CAP_READ_SMS, 3, true);
+        const LinkResult r = FetchSms(3, true);
+        if (r == LE_NO_MORE_SMS)
+            return LE_OK;
+        if (r != LE_OK)
+            return r;
+        m_notify.Post(PM_STEP, 1);
+    }
+}
+
+LinkResult CTK630Com::SendSms(const int32_t* indices, uint32_t count) {
+    if (!m_pSMS)
+        return LE_SMS_FAILED;
+    // A repeat after a partial failure goes on with the messages still waiting, at the
+    // positions they have now; the caller's list still counts the ones already sent.
+    if (!m_bRepeating)
+        m_sendList.assign(indices, indices + (indices ? count : 0));
+
+    uint32_t steps = 0;
+    for (const int32_t index : m_sendList) {
+        if (const CSMS* sms = m_pSMS->Get(index, SMS_TOSEND))
+            steps += static_cast<uint32_t>(sms->GetNumberCount() * sms->GetPartCount());
+    }
+    m_notify.Post(PM_BEGIN, TXT_CAP_SEND_SMS, 2 * steps, true);
+
+    while (!m_sendList.empty()) {
+        const int32_t index = m_sendList.front();
+        const LinkResult r = SendOne(static_cast<uint32_t>(index));
+        if (r != LE_OK)
+            return r;
+        if (CSMS* sms = m_pSMS->Get(index, SMS_TOSEND))
+            sms->SetTime(GetLocalTime());
+        // The move to the sent list is done before the next message is taken.
+        SendEvent(CE_SMS_SENT, index);
+        m_sendList.erase(m_sendList.begin());
+        for (int32_t& later : m_sendList)
+            --later;
+    }
+    return LE_OK;
+}
+
+LinkResult CTK630Com::SendOne(uint32_t outboxIndex) {
+    const CSMS* sms = m_pSMS->Get(static_cast<int>(outboxIndex), SMS_TOSEND);
+    if (!sms) {
+        m_sErrorDetail = "the message is no longer in the to-send list";
+        return LE_SMS_FAILED;
+    }
+    const char* text = sms->GetText() ? sms->GetText() : "";
+    const size_t textLen = strlen(text);
+    const int parts = sms->GetPartCount();
+    for (int i = 0; i < sms->GetNumberCount(); ++i) {
+        const char* number = sms->GetNumber(i);
+        const size_t numberLen = strnlen(number, SMS_MAX_NUMBER_LEN);
+        for (int j = 0; j < parts; ++j) {
+            const size_t from = static_cast<size_t>(j) * SMS_PART_LEN;
+            const size_t partLen = std::min<size_t>(SMS_PART_LEN, textLen - from);
+            uint8_t request[SEND_REQUEST_MAX] = {};
+            PutRequestHeader(request, CMD_SEND_SMS);
+            size_t pos = HEADER_SIZE;
+            std::memcpy(request + pos, number, numberLen);
+            pos += numberLen + 1;
+            std::memcpy(request + pos, text + from, partLen);
+            pos += partLen + 1;
+            uint8_t reply[HEADER_SIZE + 1];
+            LinkResult r =
+                Xchg(request, static_cast<uint32_t>(pos), reply, HEADER_SIZE, 3000, 6000, 3);
+            if (r != LE_OK)
+                return r == LE_CONFIRM && reply[3] == SMS_REFUSED ? LE_SMS_FAILED : r;
+            m_notify.Post(PM_STEP, 1);
+            // The unit reports the state of the message handed over last; it may take a while.
+            for (;;) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(m_nSmsPollMs));
+                uint8_t state[HEADER_SIZE] = {};
+                PutRequestHeader(state, CMD_GET_SMS_STATE);
+                r = Xchg(state, HEADER_SIZE, reply, sizeof reply, 3000, 6000, 3);
+                if (r != LE_OK)
+                    return r;
+                if (reply[4] == SMS_STATE_SENT)
+                    break;
+                if (reply[4] == SMS_STATE_FAILED)
+                    return LE_SMS_FAILED;
+            }
+            m_notify.Post(PM_STEP, 1);
+        }
+    }
+    return LE_OK;
+}

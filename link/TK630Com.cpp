@@ -1,0 +1,254 @@
+#include "link/TK630Com.h"
+
+#include "config/Profile.h"
+#include "status/DevStatus.h"
+
+#include <algorithm>
+#include <chrono>
+
+CTK630Com::CTK630Com(CProfile& profile, CDevStatus& status)
+    : m_profile(profile), m_status(status), m_trans(&m_serCom) {}
+
+CTK630Com::~CTK630Com() {
+    Stop();
+}
+
+uint32_t CTK630Com::Start() {
+    if (m_bStarted)
+        return 1;
+    if (m_serCom.Init())
+        return LE_START_FAILED;
+    try {
+        m_thread = std::thread([this] { WorkerLoop(); });
+    } catch (...) {
+        return LE_START_FAILED;
+    }
+    m_bStarted = true;
+    m_tapi.SetCancelCheck([this] { return m_serCom.IsCancelled(); });
+    if (m_tapi.Init() != 0)
+        return LE_TAPI_FAILED; // the connection list stays empty, as the modem layer failed
+    m_connMng.Load();
+    return 1;
+}
+
+void CTK630Com::Stop() {
+    if (!m_bStarted)
+        return;
+    m_bStopping = true; // from now on nobody is asked anything
+    // Let a running sequence end: its transfer is cancelled, its closing disconnect runs.
+    while (IsBusy()) {
+        m_serCom.Cancel();
+        WaitIdle(200);
+    }
+    if (m_bOpen && Post(CComMsg{CM_DISCONNECT, 0, 0}) == 1)
+        WaitIdle(-1);
+    Post(CComMsg{CM_QUIT, 0, 0});
+    if (m_thread.joinable())
+        m_thread.join();
+    m_serCom.IsCancelled(); // drop a cancel that found nothing to end
+    m_connMng.Save();
+    m_bStarted = false;
+}
+
+uint32_t CTK630Com::Post(const CComMsg& msg) {
+    if (msg.m_nType == CM_CANCEL) {
+        m_serCom.Cancel();
+        return 1;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_queue.Count() != 0)
+            return LE_BUSY;
+        if (msg.m_nType == CM_QUIT || msg.m_nType == CM_CONNECT || m_bOnline) {
+            m_queue.Push(msg, true);
+        } else {
+            m_queue.Push(CComMsg{CM_CONNECT, 0, 0}, true);
+            m_queue.Push(msg, false);
+            m_queue.Push(CComMsg{CM_DISCONNECT, 0, 0}, false);
+        }
+        m_bWake = true;
+    }
+    m_wakeCv.notify_one();
+    return 1;
+}
+
+bool CTK630Com::IsBusy() const {
+    std::lock_guard lock(m_mutex);
+    return m_queue.Count() != 0 || m_bRunning;
+}
+
+bool CTK630Com::WaitIdle(int timeoutMs) {
+    std::unique_lock lock(m_mutex);
+    auto idle = [this] { return m_queue.Count() == 0 && !m_bRunning; };
+    if (timeoutMs < 0) {
+        m_idleCv.wait(lock, idle);
+        return true;
+    }
+    return m_idleCv.wait_for(lock, std::chrono::milliseconds(timeoutMs), idle);
+}
+
+void CTK630Com::Pause() {
+    if (m_nPauseMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_nPauseMs));
+}
+
+void CTK630Com::PostEvent(int code, intptr_t arg) {
+    if (m_pEvents)
+        m_pEvents->PostEvent(code, arg);
+}
+
+void CTK630Com::SendEvent(int code, intptr_t arg) {
+    if (m_pEvents)
+        m_pEvents->SendEvent(code, arg);
+}
+
+LinkResult CTK630Com::Xchg(const uint8_t* request, uint32_t requestLen, uint8_t* reply,
+                           uint32_t replySize, uint32_t readTimeout, uint32_t writeTimeout,
+                           uint32_t attempts) {
+    if (m_nTimeoutScale != 100) {
+        readTimeout = std::max<uint32_t>(1, readTimeout * m_nTimeoutScale / 100);
+        writeTimeout = std::max<uint32_t>(1, writeTimeout * m_nTimeoutScale / 100);
+    }
+    return m_trans.Exchange(request, requestLen, reply, replySize, readTimeout, writeTimeout,
+                            attempts);
+}
+
+void CTK630Com::WorkerLoop() {
+    for (;;) {
+        bool woken = true;
+        {
+            std::unique_lock lock(m_mutex);
+            if (m_bOnline)
+                woken = m_wakeCv.wait_for(lock, std::chrono::milliseconds(1000),
+                                          [this] { return m_bWake; });
+            else
+                m_wakeCv.wait(lock, [this] { return m_bWake; });
+            if (woken)
+                m_bWake = false;
+        }
+        if (!woken) {
+            Keepalive();
+            continue;
+        }
+        CComMsg cur;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_queue.Count() == 0)
+                continue;
+            cur = m_queue.Current();
+        }
+        if (cur.m_nType == CM_QUIT) {
+            std::lock_guard lock(m_mutex);
+            m_queue.Reset();
+            m_idleCv.notify_all();
+            return;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_bRunning = true;
+        }
+        RunQueue();
+    }
+}
+
+void CTK630Com::RunQueue() {
+    CComMsg cur;
+    {
+        std::lock_guard lock(m_mutex);
+        cur = m_queue.Current();
+    }
+    // A "Storno" that found nothing to cancel in an earlier sequence must not cancel this one.
+    m_serCom.IsCancelled();
+    PostEvent(CE_BEGIN);
+    m_bRepeating = false;
+    for (;;) {
+        const LinkResult e = Dispatch(cur);
+        m_bRepeating = false;
+        if (e != LE_OK) {
+            if (e != LE_ABORTED && !m_bStopping)
+                m_notify.Send(PM_ERROR, e, m_trans.LastCommand(), nullptr, m_sErrorDetail);
+            const bool repeatable =
+                e != LE_PORT_OPEN && e != LE_CANCELLED && e != LE_BLOCKED && e != LE_ABORTED;
+            if (repeatable && !m_bStopping && m_pEvents && m_pEvents->AskRepeat()) {
+                m_bRepeating = true;
+                continue; // the same entry again
+            }
+            if (cur.m_nType == CM_CONNECT) {
+                // Without a connection the queued operation is dropped; the link still closes.
+                std::lock_guard lock(m_mutex);
+                m_queue.Push(CComMsg{CM_DISCONNECT, 0, 0}, true);
+                cur = m_queue.Current();
+                continue;
+            }
+        }
+        {
+            std::unique_lock lock(m_mutex);
+            if (m_queue.Count() > 1) {
+                cur = *m_queue.Next();
+                continue;
+            }
+        }
+        // The queue is free before the end is reported, so that the user interface may
+        // queue the next command as soon as it learns of the end.
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.Reset();
+        }
+        m_notify.Post(PM_END);
+        if (cur.m_nType == CM_DISCONNECT && cur.m_nParam1 == 1 && m_pEvents)
+            m_pEvents->PostCloseMainWindow();
+        {
+            std::lock_guard lock(m_mutex);
+            m_bRunning = false;
+        }
+        m_idleCv.notify_all();
+        return;
+    }
+}
+
+LinkResult CTK630Com::Dispatch(const CComMsg& cmd) {
+    // The command code an error shows is always one of this operation's own requests.
+    m_trans.ResetLastCommand();
+    m_sErrorDetail.clear();
+    switch (cmd.m_nType) {
+    case CM_CONNECT:
+        return Connect(cmd);
+    case CM_DISCONNECT:
+        return Disconnect();
+    case CM_READ_CFG:
+        return ReadConfig(cmd.Param1As<CTK630Cfg>());
+    case CM_WRITE_CFG:
+        return WriteConfig(cmd.Param1As<CTK630Cfg>(), cmd.m_nParam2 != 0);
+    case CM_READ_STATUS:
+        return ReadStatus();
+    case CM_SET_OUTPUTS:
+        return SetOutputs(static_cast<uint32_t>(cmd.m_nParam1), cmd.m_nParam2);
+    case CM_SET_TIME:
+        return SetTime(cmd.Param1As<const SysTime>());
+    case CM_READ_SMS:
+        return ReadAllSms();
+    case CM_SEND_SMS:
+        return SendSms(cmd.Param1As<const int32_t>(), cmd.m_nParam2);
+    default:
+        return LE_OK; // nothing else is ever queued
+    }
+}
+
+void CTK630Com::Keepalive() {
+    GetIO(1);
+    switch (m_nPollPhase) {
+    case 0:
+        GetGsm(1);
+        m_nPollPhase = 1;
+        break;
+    case 1:
+        GetTime(1);
+        m_nPollPhase = 2;
+        break;
+    default:
+        if (m_nConnType == CONN_LOCAL)
+            FetchSms(1, false);
+        m_nPollPhase = 0;
+        break;
+    }
+}

@@ -1,0 +1,145 @@
+// The link engine: one worker thread runs every queued command against the unit, reports
+// progress and events, asks whether to repeat after errors, and keeps an online session alive
+// by polling the unit once a second.
+#pragma once
+
+#include "connections/ConnectDsc.h"
+#include "link/ComMsg.h"
+#include "link/ComNotify.h"
+#include "link/ComTrans.h"
+#include "link/LinkError.h"
+#include "link/SerCom.h"
+#include "link/TAPIMng.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CProfile;
+class CDevStatus;
+class CSMSMng;
+class CTK630Cfg;
+struct SysTime;
+
+class CTK630Com {
+public:
+    CTK630Com(CProfile& profile, CDevStatus& status);
+    ~CTK630Com();
+    CTK630Com(const CTK630Com&) = delete;
+    CTK630Com& operator=(const CTK630Com&) = delete;
+
+    // The user interface's two channels; set them before Start.
+    void SetProgressSink(IComProgress* sink) { m_notify.SetSink(sink); }
+    void SetEventSink(IComEvents* sink) { m_pEvents = sink; }
+    // The SMS store whose to-send list CM_SEND_SMS sends from.
+    void SetSmsStore(CSMSMng* store) { m_pSMS = store; }
+
+    // Starts the worker, the port and the modem layer, and loads the connection list:
+    // 1, LE_START_FAILED (128) or LE_TAPI_FAILED (129).
+    uint32_t Start();
+
+    // Ends the worker without hanging: cancels a running transfer, lets the queue drain (an
+    // open session is closed properly), quits the worker and saves the connection list.
+    // Called by the destructor.
+    void Stop();
+
+    // The only way to give the engine work (user interface thread): 1 when queued,
+    // LE_BUSY (130) when a sequence is still running. CM_CANCEL cancels the running transfer.
+    uint32_t Post(const CComMsg& msg);
+
+    bool IsOnline() const { return m_bOnline.load(); }
+    // 1 = local port, other = modem; -1 before the first connect.
+    int32_t GetConnType() const { return m_nConnType.load(); }
+    CTAPIMng& GetModems() { return m_tapi; }
+    CConnectDscMng& GetConnections() { return m_connMng; }
+
+    // True while a queued sequence has not ended (and its end has not been reported).
+    bool IsBusy() const;
+    // Waits until no sequence is running; false when `timeoutMs` passed first.
+    bool WaitIdle(int timeoutMs);
+
+    // The fixed pauses after connect, disconnect and some operations (1000 ms) exist so the
+    // progress dialog shows its full bar; tests and benchmarks shorten them.
+    void SetPauseMs(uint32_t ms) { m_nPauseMs = ms; }
+    // The pause between two polls of an SMS's send state (500 ms).
+    void SetSmsPollMs(uint32_t ms) { m_nSmsPollMs = ms; }
+    // Scales every exchange's time-outs (100 = as they are); tests of time-outs use a fraction.
+    void SetTimeoutScale(uint32_t percent) { m_nTimeoutScale = percent; }
+
+    // --- Operations, run on the worker thread (public for the benchmarks and tests that drive
+    // an open session directly). Each returns a link error code.
+    LinkResult Connect(const CComMsg& cmd);
+    LinkResult Disconnect();
+    LinkResult ReadConfig(CTK630Cfg* cfg);
+    LinkResult WriteConfig(CTK630Cfg* cfg, bool verify = false);
+    LinkResult ReadStatus();
+    LinkResult SetOutputs(uint32_t mask, uint32_t values);
+    LinkResult SetTime(const SysTime* time);
+    LinkResult GetGsm(uint32_t attempts);
+    LinkResult GetIO(uint32_t attempts);
+    LinkResult GetTime(uint32_t attempts);
+    LinkResult ReadAllSms();
+    LinkResult FetchSms(uint32_t attempts, bool progress);
+    LinkResult SendSms(const int32_t* indices, uint32_t count);
+
+    // Detail of the last error beyond its code (the port's reason, the modem's answer).
+    const std::string& LastErrorDetail() const { return m_sErrorDetail; }
+    CComTrans& Trans() { return m_trans; }
+    CSerCom& SerCom() { return m_serCom; }
+
+private:
+    void WorkerLoop();
+    void RunQueue();
+    LinkResult Dispatch(const CComMsg& cmd);
+    void Keepalive();
+    void Pause();
+
+    // Session
+    LinkResult OpenLink();
+    LinkResult DialModem();
+    LinkResult LoginAndIdentify(const CComMsg& cmd);
+    // SMS
+    LinkResult SendOne(uint32_t outboxIndex);
+    LinkResult BlockTransfer(bool write, uint8_t* buf, uint32_t length);
+
+    LinkResult Xchg(const uint8_t* request, uint32_t requestLen, uint8_t* reply, uint32_t replySize,
+                    uint32_t readTimeout, uint32_t writeTimeout, uint32_t attempts);
+    void PostEvent(int code, intptr_t arg = 0);
+    void SendEvent(int code, intptr_t arg);
+
+    CProfile& m_profile;
+    CDevStatus& m_status;
+    CSMSMng* m_pSMS = nullptr;
+    IComEvents* m_pEvents = nullptr;
+
+    // Worker hand-over: the queue, the wake flag and the quit state are guarded by m_mutex.
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wakeCv;
+    std::condition_variable m_idleCv;
+    bool m_bWake = false;
+    bool m_bRunning = false; // a sequence is being worked off (until its end is reported)
+    std::thread m_thread;
+    std::atomic<bool> m_bStopping{false};
+
+    CComNotifier m_notify;
+    CComMsgMng m_queue;
+    CSerCom m_serCom;
+    CComTrans m_trans;
+    CTAPIMng m_tapi;
+    std::atomic<int32_t> m_nConnType{-1};
+    std::atomic<bool> m_bOnline{false};
+    std::atomic<bool> m_bOpen{false};
+    CConnectDscMng m_connMng;
+    uint32_t m_nPollPhase = 0;
+    uint32_t m_nPauseMs = 1000;
+    uint32_t m_nSmsPollMs = 500;
+    uint32_t m_nTimeoutScale = 100;
+    bool m_bRepeating = false;       // the current entry runs again after "repeat"
+    std::vector<int32_t> m_sendList; // to-send positions of the messages still to send
+    bool m_bStarted = false;
+    std::string m_sErrorDetail;
+};

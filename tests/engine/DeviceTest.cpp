@@ -1,0 +1,113 @@
+#include "app/Device.h"
+#include "app/DataLock.h"
+#include "app/ProgramFolder.h"
+#include "config/Profile.h"
+#include "sms/SMS.h"
+#include "tests/support/RecordingUI.h"
+#include "tests/support/TempDir.h"
+#include "tools/sim/SimServer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tk::SetProgramFolder(m_dir.Path());
+        ASSERT_TRUE(m_sim.Start());
+        m_profile.SetPort(m_sim.SlavePath().c_str());
+        m_device = std::make_unique<CTK630>(m_profile);
+        m_device->m_Com.SetPauseMs(0);
+        m_device->m_Com.SetSmsPollMs(5);
+        m_device->m_Com.SetProgressSink(&m_ui);
+        m_device->m_Com.SetEventSink(&m_ui);
+        m_ui.onSendEvent = [this](int code, intptr_t arg) {
+            if (code == CE_SMS_RECEIVED)
+                m_device->OnSmsReceived(reinterpret_cast<CSMS*>(arg));
+            else if (code == CE_SMS_SENT)
+                m_device->OnSmsSent(static_cast<int>(arg));
+        };
+        ASSERT_EQ(m_device->Start(), 1u);
+    }
+
+    void TearDown() override {
+        m_device.reset();
+        m_sim.Stop();
+    }
+
+    void AddToSend(const char* numbers, const char* text) {
+        CSMS sms;
+        sms.SetNumbers(numbers);
+        sms.SetText(text);
+        ASSERT_GE(m_device->m_SMS.Add(sms, SMS_TOSEND), 0);
+    }
+
+    TempDir m_dir;
+    CSimServer m_sim;
+    CProfile m_profile;
+    RecordingUI m_ui;
+    std::unique_ptr<CTK630> m_device;
+};
+
+} // namespace
+
+TEST_F(DeviceTest, SendingLeavesOutMessagesWithoutRecipientOrText) {
+    AddToSend("", "no recipient");
+    AddToSend("+420111", "");
+    EXPECT_EQ(m_device->SendSms({0, 1}), 0u); // nothing to send: nothing queued
+    EXPECT_FALSE(m_device->m_Com.IsBusy());
+    AddToSend("+420222", "ok");
+    ASSERT_EQ(m_device->SendSms({0, 1, 2}), 1u);
+    ASSERT_TRUE(m_device->m_Com.WaitIdle(20000));
+    EXPECT_TRUE(m_ui.Errors().empty());
+    ASSERT_EQ(m_sim.Unit().SentMessages().size(), 1u);
+    EXPECT_EQ(m_sim.Unit().SentMessages()[0].text, "ok");
+    EXPECT_EQ(m_device->m_SMS.GetCount(SMS_TOSEND), 2);
+    EXPECT_EQ(m_device->m_SMS.GetCount(SMS_SENT), 1);
+}
+
+TEST_F(DeviceTest, ReadSmsStoresTheMessagesAndTheFileHoldsThem) {
+    SimSms s;
+    s.time = GetLocalTime();
+    s.number = "+420600";
+    s.text = "ahoj";
+    ASSERT_TRUE(m_sim.Unit().AddStoredSms(s));
+    ASSERT_EQ(m_device->ReadSms(), 1u);
+    ASSERT_TRUE(m_device->m_Com.WaitIdle(20000));
+    EXPECT_EQ(m_device->m_SMS.GetCount(SMS_RECEIVED), 1);
+    CSMSMng disk;
+    ASSERT_EQ(disk.Load(), 1);
+    ASSERT_EQ(disk.GetCount(SMS_RECEIVED), 1);
+    EXPECT_STREQ(disk.Get(0, SMS_RECEIVED)->GetText(), "ahoj");
+}
+
+TEST_F(DeviceTest, SetTimeAndOutputsGoThroughTheQueue) {
+    SysTime t{};
+    t.wYear = 2030;
+    t.wMonth = 1;
+    t.wDay = 2;
+    t.wHour = 3;
+    t.wMinute = 4;
+    t.wSecond = 5;
+    ASSERT_EQ(m_device->SetTime(&t), 1u);
+    EXPECT_EQ(m_device->SetTime(nullptr), LE_BUSY);
+    ASSERT_TRUE(m_device->m_Com.WaitIdle(20000));
+    EXPECT_EQ(m_device->m_Status.m_Time.wYear, 2030);
+    ASSERT_EQ(m_device->SetOutputs(0x03, 0xFF), 1u);
+    ASSERT_TRUE(m_device->m_Com.WaitIdle(20000));
+    EXPECT_EQ(m_sim.Unit().Outputs(), 0x03);
+}
+
+TEST(DataLock, OnlyOneHolderAtATime) {
+    TempDir dir;
+    tk::SetProgramFolder(dir.Path());
+    tk::CDataLock first;
+    ASSERT_TRUE(first.Acquire());
+    EXPECT_TRUE(FileExists(dir.File("Data")));
+    tk::CDataLock second;
+    EXPECT_FALSE(second.Acquire());
+    EXPECT_NE(second.Error().find("in use"), std::string::npos);
+    first.Release();
+    EXPECT_TRUE(second.Acquire());
+}

@@ -1,0 +1,386 @@
+#include "tests/engine/EngineFixture.h"
+
+#include "app/Texts.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono;
+
+int64_t MsSince(steady_clock::time_point t0) {
+    return duration_cast<milliseconds>(steady_clock::now() - t0).count();
+}
+
+std::vector<uint32_t> Types(const std::vector<ProgressRecord>& progress) {
+    std::vector<uint32_t> types;
+    for (const auto& p : progress)
+        types.push_back(p.type);
+    return types;
+}
+
+bool Contains(const std::vector<int>& v, int x) {
+    return std::find(v.begin(), v.end(), x) != v.end();
+}
+
+} // namespace
+
+TEST_F(EngineTest, OfflineStatusReadConnectsReadsAndDisconnects) {
+    StartAll();
+    SysTime clock;
+    clock.wYear = 2008;
+    clock.wMonth = 12;
+    clock.wDay = 7;
+    clock.wHour = 14;
+    clock.wMinute = 5;
+    clock.wSecond = 9;
+    ASSERT_TRUE(Unit().SetClock(clock)); // differs from the PC's time the record starts with
+    Run({CM_READ_STATUS, 0, 0});
+    EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x24, 0x26, 0x30, 0x22, 0x86}));
+    const auto requests = Unit().Requests();
+    EXPECT_EQ(requests.back().payload, (std::vector<uint8_t>{0x80, 0x86, 0x01, 0xFF, 0x00}));
+    EXPECT_FALSE(m_com->IsOnline());
+    EXPECT_EQ(m_ui.EventCodes(), (std::vector<int>{CE_BEGIN, CE_ONLINE, CE_DEVID, CE_GSM, CE_IO,
+                                                   CE_TIME, CE_OFFLINE}));
+    const auto types = Types(m_ui.Progress());
+    ASSERT_FALSE(types.empty());
+    EXPECT_EQ(types.back(), PM_END);
+    EXPECT_EQ(m_status.m_DevId.m_nSerNum, 12345u);
+    EXPECT_EQ(m_status.m_GSM.m_nSignal, 20u);
+    EXPECT_EQ(m_status.m_Time.wYear, 2008);
+    EXPECT_EQ(m_status.m_Time.wDay, 7);
+    // The port was released: the next sequence opens it again.
+    Run({CM_READ_STATUS, 0, 0});
+    EXPECT_EQ(Commands().size(), 14u);
+}
+
+TEST_F(EngineTest, ProgressShowsCaptionsStepsAndTheCancelButton) {
+    StartAll();
+    Run({CM_READ_STATUS, 0, 0});
+    std::vector<ProgressRecord> begins;
+    for (const auto& p : m_ui.Progress()) {
+        if (p.type == PM_BEGIN)
+            begins.push_back(p);
+    }
+    ASSERT_EQ(begins.size(), 3u);
+    EXPECT_EQ(begins[0].value, TXT_CAP_CONNECT);
+    EXPECT_EQ(begins[0].value2, 4u);
+    EXPECT_TRUE(begins[0].cancel);
+    EXPECT_EQ(begins[1].value, TXT_CAP_READ_STATUS);
+    EXPECT_EQ(begins[1].value2, 3u);
+    EXPECT_EQ(begins[2].value, TXT_CAP_DISCONNECT);
+    EXPECT_EQ(begins[2].value2, 2u);
+    EXPECT_FALSE(begins[2].cancel); // no "Storno" while disconnecting
+}
+
+TEST_F(EngineTest, OnlineRunsOnlyTheOperationAndKeepsPolling) {
+    StartAll();
+    Run({CM_CONNECT, 1, 0});
+    EXPECT_TRUE(m_com->IsOnline());
+    EXPECT_EQ(Commands(), (Codes{0x20, 0x23}));
+    const size_t before = Unit().RequestCount();
+    Run({CM_READ_STATUS, 0, 0});
+    Codes after = Commands(before);
+    // Keepalive polls may come first; the operation itself is the three reads, no session.
+    for (uint8_t c : after) {
+        EXPECT_TRUE(c != 0x20 && c != 0x23 && c != 0x22 && c != 0x86) << int(c);
+    }
+    const Codes tail(after.end() - 3, after.end());
+    EXPECT_EQ(tail, (Codes{0x24, 0x26, 0x30}));
+    EXPECT_TRUE(m_com->IsOnline());
+    Run({CM_DISCONNECT, 0, 0});
+    EXPECT_FALSE(m_com->IsOnline());
+}
+
+TEST_F(EngineTest, KeepalivePollsInputsEverySecondAndTheRestInTurn) {
+    StartAll();
+    Run({CM_CONNECT, 1, 0});
+    const size_t before = Unit().RequestCount();
+    ASSERT_TRUE(Unit().WaitForRequests(before + 12, 15000));
+    const Codes polls = Commands(before);
+    const Codes pattern{0x26, 0x24, 0x26, 0x30, 0x26, 0x29};
+    for (size_t i = 0; i < 12; ++i)
+        EXPECT_EQ(polls[i], pattern[i % pattern.size()]) << "poll " << i;
+    // One cycle a second: consecutive input/output polls are at least that far apart.
+    const auto requests = Unit().Requests();
+    int64_t last = -1;
+    for (size_t i = before; i < before + 12; ++i) {
+        if (requests[i].payload[1] != 0x26)
+            continue;
+        if (last >= 0) {
+            EXPECT_GE(requests[i].timeMs - last, 990);
+        }
+        last = requests[i].timeMs;
+    }
+    EXPECT_TRUE(m_ui.Errors().empty()); // polls never show anything
+}
+
+TEST_F(EngineTest, TimeOutOffersRepeatAndNoStillDisconnects) {
+    StartAll();
+    m_com->SetTimeoutScale(3);
+    Unit().AddFault({0x24, SimFaultKind::NoAnswer});
+    Run({CM_READ_STATUS, 0, 0});
+    EXPECT_EQ(m_ui.Errors(), (std::vector<std::pair<uint32_t, uint32_t>>{{LE_TIMEOUT, 0x24}}));
+    EXPECT_EQ(m_ui.RepeatQuestions(), 1);
+    EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x24, 0x24, 0x24, 0x22, 0x86}));
+    EXPECT_EQ(m_ui.EventCodes().back(), CE_OFFLINE);
+    EXPECT_EQ(Types(m_ui.Progress()).back(), PM_END);
+}
+
+TEST_F(EngineTest, RepeatRunsTheSameOperationAgain) {
+    StartAll();
+    m_com->SetTimeoutScale(3);
+    Unit().AddFault({0x24, SimFaultKind::NoAnswer, 0, 3});
+    m_ui.AnswerRepeat({true});
+    Run({CM_READ_STATUS, 0, 0});
+    EXPECT_EQ(m_ui.Errors().size(), 1u);
+    EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x24, 0x24, 0x24, 0x24, 0x26, 0x30, 0x22, 0x86}));
+}
+
+TEST_F(EngineTest, FailedConnectDropsTheQueuedOperation) {
+    StartAll();
+    m_com->SetTimeoutScale(3);
+    Unit().AddFault({0x20, SimFaultKind::NoAnswer});
+    Run({CM_READ_STATUS, 0, 0});
+    EXPECT_EQ(m_ui.Errors(), (std::vector<std::pair<uint32_t, uint32_t>>{{LE_TIMEOUT, 0x20}}));
+    EXPECT_EQ(Commands(), (Codes{0x20, 0x20, 0x20, 0x22, 0x86}));
+    EXPECT_FALSE(m_com->IsOnline());
+}
+
+TEST_F(EngineTest, PortThatCannotBeOpenedIsNotOfferedForRepetition) {
+    StartAll();
+    m_profile.SetPort("/dev/no-such-port");
+    Run({CM_READ_STATUS, 0, 0});
+    const auto errors = m_ui.Errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].first, LE_PORT_OPEN);
+    EXPECT_EQ(errors[0].second, 0u); // no request was sent: the text stands alone
+    EXPECT_EQ(m_ui.RepeatQuestions(), 0);
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_EQ(m_ui.EventCodes().back(), CE_OFFLINE);
+    bool detail = false;
+    for (const auto& p : m_ui.Progress())
+        detail |= p.type == PM_ERROR && p.detail.find("/dev/no-such-port") != std::string::npos;
+    EXPECT_TRUE(detail) << "the user is told which device failed";
+}
+
+TEST_F(EngineTest, DisconnectSendsLogoutAndEndOfSessionEvenWhenTheUnitIsSilent) {
+    StartAll();
+    m_com->SetTimeoutScale(3);
+    Run({CM_CONNECT, 1, 0});
+    Unit().AddFault({SIM_ANY_COMMAND, SimFaultKind::NoAnswer});
+    const size_t before = Unit().RequestCount();
+    Run({CM_DISCONNECT, 0, 0});
+    // Keepalive polls may come before; the disconnect itself tries each request once.
+    const Codes after = Commands(before);
+    ASSERT_GE(after.size(), 2u);
+    EXPECT_EQ(Codes(after.end() - 2, after.end()), (Codes{0x22, 0x86}));
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_FALSE(m_com->IsOnline());
+    EXPECT_EQ(m_ui.EventCodes().back(), CE_OFFLINE);
+}
+
+TEST_F(EngineTest, ConnectWhileOpenSkipsOpeningAndIdentifiesAgain) {
+    StartAll();
+    Run({CM_CONNECT, 1, 0});
+    m_ui.Clear();
+    const size_t before = Unit().RequestCount();
+    Run({CM_CONNECT, 1, 0});
+    const Codes after = Commands(before);
+    EXPECT_EQ(Codes(after.end() - 2, after.end()), (Codes{0x20, 0x23}));
+    const auto codes = m_ui.EventCodes();
+    EXPECT_FALSE(Contains(codes, CE_ONLINE));
+    EXPECT_FALSE(Contains(codes, CE_DEVID)); // the same unit: nothing to redraw
+    for (const auto& p : m_ui.Progress()) {
+        EXPECT_NE(p.value, TXT_CAP_CONNECT) << "no caption of opening the link";
+    }
+}
+
+TEST_F(EngineTest, WindowCloseDisconnectLetsTheMainWindowClose) {
+    StartAll();
+    Run({CM_CONNECT, 1, 0});
+    EXPECT_FALSE(m_ui.CloseRequested());
+    Run({CM_DISCONNECT, 1, 0});
+    EXPECT_TRUE(m_ui.CloseRequested());
+    EXPECT_FALSE(m_com->IsOnline());
+}
+
+TEST_F(EngineTest, SecondPostWhileBusyIsRefused) {
+    StartAll();
+    Unit().AddFault({0x24, SimFaultKind::Delay, 300});
+    ASSERT_EQ(m_com->Post({CM_READ_STATUS, 0, 0}), 1u);
+    EXPECT_EQ(m_com->Post({CM_READ_STATUS, 0, 0}), LE_BUSY);
+    EXPECT_EQ(m_com->Post({CM_CANCEL, 0, 0}), 1u); // cancel is always taken
+    ASSERT_TRUE(m_com->WaitIdle(30000));
+}
+
+TEST_F(EngineTest, StornoEndsThePendingReadWithoutRepeatQuestion) {
+    StartAll();
+    Unit().AddFault({0x24, SimFaultKind::NoAnswer});
+    ASSERT_EQ(m_com->Post({CM_READ_STATUS, 0, 0}), 1u);
+    ASSERT_TRUE(Unit().WaitForRequests(3, 10000));
+    std::this_thread::sleep_for(milliseconds(50));
+    const auto t0 = steady_clock::now();
+    m_com->Post({CM_CANCEL, 0, 0});
+    ASSERT_TRUE(m_ui.WaitProgress(PM_ERROR, 1, 10000));
+    EXPECT_LT(MsSince(t0), 2500); // not the 3 x 3 s of the time-outs
+    ASSERT_TRUE(m_com->WaitIdle(30000));
+    EXPECT_EQ(m_ui.Errors()[0].first, LE_CANCELLED);
+    EXPECT_EQ(m_ui.RepeatQuestions(), 0);
+    EXPECT_EQ(Commands().back(), 0x86); // the session was still closed
+}
+
+TEST_F(EngineTest, AStornoLeftOverFromAnEarlierSequenceCancelsNothing) {
+    StartAll();
+    m_com->Post({CM_CANCEL, 0, 0}); // pressed while nothing ran
+    Run({CM_READ_STATUS, 0, 0});
+    EXPECT_TRUE(m_ui.Errors().empty());
+}
+
+TEST_F(EngineTest, ShutdownDuringASequenceDoesNotHangAndClosesTheSession) {
+    StartAll();
+    Unit().AddFault({0x24, SimFaultKind::NoAnswer});
+    ASSERT_EQ(m_com->Post({CM_READ_STATUS, 0, 0}), 1u);
+    ASSERT_TRUE(Unit().WaitForRequests(3, 10000));
+    const auto t0 = steady_clock::now();
+    m_com.reset();
+    EXPECT_LT(MsSince(t0), 8000);
+    EXPECT_EQ(Commands().back(), 0x86);
+    EXPECT_EQ(m_ui.RepeatQuestions(), 0); // nobody is asked while shutting down
+}
+
+TEST_F(EngineTest, ShutdownWhileOnlineDisconnectsFirst) {
+    StartAll();
+    Run({CM_CONNECT, 1, 0});
+    m_com.reset();
+    const Codes codes = Commands();
+    EXPECT_EQ(Codes(codes.end() - 2, codes.end()), (Codes{0x22, 0x86}));
+}
+
+TEST_F(EngineTest, TraceEndsWithEverySession) {
+    StartAll();
+    m_profile.m_bLog = 1;
+    Run({CM_READ_STATUS, 0, 0});
+    const std::string first = ReadFileText(m_dir.File("sercom.log"));
+    EXPECT_NE(first.find("W ("), std::string::npos);
+    EXPECT_NE(first.find("R ("), std::string::npos);
+    m_profile.m_bLog = 0;
+    Run({CM_READ_STATUS, 0, 0});
+    EXPECT_EQ(ReadFileText(m_dir.File("sercom.log")), first);
+}
+
+TEST_F(EngineTest, ModemSessionLogsInWithThePinAndHangsUp) {
+    StartAll(true);
+    Run({CM_READ_STATUS, 0, 0});
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_EQ(Commands(), (Codes{0x21, 0x20, 0x23, 0x24, 0x26, 0x30, 0x22}));
+    const auto login = Unit().Requests()[0].payload;
+    ASSERT_EQ(login.size(), 13u);
+    EXPECT_EQ(std::string(login.begin() + 4, login.begin() + 8), "1234");
+    EXPECT_EQ(login[8], 0);
+    EXPECT_EQ(m_sim->DialledNumbers(), std::vector<std::string>{"123456789"});
+    EXPECT_FALSE(m_sim->IsCallUp());
+}
+
+TEST_F(EngineTest, WrongPinAsksForANewOneAndLogsInAgain) {
+    m_pin = "9999";
+    StartAll(true);
+    int prompts = 0;
+    m_ui.onBadPin = [&prompts](CConnectDsc* dsc) {
+        ++prompts;
+        dsc->SetPIN("1234");
+        return DLG_OK;
+    };
+    Run({CM_CONNECT, 1, 0});
+    EXPECT_EQ(prompts, 1);
+    EXPECT_TRUE(m_com->IsOnline());
+    const auto requests = Unit().Requests();
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(std::string(requests[0].payload.begin() + 4, requests[0].payload.begin() + 8),
+              "9999");
+    EXPECT_EQ(std::string(requests[1].payload.begin() + 4, requests[1].payload.begin() + 8),
+              "1234");
+    EXPECT_TRUE(m_ui.Errors().empty());
+    // The corrected PIN is kept for the next time.
+    EXPECT_STREQ(m_com->GetConnections().Get(0)->m_szPIN, "1234");
+    Run({CM_DISCONNECT, 0, 0});
+}
+
+TEST_F(EngineTest, GivingUpAtThePinPromptEndsSilently) {
+    m_pin = "9999";
+    StartAll(true);
+    m_ui.onBadPin = [](CConnectDsc*) { return DLG_CANCEL; };
+    Run({CM_READ_STATUS, 0, 0});
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_EQ(m_ui.RepeatQuestions(), 0);
+    EXPECT_EQ(Commands(), (Codes{0x21, 0x22}));
+    EXPECT_FALSE(m_sim->IsCallUp());
+}
+
+TEST_F(EngineTest, BlockedAccessEndsWith10AndNoRepeat) {
+    StartAll(true);
+    SimUnitState state = Unit().State();
+    state.blocked = true;
+    ASSERT_TRUE(Unit().SetState(state));
+    Run({CM_CONNECT, 1, 0});
+    EXPECT_EQ(m_ui.Errors(), (std::vector<std::pair<uint32_t, uint32_t>>{{LE_BLOCKED, 0x21}}));
+    EXPECT_EQ(m_ui.RepeatQuestions(), 0);
+    EXPECT_FALSE(m_com->IsOnline());
+    EXPECT_FALSE(m_sim->IsCallUp());
+}
+
+TEST_F(EngineTest, StornoWhileDiallingEndsWithin500Ms) {
+    m_longDial = true;
+    StartAll(true);
+    ASSERT_EQ(m_com->Post({CM_CONNECT, 1, 0}), 1u);
+    for (int i = 0; i < 200 && m_sim->DialledNumbers().empty(); ++i)
+        std::this_thread::sleep_for(milliseconds(20));
+    ASSERT_FALSE(m_sim->DialledNumbers().empty());
+    const auto t0 = steady_clock::now();
+    m_com->Post({CM_CANCEL, 0, 0});
+    ASSERT_TRUE(m_ui.WaitProgress(PM_ERROR, 1, 10000));
+    EXPECT_LT(MsSince(t0), 1000);
+    EXPECT_EQ(m_ui.Errors()[0].first, LE_CANCELLED);
+    ASSERT_TRUE(m_com->WaitIdle(30000));
+    EXPECT_FALSE(m_sim->IsCallUp());
+    EXPECT_EQ(m_sim->ModemMode(), CSimModem::Mode::Command); // the dial was aborted
+}
+
+TEST_F(EngineTest, BusyNumberGives9WithTheReason) {
+    StartAll(true);
+    m_sim->SetDialResult(SimDialResult::Busy);
+    Run({CM_CONNECT, 1, 0});
+    const auto progress = m_ui.Progress();
+    bool busy = false;
+    for (const auto& p : progress)
+        busy |= p.type == PM_ERROR && p.value == LE_NO_CONNECTION &&
+                p.detail.find("BUSY") != std::string::npos;
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(m_ui.RepeatQuestions(), 1);
+    EXPECT_FALSE(m_com->IsOnline());
+}
+
+TEST_F(EngineTest, ConnectionOrModemThatDoesNotExistFailsWith9) {
+    StartAll(true);
+    m_com->GetConnections().SetSel(5);
+    Run({CM_CONNECT, 1, 0});
+    EXPECT_EQ(m_ui.Errors().at(0).first, LE_NO_CONNECTION);
+    m_ui.Clear();
+    m_com->GetConnections().SetSel(0);
+    m_profile.m_nModem = 3;
+    Run({CM_CONNECT, 1, 0});
+    EXPECT_EQ(m_ui.Errors().at(0).first, LE_NO_CONNECTION);
+    EXPECT_TRUE(m_sim->DialledNumbers().empty());
+}
+
+TEST_F(EngineTest, ModemKeepaliveDoesNotFetchSms) {
+    StartAll(true);
+    Run({CM_CONNECT, 1, 0});
+    const size_t before = Unit().RequestCount();
+    ASSERT_TRUE(Unit().WaitForRequests(before + 6, 15000));
+    for (uint8_t c : Commands(before)) {
+        EXPECT_NE(c, 0x29);
+    }
+    Run({CM_DISCONNECT, 0, 0});
+}

@@ -1,0 +1,215 @@
+#include "tests/engine/EngineFixture.h"
+
+#include "sms/SMS.h"
+#include "sms/SMSMng.h"
+
+#include <memory>
+
+class SmsTransferTest : public EngineTest {
+protected:
+    void StartStore(bool modem = false) {
+        StartAll(modem);
+        m_com->SetSmsStore(&m_store);
+        // What the main window does with the two sent events.
+        m_ui.onSendEvent = [this](int code, intptr_t arg) {
+            if (code == CE_SMS_RECEIVED) {
+                std::unique_ptr<CSMS> sms(reinterpret_cast<CSMS*>(arg));
+                m_store.AddAndShow(sms, SMS_RECEIVED);
+                if (onReceived)
+                    onReceived();
+            } else if (code == CE_SMS_SENT) {
+                m_store.MoveAndShow(static_cast<int>(arg), SMS_TOSEND, SMS_SENT);
+            }
+        };
+    }
+
+    void AddToSend(const std::string& numbers, const std::string& text) {
+        CSMS sms;
+        sms.SetNumbers(numbers);
+        sms.SetText(text);
+        ASSERT_GE(m_store.Add(sms, SMS_TOSEND), 0);
+    }
+
+    static SimSms Stored(const std::string& number, const std::string& text, uint16_t day) {
+        SimSms s;
+        s.time.wYear = 2008;
+        s.time.wMonth = 12;
+        s.time.wDay = day;
+        s.time.wHour = 14;
+        s.time.wMinute = 5;
+        s.time.wSecond = 9;
+        s.number = number;
+        s.text = text;
+        return s;
+    }
+
+    void Send(std::vector<int32_t> indices) {
+        m_indices = std::move(indices);
+        Run({CM_SEND_SMS, reinterpret_cast<uintptr_t>(m_indices.data()),
+             static_cast<uint32_t>(m_indices.size())});
+    }
+
+    CSMSMng m_store;
+    std::vector<int32_t> m_indices;
+    std::function<void()> onReceived;
+};
+
+TEST_F(SmsTransferTest, NoStoredMessageEndsAfterOneFrame) {
+    StartStore();
+    Run({CM_READ_SMS, 0, 0});
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x29, 0x22, 0x86}));
+    EXPECT_EQ(m_store.GetCount(SMS_RECEIVED), 0);
+}
+
+TEST_F(SmsTransferTest, ThreeStoredMessagesAreFetchedAndAcknowledgedInOrder) {
+    StartStore();
+    for (uint16_t day = 1; day <= 3; ++day)
+        ASSERT_TRUE(Unit().AddStoredSms(Stored("+420777000" + std::to_string(day), "zpráva", day)));
+    Run({CM_READ_SMS, 0, 0});
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_EQ(Commands(),
+              (Codes{0x20, 0x23, 0x29, 0x2A, 0x29, 0x2A, 0x29, 0x2A, 0x29, 0x22, 0x86}));
+    ASSERT_EQ(m_store.GetCount(SMS_RECEIVED), 3);
+    for (int i = 0; i < 3; ++i) {
+        const CSMS* sms = m_store.Get(i, SMS_RECEIVED);
+        EXPECT_EQ(sms->m_nDay, i + 1);
+        EXPECT_EQ(sms->m_nYear, 8);
+        EXPECT_STREQ(sms->GetNumber(0), ("+420777000" + std::to_string(i + 1)).c_str());
+        EXPECT_TRUE(sms->IsUnread());
+    }
+    EXPECT_TRUE(Unit().StoredSms().empty());
+}
+
+TEST_F(SmsTransferTest, AMessageIsOnDiskBeforeTheUnitDeletesIt) {
+    StartStore();
+    ASSERT_TRUE(Unit().AddStoredSms(Stored("+420777000111", "důležité", 5)));
+    bool checked = false;
+    onReceived = [this, &checked] {
+        // The unit has not been told to delete it yet, and "SMS.dat" already holds it.
+        EXPECT_EQ(Unit().StoredSms().size(), 1u);
+        CSMSMng fromDisk;
+        EXPECT_EQ(fromDisk.Load(), 1);
+        EXPECT_EQ(fromDisk.GetCount(SMS_RECEIVED), 1);
+        checked = true;
+    };
+    Run({CM_READ_SMS, 0, 0});
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(Unit().StoredSms().empty());
+}
+
+TEST_F(SmsTransferTest, AFailedAcknowledgementStillKeepsTheMessage) {
+    StartStore();
+    m_com->SetTimeoutScale(3);
+    ASSERT_TRUE(Unit().AddStoredSms(Stored("123", "text", 1)));
+    Unit().AddFault({0x2A, SimFaultKind::NoAnswer, 0, 1});
+    Run({CM_READ_SMS, 0, 0});
+    EXPECT_EQ(m_ui.Errors(), (std::vector<std::pair<uint32_t, uint32_t>>{{LE_TIMEOUT, 0x2A}}));
+    EXPECT_EQ(m_store.GetCount(SMS_RECEIVED), 1);
+}
+
+TEST_F(SmsTransferTest, ALongMessageToTwoRecipientsTakesFourFramesAndEightSteps) {
+    StartStore();
+    const std::string text(200, 'a');
+    AddToSend("+420111, +420222", text);
+    Send({0});
+    EXPECT_TRUE(m_ui.Errors().empty());
+    const auto sent = Unit().SentMessages();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[0].number, "+420111");
+    EXPECT_EQ(sent[0].text, std::string(160, 'a'));
+    EXPECT_EQ(sent[1].number, "+420111");
+    EXPECT_EQ(sent[1].text, std::string(40, 'a'));
+    EXPECT_EQ(sent[2].number, "+420222");
+    EXPECT_EQ(sent[3].text, std::string(40, 'a'));
+    for (const auto& p : m_ui.Progress()) {
+        if (p.type == PM_BEGIN && p.value == TXT_CAP_SEND_SMS) {
+            EXPECT_EQ(p.value2, 8u);
+        }
+    }
+    // Every send frame is followed by state polls until the unit reports it sent.
+    const Codes codes = Commands();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x2B), 4);
+    EXPECT_GE(std::count(codes.begin(), codes.end(), 0x2C), 4 * 3);
+    EXPECT_EQ(m_store.GetCount(SMS_TOSEND), 0);
+    EXPECT_EQ(m_store.GetCount(SMS_SENT), 1);
+}
+
+TEST_F(SmsTransferTest, A160CharacterTextIsOnePartA161CharacterTextTwo) {
+    StartStore();
+    AddToSend("+420111", std::string(160, 'x'));
+    AddToSend("+420111", std::string(161, 'y'));
+    Send({0, 1});
+    const auto sent = Unit().SentMessages();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0].text.size(), 160u);
+    EXPECT_EQ(sent[1].text.size(), 160u);
+    EXPECT_EQ(sent[2].text, "y");
+}
+
+TEST_F(SmsTransferTest, SendingMessagesOneAndThreeTakesTheRightOnes) {
+    StartStore();
+    for (const char* t : {"zero", "one", "two", "three"})
+        AddToSend("+420111", t);
+    Send({1, 3});
+    const auto sent = Unit().SentMessages();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].text, "one");
+    EXPECT_EQ(sent[1].text, "three");
+    ASSERT_EQ(m_store.GetCount(SMS_TOSEND), 2);
+    EXPECT_STREQ(m_store.Get(0, SMS_TOSEND)->GetText(), "zero");
+    EXPECT_STREQ(m_store.Get(1, SMS_TOSEND)->GetText(), "two");
+    EXPECT_STREQ(m_store.Get(0, SMS_SENT)->GetText(), "one");
+}
+
+TEST_F(SmsTransferTest, ARefusedMessageGives12AndStaysToSend) {
+    StartStore();
+    SimSendOptions options;
+    options.refuse = true;
+    Unit().SetSendOptions(options);
+    AddToSend("+420111", "text");
+    Send({0});
+    EXPECT_EQ(m_ui.Errors(), (std::vector<std::pair<uint32_t, uint32_t>>{{LE_SMS_FAILED, 0x2B}}));
+    EXPECT_EQ(m_store.GetCount(SMS_TOSEND), 1);
+    EXPECT_EQ(m_store.GetCount(SMS_SENT), 0);
+}
+
+TEST_F(SmsTransferTest, AFailedSendingGives12) {
+    StartStore();
+    SimSendOptions options;
+    options.fail = true;
+    Unit().SetSendOptions(options);
+    AddToSend("+420111", "text");
+    Send({0});
+    EXPECT_EQ(m_ui.Errors().at(0).first, LE_SMS_FAILED);
+    EXPECT_EQ(m_store.GetCount(SMS_TOSEND), 1);
+}
+
+TEST_F(SmsTransferTest, ARepeatAfterAPartialFailureSendsOnlyWhatIsStillWaiting) {
+    StartStore();
+    for (const char* t : {"A", "B", "C"})
+        AddToSend("+420111", t);
+    // The second message is refused once; the user repeats.
+    Unit().AddFault({0x2B, SimFaultKind::Confirm, 1, 1, 1});
+    m_ui.AnswerRepeat({true});
+    Send({0, 2});
+    EXPECT_EQ(m_ui.Errors().size(), 1u);
+    std::vector<std::string> texts;
+    for (const auto& s : Unit().SentMessages()) {
+        if (s.accepted)
+            texts.push_back(s.text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"A", "C"}));
+    ASSERT_EQ(m_store.GetCount(SMS_TOSEND), 1);
+    EXPECT_STREQ(m_store.Get(0, SMS_TOSEND)->GetText(), "B");
+}
+
+TEST_F(SmsTransferTest, KeepaliveFetchesStoredMessagesOnALocalPort) {
+    StartStore();
+    Run({CM_CONNECT, 1, 0});
+    ASSERT_TRUE(Unit().AddStoredSms(Stored("555", "mezitím", 2)));
+    ASSERT_TRUE(m_ui.WaitEvent(CE_SMS_RECEIVED, 1, 10000));
+    Run({CM_DISCONNECT, 0, 0});
+    EXPECT_EQ(m_store.GetCount(SMS_RECEIVED), 1);
+    EXPECT_TRUE(Unit().StoredSms().empty());
+}
