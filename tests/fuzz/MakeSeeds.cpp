@@ -1,5 +1,6 @@
 // Writes the seed corpora of the fuzz targets into <folder>/<target>/: files made by the
-// program's own save functions, and frames and replies as the unit sends them.
+// program's own save functions, frames and replies as the unit sends them (built here, and
+// taken from the virtual unit), and the answers of a modem.
 //
 //   tk_fuzz_seeds tests/fuzz/corpus
 //
@@ -10,9 +11,11 @@
 #include "connections/ConnectDsc.h"
 #include "link/Commands.h"
 #include "link/FrameCodec.h"
+#include "link/ModemList.h"
 #include "sms/SMS.h"
 #include "sms/SMSMng.h"
 #include "status/DevStatus.h"
+#include "tools/sim/VirtualUnit.h"
 
 #include "app/ProgramFolder.h"
 
@@ -325,6 +328,108 @@ void SmsStoreSeeds() {
     Write(t, "three-lists.dat", ReadFile(tk::DataFile("SMS.dat")));
 }
 
+// Replies of the virtual unit to the program's requests, at a fixed clock.
+void VirtualUnitSeeds() {
+    CVirtualUnit unit([] { return int64_t{0}; });
+    SysTime clock;
+    clock.wYear = 2008;
+    clock.wMonth = 12;
+    clock.wDay = 7;
+    clock.wHour = 14;
+    clock.wMinute = 5;
+    clock.wSecond = 9;
+    if (!unit.SetClock(clock))
+        Fail("the virtual unit refuses the clock");
+    SimSms stored;
+    stored.time = clock;
+    stored.number = "+420603123456";
+    stored.text = "Vstup 1 aktivni";
+    if (!unit.AddStoredSms(stored))
+        Fail("the virtual unit refuses the message");
+
+    const auto reply = [&unit](const Bytes& request) {
+        const SimResponse r = unit.Process(request);
+        if (!r.answer)
+            Fail("the virtual unit did not answer");
+        return r.payload;
+    };
+    const auto request = [](uint8_t command, const Bytes& data = {}) {
+        Bytes b(HEADER_SIZE);
+        PutRequestHeader(b.data(), command);
+        Append(b, data);
+        return b;
+    };
+
+    const std::string f = "frame_decoder";
+    const Bytes type = reply(request(CMD_GET_TYPE));
+    const Bytes ident = reply(request(CMD_GET_IDENT));
+    const Bytes gsm = reply(request(CMD_GET_GSM));
+    const Bytes io = reply(request(CMD_GET_IO));
+    const Bytes time = reply(request(CMD_GET_TIME));
+    Write(f, "sim-type", OnLine(TYPE_REPLY_SIZE, EncodeFrame(type)));
+    Write(f, "sim-ident", OnLine(IDENT_REPLY_SIZE, EncodeFrame(ident)));
+    Write(f, "sim-gsm", OnLine(GSM_REPLY_SIZE, EncodeFrame(gsm)));
+    Write(f, "sim-io", OnLine(IO_REPLY_SIZE, EncodeFrame(io)));
+    Write(f, "sim-clock", OnLine(CLOCK_SIZE, EncodeFrame(time)));
+    // The first and the last block of the configuration (1665 = 9 x 170 + 135).
+    Write(f, "sim-cfg-first",
+          OnLine(180, EncodeFrame(reply(request(CMD_READ_CFG, {0, 0, 0, 0, 0, 170})))));
+    Write(f, "sim-cfg-last",
+          OnLine(180, EncodeFrame(reply(request(CMD_READ_CFG, {0, 0, 0x05, 0xFA, 0, 135})))));
+    const Bytes sms = reply(request(CMD_GET_SMS));
+    Write(f, "sim-sms", OnLine(SMS_REPLY_MAX, EncodeFrame(sms)));
+    reply(request(CMD_ACK_SMS));
+    Write(f, "sim-no-sms", OnLine(SMS_REPLY_MAX, EncodeFrame(reply(request(CMD_GET_SMS)))));
+    Write(f, "sim-sms-state", OnLine(5, EncodeFrame(reply(request(CMD_GET_SMS_STATE)))));
+    Write(f, "sim-unknown", OnLine(4, EncodeFrame(reply(request(0x40)))));
+
+    const std::string st = "dev_status";
+    Bytes session = {0};
+    Append(session, type);
+    Append(session, ident);
+    for (const auto& [kind, r] : {std::pair<uint8_t, const Bytes&>{1, gsm}, {2, io}, {3, time}}) {
+        session.push_back(kind);
+        Append(session, r);
+    }
+    Write(st, "sim-session", session);
+    Write("sms_reply", "sim-message", sms);
+}
+
+void ModemListSeeds(const std::string& tmp) {
+    const std::string t = "modem_list";
+    const std::string path = tmp + "/Modems.dat";
+    CModemMng list;
+    if (!list.SaveFile(path))
+        Fail("cannot save the modem list");
+    Write(t, "empty.dat", ReadFile(path));
+    CModemInf gsm = MakeModemInf("Siemens MC35i", "/dev/serial/by-id/usb-FTDI_A1B2C3-if00-port0");
+    std::strcpy(gsm.m_szInit, "AT&F");
+    gsm.m_bGsm = true;
+    list.Add(gsm);
+    list.Add(MakeModemInf("Analogovy modem", "/dev/ttyS1"));
+    if (!list.SaveFile(path))
+        Fail("cannot save the modem list");
+    Write(t, "two.dat", ReadFile(path));
+}
+
+// What modems answer the dialler: the first byte is the reader's mode (bit 0: CR ends a
+// line; bit 1: numeric result codes).
+void HayesSeeds() {
+    const std::string t = "hayes_reader";
+    const auto answer = [](uint8_t mode, const std::string& text) {
+        Bytes b = {mode};
+        b.insert(b.end(), text.begin(), text.end());
+        return b;
+    };
+    Write(t, "numeric-wake-up", answer(3, "AT\r0\r"));
+    Write(t, "verbose-set-up", answer(0, "ATE0V1\r\r\nOK\r\nAT&F\r\r\nOK\r\n"));
+    Write(t, "connect", answer(0, "ATD603123456\r\r\nCONNECT 9600/RLP\r\n"));
+    Write(t, "busy", answer(0, "\r\nRING\r\n\r\n+CREG: 1\r\n\r\nBUSY\r\n"));
+    Write(t, "cme-error", answer(0, "AT+CBST=7,0,1\r\r\n+CME ERROR: 30\r\n"));
+    Write(t, "no-carrier", answer(4, "\r\nCARRIER 9600\r\nPROTOCOL: LAPM\r\nNO CARRIER\r\n"));
+    Write(t, "overlong", answer(0, std::string(300, 'x') + "\r\nOK\r\n"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -340,7 +445,7 @@ int main(int argc, char** argv) {
     tk::SetProgramFolder(tmp);
 
     for (const char* target : {"frame_decoder", "dev_status", "sms_reply", "cfg_file", "profile",
-                               "connections", "sms_store"})
+                               "connections", "sms_store", "modem_list", "hayes_reader"})
         fs::remove_all(g_out / target);
     FrameSeeds();
     StatusSeeds();
@@ -349,6 +454,9 @@ int main(int argc, char** argv) {
     ProfileSeeds();
     ConnectionSeeds();
     SmsStoreSeeds();
+    VirtualUnitSeeds();
+    ModemListSeeds(tmp);
+    HayesSeeds();
     fs::remove_all(tmp);
     return 0;
 }
