@@ -123,8 +123,11 @@ int CConnectDscMng::Load() {
         }
     }
     ::close(fd);
-    if (result != 1)
+    if (result != 1) {
         Clear();
+        // The list is saved over this file at the end: keep what could not be read.
+        tk::PreserveDamagedFile(path);
+    }
     return result;
 }
 
