@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,7 +47,16 @@ bool CSafeFileWriter::Open(const std::string& path, mode_t mode) {
     Discard();
     m_error = 0;
     m_path = path;
-    m_tmpPath = path + ".tmp.XXXXXX";
+    // A symbolic link stays a link: the file it points to is the one replaced.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* target = ::realpath(path.c_str(), nullptr);
+        if (target) {
+            m_path = target;
+            std::free(target);
+        }
+    }
+    m_tmpPath = m_path + ".tmp.XXXXXX";
     const int fd = ::mkostemp(m_tmpPath.data(), O_CLOEXEC);
     if (fd < 0) {
         m_error = errno;
@@ -122,6 +132,32 @@ void CSafeFileWriter::Discard() {
         ::unlink(m_tmpPath.c_str());
         m_tmpPath.clear();
     }
+}
+
+std::string PreserveDamagedFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::string content;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        content.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    const time_t now = ::time(nullptr);
+    struct tm tm {};
+    ::localtime_r(&now, &tm);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, ".damaged-%Y%m%d-%H%M%S", &tm);
+    std::string copy = path + stamp;
+    for (int i = 2; ::access(copy.c_str(), F_OK) == 0 && i < 100; ++i)
+        copy = path + stamp + "-" + std::to_string(i);
+    return WriteFileAtomically(copy, content.data(), content.size(), 0600) ? copy : std::string();
 }
 
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, mode_t mode) {

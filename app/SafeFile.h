@@ -47,6 +47,11 @@ private:
     int m_error = 0;
 };
 
+// Keeps a copy of a file that could not be loaded ("<path>.damaged-YYYYMMDD-HHMMSS") before
+// the program saves over it, so that what it held is never lost. Returns the copy's path, or
+// an empty text when no copy could be made.
+std::string PreserveDamagedFile(const std::string& path);
+
 // One-call form: the whole content at once. True when the new file is in place.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size,
                          mode_t mode = 0644);

@@ -106,9 +106,12 @@ int CConnectDscMng::Load() {
     std::vector<uint8_t> file(kMaxFileSize);
     const ssize_t got = ReadUpTo(fd, file.data(), file.size());
     ::close(fd);
-    if (got < 0)
-        return 0;
-    return LoadBytes(file.data(), static_cast<size_t>(got));
+    const int result = got < 0 ? 0 : LoadBytes(file.data(), static_cast<size_t>(got));
+    if (result != 1) {
+        // The list is saved over this file at the end: keep what could not be read.
+        tk::PreserveDamagedFile(path);
+    }
+    return result;
 }
 
 int CConnectDscMng::LoadBytes(const uint8_t* data, size_t size) {

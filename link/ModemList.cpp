@@ -101,7 +101,11 @@ std::string CModemMng::FilePath() {
 }
 
 CModemMng::LoadResult CModemMng::Load() {
-    return LoadFile(FilePath());
+    const LoadResult result = LoadFile(FilePath());
+    // The list may be saved over this file later: keep what could not be read.
+    if (result == LoadResult::Damaged)
+        tk::PreserveDamagedFile(FilePath());
+    return result;
 }
 
 bool CModemMng::Save() const {

@@ -181,6 +181,7 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
     }
     ::tcflush(fd, TCIOFLUSH);
     m_fd = fd;
+    m_recent.clear();
     m_bOwned = true;
     m_bSaved = haveSaved;
     m_saved = saved;
@@ -191,6 +192,7 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
 void CSerCom::Attach(int fd) {
     Close();
     m_fd = fd;
+    m_recent.clear();
     m_bOwned = false;
     m_bSaved = false;
     m_rxPos = m_rxLen = 0;
@@ -223,7 +225,7 @@ LinkResult CSerCom::WaitFor(short events, int64_t deadlineUs) {
         if (r < 0) {
             if (errno == EINTR)
                 continue; // the deadline stays where it was
-            return LE_SERIAL;
+            return IoError(std::strerror(errno));
         }
         if (r == 0)
             continue;
@@ -232,7 +234,7 @@ LinkResult CSerCom::WaitFor(short events, int64_t deadlineUs) {
         if (fds[0].revents & events)
             return LE_OK;
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-            return LE_SERIAL;
+            return IoError("the line hung up (cable or adapter unplugged?)");
         if (nfds == 2 && (fds[1].revents & POLLIN) && IsCancelled())
             return LE_CANCELLED;
     }
@@ -240,7 +242,7 @@ LinkResult CSerCom::WaitFor(short events, int64_t deadlineUs) {
 
 LinkResult CSerCom::Read(uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
     if (m_fd < 0)
-        return LE_SERIAL;
+        return IoError("the port is not open");
     const int64_t deadline = MonotonicUs() + int64_t{timeoutMs} * 1000;
     uint32_t got = 0;
     while (got < count) {
@@ -255,14 +257,16 @@ LinkResult CSerCom::Read(uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
         if (n > 0) {
             m_rxPos = 0;
             m_rxLen = static_cast<uint32_t>(n);
+            Remember(m_rx, m_rxLen);
             continue;
         }
         if (n == 0)
-            return LE_SERIAL; // the line hung up
+            return IoError("the line hung up (cable or adapter unplugged?)");
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
-            return LE_SERIAL;
+            return IoError(errno == EIO ? "the line hung up (cable or adapter unplugged?)"
+                                        : std::strerror(errno));
         const LinkResult r = WaitFor(POLLIN, deadline);
         if (r != LE_OK)
             return r;
@@ -273,7 +277,7 @@ LinkResult CSerCom::Read(uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
 
 LinkResult CSerCom::Write(const uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
     if (m_fd < 0)
-        return LE_SERIAL;
+        return IoError("the port is not open");
     const int64_t deadline = MonotonicUs() + int64_t{timeoutMs} * 1000;
     uint32_t sent = 0;
     while (sent < count) {
@@ -291,16 +295,43 @@ LinkResult CSerCom::Write(const uint8_t* buf, uint32_t count, uint32_t timeoutMs
             ::tcflush(m_fd, TCOFLUSH); // abort what is still queued of this write
             return r;
         }
-        return LE_SERIAL;
+        return IoError(n == 0 || errno == EIO ? "the line hung up (cable or adapter unplugged?)"
+                                              : std::strerror(errno));
     }
     Trace(true, buf, count);
     return LE_OK;
 }
 
 void CSerCom::PurgeReceive() {
+    if (m_rxPos < m_rxLen)
+        Remember(m_rx + m_rxPos, m_rxLen - m_rxPos);
     m_rxPos = m_rxLen = 0;
-    if (m_fd >= 0)
-        ::tcflush(m_fd, TCIFLUSH);
+    if (m_fd < 0)
+        return;
+    // What is discarded is still looked at: a modem reports a lost call in the data stream.
+    uint8_t drained[256];
+    for (int i = 0; i < 16; ++i) {
+        const ssize_t n = ::read(m_fd, drained, sizeof drained);
+        if (n <= 0)
+            break;
+        Remember(drained, static_cast<size_t>(n));
+    }
+    ::tcflush(m_fd, TCIFLUSH);
+}
+
+void CSerCom::Remember(const uint8_t* bytes, size_t count) {
+    m_recent.append(reinterpret_cast<const char*>(bytes), count);
+    if (m_recent.size() > RECENT_MAX)
+        m_recent.erase(0, m_recent.size() - RECENT_MAX);
+}
+
+bool CSerCom::RecentlyReceived(std::string_view text) const {
+    return m_recent.find(text) != std::string::npos;
+}
+
+LinkResult CSerCom::IoError(const char* what) {
+    m_ioError = what;
+    return LE_SERIAL;
 }
 
 void CSerCom::Cancel() {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <termios.h>
 
 // The port settings of a local serial line (the device control block of the original
@@ -98,11 +99,18 @@ public:
 
     // Why the last Open failed, in English words for the user ("permission denied ...").
     const std::string& LastOpenError() const { return m_openError; }
+    // Why the last transfer failed with 1 ("the line hung up ...").
+    const std::string& LastIoError() const { return m_ioError; }
+    // True when the last bytes received since the port was opened (read or discarded) hold
+    // this text, such as a modem's "NO CARRIER".
+    bool RecentlyReceived(std::string_view text) const;
 
 private:
     LinkResult WaitFor(short events, int64_t deadlineUs);
     void Trace(bool write, const uint8_t* buf, uint32_t count);
     void FailOpen(int fd, const std::string& reason);
+    void Remember(const uint8_t* bytes, size_t count);
+    LinkResult IoError(const char* what);
 
     int m_cancelFd = -1;
     FILE* m_hLog = nullptr;
@@ -114,6 +122,9 @@ private:
     bool m_bSaved = false;
     struct termios m_saved {};
     std::string m_openError;
+    std::string m_ioError;
+    static constexpr size_t RECENT_MAX = 64;
+    std::string m_recent; // the last bytes received
     // Bytes read from the device and not yet handed out; one read() serves several Read calls.
     uint8_t m_rx[256];
     uint32_t m_rxPos = 0;

@@ -109,8 +109,17 @@ LinkResult CTK630Com::Xchg(const uint8_t* request, uint32_t requestLen, uint8_t*
         readTimeout = std::max<uint32_t>(1, readTimeout * m_nTimeoutScale / 100);
         writeTimeout = std::max<uint32_t>(1, writeTimeout * m_nTimeoutScale / 100);
     }
-    return m_trans.Exchange(request, requestLen, reply, replySize, readTimeout, writeTimeout,
-                            attempts);
+    LinkResult r = m_trans.Exchange(request, requestLen, reply, replySize, readTimeout,
+                                    writeTimeout, attempts);
+    if (r == LE_SERIAL)
+        m_sErrorDetail = m_serCom.LastIoError();
+    // A modem whose call ended says so in the data stream: then the unit is gone, not mute.
+    if ((r == LE_SERIAL || r == LE_TIMEOUT || r == LE_CRC) && m_nConnType != CONN_LOCAL &&
+        m_serCom.RecentlyReceived("NO CARRIER")) {
+        m_sErrorDetail = "NO CARRIER";
+        r = LE_NO_CONNECTION;
+    }
+    return r;
 }
 
 void CTK630Com::WorkerLoop() {

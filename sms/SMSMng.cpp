@@ -119,6 +119,9 @@ int CSMSMng::Load() {
     CFdReader file(fd);
     const int result = LoadFrom(file);
     ::close(fd);
+    // The next change saves over the file: keep what could not be read.
+    if (result != 1)
+        tk::PreserveDamagedFile(FilePath());
     return result;
 }
 

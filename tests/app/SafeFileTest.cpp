@@ -103,3 +103,25 @@ TEST(SafeFile, EnsureFolderCreatesOnlyWhatIsMissing) {
     EXPECT_FALSE(tk::EnsureFolder(dir.File("plain")));
     EXPECT_FALSE(tk::EnsureFolder(dir.File("no/such/parent")));
 }
+
+TEST(SafeFile, ASymbolicLinkStaysALinkToTheNewContent) {
+    TempDir dir;
+    WriteFileBytes(dir.File("real.dat"), {1});
+    ASSERT_EQ(::symlink(dir.File("real.dat").c_str(), dir.File("link.dat").c_str()), 0);
+    ASSERT_TRUE(tk::WriteFileAtomically(dir.File("link.dat"), "xy", 2));
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.File("link.dat").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFileText(dir.File("real.dat")), "xy");
+}
+
+TEST(SafeFile, ADamagedFileIsKeptBesideItself) {
+    TempDir dir;
+    WriteFileBytes(dir.File("SMS.dat"), {2, 0, 0, 0, 9});
+    const std::string copy = tk::PreserveDamagedFile(dir.File("SMS.dat"));
+    ASSERT_FALSE(copy.empty());
+    EXPECT_EQ(copy.rfind(dir.File("SMS.dat.damaged-"), 0), 0u) << copy;
+    EXPECT_EQ(ReadFileBytes(copy), (std::vector<uint8_t>{2, 0, 0, 0, 9}));
+    EXPECT_NE(tk::PreserveDamagedFile(dir.File("SMS.dat")), copy); // never over an older copy
+    EXPECT_TRUE(tk::PreserveDamagedFile(dir.File("missing.dat")).empty());
+}

@@ -48,6 +48,13 @@ protected:
         EXPECT_EQ(m.Load(), 0);
         EXPECT_EQ(m.GetCount(), 0);
         EXPECT_EQ(m.GetSel(), -1);
+        // Before the empty list is saved over it, the damaged file is kept beside it.
+        bool kept = false;
+        for (const std::string& name : ListFolder(m_dir.File("Data"))) {
+            if (name.rfind("Connection.dat.damaged-", 0) == 0)
+                kept |= ReadFileBytes(m_dir.File("Data/" + name)) == bytes;
+        }
+        EXPECT_TRUE(kept);
     }
 
     TempDir m_dir;

@@ -223,3 +223,20 @@ TEST_F(SerComTest, TraceFileThatAnotherProcessWritesIsRefused) {
     EXPECT_FALSE(m_port.OpenLog());
     EXPECT_TRUE(m_port.IsLogging());
 }
+
+TEST_F(SerComTest, DiscardedBytesAreStillLookedAt) {
+    PeerWrite({'\r', '\n', 'N', 'O', ' ', 'C', 'A', 'R', 'R', 'I', 'E', 'R', '\r', '\n'});
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(m_port.RecentlyReceived("NO CARRIER"));
+    m_port.PurgeReceive();
+    EXPECT_TRUE(m_port.RecentlyReceived("NO CARRIER"));
+    uint8_t b = 0;
+    EXPECT_EQ(m_port.Read(&b, 1, 30), LE_TIMEOUT); // and still discarded
+}
+
+TEST_F(SerComTest, AHangUpSaysWhatHappened) {
+    m_pty.CloseMaster();
+    uint8_t b = 0;
+    EXPECT_EQ(m_port.Read(&b, 1, 1000), LE_SERIAL);
+    EXPECT_NE(m_port.LastIoError().find("hung up"), std::string::npos) << m_port.LastIoError();
+}

@@ -198,6 +198,25 @@ TEST(SMSStoreFile, ReadsTheStoredLayout) {
     EXPECT_EQ(store.Get(0, SMS_TOSEND)->GetFlags(), 2u);
 }
 
+TEST_F(SMSStoreOnDisk, ADamagedFileIsKeptBeforeTheNextSaveReplacesIt) {
+    ::mkdir(dir.File("Data").c_str(), 0755);
+    const Bytes damaged = File(2, 1, 0, 0, {Record("from a newer program")});
+    WriteFileBytes(dir.File("Data/SMS.dat"), damaged);
+    CSMSMng store;
+    EXPECT_EQ(store.Load(), 0);
+    CSMS sms;
+    sms.SetText("new");
+    ASSERT_GE(store.AddAndShow(sms, SMS_TOSEND), 0); // saves over SMS.dat
+    int copies = 0;
+    for (const std::string& name : ListFolder(dir.File("Data"))) {
+        if (name.rfind("SMS.dat.damaged-", 0) == 0) {
+            ++copies;
+            EXPECT_EQ(ReadFileBytes(dir.File("Data/" + name)), damaged);
+        }
+    }
+    EXPECT_EQ(copies, 1);
+}
+
 TEST_F(SMSStoreOnDisk, OtherVersionOrMissingFileLoadsNothing) {
     CSMSMng store;
     Fill(store, SMS_RECEIVED, "kept", 2);
