@@ -460,9 +460,12 @@ int Monitor(CSession& s) {
             const std::optional<MonitorEvent> ev = s.UI().NextMonitorEvent(IDLE_SLICE_MS);
             if (!ev)
                 continue;
-            s.Console().Out(
+            const std::string line =
                 json ? MonitorJson(ev->code, ev->pcTime, ev->status, ev->sms.get(), ev->smsIndex)
-                     : MonitorLine(ev->code, ev->pcTime, ev->status, ev->sms.get(), ev->smsIndex));
+                     : MonitorLine(ev->code, ev->pcTime, ev->status, ev->sms.get(), ev->smsIndex);
+            // Nobody reads any more (a pipe to a program that has ended): end as for Ctrl+C.
+            if (!s.Console().Out(line))
+                break;
         }
     }
     if (device.m_Com.IsOnline())

@@ -5,6 +5,7 @@
 #include "link/ComNotify.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -242,8 +243,8 @@ std::string GsmJson(const CGSMState& gsm) {
            ",\"sim_state\":" + std::to_string(gsm.m_nSIMState) +
            ",\"network\":" + JsonString(NetStateText(gsm.m_nNetState)) +
            ",\"network_state\":" + std::to_string(gsm.m_nNetState) +
-           ",\"signal\":" + std::to_string(Signal(gsm)) +
-           ",\"credit\":" + FormatCredit(gsm.m_fCredit1) +
+           ",\"signal\":" + std::to_string(Signal(gsm)) + ",\"credit\":" +
+           (std::isfinite(gsm.m_fCredit1) ? FormatCredit(gsm.m_fCredit1) : std::string("null")) +
            ",\"bts\":" + JsonString(FormatCellId(gsm.m_nBTS)) +
            ",\"refused\":" + std::to_string(gsm.m_nWAC) + "}";
 }

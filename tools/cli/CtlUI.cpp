@@ -88,12 +88,12 @@ void CConsole::ClearBarLocked() {
     }
 }
 
-void CConsole::Out(std::string_view text) {
+bool CConsole::Out(std::string_view text) {
     std::lock_guard lock(m_mutex);
     ClearBarLocked();
     std::fflush(stderr);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    return std::fflush(stdout) == 0 && written;
 }
 
 void CConsole::Err(std::string_view text) {

@@ -30,7 +30,8 @@ class CConsole {
 public:
     explicit CConsole(bool progressBar) : m_bBar(progressBar) {}
 
-    void Out(std::string_view text);
+    // False when standard output can no longer be written (its reader has gone).
+    bool Out(std::string_view text);
     void Err(std::string_view text);
     // Draws the bar: caption, bar and percentage (nothing unless enabled).
     void Bar(std::string_view caption, uint32_t position, uint32_t maximum);
