@@ -124,8 +124,9 @@ TEST_F(CtlTest, InfoPrintsTheIdentificationAndClosesTheSession) {
     // A port given on the command line is for this run: no connection list is written.
     EXPECT_FALSE(FileExists(m_dir.File("Data/Connection.dat")));
 
-    const CtlResult json = Ctl({"--json", "info"});
+    const CtlResult json = Ctl({"--json", "--trace", "info"});
     EXPECT_EQ(json.status, 0);
+    EXPECT_TRUE(Has(ReadFileText(m_dir.File("sercom.log")), "W (")); // the trace switch
     EXPECT_EQ(json.out, "{\"name\":\"TK530 virtual unit\",\"firmware\":\"1.05\",\"hardware\":"
                         "\"2.10\",\"serial\":\"00012345\",\"imei\":\"356000012345678\"}\n");
 }
