@@ -8,8 +8,10 @@
 #include "config/Profile.h"
 #include "config/TK630Cfg.h"
 #include "connections/ConnectDsc.h"
+#include "link/Commands.h"
 #include "link/ModemList.h"
 #include "link/SerCom.h"
+#include "sms/SMS.h"
 #include "sms/SMSMng.h"
 #include "tests/cli/CtlProcess.h"
 #include "tests/support/PtyPair.h"
@@ -536,4 +538,26 @@ TEST_F(CtlTest, UsageErrorsEndWith64AndHelpWith0) {
     const CtlResult help = RunCtl({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(Has(help.out, "read-config"));
+}
+
+TEST_F(CtlTest, AMessageTheUnitDeletedSurvivesAKillRightAfterTheAcknowledgement) {
+    StartSim();
+    SimSms stored;
+    stored.time = GetLocalTime();
+    stored.number = "+420600100200";
+    stored.text = "poplach";
+    ASSERT_TRUE(Unit().AddStoredSms(stored));
+    // The unit deletes the message on the acknowledgement, and its reply never comes.
+    Unit().AddFault({CMD_ACK_SMS, SimFaultKind::NoAnswer});
+    CtlProcess ctl(Args({"sms-read"}));
+    ASSERT_TRUE(Unit().WaitForRequests(4, 20000)); // type, identification, read, acknowledge
+    ASSERT_EQ(Commands().back(), CMD_ACK_SMS);
+    ctl.Signal(SIGKILL);
+    const CtlResult r = ctl.Wait();
+    EXPECT_EQ(r.signal, SIGKILL);
+    EXPECT_TRUE(Unit().StoredSms().empty());
+    CSMSMng store;
+    ASSERT_EQ(store.Load(), 1);
+    ASSERT_EQ(store.GetCount(SMS_RECEIVED), 1);
+    EXPECT_STREQ(store.Get(0, SMS_RECEIVED)->GetText(), "poplach");
 }
