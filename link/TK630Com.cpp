@@ -46,7 +46,8 @@ void CTK630Com::Stop() {
     if (m_thread.joinable())
         m_thread.join();
     m_serCom.IsCancelled(); // drop a cancel that found nothing to end
-    m_connMng.Save();
+    if (m_bSaveConnections)
+        m_connMng.Save();
     m_bStarted = false;
 }
 

@@ -69,6 +69,10 @@ public:
     void SetSmsPollMs(uint32_t ms) { m_nSmsPollMs = ms; }
     // Scales every exchange's time-outs (100 = as they are); tests of time-outs use a fraction.
     void SetTimeoutScale(uint32_t percent) { m_nTimeoutScale = percent; }
+    // Whether Stop saves the connection list (it does unless told otherwise). A program that
+    // does not own "Connection.dat" at the moment, or that dialled a connection given only for
+    // this run, must leave the file as it is.
+    void SetSaveConnectionsOnStop(bool save) { m_bSaveConnections = save; }
 
     // --- Operations, run on the worker thread (public for the benchmarks and tests that drive
     // an open session directly). Each returns a link error code.
@@ -141,5 +145,6 @@ private:
     bool m_bRepeating = false;       // the current entry runs again after "repeat"
     std::vector<int32_t> m_sendList; // to-send positions of the messages still to send
     bool m_bStarted = false;
+    bool m_bSaveConnections = true;
     std::string m_sErrorDetail;
 };

@@ -384,3 +384,29 @@ TEST_F(EngineTest, ModemKeepaliveDoesNotFetchSms) {
     }
     Run({CM_DISCONNECT, 0, 0});
 }
+
+TEST_F(EngineTest, StopSavesTheConnectionListUnlessToldNotTo) {
+    StartAll(true); // "Connection.dat" holds one connection, chosen
+    const std::string path = m_dir.File("Data/Connection.dat");
+    const std::vector<uint8_t> before = ReadFileBytes(path);
+    CConnectDsc other{};
+    other.SetNum("555");
+    other.SetPIN("0000");
+    m_com->GetConnections().Clear();
+    m_com->GetConnections().Add(other);
+    m_com->GetConnections().SetSel(0);
+    m_com->SetSaveConnectionsOnStop(false);
+    m_com->Stop();
+    EXPECT_EQ(ReadFileBytes(path), before);
+
+    // By default the list as it is at the end is saved.
+    m_com = std::make_unique<CTK630Com>(m_profile, m_status);
+    ASSERT_EQ(m_com->Start(), 1u);
+    ASSERT_EQ(m_com->GetConnections().GetCount(), 1);
+    m_com->GetConnections().Add(other);
+    m_com->Stop();
+    CConnectDscMng saved;
+    ASSERT_EQ(saved.Load(), 1);
+    ASSERT_EQ(saved.GetCount(), 2);
+    EXPECT_STREQ(saved.Get(1)->m_szNum, "555");
+}

@@ -1,0 +1,563 @@
+// tk530ctl end to end: the real executable against the virtual unit on a pseudo-terminal
+// (directly and through the modem front end), checked by what it prints, its exit status, the
+// frames the unit received and the files it wrote.
+#include "app/Cp1250.h"
+#include "app/DataLock.h"
+#include "app/ProgramFolder.h"
+#include "app/Texts.h"
+#include "config/Profile.h"
+#include "config/TK630Cfg.h"
+#include "connections/ConnectDsc.h"
+#include "link/Commands.h"
+#include "link/ModemList.h"
+#include "link/SerCom.h"
+#include "sms/SMS.h"
+#include "sms/SMSMng.h"
+#include "tests/cli/CtlProcess.h"
+#include "tests/support/PtyPair.h"
+#include "tests/support/TempDir.h"
+#include "tools/sim/SimServer.h"
+#include "tools/sim/SimState.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <memory>
+#include <poll.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Codes = std::vector<uint8_t>;
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+ino_t Inode(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+class CtlTest : public ::testing::Test {
+protected:
+    void SetUp() override { tk::SetProgramFolder(m_dir.Path()); }
+    void TearDown() override {
+        if (m_sim)
+            m_sim->Stop();
+    }
+
+    void StartSim(bool modem = false) {
+        SimServerOptions options;
+        options.modem = modem;
+        options.modemOptions.guardMs = 50;
+        options.modemOptions.connectDelayMs = 20;
+        m_modem = modem;
+        m_sim = std::make_unique<CSimServer>(options);
+        std::string error;
+        ASSERT_TRUE(m_sim->Start(&error)) << error;
+    }
+
+    // --folder, the connection to the virtual unit, then the given arguments.
+    std::vector<std::string> Args(std::vector<std::string> args, const std::string& pin = "1234") {
+        std::vector<std::string> all = {"--folder", m_dir.Path()};
+        if (m_modem)
+            all.insert(all.end(),
+                       {"--modem", m_sim->SlavePath(), "--number", "123456789", "--pin", pin});
+        else
+            all.insert(all.end(), {"--port", m_sim->SlavePath()});
+        all.insert(all.end(), args.begin(), args.end());
+        return all;
+    }
+
+    CtlResult Ctl(std::vector<std::string> args, const std::string& input = {}) {
+        return RunCtl(Args(std::move(args)), input);
+    }
+
+    CVirtualUnit& Unit() { return m_sim->Unit(); }
+
+    Codes Commands(size_t from = 0) const {
+        Codes codes;
+        const auto requests = m_sim->Unit().Requests();
+        for (size_t i = from; i < requests.size(); ++i)
+            codes.push_back(requests[i].payload.size() > 1 ? requests[i].payload[1] : 0);
+        return codes;
+    }
+
+    std::vector<uint8_t> LastRequest(uint8_t command) const {
+        const auto requests = m_sim->Unit().Requests();
+        for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
+            if (it->payload.size() > 1 && it->payload[1] == command)
+                return it->payload;
+        }
+        return {};
+    }
+
+    static size_t Count(const Codes& codes, uint8_t code) {
+        return static_cast<size_t>(std::count(codes.begin(), codes.end(), code));
+    }
+
+    TempDir m_dir;
+    std::unique_ptr<CSimServer> m_sim;
+    bool m_modem = false;
+};
+
+} // namespace
+
+TEST_F(CtlTest, InfoPrintsTheIdentificationAndClosesTheSession) {
+    StartSim();
+    const CtlResult r = Ctl({"info"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "Výrobní štítek\n"
+                     "  jméno:           TK530 virtual unit\n"
+                     "  verze firmware:  1.05\n"
+                     "  verze hardware:  2.10\n"
+                     "  výrobní číslo:   00012345\n"
+                     "  IMEI:            356000012345678\n");
+    const Codes codes = Commands();
+    ASSERT_GE(codes.size(), 4u);
+    EXPECT_EQ(Codes(codes.begin(), codes.begin() + 2), (Codes{0x20, 0x23}));
+    EXPECT_EQ(Codes(codes.end() - 2, codes.end()), (Codes{0x22, 0x86}));
+    EXPECT_EQ(LastRequest(0x86), (std::vector<uint8_t>{0x80, 0x86, 0x01, 0xFF, 0x00}));
+    // A port given on the command line is for this run: no connection list is written.
+    EXPECT_FALSE(FileExists(m_dir.File("Data/Connection.dat")));
+
+    const CtlResult json = Ctl({"--json", "--trace", "info"});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_TRUE(Has(ReadFileText(m_dir.File("sercom.log")), "W (")); // the trace switch
+    EXPECT_EQ(json.out, "{\"name\":\"TK530 virtual unit\",\"firmware\":\"1.05\",\"hardware\":"
+                        "\"2.10\",\"serial\":\"00012345\",\"imei\":\"356000012345678\"}\n");
+}
+
+TEST_F(CtlTest, StatusPrintsThePanesAndTheirJson) {
+    StartSim();
+    SimGsm gsm;
+    ASSERT_TRUE(tk::Utf8ToCp1250("T-Mob \"ČR\"\x1b[2J", gsm.operatorName));
+    gsm.gsmState = 5; // no text: shown empty
+    gsm.signal = 40;  // beyond the bar: shown as its end
+    gsm.credit1 = 12.5f;
+    gsm.cellId = 0xFF;
+    gsm.refused = 3;
+    Unit().SetGsm(gsm);
+    Unit().SetInputs(0x15);
+    Unit().SetOutputs(0x02);
+    SysTime clock;
+    clock.wYear = 2008;
+    clock.wMonth = 12;
+    clock.wDay = 7;
+    clock.wHour = 14;
+    clock.wMinute = 5;
+    clock.wSecond = 9;
+    ASSERT_TRUE(Unit().SetClock(clock));
+
+    const CtlResult r = Ctl({"status"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x24, 0x26, 0x30, 0x22, 0x86}));
+    EXPECT_TRUE(Has(r.out, "  jméno operátora:      T-Mob \"ČR\" [2J\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "  GSM modul:            \n"));
+    EXPECT_TRUE(Has(r.out, "  SIM:                  OK\n"));
+    EXPECT_TRUE(Has(r.out, "  credit SIM:           12.50\n"));
+    EXPECT_TRUE(Has(r.out, "  BTS:                  00FF\n"));
+    EXPECT_TRUE(Has(r.out, "  nepovolené přístupy:  3\n"));
+    EXPECT_TRUE(Has(r.out, "  signál:               32/32\n"));
+    EXPECT_TRUE(Has(r.out, "  vstup/výstup  hodnota vstupu  hodnota výstupu\n"
+                           "  IO1           1               0\n"
+                           "  IO2           0               1\n"
+                           "  IO3           1               0\n"));
+    EXPECT_TRUE(Has(r.out, "Čas\n  čas:    14:05:"));
+    EXPECT_TRUE(Has(r.out, "  datum:  7.12.2008\n"));
+
+    const CtlResult json = Ctl({"status", "--json"});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_TRUE(Has(json.out, "{\"gsm\":{\"operator\":\"T-Mob \\\"ČR\\\"\\u001b[2J\","
+                              "\"module\":\"\",\"module_state\":5,\"sim\":\"OK\",\"sim_state\":2,"
+                              "\"network\":\"OK\",\"network_state\":1,\"signal\":32,"
+                              "\"credit\":12.50,\"bts\":\"00FF\",\"refused\":3},"
+                              "\"io\":{\"inputs\":[1,0,1,0,1],\"outputs\":[0,1,0,0,0]},"
+                              "\"clock\":\"2008-12-07T14:05:"))
+        << json.out;
+}
+
+TEST_F(CtlTest, ConfigurationGoesToAFileAndBackWithVerification) {
+    StartSim();
+    std::vector<uint8_t> memory = Unit().ConfigMemory();
+    memory[6 + 3] = '7'; // the SIM PIN field of the image, in the device layout
+    ASSERT_TRUE(Unit().SetConfigMemory(memory));
+    const std::string file = m_dir.File("unit.cfg");
+    const CtlResult read = Ctl({"read-config", file});
+    EXPECT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(Count(Commands(), 0x28), 10u); // 1665 bytes in blocks of 170
+    const std::vector<uint8_t> bytes = ReadFileBytes(file);
+    ASSERT_EQ(bytes.size(), 1667u);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8),
+              (std::vector<uint8_t>{1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(bytes[8 + 3], '7');
+    EXPECT_EQ(ListFolder(m_dir.File("Data/Backups")).size(), 1u);
+
+    // Back to a unit whose memory was changed since, read back and compared.
+    std::vector<uint8_t> other = memory;
+    other[6 + 3] = '1';
+    ASSERT_TRUE(Unit().SetConfigMemory(other));
+    const size_t before = Unit().RequestCount();
+    const CtlResult write = Ctl({"write-config", file, "--verify"});
+    EXPECT_EQ(write.status, 0) << write.err;
+    const Codes codes = Commands(before);
+    EXPECT_EQ(Count(codes, 0x27), 10u);
+    EXPECT_EQ(Count(codes, 0x28), 10u);
+    EXPECT_EQ(Unit().ConfigMemory(), memory);
+
+    // Files that cannot be read or written are refused before the unit is called.
+    const size_t calls = Unit().RequestCount();
+    WriteFileBytes(m_dir.File("short.cfg"), {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0});
+    const CtlResult bad = Ctl({"write-config", m_dir.File("short.cfg")});
+    EXPECT_EQ(bad.status, 65);
+    EXPECT_TRUE(Has(bad.err, std::string(GetText(TXT_CFG_LOAD_ERROR))));
+    const CtlResult nowhere = Ctl({"read-config", m_dir.File("missing/unit.cfg")});
+    EXPECT_EQ(nowhere.status, 65);
+    EXPECT_TRUE(Has(nowhere.err, std::string(GetText(TXT_CFG_SAVE_ERROR))));
+    EXPECT_EQ(Unit().RequestCount(), calls);
+}
+
+TEST_F(CtlTest, OutputsAndClockAreSetAndReadBack) {
+    StartSim();
+    Unit().SetOutputs(0x01);
+    const CtlResult outputs = Ctl({"set-outputs", "--set", "2,4", "--clear", "1"});
+    EXPECT_EQ(outputs.status, 0) << outputs.err;
+    EXPECT_EQ(LastRequest(0x25), (std::vector<uint8_t>{0x80, 0x25, 0x01, 0xFF, 0x0A}));
+    EXPECT_TRUE(Has(outputs.out, "  IO1           1               0\n"
+                                 "  IO2           0               1\n"));
+
+    const CtlResult time = Ctl({"set-time", "2008-12-31T23:59:30"});
+    EXPECT_EQ(time.status, 0) << time.err;
+    EXPECT_EQ(LastRequest(0x31),
+              (std::vector<uint8_t>{0x80, 0x31, 0x01, 0xFF, 31, 12, 8, 23, 59, 30}));
+    EXPECT_TRUE(Has(time.out, "  datum:  31.12.2008\n"));
+
+    const size_t calls = Unit().RequestCount();
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"set-outputs", "--set", "1", "--clear", "1-2"},
+          {"set-outputs", "--set", "6"},
+          {"set-outputs"},
+          {"set-time", "2009-02-29T10:00:00"},
+          {"set-time", "1999-12-31T10:00:00"}}) {
+        const CtlResult r = Ctl(wrong);
+        EXPECT_EQ(r.status, 64) << wrong.back();
+        EXPECT_FALSE(r.err.empty());
+    }
+    EXPECT_EQ(Unit().RequestCount(), calls);
+}
+
+TEST_F(CtlTest, SmsAreReadIntoTheStoreListedAndExported) {
+    StartSim();
+    const SysTime now = GetLocalTime();
+    for (int i = 1; i <= 2; ++i)
+        ASSERT_TRUE(Unit().AddStoredSms(SimSampleSms(i, now)));
+    const CtlResult read = Ctl({"sms-read"});
+    EXPECT_EQ(read.status, 0) << read.err;
+    EXPECT_TRUE(Has(read.out, "Načteno SMS: 2\n"));
+    EXPECT_TRUE(Has(read.out, "+420777000002  Testovací zpráva č. 2")) << read.out;
+    EXPECT_TRUE(Unit().StoredSms().empty());
+    CSMSMng disk;
+    ASSERT_EQ(disk.Load(), 1);
+    ASSERT_EQ(disk.GetCount(SMS_RECEIVED), 2);
+    EXPECT_EQ(tk::Cp1250ToUtf8(disk.Get(1, SMS_RECEIVED)->GetText()),
+              "Testovací zpráva č. 2 z virtuální jednotky.");
+    const std::vector<uint8_t> file = ReadFileBytes(CSMSMng::FilePath());
+    ASSERT_GE(file.size(), 16u); // version 1, then the three counts
+    EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 16),
+              (std::vector<uint8_t>{1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+
+    const CtlResult list = RunCtl({"--folder", m_dir.Path(), "sms-list", "--json"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_TRUE(Has(list.out, "{\"lists\":[{\"list\":\"received\",\"name\":\"Přijaté\","
+                              "\"count\":2,\"messages\":[{\"index\":0,"))
+        << list.out;
+    EXPECT_TRUE(Has(list.out, "\"numbers\":[\"+420777000001\"],\"text\":\"Testovací zpráva "
+                              "č. 1 z virtuální jednotky.\",\"unread\":true}"));
+    EXPECT_TRUE(Has(list.out, "{\"list\":\"tosend\",\"name\":\"K odeslání\",\"count\":0,"
+                              "\"messages\":[]}]}\n"));
+    const CtlResult sent = RunCtl({"--folder", m_dir.Path(), "sms-list", "sent"});
+    EXPECT_EQ(sent.out, "Odeslané (0)\n");
+
+    const std::string txt = m_dir.File("sms.txt");
+    EXPECT_EQ(RunCtl({"--folder", m_dir.Path(), "sms-export", "received", txt}).status, 0);
+    const std::string once = ReadFileText(txt);
+    EXPECT_TRUE(Has(once, "\t+420777000001\tTestovac\xED zpr\xE1va \xE8. 1 z virtu\xE1ln\xED "
+                          "jednotky.\r\n")); // CP1250
+    EXPECT_EQ(std::count(once.begin(), once.end(), '\n'), 2);
+    const CtlResult exists = RunCtl({"--folder", m_dir.Path(), "sms-export", "received", txt});
+    EXPECT_EQ(exists.status, 64);
+    EXPECT_EQ(ReadFileText(txt), once);
+    EXPECT_EQ(RunCtl({"--folder", m_dir.Path(), "sms-export", "received", txt, "--append"}).status,
+              0);
+    EXPECT_EQ(ReadFileText(txt), once + once);
+}
+
+TEST_F(CtlTest, SmsIsSentThroughTheToSendListOrRefusedWithoutLosingAnything) {
+    StartSim();
+    const CtlResult r = Ctl({"sms-send", "--to", "+420111, +420222", "--text", "Žluťoučký kůň"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto sent = Unit().SentMessages();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].number, "+420111");
+    EXPECT_EQ(sent[1].number, "+420222");
+    EXPECT_EQ(sent[0].text, "\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2");
+    CSMSMng disk;
+    ASSERT_EQ(disk.Load(), 1);
+    EXPECT_EQ(disk.GetCount(SMS_TOSEND), 0);
+    EXPECT_EQ(disk.GetCount(SMS_SENT), 1);
+
+    // Refused before the unit is called.
+    const size_t calls = Unit().RequestCount();
+    const CtlResult emoji = Ctl({"sms-send", "--to", "+420111", "--text", "ok \xF0\x9F\x98\x80"});
+    EXPECT_EQ(emoji.status, 64);
+    EXPECT_TRUE(Has(emoji.err, "\xF0\x9F\x98\x80"));
+    const CtlResult nobody = Ctl({"sms-send", "--to", "nikdo", "--text", "ahoj"});
+    EXPECT_EQ(nobody.status, 64);
+    EXPECT_TRUE(Has(nobody.err, std::string(GetText(TXT_NO_RECIPIENT))));
+    CSMS waiting;
+    waiting.SetText("čeká");
+    for (int i = 0; i < SMS_LIST_MAX; ++i)
+        ASSERT_GE(disk.Add(waiting, SMS_TOSEND), 0);
+    ASSERT_EQ(disk.Save(), 1);
+    const std::vector<uint8_t> full = ReadFileBytes(CSMSMng::FilePath());
+    const CtlResult noRoom = Ctl({"sms-send", "--to", "+420111", "--text", "ahoj"});
+    EXPECT_EQ(noRoom.status, 64);
+    EXPECT_TRUE(Has(noRoom.err, "K odeslání"));
+    EXPECT_EQ(ReadFileBytes(CSMSMng::FilePath()), full);
+    EXPECT_EQ(Unit().RequestCount(), calls);
+
+    // The unit refuses: the message stays in the to-send list.
+    disk.Clear(SMS_TOSEND);
+    ASSERT_EQ(disk.Save(), 1);
+    SimSendOptions refuse;
+    refuse.refuse = true;
+    Unit().SetSendOptions(refuse);
+    const CtlResult refused = Ctl({"sms-send", "--to", "+420333", "--text", "ne"});
+    EXPECT_EQ(refused.status, 12);
+    EXPECT_TRUE(Has(refused.err, "SMS se nepodařilo odeslat. EC: 002B")) << refused.err;
+    ASSERT_EQ(disk.Load(), 1);
+    ASSERT_EQ(disk.GetCount(SMS_TOSEND), 1);
+    EXPECT_STREQ(disk.Get(0, SMS_TOSEND)->GetNumber(0), "+420333");
+}
+
+TEST_F(CtlTest, TimeOutIsReportedWithItsCommandAndRepeatedOnlyWhenAsked) {
+    StartSim();
+    Unit().AddFault({0x24, SimFaultKind::NoAnswer});
+    const CtlResult r = Ctl({"--timeout-scale", "10", "status"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "Vypršel komunikační timeout. EC: 0024\n");
+    EXPECT_EQ(r.out, "");
+    const Codes codes = Commands();
+    EXPECT_EQ(Count(codes, 0x24), 3u); // three attempts, no repeat without a terminal
+    EXPECT_EQ(Codes(codes.end() - 2, codes.end()), (Codes{0x22, 0x86}));
+
+    Unit().ClearFaults();
+    Unit().AddFault({0x24, SimFaultKind::NoAnswer, 0, 3});
+    const CtlResult again = Ctl({"--timeout-scale", "10", "--retries", "1", "status"});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(Has(again.err, "EC: 0024\nDošlo ke komunikační chybě. Opakovat komunikaci? ano\n"));
+    EXPECT_TRUE(Has(again.out, "Stav GSM\n"));
+}
+
+TEST_F(CtlTest, PortThatCannotBeOpenedEndsWith2AndItsReason) {
+    const CtlResult r = RunCtl({"--folder", m_dir.Path(), "--port", "/dev/tk530-none", "info"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.err, "Nepodařilo se otevřít komunikační port.\n  ("));
+}
+
+TEST_F(CtlTest, ModemCallLogsInWithThePinFromStandardInput) {
+    StartSim(true);
+    const CtlResult r = RunCtl(Args({"info"}, "-"), "1234\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "  výrobní číslo:   00012345\n"));
+    EXPECT_EQ(m_sim->DialledNumbers(), std::vector<std::string>{"123456789"});
+    const auto login = Unit().Requests().at(0).payload;
+    ASSERT_EQ(login.size(), 13u);
+    EXPECT_EQ(std::string(login.begin() + 4, login.begin() + 9), std::string("1234\0", 5));
+    EXPECT_EQ(Commands().back(), 0x22);
+    EXPECT_FALSE(m_sim->IsCallUp());
+    // The modem and the connection were for this run only.
+    EXPECT_FALSE(FileExists(m_dir.File("Data/Modems.dat")));
+    EXPECT_FALSE(FileExists(m_dir.File("Data/Connection.dat")));
+}
+
+TEST_F(CtlTest, RefusedPinWithoutATerminalEndsWith100) {
+    StartSim(true);
+    const CtlResult r = RunCtl(Args({"status"}, "9999"));
+    EXPECT_EQ(r.status, 100);
+    EXPECT_EQ(r.err, "Přístup odepřen - neplatný PIN.\n");
+    EXPECT_EQ(Commands(), (Codes{0x21, 0x22}));
+}
+
+TEST_F(CtlTest, RefusedPinOnATerminalAsksForANewOne) {
+    StartSim(true);
+    PtyPair tty;
+    CtlProcess p(Args({"info"}, "9999"), {}, tty.SlavePath());
+    std::string shown;
+    const int64_t deadline = MonotonicMs() + 20000;
+    while (!Has(shown, "PIN: ") && MonotonicMs() < deadline) {
+        struct pollfd fd = {tty.Master(), POLLIN, 0};
+        if (::poll(&fd, 1, 200) > 0) {
+            char buf[256];
+            const ssize_t n = ::read(tty.Master(), buf, sizeof buf);
+            if (n > 0)
+                shown.append(buf, static_cast<size_t>(n));
+        }
+    }
+    ASSERT_TRUE(Has(shown, "Přístup odepřen - neplatný PIN.\nPIN: ")) << shown;
+    EXPECT_TRUE(Has(shown, "Připojení TK530 k PC. [")); // the progress bar on the terminal
+    ASSERT_EQ(::write(tty.Master(), "1234\n", 5), 5);
+    const CtlResult r = p.Wait();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(Has(r.out, "Výrobní štítek\n"));
+    EXPECT_EQ(Count(Commands(), 0x21), 2u);
+}
+
+TEST_F(CtlTest, CtrlCDuringAConfigurationReadCancelsAndLogsOut) {
+    StartSim();
+    Unit().AddFault({0x28, SimFaultKind::Delay, 1500});
+    const std::string file = m_dir.File("unit.cfg");
+    CtlProcess p(Args({"read-config", file}));
+    ASSERT_TRUE(Unit().WaitForRequests(3, 20000)); // type, identification, first block
+    p.Signal(SIGINT);
+    const CtlResult r = p.Wait();
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.err, "Komunikace byla přerušena uživatelem. EC: 0028\n");
+    EXPECT_FALSE(FileExists(file));
+    ASSERT_TRUE(Unit().WaitForRequests(5, 10000));
+    EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x28, 0x22, 0x86}));
+}
+
+TEST_F(CtlTest, MonitorPrintsChangesAndStoresFetchedSms) {
+    StartSim();
+    ASSERT_TRUE(Unit().AddStoredSms(SimSampleSms(1, GetLocalTime())));
+    std::thread change([this] {
+        // After the first keepalive poll: type, identification, the status read, one poll.
+        if (Unit().WaitForRequests(6, 20000))
+            Unit().SetInputs(0x03);
+    });
+    const CtlResult r = Ctl({"--json", "monitor", "--seconds", "5"});
+    change.join();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "{\"event\":\"status\",\"time\":\"")) << r.out;
+    EXPECT_TRUE(Has(r.out, "\"info\":{\"name\":\"TK530 virtual unit\""));
+    EXPECT_TRUE(Has(r.out, "\"io\":{\"inputs\":[1,1,0,0,0],\"outputs\":[0,0,0,0,0]}}\n"));
+    EXPECT_TRUE(Has(r.out, "{\"event\":\"sms\",\"time\":"));
+    // One object per line.
+    for (size_t from = 0, end; (end = r.out.find('\n', from)) != std::string::npos; from = end + 1)
+        EXPECT_TRUE(r.out[from] == '{' && r.out[end - 1] == '}') << r.out.substr(from, end - from);
+    CSMSMng disk;
+    ASSERT_EQ(disk.Load(), 1);
+    EXPECT_EQ(disk.GetCount(SMS_RECEIVED), 1);
+    EXPECT_TRUE(Unit().StoredSms().empty());
+    const Codes codes = Commands();
+    EXPECT_EQ(Codes(codes.end() - 2, codes.end()), (Codes{0x22, 0x86}));
+}
+
+TEST_F(CtlTest, DataFilesInUseByAnotherProgramAreNotTouched) {
+    StartSim();
+    // Settings from the files, as the control panel keeps them.
+    CProfile profile;
+    profile.SetPort(m_sim->SlavePath().c_str());
+    ASSERT_EQ(profile.Save(), PROFILE_OK);
+    CConnectDscMng conns;
+    CConnectDsc dsc{};
+    dsc.SetNum("777");
+    dsc.SetPIN("1111");
+    conns.Add(dsc);
+    ASSERT_EQ(conns.Save(), 1);
+    const std::string connFile = m_dir.File("Data/Connection.dat");
+    const ino_t inode = Inode(connFile);
+
+    tk::CDataLock panel;
+    ASSERT_TRUE(panel.Acquire());
+    const CtlResult read = RunCtl({"--folder", m_dir.Path(), "sms-read"});
+    EXPECT_EQ(read.status, 65);
+    EXPECT_TRUE(Has(read.err, "jiný program")) << read.err;
+    const CtlResult add = RunCtl({"--folder", m_dir.Path(), "modem-add", "M", "/dev/ttyS0"});
+    EXPECT_EQ(add.status, 65);
+    EXPECT_FALSE(FileExists(m_dir.File("Data/Modems.dat")));
+    EXPECT_EQ(Unit().RequestCount(), 0u);
+    // Reading from the unit still works, and leaves the connection list alone.
+    const CtlResult info = RunCtl({"--folder", m_dir.Path(), "info"});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(Inode(connFile), inode);
+
+    // Without the control panel the same run keeps the list as the control panel would.
+    panel.Release();
+    EXPECT_EQ(RunCtl({"--folder", m_dir.Path(), "info"}).status, 0);
+    EXPECT_NE(Inode(connFile), inode);
+    ASSERT_EQ(conns.Load(), 1);
+    EXPECT_STREQ(conns.Get(0)->m_szPIN, "1111");
+}
+
+TEST_F(CtlTest, ModemListIsEditedAndTheProfileFollows) {
+    const std::string folder = m_dir.Path();
+    EXPECT_EQ(RunCtl({"--folder", folder, "modem-add", "První", "/dev/ttyUSB0"}).status, 0);
+    const CtlResult gsm = RunCtl({"--folder", folder, "modem-add", "GSM", "COM2", "--init", "AT&F",
+                                  "--bearer", "AT+CBST=71"});
+    EXPECT_EQ(gsm.status, 0) << gsm.err;
+    EXPECT_EQ(ReadFileText(m_dir.File("Data/Modems.dat")),
+              "TK530 modem list 1\n# Data modems of the control panel; texts in CP1250.\n"
+              "\n[modem]\nname=Prvn\xED\ndevice=/dev/ttyUSB0\ninit=\ngsm=0\nbearer=AT+CBST=7,0,1\n"
+              "\n[modem]\nname=GSM\ndevice=/dev/ttyS1\ninit=AT&F\ngsm=1\nbearer=AT+CBST=71\n");
+    EXPECT_EQ(RunCtl({"--folder", folder, "modem-add", "GSM", "/dev/ttyS2"}).status, 64);
+    EXPECT_EQ(RunCtl({"--folder", folder, "modem-add", "X", "ttyS2"}).status, 64);
+    EXPECT_EQ(RunCtl({"--folder", folder, "modem-add", "X", "/dev/x", "--init", "AT\rD"}).status,
+              64);
+    const CtlResult list = RunCtl({"--folder", folder, "modems"});
+    EXPECT_EQ(list.out, "0  První  /dev/ttyUSB0\n1  GSM  /dev/ttyS1  init AT&F  GSM AT+CBST=71\n");
+
+    CProfile profile;
+    profile.m_nModem = 1;
+    ASSERT_EQ(profile.Save(), PROFILE_OK);
+    EXPECT_EQ(RunCtl({"--folder", folder, "modem-del", "První"}).status, 0);
+    ASSERT_EQ(profile.Load(), PROFILE_OK);
+    EXPECT_EQ(profile.m_nModem, 0); // still the GSM modem
+    EXPECT_EQ(RunCtl({"--folder", folder, "modem-del", "5"}).status, 64);
+    EXPECT_EQ(RunCtl({"--folder", folder, "modem-del", "0"}).status, 0);
+    ASSERT_EQ(profile.Load(), PROFILE_OK);
+    EXPECT_EQ(profile.m_nModem, -1);
+}
+
+TEST_F(CtlTest, UsageErrorsEndWith64AndHelpWith0) {
+    const std::string folder = m_dir.Path();
+    EXPECT_EQ(RunCtl({"--folder", folder}).status, 64);
+    EXPECT_EQ(RunCtl({"--folder", folder, "frobnicate"}).status, 64);
+    EXPECT_EQ(RunCtl({"--folder", folder, "--modem", "0", "info"}).status, 64);
+    EXPECT_EQ(
+        RunCtl({"--folder", folder, "--modem", "0", "--number", "1", "--pin", "12", "info"}).status,
+        64);
+    EXPECT_EQ(RunCtl({"--folder", m_dir.File("missing"), "info"}).status, 64);
+    EXPECT_EQ(RunCtl({"--folder", folder, "sms-list", "all"}).status, 64);
+    const CtlResult help = RunCtl({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(Has(help.out, "read-config"));
+}
+
+TEST_F(CtlTest, AMessageTheUnitDeletedSurvivesAKillRightAfterTheAcknowledgement) {
+    StartSim();
+    SimSms stored;
+    stored.time = GetLocalTime();
+    stored.number = "+420600100200";
+    stored.text = "poplach";
+    ASSERT_TRUE(Unit().AddStoredSms(stored));
+    // The unit deletes the message on the acknowledgement, and its reply never comes.
+    Unit().AddFault({CMD_ACK_SMS, SimFaultKind::NoAnswer});
+    CtlProcess ctl(Args({"sms-read"}));
+    ASSERT_TRUE(Unit().WaitForRequests(4, 20000)); // type, identification, read, acknowledge
+    ASSERT_EQ(Commands().back(), CMD_ACK_SMS);
+    ctl.Signal(SIGKILL);
+    const CtlResult r = ctl.Wait();
+    EXPECT_EQ(r.signal, SIGKILL);
+    EXPECT_TRUE(Unit().StoredSms().empty());
+    CSMSMng store;
+    ASSERT_EQ(store.Load(), 1);
+    ASSERT_EQ(store.GetCount(SMS_RECEIVED), 1);
+    EXPECT_STREQ(store.Get(0, SMS_RECEIVED)->GetText(), "poplach");
+}

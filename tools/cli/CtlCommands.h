@@ -1,0 +1,51 @@
+// The commands of tk530ctl. Each takes the parsed command line and returns the exit status.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ctl {
+
+// Exit statuses besides 0 and the link error codes 1-14.
+inline constexpr int EXIT_USAGE = 64;    // the command line or a value in it is wrong
+inline constexpr int EXIT_FILE = 65;     // a file is not valid, cannot be written or is in use
+inline constexpr int EXIT_INTERNAL = 70; // the link engine could not start
+inline constexpr int EXIT_PIN_GIVEN_UP = 100;
+
+struct Args {
+    std::string command;
+
+    // Connection
+    std::string port;
+    std::string modem;
+    std::string number;
+    std::string pin;
+    bool trace = false;
+    uint32_t retries = 0;
+    uint32_t timeoutScale = 100;
+
+    bool json = false;
+
+    // Command arguments
+    std::string file;
+    bool verify = false;
+    std::string setChannels;
+    std::string clearChannels;
+    std::string time;
+    std::string to;
+    std::string text;
+    std::string list;
+    bool append = false;
+    bool overwrite = false;
+    std::string name;
+    std::string device;
+    std::string init;
+    std::string bearer;
+    bool gsm = false;
+    std::string modemRef;
+    uint32_t seconds = 0; // 0: until interrupted
+};
+
+int RunCommand(const Args& args);
+
+} // namespace ctl
