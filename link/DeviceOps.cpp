@@ -116,10 +116,8 @@ LinkResult CTK630Com::WriteConfig(CTK630Cfg* cfg, bool verify) {
 }
 
 LinkResult CTK630Com::GetGsm(uint32_t attempts) {
-    uint8_t request[HEADER_SIZE];
-    PutRequestHeader(request, CMD_GET_GSM);
     uint8_t reply[GSM_REPLY_SIZE] = {};
-    const LinkResult r = Xchg(request, sizeof request, reply, sizeof reply, 3000, 6000, attempts);
+    const LinkResult r = Query(CMD_GET_GSM, reply, sizeof reply, 3000, 6000, attempts);
     if (r != LE_OK)
         return r;
     GsmReplyToHost(reply);
@@ -129,10 +127,8 @@ LinkResult CTK630Com::GetGsm(uint32_t attempts) {
 }
 
 LinkResult CTK630Com::GetIO(uint32_t attempts) {
-    uint8_t request[HEADER_SIZE];
-    PutRequestHeader(request, CMD_GET_IO);
     uint8_t reply[IO_REPLY_SIZE] = {};
-    const LinkResult r = Xchg(request, sizeof request, reply, sizeof reply, 3000, 6000, attempts);
+    const LinkResult r = Query(CMD_GET_IO, reply, sizeof reply, 3000, 6000, attempts);
     if (r != LE_OK)
         return r;
     if (m_status.UpdateIO(reply))
@@ -141,10 +137,8 @@ LinkResult CTK630Com::GetIO(uint32_t attempts) {
 }
 
 LinkResult CTK630Com::GetTime(uint32_t attempts) {
-    uint8_t request[HEADER_SIZE];
-    PutRequestHeader(request, CMD_GET_TIME);
     uint8_t reply[CLOCK_SIZE] = {};
-    const LinkResult r = Xchg(request, sizeof request, reply, sizeof reply, 3000, 6000, attempts);
+    const LinkResult r = Query(CMD_GET_TIME, reply, sizeof reply, 3000, 6000, attempts);
     if (r != LE_OK)
         return r;
     if (m_status.UpdateTime(reply))
@@ -172,14 +166,13 @@ LinkResult CTK630Com::ReadStatus() {
 
 LinkResult CTK630Com::SetOutputs(uint32_t mask, uint32_t values) {
     m_notify.Post(PM_BEGIN, TXT_CAP_SET_OUTPUTS, 3, true);
-    uint8_t request[HEADER_SIZE + 1];
-    PutRequestHeader(request, CMD_GET_IO);
     uint8_t io[IO_REPLY_SIZE] = {};
-    LinkResult r = Xchg(request, HEADER_SIZE, io, sizeof io, 3000, 6000, 3);
+    LinkResult r = Query(CMD_GET_IO, io, sizeof io, 3000, 6000, 3);
     if (r != LE_OK)
         return r;
     const auto outputs = static_cast<uint8_t>((io[IO_OUTPUTS_BYTE] & ~mask) | values);
     m_notify.Post(PM_STEP, 1);
+    uint8_t request[HEADER_SIZE + 1];
     PutRequestHeader(request, CMD_SET_OUTPUTS);
     request[HEADER_SIZE] = outputs;
     uint8_t reply[HEADER_SIZE];

@@ -136,19 +136,14 @@ LinkResult CTK630Com::LoginAndIdentify(const CComMsg& cmd) {
         }
     }
 
-    uint8_t typeRequest[HEADER_SIZE];
-    PutRequestHeader(typeRequest, CMD_GET_TYPE);
     uint8_t typeReply[TYPE_REPLY_SIZE] = {};
-    LinkResult r =
-        Xchg(typeRequest, sizeof typeRequest, typeReply, sizeof typeReply, 3000, 6000, 3);
+    LinkResult r = Query(CMD_GET_TYPE, typeReply, sizeof typeReply, 3000, 6000, 3);
     if (r != LE_OK)
         return r;
     m_notify.Post(PM_STEP, 1);
 
-    uint8_t identRequest[HEADER_SIZE];
-    PutRequestHeader(identRequest, CMD_GET_IDENT);
     uint8_t identReply[IDENT_REPLY_SIZE] = {};
-    r = Xchg(identRequest, sizeof identRequest, identReply, sizeof identReply, 3000, 6000, 3);
+    r = Query(CMD_GET_IDENT, identReply, sizeof identReply, 3000, 6000, 3);
     if (r != LE_OK)
         return r;
 
@@ -165,10 +160,8 @@ LinkResult CTK630Com::LoginAndIdentify(const CComMsg& cmd) {
 
 LinkResult CTK630Com::Disconnect() {
     m_notify.Post(PM_BEGIN, TXT_CAP_DISCONNECT, STEPS_DISCONNECT, false);
-    uint8_t logout[HEADER_SIZE];
-    PutRequestHeader(logout, CMD_LOGOUT);
     uint8_t reply[HEADER_SIZE];
-    Xchg(logout, sizeof logout, reply, sizeof reply, 2500, 2500, 1);
+    Query(CMD_LOGOUT, reply, sizeof reply, 2500, 2500, 1);
     m_notify.Post(PM_STEP, 1);
     if (m_nConnType == CONN_LOCAL) {
         uint8_t end[HEADER_SIZE + 1] = {};

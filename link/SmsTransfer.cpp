@@ -25,11 +25,9 @@ constexpr uint32_t SEND_REQUEST_MAX = 4 + (SMS_MAX_NUMBER_LEN + 1) + (SMS_PART_L
 } // namespace
 
 LinkResult CTK630Com::FetchSms(uint32_t attempts, bool progress) {
-    uint8_t request[HEADER_SIZE];
-    PutRequestHeader(request, CMD_GET_SMS);
     // Zeroed, so that a reply shorter than the buffer ends its texts where it ends.
     uint8_t reply[SMS_REPLY_MAX] = {};
-    LinkResult r = Xchg(request, sizeof request, reply, sizeof reply, 3000, 6000, attempts);
+    LinkResult r = Query(CMD_GET_SMS, reply, sizeof reply, 3000, 6000, attempts);
     if (r != LE_OK)
         return r == LE_CONFIRM && reply[3] == SMS_NONE_STORED ? LE_NO_MORE_SMS : r;
     if (progress)
@@ -41,9 +39,8 @@ LinkResult CTK630Com::FetchSms(uint32_t attempts, bool progress) {
     if (m_pEvents)
         SendEvent(CE_SMS_RECEIVED, reinterpret_cast<intptr_t>(sms.release()));
 
-    PutRequestHeader(request, CMD_ACK_SMS);
     uint8_t ack[HEADER_SIZE];
-    r = Xchg(request, sizeof request, ack, sizeof ack, 3000, 6000, 1);
+    r = Query(CMD_ACK_SMS, ack, sizeof ack, 3000, 6000, 1);
     if (progress)
         m_notify.Post(PM_STEP, 1);
     return r;
@@ -123,9 +120,7 @@ LinkResult CTK630Com::SendOne(uint32_t outboxIndex) {
             // The unit reports the state of the message handed over last; it may take a while.
             for (;;) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(m_nSmsPollMs));
-                uint8_t state[HEADER_SIZE] = {};
-                PutRequestHeader(state, CMD_GET_SMS_STATE);
-                r = Xchg(state, HEADER_SIZE, reply, sizeof reply, 3000, 6000, 3);
+                r = Query(CMD_GET_SMS_STATE, reply, sizeof reply, 3000, 6000, 3);
                 if (r != LE_OK)
                     return r;
                 if (reply[4] == SMS_STATE_SENT)

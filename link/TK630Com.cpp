@@ -1,6 +1,7 @@
 #include "link/TK630Com.h"
 
 #include "config/Profile.h"
+#include "link/Commands.h"
 #include "status/DevStatus.h"
 
 #include <algorithm>
@@ -121,6 +122,13 @@ LinkResult CTK630Com::Xchg(const uint8_t* request, uint32_t requestLen, uint8_t*
         r = LE_NO_CONNECTION;
     }
     return r;
+}
+
+LinkResult CTK630Com::Query(uint8_t command, uint8_t* reply, uint32_t replySize,
+                            uint32_t readTimeout, uint32_t writeTimeout, uint32_t attempts) {
+    uint8_t request[HEADER_SIZE];
+    PutRequestHeader(request, command);
+    return Xchg(request, sizeof request, reply, replySize, readTimeout, writeTimeout, attempts);
 }
 
 void CTK630Com::WorkerLoop() {

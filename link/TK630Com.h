@@ -112,6 +112,9 @@ private:
 
     LinkResult Xchg(const uint8_t* request, uint32_t requestLen, uint8_t* reply, uint32_t replySize,
                     uint32_t readTimeout, uint32_t writeTimeout, uint32_t attempts);
+    // A request that is the header alone (80 cc 01 FF).
+    LinkResult Query(uint8_t command, uint8_t* reply, uint32_t replySize, uint32_t readTimeout,
+                     uint32_t writeTimeout, uint32_t attempts);
     void PostEvent(int code, intptr_t arg = 0);
     void SendEvent(int code, intptr_t arg);
 
