@@ -4,6 +4,7 @@
 #include "app/Texts.h"
 #include "config/CfgBackup.h"
 #include "config/TK630Cfg.h"
+#include "link/CfgBlocks.h"
 #include "link/Commands.h"
 #include "status/DevStatus.h"
 #include "status/SysTime.h"
@@ -16,71 +17,65 @@ namespace {
 
 constexpr uint32_t IO_OUTPUTS_BYTE = 5;
 
-// Configuration blocks: 80 cc 01 FF, 00 00, offset, length (16-bit big-endian), data.
-constexpr uint32_t BLOCK_MAX = 170;
-constexpr uint32_t BLOCK_HEADER = 10;
-
-uint32_t BlockCount(uint32_t length) {
-    return (length + BLOCK_MAX - 1) / BLOCK_MAX;
-}
-
-void PutBlockHeader(uint8_t* request, uint8_t command, uint32_t offset, uint32_t n) {
-    PutRequestHeader(request, command);
-    request[4] = 0;
-    request[5] = 0;
-    request[6] = static_cast<uint8_t>(offset >> 8);
-    request[7] = static_cast<uint8_t>(offset);
-    request[8] = static_cast<uint8_t>(n >> 8);
-    request[9] = static_cast<uint8_t>(n);
-}
-
 } // namespace
 
 // Moves `length` bytes of the configuration between `buf` and the unit, block by block, one
 // progress step a block. A reply that echoes another offset or length fails with 8.
 LinkResult CTK630Com::BlockTransfer(bool write, uint8_t* buf, uint32_t length) {
-    uint8_t request[BLOCK_HEADER + BLOCK_MAX];
-    uint8_t reply[BLOCK_HEADER + BLOCK_MAX];
+    uint8_t request[CFG_BLOCK_HEADER + CFG_BLOCK_MAX];
+    uint8_t reply[CFG_BLOCK_HEADER + CFG_BLOCK_MAX];
     const uint8_t command = write ? CMD_WRITE_CFG : CMD_READ_CFG;
-    for (uint32_t offset = 0; offset < length;) {
-        const uint32_t n = std::min(length - offset, BLOCK_MAX);
-        PutBlockHeader(request, command, offset, n);
+    for (const CfgBlock& block : SplitIntoBlocks(length)) {
+        PutBlockHeader(request, command, block.offset, block.size);
         LinkResult r;
         if (write) {
-            std::memcpy(request + BLOCK_HEADER, buf + offset, n);
-            r = Xchg(request, BLOCK_HEADER + n, reply, BLOCK_HEADER, n * 20, 6000, 3);
+            std::memcpy(request + CFG_BLOCK_HEADER, buf + block.offset, block.size);
+            // The unit takes 20 ms a byte to store a block.
+            r = Xchg(request, CFG_BLOCK_HEADER + block.size, reply, CFG_BLOCK_HEADER,
+                     block.size * 20, 6000, 3);
         } else {
-            r = Xchg(request, BLOCK_HEADER, reply, BLOCK_HEADER + n, 3000, 6000, 3);
+            r = Xchg(request, CFG_BLOCK_HEADER, reply, CFG_BLOCK_HEADER + block.size, 3000, 6000,
+                     3);
         }
         if (r != LE_OK)
             return r;
         // The unit must echo the block's offset and length.
         if (std::memcmp(reply + 6, request + 6, 4) != 0) {
-            m_sErrorDetail = "block at offset " + std::to_string(offset);
+            m_sErrorDetail = "block at offset " + std::to_string(block.offset);
             return LE_BAD_REPLY;
         }
         if (!write)
-            std::memcpy(buf + offset, reply + BLOCK_HEADER, n);
-        offset += n;
+            std::memcpy(buf + block.offset, reply + CFG_BLOCK_HEADER, block.size);
         m_notify.Post(PM_STEP, 1);
     }
     return LE_OK;
 }
 
-LinkResult CTK630Com::ReadConfig(CTK630Cfg* cfg) {
+// Selects the layout of the identified unit's type in the configuration's transfer buffer.
+// Null when there is none for that type.
+uint8_t* CTK630Com::PrepareTransfer(CTK630Cfg* cfg, uint32_t* length) {
     if (!cfg)
-        return LE_UNSUPPORTED;
+        return nullptr;
     CTKCfgDataMng& data = cfg->GetDataMng();
     uint8_t* buf = data.PrepareBuffer(static_cast<int32_t>(m_status.m_DevId.m_nCfgType));
     const CfgLayout* layout = data.GetLayout();
     if (!buf || !layout)
+        return nullptr;
+    *length = static_cast<uint32_t>(layout->m_nSize);
+    return buf;
+}
+
+LinkResult CTK630Com::ReadConfig(CTK630Cfg* cfg) {
+    uint32_t length = 0;
+    uint8_t* buf = PrepareTransfer(cfg, &length);
+    if (!buf)
         return LE_UNSUPPORTED;
-    const auto length = static_cast<uint32_t>(layout->m_nSize);
-    m_notify.Post(PM_BEGIN, TXT_CAP_READ_CFG, BlockCount(length), true);
+    m_notify.Post(PM_BEGIN, TXT_CAP_READ_CFG, static_cast<uint32_t>(SplitIntoBlocks(length).size()),
+                  true);
     const LinkResult r = BlockTransfer(false, buf, length);
     if (r != LE_OK)
         return r; // the image stays as it was
-    data.Import();
+    cfg->GetDataMng().Import();
     // Whatever the user does next, this unit's configuration can always be restored.
     SaveConfigBackup(*cfg->GetImage(), m_status.m_DevId.m_nSerNum, GetLocalTime());
     PostEvent(CE_CFG_READ);
@@ -88,16 +83,12 @@ LinkResult CTK630Com::ReadConfig(CTK630Cfg* cfg) {
 }
 
 LinkResult CTK630Com::WriteConfig(CTK630Cfg* cfg, bool verify) {
-    if (!cfg)
+    uint32_t length = 0;
+    uint8_t* buf = PrepareTransfer(cfg, &length);
+    if (!buf)
         return LE_UNSUPPORTED;
-    CTKCfgDataMng& data = cfg->GetDataMng();
-    uint8_t* buf = data.PrepareBuffer(static_cast<int32_t>(m_status.m_DevId.m_nCfgType));
-    const CfgLayout* layout = data.GetLayout();
-    if (!buf || !layout)
-        return LE_UNSUPPORTED;
-    data.Export();
-    const auto length = static_cast<uint32_t>(layout->m_nSize);
-    const uint32_t blocks = BlockCount(length);
+    cfg->GetDataMng().Export();
+    const auto blocks = static_cast<uint32_t>(SplitIntoBlocks(length).size());
     m_notify.Post(PM_BEGIN, TXT_CAP_WRITE_CFG, verify ? 2 * blocks : blocks, true);
     LinkResult r = BlockTransfer(true, buf, length);
     if (r != LE_OK || !verify)

@@ -109,6 +109,7 @@ private:
     // SMS
     LinkResult SendOne(uint32_t outboxIndex);
     LinkResult BlockTransfer(bool write, uint8_t* buf, uint32_t length);
+    uint8_t* PrepareTransfer(CTK630Cfg* cfg, uint32_t* length);
 
     LinkResult Xchg(const uint8_t* request, uint32_t requestLen, uint8_t* reply, uint32_t replySize,
                     uint32_t readTimeout, uint32_t writeTimeout, uint32_t attempts);
