@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and runs every test:
 #   1. the whole project with warnings as errors, and all its tests;
 #   2. the tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the tests with threads (link engine, virtual unit, end to end) under ThreadSanitizer.
+#   3. the tests with threads (link engine, virtual unit, end to end) under ThreadSanitizer;
+#   4. the fuzz targets (clang, libFuzzer), FUZZ_SECONDS each (20 by default; scripts/fuzz.sh).
 # Benchmarks are built but not run here (ctest -L bench runs them).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -28,5 +29,8 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTK_WERROR=
 cmake --build build-tsan -j"$JOBS" --target tsan-tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build-tsan -L 'engine|sim|e2e' -j"$JOBS" --output-on-failure
+
+echo "== fuzz targets under AddressSanitizer + UndefinedBehaviorSanitizer"
+FUZZ_SECONDS=${FUZZ_SECONDS:-20} JOBS="$JOBS" scripts/fuzz.sh
 
 echo "== all tests passed"

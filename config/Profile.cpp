@@ -3,6 +3,7 @@
 #include "app/ProgramFolder.h"
 #include "app/SafeFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -138,41 +139,47 @@ int CProfile::Load() {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return PROFILE_ERR_LOAD;
-
-    uint8_t version[4];
-    if (ReadUpTo(fd, version, sizeof version) != 4 || GetLE32(version) != PROFILE_VERSION) {
-        ::close(fd);
-        return PROFILE_ERR_LOAD;
-    }
-    uint8_t conn[PROFILE_CONN_SIZE];
-    const ssize_t gotConn = ReadUpTo(fd, conn, sizeof conn);
-    if (gotConn > 0)
-        TakeConnRecord(conn, static_cast<size_t>(gotConn));
-    uint8_t wnd[PROFILE_WND_SIZE];
-    const ssize_t gotWnd = ReadUpTo(fd, wnd, sizeof wnd);
-    if (gotWnd > 0)
-        TakeWindowRecord(wnd, static_cast<size_t>(gotWnd));
+    uint8_t file[PROFILE_FILE_SIZE];
+    const ssize_t got = ReadUpTo(fd, file, sizeof file);
     ::close(fd);
+    if (got < 0)
+        return PROFILE_ERR_LOAD;
+    return LoadBytes(file, static_cast<size_t>(got));
+}
+
+int CProfile::LoadBytes(const uint8_t* data, size_t size) {
+    SetDefaults();
+    if (data == nullptr || size < 4 || GetLE32(data) != PROFILE_VERSION)
+        return PROFILE_ERR_LOAD;
+    size -= 4;
+    TakeConnRecord(data + 4, std::min(size, PROFILE_CONN_SIZE));
+    if (size > PROFILE_CONN_SIZE)
+        TakeWindowRecord(data + 4 + PROFILE_CONN_SIZE,
+                         std::min(size - PROFILE_CONN_SIZE, PROFILE_WND_SIZE));
     return PROFILE_OK;
+}
+
+void CProfile::SaveBytes(uint8_t (&file)[PROFILE_FILE_SIZE]) const {
+    PutLE32(file, PROFILE_VERSION);
+    PutConnRecord(file + 4);
+    PutWindowRecord(file + 4 + PROFILE_CONN_SIZE);
 }
 
 int CProfile::Save() {
     if (m_onBeforeSave)
         m_onBeforeSave(*this);
 
-    uint8_t version[4];
-    PutLE32(version, PROFILE_VERSION);
-    uint8_t conn[PROFILE_CONN_SIZE];
-    PutConnRecord(conn);
-    uint8_t wnd[PROFILE_WND_SIZE];
-    PutWindowRecord(wnd);
+    uint8_t file[PROFILE_FILE_SIZE];
+    SaveBytes(file);
+    const uint8_t* const conn = file + 4;
+    const uint8_t* const wnd = conn + PROFILE_CONN_SIZE;
 
     tk::CSafeFileWriter writer;
-    if (!writer.Open(tk::ProgramFile(kFileName), 0644) || !writer.Write(version, sizeof version))
+    if (!writer.Open(tk::ProgramFile(kFileName), 0644) || !writer.Write(file, 4))
         return PROFILE_ERR_CREATE;
-    if (!writer.Write(conn, sizeof conn))
+    if (!writer.Write(conn, PROFILE_CONN_SIZE))
         return PROFILE_ERR_CONN;
-    if (!writer.Write(wnd, sizeof wnd) || !writer.Commit())
+    if (!writer.Write(wnd, PROFILE_WND_SIZE) || !writer.Commit())
         return PROFILE_ERR_WINDOW;
     return PROFILE_OK;
 }

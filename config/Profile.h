@@ -14,6 +14,7 @@ inline constexpr int32_t PROFILE_VERSION = 3;
 inline constexpr size_t PROFILE_FILE_SIZE = 80;
 inline constexpr size_t PROFILE_CONN_SIZE = 28;
 inline constexpr size_t PROFILE_WND_SIZE = 48;
+static_assert(4 + PROFILE_CONN_SIZE + PROFILE_WND_SIZE == PROFILE_FILE_SIZE);
 
 // Results of Load and Save.
 inline constexpr int PROFILE_OK = 1;
@@ -37,10 +38,14 @@ public:
     // Reads "Profile.dat". PROFILE_OK, or PROFILE_ERR_LOAD with every field at its default.
     // A file that ends early gives the defaults for every field it does not hold whole.
     int Load();
+    // The same from the bytes of a file; bytes after the first 80 are ignored.
+    int LoadBytes(const uint8_t* data, size_t size);
 
     // Writes "Profile.dat" so that a failed save leaves the old file as it was. Calls
     // m_onBeforeSave first. PROFILE_OK or one of the PROFILE_ERR_* codes.
     int Save();
+    // The 80 bytes that Save writes (m_onBeforeSave is not called).
+    void SaveBytes(uint8_t (&file)[PROFILE_FILE_SIZE]) const;
 
     // Puts a port name into m_szPort, cut to the field and always terminated.
     void SetPort(const char* port);

@@ -15,6 +15,7 @@ namespace {
 constexpr char kFileName[] = "Connection.dat";
 constexpr size_t kHeaderSize = 12;
 constexpr size_t kRecordSize = sizeof(CConnectDsc);
+constexpr size_t kMaxFileSize = kHeaderSize + kRecordSize * CONNECT_MAX;
 
 template <size_t N>
 void SetField(char (&field)[N], const char* text) {
@@ -35,18 +36,21 @@ uint32_t GetLE32(const uint8_t* p) {
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-// True when all `size` bytes were read.
-bool ReadWhole(int fd, uint8_t* buf, size_t size) {
+// Reads up to `size` bytes; fewer only at the end of the file. -1 when the read fails.
+ssize_t ReadUpTo(int fd, uint8_t* buf, size_t size) {
     size_t got = 0;
     while (got < size) {
         const ssize_t n = ::read(fd, buf + got, size - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
         got += static_cast<size_t>(n);
     }
-    return true;
+    return static_cast<ssize_t>(got);
 }
 
 } // namespace
@@ -97,45 +101,47 @@ int CConnectDscMng::Load() {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return 0;
-
-    int result = 0;
-    uint8_t header[kHeaderSize];
-    if (ReadWhole(fd, header, sizeof header) && GetLE32(header) == CONNECT_FILE_VERSION) {
-        const auto sel = static_cast<int32_t>(GetLE32(header + 4));
-        const uint32_t count = GetLE32(header + 8);
-        uint32_t added = 0;
-        uint8_t rec[kRecordSize];
-        // A count above CONNECT_MAX ends at the first Add that fails.
-        while (added < count && ReadWhole(fd, rec, sizeof rec)) {
-            CConnectDsc dsc;
-            std::memcpy(dsc.m_szNum, rec, sizeof dsc.m_szNum);
-            std::memcpy(dsc.m_szPIN, rec + sizeof dsc.m_szNum, sizeof dsc.m_szPIN);
-            // A damaged file must not give texts without their end.
-            dsc.m_szNum[sizeof dsc.m_szNum - 1] = '\0';
-            dsc.m_szPIN[sizeof dsc.m_szPIN - 1] = '\0';
-            if (Add(dsc) < 0)
-                break;
-            ++added;
-        }
-        if (added == count) {
-            m_nSel = sel;
-            result = 1;
-        }
-    }
+    // A list of CONNECT_MAX descriptors is the longest file there is: a count above that is
+    // refused anyway, so nothing beyond it needs reading.
+    std::vector<uint8_t> file(kMaxFileSize);
+    const ssize_t got = ReadUpTo(fd, file.data(), file.size());
     ::close(fd);
+    const int result = got < 0 ? 0 : LoadBytes(file.data(), static_cast<size_t>(got));
     if (result != 1) {
-        Clear();
         // The list is saved over this file at the end: keep what could not be read.
         tk::PreserveDamagedFile(path);
     }
     return result;
 }
 
-int CConnectDscMng::Save() const {
-    const std::string folder = tk::DataFolder();
-    if (!tk::EnsureFolder(folder))
+int CConnectDscMng::LoadBytes(const uint8_t* data, size_t size) {
+    Clear();
+    if (data == nullptr || size < kHeaderSize || GetLE32(data) != CONNECT_FILE_VERSION)
         return 0;
+    const auto sel = static_cast<int32_t>(GetLE32(data + 4));
+    const uint32_t count = GetLE32(data + 8);
+    // A count above CONNECT_MAX fails at the first Add beyond it, a count above what the data
+    // holds at its end: a damaged file never leaves part of a list.
+    if (count > (size - kHeaderSize) / kRecordSize)
+        return 0;
+    const uint8_t* rec = data + kHeaderSize;
+    for (uint32_t i = 0; i < count; ++i, rec += kRecordSize) {
+        CConnectDsc dsc;
+        std::memcpy(dsc.m_szNum, rec, sizeof dsc.m_szNum);
+        std::memcpy(dsc.m_szPIN, rec + sizeof dsc.m_szNum, sizeof dsc.m_szPIN);
+        // A damaged file must not give texts without their end.
+        dsc.m_szNum[sizeof dsc.m_szNum - 1] = '\0';
+        dsc.m_szPIN[sizeof dsc.m_szPIN - 1] = '\0';
+        if (Add(dsc) < 0) {
+            Clear();
+            return 0;
+        }
+    }
+    m_nSel = sel;
+    return 1;
+}
 
+std::vector<uint8_t> CConnectDscMng::SaveBytes() const {
     std::vector<uint8_t> bytes(kHeaderSize + kRecordSize * m_aDsc.size());
     PutLE32(bytes.data(), CONNECT_FILE_VERSION);
     PutLE32(bytes.data() + 4, static_cast<uint32_t>(m_nSel));
@@ -145,6 +151,19 @@ int CConnectDscMng::Save() const {
         std::memcpy(p, dsc->m_szNum, sizeof dsc->m_szNum);
         std::memcpy(p + sizeof dsc->m_szNum, dsc->m_szPIN, sizeof dsc->m_szPIN);
         p += kRecordSize;
+    }
+    return bytes;
+}
+
+int CConnectDscMng::Save() const {
+    const std::string folder = tk::DataFolder();
+    if (!tk::EnsureFolder(folder))
+        return 0;
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = SaveBytes();
+    } catch (const std::bad_alloc&) {
+        return 0;
     }
     return tk::WriteFileAtomically(tk::DataFile(kFileName), bytes.data(), bytes.size(), 0600) ? 1
                                                                                               : 0;

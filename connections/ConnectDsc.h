@@ -53,10 +53,14 @@ public:
     // Reads "Connection.dat". 1 on success; 0 otherwise, and then the list is empty with
     // nothing chosen (a damaged file never leaves part of a list).
     int Load();
+    // The same from the bytes of a file; bytes after the last record are ignored.
+    int LoadBytes(const uint8_t* data, size_t size);
 
     // Writes "Connection.dat" (readable by its owner only, as it holds PINs), creating the
     // Data folder when it is missing. 1 on success; 0 otherwise, and the old file stays.
     int Save() const;
+    // The bytes that Save writes.
+    std::vector<uint8_t> SaveBytes() const;
 
 private:
     std::vector<std::unique_ptr<CConnectDsc>> m_aDsc;

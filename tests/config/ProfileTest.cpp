@@ -136,3 +136,32 @@ TEST_F(ProfileTest, AFailedSaveKeepsTheOldFileAndNamesWhatWasNotWritten) {
     EXPECT_EQ(p.Save(), PROFILE_ERR_CREATE);
     EXPECT_EQ(ReadFileBytes(File()), old);
 }
+
+TEST_F(ProfileTest, BytesInMemoryLoadAsTheFileDoesAndSaveAsItIsWritten) {
+    CProfile p;
+    p.m_nConnType = CONN_REMOTE;
+    p.SetPort("/dev/ttyUSB0");
+    p.m_anColWidth[8] = 77;
+    ASSERT_EQ(p.Save(), PROFILE_OK);
+    uint8_t file[PROFILE_FILE_SIZE];
+    p.SaveBytes(file);
+    EXPECT_EQ(Bytes(file, file + sizeof file), ReadFileBytes(File()));
+
+    Bytes longer(file, file + sizeof file);
+    longer.push_back(0xFF); // bytes after the 80 do not matter
+    CProfile q;
+    ASSERT_EQ(q.LoadBytes(longer.data(), longer.size()), PROFILE_OK);
+    EXPECT_EQ(q.m_nConnType, CONN_REMOTE);
+    EXPECT_STREQ(q.m_szPort, "/dev/ttyUSB0");
+    EXPECT_EQ(q.m_anColWidth[8], 77);
+
+    // Cut inside the last column width: that value alone is the default.
+    ASSERT_EQ(q.LoadBytes(file, 74), PROFILE_OK);
+    EXPECT_EQ(q.m_anColWidth[8], 130);
+    EXPECT_EQ(q.m_nPgCtlWidth, 200);
+    EXPECT_STREQ(q.m_szPort, "/dev/ttyUSB0");
+
+    EXPECT_EQ(q.LoadBytes(file, 3), PROFILE_ERR_LOAD);
+    EXPECT_STREQ(q.m_szPort, "COM1");
+    EXPECT_EQ(q.LoadBytes(nullptr, 80), PROFILE_ERR_LOAD);
+}

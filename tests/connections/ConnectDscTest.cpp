@@ -166,3 +166,28 @@ TEST_F(ConnectDscTest, AFailedSaveKeepsTheOldFile) {
     EXPECT_EQ(m.Save(), 0);
     EXPECT_EQ(ReadFileBytes(File()), old);
 }
+
+TEST_F(ConnectDscTest, BytesInMemoryLoadAsTheFileDoesAndSaveAsItIsWritten) {
+    CConnectDscMng m;
+    m.Add(Dsc("603123456", "0000"));
+    m.Add(Dsc("777"));
+    m.SetSel(1);
+    ASSERT_EQ(m.Save(), 1);
+    Bytes bytes = m.SaveBytes();
+    EXPECT_EQ(bytes, ReadFileBytes(File()));
+
+    bytes.push_back(0xAB); // bytes after the last record do not matter
+    CConnectDscMng n;
+    ASSERT_EQ(n.LoadBytes(bytes.data(), bytes.size()), 1);
+    ASSERT_EQ(n.GetCount(), 2);
+    EXPECT_EQ(n.GetSel(), 1);
+    EXPECT_STREQ(n.Get(0)->m_szNum, "603123456");
+    EXPECT_STREQ(n.Get(1)->m_szPIN, "1234");
+
+    // A damaged buffer empties the list like a damaged file.
+    bytes.resize(bytes.size() - 2);
+    EXPECT_EQ(n.LoadBytes(bytes.data(), bytes.size()), 0);
+    EXPECT_EQ(n.GetCount(), 0);
+    EXPECT_EQ(n.GetSel(), -1);
+    EXPECT_EQ(n.LoadBytes(nullptr, 12), 0);
+}
