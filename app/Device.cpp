@@ -5,7 +5,7 @@
 
 #include <memory>
 
-CTK630::CTK630(CProfile& profile) : m_Com(profile, m_Status), m_profile(profile) {
+CTK630::CTK630(CProfile& profile) : m_Com(profile, m_Status) {
     m_Com.SetSmsStore(&m_SMS);
 }
 

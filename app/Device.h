@@ -50,7 +50,6 @@ public:
     CSMSMng m_SMS;
 
 private:
-    CProfile& m_profile;
     SysTime m_setTime{};         // the time a queued set-time command sends
     std::vector<int32_t> m_send; // the positions a queued send command sends
 };

@@ -62,6 +62,7 @@ LinkResult CComTrans::Send() {
 
 LinkResult CComTrans::Receive() {
     CFrameDecoder decoder(m_pReply, m_nReplySize);
+    m_nReplyLen = 0;
     for (;;) {
         uint8_t byte = 0;
         const LinkResult r = m_pSerCom->Read(&byte, 1, m_nReadTimeout);
@@ -71,6 +72,7 @@ LinkResult CComTrans::Receive() {
         case CFrameDecoder::Status::More:
             break;
         case CFrameDecoder::Status::Complete:
+            m_nReplyLen = decoder.Decoded();
             return LE_OK;
         case CFrameDecoder::Status::BadChecksum:
             return LE_CRC;

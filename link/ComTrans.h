@@ -29,6 +29,9 @@ public:
                         uint32_t replySize, uint32_t readTimeout, uint32_t writeTimeout,
                         uint32_t attempts);
 
+    // Payload bytes of the last reply received (also those beyond the buffer's capacity).
+    uint32_t LastReplyLength() const { return m_nReplyLen; }
+
     // Command code of the most recent request; 0 before the first (or after a reset).
     uint8_t LastCommand() const { return m_nLastCommand; }
     void ResetLastCommand() { m_nLastCommand = 0; }
@@ -47,5 +50,6 @@ private:
     uint32_t m_nAttempts = DEFAULT_ATTEMPTS;
     CSerCom* m_pSerCom = nullptr;
     uint8_t m_nLastCommand = 0;
+    uint32_t m_nReplyLen = 0;
     std::vector<uint8_t> m_frame = std::vector<uint8_t>(FRAME_BUFFER_SIZE);
 };

@@ -39,8 +39,9 @@ LinkResult CTK630Com::BlockTransfer(bool write, uint8_t* buf, uint32_t length) {
         }
         if (r != LE_OK)
             return r;
-        // The unit must echo the block's offset and length.
-        if (std::memcmp(reply + 6, request + 6, 4) != 0) {
+        // The unit must echo the block's offset and length, and a read must bring the data.
+        const uint32_t expected = CFG_BLOCK_HEADER + (write ? 0 : block.size);
+        if (std::memcmp(reply + 6, request + 6, 4) != 0 || m_trans.LastReplyLength() < expected) {
             m_sErrorDetail = "block at offset " + std::to_string(block.offset);
             return LE_BAD_REPLY;
         }

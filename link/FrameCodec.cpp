@@ -52,7 +52,8 @@ void CFrameDecoder::Start(uint8_t* out, uint32_t capacity) {
 CFrameDecoder::Status CFrameDecoder::Feed(uint8_t byte) {
     if (!m_inFrame) {
         if (byte == FRAME_START)
-            m_inFrame = true;
+            Start(m_out, m_capacity); // whatever came before, this frame starts afresh
+        m_inFrame = byte == FRAME_START;
         return Status::More;
     }
     if (byte == FRAME_END) {

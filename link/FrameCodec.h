@@ -44,7 +44,8 @@ public:
     CFrameDecoder() = default;
     CFrameDecoder(uint8_t* out, uint32_t capacity) { Start(out, capacity); }
 
-    // Starts hunting for a new frame, storing its payload into `out`.
+    // Starts hunting for a new frame, storing its payload into `out`. After a frame has ended
+    // the decoder hunts again by itself, for the next frame into the same output.
     void Start(uint8_t* out, uint32_t capacity);
 
     Status Feed(uint8_t byte);

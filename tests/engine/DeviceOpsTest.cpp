@@ -2,6 +2,8 @@
 
 #include "config/CfgBackup.h"
 #include "config/TK630Cfg.h"
+#include "tests/support/FramePeer.h"
+#include "tests/support/PtyPair.h"
 
 #include <cstring>
 
@@ -175,4 +177,35 @@ TEST_F(DeviceOpsTest, SettingTheClockSendsItsBytesAndReadsItBack) {
     EXPECT_EQ(m_status.m_Time.wYear, 2008);
     EXPECT_EQ(m_status.m_Time.wMonth, 3);
     EXPECT_EQ(m_status.m_Time.wHour, 14);
+}
+
+// A unit that echoes a block's offset and length but leaves its data out.
+TEST(DeviceOpsShortReply, ABlockWithoutItsDataIsABadReply) {
+    TempDir dir;
+    tk::SetProgramFolder(dir.Path());
+    PtyPair pty;
+    FramePeer peer(pty.Master(), [](const Bytes& req) -> std::optional<PeerReply> {
+        switch (req[1]) {
+        case CMD_GET_TYPE:
+            return FramePeer::Frame(FramePeer::Reply(req[1], 0, {0, 1, 0, 1}));
+        case CMD_GET_IDENT:
+            return FramePeer::Frame(FramePeer::Reply(req[1], 0, Bytes(166, 0)));
+        case CMD_READ_CFG:
+            return FramePeer::Frame(FramePeer::Reply(req[1], 0, Bytes(req.begin() + 4, req.end())));
+        default:
+            return FramePeer::Frame(FramePeer::Reply(req[1], 0));
+        }
+    });
+    CProfile profile;
+    profile.SetPort(pty.SlavePath().c_str());
+    CDevStatus status;
+    CTK630Com com(profile, status);
+    com.SetPauseMs(0);
+    ASSERT_FALSE(com.SerCom().Init());
+    ASSERT_EQ(com.Connect({CM_CONNECT, 0, 0}), LE_OK);
+    CTK630Cfg cfg;
+    cfg.GetImage()->m_nAIn = 77;
+    EXPECT_EQ(com.ReadConfig(&cfg), LE_BAD_REPLY);
+    EXPECT_EQ(cfg.GetImage()->m_nAIn, 77); // the image stays as it was
+    com.Disconnect();
 }

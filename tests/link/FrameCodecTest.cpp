@@ -110,3 +110,21 @@ TEST(FrameCodec, StartByteInsideAFrameIsData) {
     EXPECT_EQ(d.status, CFrameDecoder::Status::Complete);
     EXPECT_EQ(d.payload, (Bytes{0x80, 0x05, 0x01}));
 }
+
+TEST(FrameCodec, TheNextFrameStartsAfreshWithoutARestart) {
+    Bytes out(16, 0);
+    CFrameDecoder d(out.data(), static_cast<uint32_t>(out.size()));
+    Bytes wire = EncodeFrame(Bytes{0x80, 0x24, 0x01, 0x00, 0x11});
+    const Bytes second = EncodeFrame(Bytes{0x80, 0x26, 0x01, 0x00});
+    wire.insert(wire.end(), second.begin(), second.end());
+    std::vector<CFrameDecoder::Status> ends;
+    for (uint8_t b : wire) {
+        const auto s = d.Feed(b);
+        if (s != CFrameDecoder::Status::More)
+            ends.push_back(s);
+    }
+    EXPECT_EQ(ends, (std::vector<CFrameDecoder::Status>{CFrameDecoder::Status::Complete,
+                                                        CFrameDecoder::Status::Complete}));
+    EXPECT_EQ(d.Stored(), 4u);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{0x80, 0x26, 0x01, 0x00}));
+}
