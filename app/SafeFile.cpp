@@ -1,6 +1,9 @@
 #include "app/SafeFile.h"
 
+#include "app/FileIO.h"
+
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -135,20 +138,9 @@ void CSafeFileWriter::Discard() {
 }
 
 std::string PreserveDamagedFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
     std::string content;
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        content.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
+    if (ReadFileContent(path, content, SIZE_MAX) != 0)
+        return {};
     const time_t now = ::time(nullptr);
     struct tm tm {};
     ::localtime_r(&now, &tm);

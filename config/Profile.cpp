@@ -1,5 +1,7 @@
 #include "config/Profile.h"
 
+#include "app/FileIO.h"
+
 #include "app/ProgramFolder.h"
 #include "app/SafeFile.h"
 
@@ -15,35 +17,12 @@ namespace {
 constexpr char kFileName[] = "Profile.dat";
 constexpr int32_t kDefaultColWidths[3] = {120, 300, 130};
 
-void PutLE32(uint8_t* p, int32_t value) {
-    const auto v = static_cast<uint32_t>(value);
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
+void PutI32(uint8_t* p, int32_t value) {
+    tk::PutLE32(p, static_cast<uint32_t>(value));
 }
 
-int32_t GetLE32(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 |
-                                static_cast<uint32_t>(p[3]) << 24);
-}
-
-// Reads up to `size` bytes; fewer only at the end of the file. -1 when the read fails.
-ssize_t ReadUpTo(int fd, uint8_t* buf, size_t size) {
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buf + got, size - got);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
+int32_t GetI32(const uint8_t* p) {
+    return static_cast<int32_t>(tk::GetLE32(p));
 }
 
 // A value is taken from a record only when the file holds all of its bytes: half a number
@@ -90,23 +69,23 @@ void CProfile::SetPort(const char* port) {
 }
 
 void CProfile::PutConnRecord(uint8_t* rec) const {
-    PutLE32(rec, m_nConnType);
+    PutI32(rec, m_nConnType);
     rec[4] = m_bLog;
     std::memcpy(rec + 5, m_szPort, sizeof m_szPort);
-    PutLE32(rec + 24, m_nModem);
+    PutI32(rec + 24, m_nModem);
 }
 
 void CProfile::PutWindowRecord(uint8_t* rec) const {
-    PutLE32(rec, m_nWidth);
-    PutLE32(rec + 4, m_nHeight);
+    PutI32(rec, m_nWidth);
+    PutI32(rec + 4, m_nHeight);
     for (int i = 0; i < 9; ++i)
-        PutLE32(rec + 8 + 4 * i, m_anColWidth[i]);
-    PutLE32(rec + 44, m_nPgCtlWidth);
+        PutI32(rec + 8 + 4 * i, m_anColWidth[i]);
+    PutI32(rec + 44, m_nPgCtlWidth);
 }
 
 void CProfile::TakeConnRecord(const uint8_t* rec, size_t got) {
     if (Whole(got, 0, 4))
-        m_nConnType = GetLE32(rec);
+        m_nConnType = GetI32(rec);
     if (Whole(got, 4, 1))
         m_bLog = rec[4];
     if (Whole(got, 5, sizeof m_szPort)) {
@@ -115,20 +94,20 @@ void CProfile::TakeConnRecord(const uint8_t* rec, size_t got) {
         m_szPort[sizeof m_szPort - 1] = '\0';
     }
     if (Whole(got, 24, 4))
-        m_nModem = GetLE32(rec + 24);
+        m_nModem = GetI32(rec + 24);
 }
 
 void CProfile::TakeWindowRecord(const uint8_t* rec, size_t got) {
     if (Whole(got, 0, 4))
-        m_nWidth = GetLE32(rec);
+        m_nWidth = GetI32(rec);
     if (Whole(got, 4, 4))
-        m_nHeight = GetLE32(rec + 4);
+        m_nHeight = GetI32(rec + 4);
     for (size_t i = 0; i < 9; ++i) {
         if (Whole(got, 8 + 4 * i, 4))
-            m_anColWidth[i] = GetLE32(rec + 8 + 4 * i);
+            m_anColWidth[i] = GetI32(rec + 8 + 4 * i);
     }
     if (Whole(got, 44, 4))
-        m_nPgCtlWidth = GetLE32(rec + 44);
+        m_nPgCtlWidth = GetI32(rec + 44);
 }
 
 int CProfile::Load() {
@@ -140,7 +119,7 @@ int CProfile::Load() {
     if (fd < 0)
         return PROFILE_ERR_LOAD;
     uint8_t file[PROFILE_FILE_SIZE];
-    const ssize_t got = ReadUpTo(fd, file, sizeof file);
+    const ssize_t got = tk::ReadUpTo(fd, file, sizeof file);
     ::close(fd);
     if (got < 0)
         return PROFILE_ERR_LOAD;
@@ -149,7 +128,7 @@ int CProfile::Load() {
 
 int CProfile::LoadBytes(const uint8_t* data, size_t size) {
     SetDefaults();
-    if (data == nullptr || size < 4 || GetLE32(data) != PROFILE_VERSION)
+    if (data == nullptr || size < 4 || GetI32(data) != PROFILE_VERSION)
         return PROFILE_ERR_LOAD;
     size -= 4;
     TakeConnRecord(data + 4, std::min(size, PROFILE_CONN_SIZE));
@@ -160,7 +139,7 @@ int CProfile::LoadBytes(const uint8_t* data, size_t size) {
 }
 
 void CProfile::SaveBytes(uint8_t (&file)[PROFILE_FILE_SIZE]) const {
-    PutLE32(file, PROFILE_VERSION);
+    PutI32(file, PROFILE_VERSION);
     PutConnRecord(file + 4);
     PutWindowRecord(file + 4 + PROFILE_CONN_SIZE);
 }

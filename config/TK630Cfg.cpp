@@ -1,5 +1,7 @@
 #include "config/TK630Cfg.h"
 
+#include "app/FileIO.h"
+
 #include "app/SafeFile.h"
 #include "app/Texts.h"
 #include "link/LinkError.h"
@@ -54,21 +56,9 @@ ssize_t ReadFileHead(const std::string& name, uint8_t* buf, size_t size) {
         ::close(fd);
         return -1;
     }
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buf + got, size - got);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            return -1;
-        }
-        if (n == 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
+    const ssize_t got = tk::ReadUpTo(fd, buf, size);
     ::close(fd);
-    return static_cast<ssize_t>(got);
+    return got;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "connections/ConnectDsc.h"
 
+#include "app/FileIO.h"
+
 #include "app/ProgramFolder.h"
 #include "app/SafeFile.h"
 
@@ -22,35 +24,6 @@ void SetField(char (&field)[N], const char* text) {
     std::memset(field, 0, N);
     if (text != nullptr)
         std::memcpy(field, text, strnlen(text, N - 1));
-}
-
-void PutLE32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-uint32_t GetLE32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-// Reads up to `size` bytes; fewer only at the end of the file. -1 when the read fails.
-ssize_t ReadUpTo(int fd, uint8_t* buf, size_t size) {
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buf + got, size - got);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
 }
 
 } // namespace
@@ -104,7 +77,7 @@ int CConnectDscMng::Load() {
     // A list of CONNECT_MAX descriptors is the longest file there is: a count above that is
     // refused anyway, so nothing beyond it needs reading.
     std::vector<uint8_t> file(kMaxFileSize);
-    const ssize_t got = ReadUpTo(fd, file.data(), file.size());
+    const ssize_t got = tk::ReadUpTo(fd, file.data(), file.size());
     ::close(fd);
     const int result = got < 0 ? 0 : LoadBytes(file.data(), static_cast<size_t>(got));
     if (result != 1) {
@@ -116,10 +89,10 @@ int CConnectDscMng::Load() {
 
 int CConnectDscMng::LoadBytes(const uint8_t* data, size_t size) {
     Clear();
-    if (data == nullptr || size < kHeaderSize || GetLE32(data) != CONNECT_FILE_VERSION)
+    if (data == nullptr || size < kHeaderSize || tk::GetLE32(data) != CONNECT_FILE_VERSION)
         return 0;
-    const auto sel = static_cast<int32_t>(GetLE32(data + 4));
-    const uint32_t count = GetLE32(data + 8);
+    const auto sel = static_cast<int32_t>(tk::GetLE32(data + 4));
+    const uint32_t count = tk::GetLE32(data + 8);
     // A count above CONNECT_MAX fails at the first Add beyond it, a count above what the data
     // holds at its end: a damaged file never leaves part of a list.
     if (count > (size - kHeaderSize) / kRecordSize)
@@ -143,9 +116,9 @@ int CConnectDscMng::LoadBytes(const uint8_t* data, size_t size) {
 
 std::vector<uint8_t> CConnectDscMng::SaveBytes() const {
     std::vector<uint8_t> bytes(kHeaderSize + kRecordSize * m_aDsc.size());
-    PutLE32(bytes.data(), CONNECT_FILE_VERSION);
-    PutLE32(bytes.data() + 4, static_cast<uint32_t>(m_nSel));
-    PutLE32(bytes.data() + 8, static_cast<uint32_t>(m_aDsc.size()));
+    tk::PutLE32(bytes.data(), CONNECT_FILE_VERSION);
+    tk::PutLE32(bytes.data() + 4, static_cast<uint32_t>(m_nSel));
+    tk::PutLE32(bytes.data() + 8, static_cast<uint32_t>(m_aDsc.size()));
     uint8_t* p = bytes.data() + kHeaderSize;
     for (const auto& dsc : m_aDsc) {
         std::memcpy(p, dsc->m_szNum, sizeof dsc->m_szNum);

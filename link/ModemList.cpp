@@ -1,5 +1,6 @@
 #include "link/ModemList.h"
 
+#include "app/FileIO.h"
 #include "app/ProgramFolder.h"
 #include "app/SafeFile.h"
 
@@ -116,31 +117,10 @@ bool CModemMng::Save() const {
 
 CModemMng::LoadResult CModemMng::LoadFile(const std::string& path) {
     m_modems.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? LoadResult::Missing : LoadResult::Damaged;
     std::string text;
-    char buf[4096];
-    bool failed = false;
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            failed = true;
-            break;
-        }
-        if (n == 0)
-            break;
-        text.append(buf, static_cast<size_t>(n));
-        if (text.size() > MAX_FILE_SIZE) {
-            failed = true;
-            break;
-        }
-    }
-    ::close(fd);
-    if (failed)
-        return LoadResult::Damaged;
+    const int err = tk::ReadFileContent(path, text, MAX_FILE_SIZE);
+    if (err != 0)
+        return err == ENOENT ? LoadResult::Missing : LoadResult::Damaged;
     return Parse(text);
 }
 

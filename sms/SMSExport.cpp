@@ -1,11 +1,13 @@
 #include "sms/SMSExport.h"
 
+#include "app/FileIO.h"
 #include "app/SafeFile.h"
 #include "app/Texts.h"
 #include "sms/ByteStream.h"
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,26 +17,9 @@ namespace {
 
 // The old content of a file that the new lines are appended to.
 bool ReadWholeFile(const std::string& path, CMemoryWriter& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    uint8_t buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            ok = false;
-        if (n <= 0)
-            break;
-        if (!out.Write(buffer, static_cast<size_t>(n))) {
-            ok = false;
-            break;
-        }
-    }
-    ::close(fd);
-    return ok;
+    std::string content;
+    return tk::ReadFileContent(path, content, SIZE_MAX) == 0 &&
+           out.Write(content.data(), content.size());
 }
 
 } // namespace
