@@ -107,35 +107,37 @@ LinkResult CTK630Com::WriteConfig(CTK630Cfg* cfg, bool verify) {
     return LE_OK;
 }
 
-LinkResult CTK630Com::GetGsm(uint32_t attempts) {
-    uint8_t reply[GSM_REPLY_SIZE] = {};
-    const LinkResult r = Query(CMD_GET_GSM, reply, sizeof reply, 3000, 6000, attempts);
+// One of the three status reads: the reply goes to its record (with its multi-byte fields in
+// host order), and a change is posted to the main window.
+LinkResult CTK630Com::ReadState(uint8_t command, uint8_t* reply, uint32_t size, uint32_t attempts,
+                                void (*toHost)(uint8_t*), int (CDevStatus::*update)(const uint8_t*),
+                                int event) {
+    const LinkResult r = Query(command, reply, size, 3000, 6000, attempts);
     if (r != LE_OK)
         return r;
-    GsmReplyToHost(reply);
-    if (m_status.UpdateGSM(reply))
-        PostEvent(CE_GSM);
+    if (toHost)
+        toHost(reply);
+    if ((m_status.*update)(reply))
+        PostEvent(event);
     return LE_OK;
+}
+
+LinkResult CTK630Com::GetGsm(uint32_t attempts) {
+    uint8_t reply[GSM_REPLY_SIZE] = {};
+    return ReadState(CMD_GET_GSM, reply, sizeof reply, attempts, GsmReplyToHost,
+                     &CDevStatus::UpdateGSM, CE_GSM);
 }
 
 LinkResult CTK630Com::GetIO(uint32_t attempts) {
     uint8_t reply[IO_REPLY_SIZE] = {};
-    const LinkResult r = Query(CMD_GET_IO, reply, sizeof reply, 3000, 6000, attempts);
-    if (r != LE_OK)
-        return r;
-    if (m_status.UpdateIO(reply))
-        PostEvent(CE_IO);
-    return LE_OK;
+    return ReadState(CMD_GET_IO, reply, sizeof reply, attempts, nullptr, &CDevStatus::UpdateIO,
+                     CE_IO);
 }
 
 LinkResult CTK630Com::GetTime(uint32_t attempts) {
     uint8_t reply[CLOCK_SIZE] = {};
-    const LinkResult r = Query(CMD_GET_TIME, reply, sizeof reply, 3000, 6000, attempts);
-    if (r != LE_OK)
-        return r;
-    if (m_status.UpdateTime(reply))
-        PostEvent(CE_TIME);
-    return LE_OK;
+    return ReadState(CMD_GET_TIME, reply, sizeof reply, attempts, nullptr, &CDevStatus::UpdateTime,
+                     CE_TIME);
 }
 
 LinkResult CTK630Com::ReadStatus() {

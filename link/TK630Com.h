@@ -110,6 +110,9 @@ private:
     LinkResult SendOne(uint32_t outboxIndex);
     LinkResult BlockTransfer(bool write, uint8_t* buf, uint32_t length);
     uint8_t* PrepareTransfer(CTK630Cfg* cfg, uint32_t* length);
+    LinkResult ReadState(uint8_t command, uint8_t* reply, uint32_t size, uint32_t attempts,
+                         void (*toHost)(uint8_t*), int (CDevStatus::*update)(const uint8_t*),
+                         int event);
 
     LinkResult Xchg(const uint8_t* request, uint32_t requestLen, uint8_t* reply, uint32_t replySize,
                     uint32_t readTimeout, uint32_t writeTimeout, uint32_t attempts);

@@ -1,13 +1,11 @@
 #include "app/SafeFile.h"
 
+#include "tests/support/DiskFull.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -61,27 +59,16 @@ TEST(SafeFile, AnAbandonedSaveLeavesTheOldFile) {
 TEST(SafeFile, AFullDiskInTheMiddleOfASaveLeavesTheOldFile) {
     TempDir dir;
     WriteFileBytes(dir.File("a.dat"), {9, 9, 9});
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        // The file size limit makes writes fail as on a full disk.
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit rl {};
-        ::getrlimit(RLIMIT_FSIZE, &rl);
-        rl.rlim_cur = 100;
-        ::setrlimit(RLIMIT_FSIZE, &rl);
+    const int status = RunWithFileSizeLimit(100, [&dir] {
         tk::CSafeFileWriter w;
         if (!w.Open(dir.File("a.dat")))
-            ::_exit(2);
+            return 2;
         const std::string big(1000, 'x');
         const bool wrote = w.Write(big.data(), big.size());
         const bool committed = w.Commit();
-        ::_exit(!wrote && !committed && w.Error() != 0 ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return !wrote && !committed && w.Error() != 0 ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFileBytes(dir.File("a.dat")), (std::vector<uint8_t>{9, 9, 9}));
     EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"a.dat"});
 }

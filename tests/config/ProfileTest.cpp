@@ -1,13 +1,11 @@
 #include "config/Profile.h"
 
 #include "app/ProgramFolder.h"
+#include "tests/support/DiskFull.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -115,18 +113,7 @@ TEST_F(ProfileTest, AFailedSaveKeepsTheOldFileAndNamesWhatWasNotWritten) {
     for (const auto& [limit, code] : {std::pair<rlim_t, int>{0, PROFILE_ERR_CREATE},
                                       {20, PROFILE_ERR_CONN},
                                       {40, PROFILE_ERR_WINDOW}}) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            std::signal(SIGXFSZ, SIG_IGN);
-            struct rlimit rl {};
-            ::getrlimit(RLIMIT_FSIZE, &rl);
-            rl.rlim_cur = limit;
-            ::setrlimit(RLIMIT_FSIZE, &rl);
-            ::_exit(p.Save());
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_EQ(WEXITSTATUS(status), code);
+        EXPECT_EQ(RunWithFileSizeLimit(limit, [&p] { return p.Save(); }), code);
         EXPECT_EQ(ReadFileBytes(File()), old);
         EXPECT_EQ(ListFolder(m_dir.Path()), std::vector<std::string>{"Profile.dat"});
     }

@@ -1,14 +1,12 @@
 #include "config/TK630Cfg.h"
 
 #include "link/LinkError.h"
+#include "tests/support/DiskFull.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -243,21 +241,16 @@ TEST_F(CfgManager, AFailedSaveLeavesTheOldFileAndTheState) {
     EXPECT_EQ(cfg.SaveFile(dir.File("plain/x.cfg")), 0);
     EXPECT_EQ(host.errors, (std::vector<uint32_t>{102, 102}));
 
-    const pid_t pid = ::fork(); // a full disk while the old file is being replaced
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit rl {};
-        ::getrlimit(RLIMIT_FSIZE, &rl);
-        rl.rlim_cur = 100;
-        ::setrlimit(RLIMIT_FSIZE, &rl);
-        const bool ok = cfg.Save(false) == 0 && host.errors.size() == 3 && host.titles == 0 &&
-                        cfg.IsModified() && cfg.GetFileName() == dir.File("a.cfg");
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // A full disk while the old file is being replaced.
+    EXPECT_EQ(RunWithFileSizeLimit(100,
+                                   [this] {
+                                       const bool ok = cfg.Save(false) == 0 &&
+                                                       host.errors.size() == 3 &&
+                                                       host.titles == 0 && cfg.IsModified() &&
+                                                       cfg.GetFileName() == dir.File("a.cfg");
+                                       return ok ? 0 : 1;
+                                   }),
+              0);
     EXPECT_EQ(ReadFileBytes(dir.File("a.cfg")), old);
     EXPECT_EQ(ListFolder(dir.Path()), (std::vector<std::string>{"a.cfg", "plain"}));
     EXPECT_EQ(cfg.GetFileName(), dir.File("a.cfg"));

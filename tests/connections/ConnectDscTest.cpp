@@ -1,15 +1,13 @@
 #include "connections/ConnectDsc.h"
 
 #include "app/ProgramFolder.h"
+#include "tests/support/DiskFull.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -145,18 +143,8 @@ TEST_F(ConnectDscTest, AFailedSaveKeepsTheOldFile) {
     const Bytes old = ReadFileBytes(File());
     for (int i = 0; i < 50; ++i)
         m.Add(Dsc("222"));
-    const pid_t pid = ::fork(); // a full disk: no file grows beyond 100 bytes
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit rl {};
-        ::getrlimit(RLIMIT_FSIZE, &rl);
-        rl.rlim_cur = 100;
-        ::setrlimit(RLIMIT_FSIZE, &rl);
-        ::_exit(m.Save());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // A full disk: no file grows beyond 100 bytes.
+    EXPECT_EQ(RunWithFileSizeLimit(100, [&m] { return m.Save(); }), 0);
     EXPECT_EQ(ReadFileBytes(File()), old);
     EXPECT_EQ(ListFolder(m_dir.File("Data")), std::vector<std::string>{"Connection.dat"});
 

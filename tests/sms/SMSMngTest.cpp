@@ -1,14 +1,12 @@
 #include "sms/SMSMng.h"
 
 #include "app/ProgramFolder.h"
+#include "tests/support/DiskFull.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -376,25 +374,14 @@ TEST_F(SMSStoreOnDisk, FullDiskKeepsTheOldFile) {
         ASSERT_EQ(store.Save(), 1);
     }
     const Bytes before = ReadFileBytes(dir.File("Data/SMS.dat"));
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        // The file size limit makes writes fail as on a full disk.
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit rl {};
-        ::getrlimit(RLIMIT_FSIZE, &rl);
-        rl.rlim_cur = 200;
-        ::setrlimit(RLIMIT_FSIZE, &rl);
+    const int status = RunWithFileSizeLimit(200, [] {
         CSMSMng store;
         if (store.Load() != 1)
-            ::_exit(2);
+            return 2;
         const int r = store.AddAndShow(Message(std::string(640, 'n')), SMS_RECEIVED);
-        ::_exit(r == 2 && store.LastSaveError() != 0 ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return r == 2 && store.LastSaveError() != 0 ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFileBytes(dir.File("Data/SMS.dat")), before);
     EXPECT_EQ(ListFolder(dir.File("Data")), Strings{"SMS.dat"});
 }

@@ -572,14 +572,19 @@ bool CopyText(char* field, size_t size, const std::string& text) {
     return true;
 }
 
-int ModemAdd(const Args& a, CConsole& console) {
-    tk::CDataLock lock;
+// The modem list, locked against the control panel, for a command that changes it.
+bool OpenModemsToChange(tk::CDataLock& lock, CModemMng& modems, CConsole& console) {
     if (!lock.Acquire()) {
         RefuseLocked(console, lock);
-        return EXIT_FILE;
+        return false;
     }
+    return LoadModems(modems, console);
+}
+
+int ModemAdd(const Args& a, CConsole& console) {
+    tk::CDataLock lock;
     CModemMng modems;
-    if (!LoadModems(modems, console))
+    if (!OpenModemsToChange(lock, modems, console))
         return EXIT_FILE;
     const std::optional<std::string> name = ToCp1250(console, "Jméno modemu", a.name);
     if (!name)
@@ -640,12 +645,8 @@ int ModemAdd(const Args& a, CConsole& console) {
 
 int ModemDel(const Args& a, CConsole& console) {
     tk::CDataLock lock;
-    if (!lock.Acquire()) {
-        RefuseLocked(console, lock);
-        return EXIT_FILE;
-    }
     CModemMng modems;
-    if (!LoadModems(modems, console))
+    if (!OpenModemsToChange(lock, modems, console))
         return EXIT_FILE;
     int index = -1;
     if (AllDigits(a.modemRef)) {
