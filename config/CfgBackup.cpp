@@ -1,7 +1,7 @@
 #include "config/CfgBackup.h"
 
-#include "app/ProgramFolder.h"
-#include "app/SafeFile.h"
+#include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
 #include "config/TK630Cfg.h"
 
 #include <algorithm>

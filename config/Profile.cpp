@@ -1,9 +1,9 @@
 #include "config/Profile.h"
 
-#include "app/FileIO.h"
+#include "base/FileIO.h"
 
-#include "app/ProgramFolder.h"
-#include "app/SafeFile.h"
+#include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,9 +1,9 @@
 #include "config/TK630Cfg.h"
 
-#include "app/FileIO.h"
+#include "base/FileIO.h"
 
-#include "app/SafeFile.h"
-#include "app/Texts.h"
+#include "base/SafeFile.h"
+#include "base/Texts.h"
 #include "link/LinkError.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 #include "connections/ConnectDsc.h"
 
-#include "app/FileIO.h"
+#include "base/FileIO.h"
 
-#include "app/ProgramFolder.h"
-#include "app/SafeFile.h"
+#include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
 
 #include <cerrno>
 #include <cstring>

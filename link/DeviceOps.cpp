@@ -1,7 +1,7 @@
 // Device operations: configuration transfer in blocks, status reads, outputs and clock.
 #include "link/TK630Com.h"
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "config/CfgBackup.h"
 #include "config/TK630Cfg.h"
 #include "link/CfgBlocks.h"

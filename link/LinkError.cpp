@@ -1,6 +1,6 @@
 #include "link/LinkError.h"
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include <cstdio>
 

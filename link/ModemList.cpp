@@ -1,8 +1,8 @@
 #include "link/ModemList.h"
 
-#include "app/FileIO.h"
-#include "app/ProgramFolder.h"
-#include "app/SafeFile.h"
+#include "base/FileIO.h"
+#include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
 
 #include <algorithm>
 #include <cerrno>

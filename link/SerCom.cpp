@@ -1,6 +1,6 @@
 #include "link/SerCom.h"
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 
 #include <algorithm>
 #include <cerrno>

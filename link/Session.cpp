@@ -2,7 +2,7 @@
 // modem, identify the unit; and close it all again.
 #include "link/TK630Com.h"
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "config/Profile.h"
 #include "link/Commands.h"
 #include "status/DevStatus.h"

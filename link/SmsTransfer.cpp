@@ -2,7 +2,7 @@
 // to-send list, one frame per recipient and 160-character part.
 #include "link/TK630Com.h"
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "link/Commands.h"
 #include "sms/SMS.h"
 #include "sms/SMSMng.h"

@@ -1,6 +1,6 @@
 #include "sms/SMS.h"
 
-#include "app/Cp1250.h"
+#include "base/Cp1250.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "sms/SMSExport.h"
 
-#include "app/FileIO.h"
-#include "app/SafeFile.h"
-#include "app/Texts.h"
+#include "base/FileIO.h"
+#include "base/SafeFile.h"
+#include "base/Texts.h"
 #include "sms/ByteStream.h"
 
 #include <cerrno>

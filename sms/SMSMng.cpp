@@ -1,8 +1,8 @@
 #include "sms/SMSMng.h"
 
-#include "app/ProgramFolder.h"
-#include "app/SafeFile.h"
-#include "app/Texts.h"
+#include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
+#include "base/Texts.h"
 
 #include <algorithm>
 #include <cerrno>

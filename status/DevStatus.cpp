@@ -1,6 +1,6 @@
 #include "status/DevStatus.h"
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,10 +1,10 @@
 // tk530ctl end to end: the real executable against the virtual unit on a pseudo-terminal
 // (directly and through the modem front end), checked by what it prints, its exit status, the
 // frames the unit received and the files it wrote.
-#include "app/Cp1250.h"
-#include "app/DataLock.h"
-#include "app/ProgramFolder.h"
-#include "app/Texts.h"
+#include "base/Cp1250.h"
+#include "base/DataLock.h"
+#include "base/ProgramFolder.h"
+#include "base/Texts.h"
 #include "config/Profile.h"
 #include "config/TK630Cfg.h"
 #include "connections/ConnectDsc.h"

@@ -1,6 +1,6 @@
 #include "config/CfgBackup.h"
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "config/TK630Cfg.h"
 #include "tests/support/TempDir.h"
 

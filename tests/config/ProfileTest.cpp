@@ -1,6 +1,6 @@
 #include "config/Profile.h"
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "tests/support/DiskFull.h"
 #include "tests/support/TempDir.h"
 

@@ -1,6 +1,6 @@
 #include "app/Device.h"
-#include "app/DataLock.h"
-#include "app/ProgramFolder.h"
+#include "base/DataLock.h"
+#include "base/ProgramFolder.h"
 #include "config/Profile.h"
 #include "sms/SMS.h"
 #include "tests/support/RecordingUI.h"

@@ -2,8 +2,8 @@
 // interface: what the engine sends, shows and reports is checked from both ends.
 #pragma once
 
-#include "app/ProgramFolder.h"
-#include "app/Texts.h"
+#include "base/ProgramFolder.h"
+#include "base/Texts.h"
 #include "config/Profile.h"
 #include "link/Commands.h"
 #include "link/ModemList.h"

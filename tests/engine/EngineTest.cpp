@@ -1,6 +1,6 @@
 #include "tests/engine/EngineFixture.h"
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include <chrono>
 #include <thread>

@@ -17,7 +17,7 @@
 #include "status/DevStatus.h"
 #include "tools/sim/VirtualUnit.h"
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
 #include "link/ComTrans.h"
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "link/Commands.h"
 #include "link/SerCom.h"
 #include "tests/support/FramePeer.h"

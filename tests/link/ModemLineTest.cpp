@@ -1,6 +1,6 @@
 #include "link/TAPIMng.h"
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "link/ComTrans.h"
 #include "link/Commands.h"
 #include "link/SerCom.h"

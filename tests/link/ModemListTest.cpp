@@ -1,6 +1,6 @@
 #include "link/ModemList.h"
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "link/TAPIMng.h"
 #include "tests/support/TempDir.h"
 

@@ -1,6 +1,6 @@
 #include "link/SerCom.h"
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempDir.h"
 

@@ -1,7 +1,7 @@
 // A save killed at any moment leaves each of the program's files either complete in its old
 // version or complete in its new one, and loadable: the child process below saves two versions
 // in turn until it is killed (SIGKILL) at a random moment, many times over.
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "config/Profile.h"
 #include "config/TK630Cfg.h"
 #include "connections/ConnectDsc.h"

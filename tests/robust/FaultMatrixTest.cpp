@@ -2,7 +2,7 @@
 // ends with its error code naming the right command, the session is closed, nothing hangs,
 // the next session works, and no file changes but by a completed operation. One row a
 // command: a new command adds a row.
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "config/Profile.h"
 #include "config/TK630Cfg.h"
 #include "link/Commands.h"

@@ -2,7 +2,7 @@
 // times, and as a plain state machine where exact times matter.
 #include "tests/sim/SimLink.h"
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "link/TAPIMng.h"
 #include "tests/support/TempDir.h"
 

@@ -1,7 +1,7 @@
 // The unit's state file, the faults given on the command line, and the running clock.
 #include "tools/sim/SimState.h"
 
-#include "app/Cp1250.h"
+#include "base/Cp1250.h"
 
 #include <gtest/gtest.h>
 

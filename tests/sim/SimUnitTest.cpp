@@ -2,7 +2,7 @@
 // layout byte by byte, the unit's state machines, and each fault kind.
 #include "tests/sim/SimLink.h"
 
-#include "app/Cp1250.h"
+#include "base/Cp1250.h"
 #include "config/CfgImage.h"
 
 #include <atomic>

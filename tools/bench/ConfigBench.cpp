@@ -1,7 +1,7 @@
 // A whole configuration read and write (10 blocks each) inside an open session against the
 // virtual unit: (a) replies at once, the overhead of the program; (b) the unit paced to a
 // 9600 baud 8N1 line, compared with the time the frames' bytes need on such a line.
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "config/Profile.h"
 #include "config/TK630Cfg.h"
 #include "link/Commands.h"

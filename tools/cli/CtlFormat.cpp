@@ -1,7 +1,7 @@
 #include "tools/cli/CtlFormat.h"
 
-#include "app/Cp1250.h"
-#include "app/Texts.h"
+#include "base/Cp1250.h"
+#include "base/Texts.h"
 #include "link/ComNotify.h"
 
 #include <algorithm>

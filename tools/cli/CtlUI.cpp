@@ -1,8 +1,8 @@
 #include "tools/cli/CtlUI.h"
 
-#include "app/Cp1250.h"
+#include "base/Cp1250.h"
 #include "app/Device.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "link/LinkError.h"
 #include "tools/cli/CtlFormat.h"
 

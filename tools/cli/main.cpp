@@ -1,7 +1,7 @@
 // tk530ctl: the command-line companion of the TK530 control panel. It works with the same
 // core, the same program folder and the same files as the control panel, for installers who
 // configure units from a script, check one from a terminal, or have no desktop at hand.
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "tools/cli/CtlCommands.h"
 
 #include <CLI/CLI.hpp>

@@ -1,7 +1,7 @@
 #include "tools/sim/SimState.h"
 
-#include "app/Cp1250.h"
-#include "app/SafeFile.h"
+#include "base/Cp1250.h"
+#include "base/SafeFile.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "app/SafeFile.h"
+#include "base/SafeFile.h"
 
-#include "app/FileIO.h"
+#include "base/FileIO.h"
 
 #include <cerrno>
 #include <cstdint>

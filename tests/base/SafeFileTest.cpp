@@ -1,4 +1,4 @@
-#include "app/SafeFile.h"
+#include "base/SafeFile.h"
 
 #include "tests/support/DiskFull.h"
 #include "tests/support/TempDir.h"

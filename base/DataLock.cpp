@@ -1,7 +1,7 @@
-#include "app/DataLock.h"
+#include "base/DataLock.h"
 
-#include "app/ProgramFolder.h"
-#include "app/SafeFile.h"
+#include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
 
 #include <cerrno>
 #include <cstring>

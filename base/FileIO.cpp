@@ -1,4 +1,4 @@
-#include "app/FileIO.h"
+#include "base/FileIO.h"
 
 #include <cerrno>
 #include <fcntl.h>
