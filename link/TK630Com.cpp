@@ -130,6 +130,10 @@ LinkResult CTK630Com::Xchg(const uint8_t* request, uint32_t requestLen, uint8_t*
         m_sErrorDetail = "NO CARRIER";
         r = LE_NO_CONNECTION;
     }
+    // A line without flow control may lose bytes: say so with the failure.
+    if ((r == LE_SERIAL || r == LE_TIMEOUT || r == LE_CRC) && m_serCom.HasNoFlowControl() &&
+        m_sErrorDetail.find(kNoFlowControlNote) == std::string::npos)
+        m_sErrorDetail += (m_sErrorDetail.empty() ? "" : "; ") + std::string(kNoFlowControlNote);
     return r;
 }
 

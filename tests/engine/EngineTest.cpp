@@ -1,11 +1,13 @@
 #include "tests/engine/EngineFixture.h"
 
 #include "base/Texts.h"
+#include "tests/support/PtyPair.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -503,4 +505,55 @@ TEST_F(EngineTest, StatusEventsCarryTheirRecordsAndSnapshotsAreConsistent) {
     EXPECT_EQ(signals.back(), 20u);
     EXPECT_EQ(m_com->StatusSnapshot().m_IO.m_nInputs, 0x01);
     Run({CM_DISCONNECT, 0, 0});
+}
+
+// A device that keeps talking on the chosen port (a GPS, a meter, a console) at 960 bytes a
+// second: the per-byte time-out never elapses, the cap on each reception ends the attempts.
+TEST_F(EngineTest, ADeviceThatNeverStopsTalkingEndsTheConnectWith5AndStornoStillWorks) {
+    tk::SetProgramFolder(m_dir.Path());
+    PtyPair pty;
+    std::atomic<bool> stop{false};
+    std::thread talker([&] {
+        const std::string line =
+            "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+        size_t pos = 0;
+        while (!stop) {
+            // 48 bytes every 50 ms: 960 bytes a second.
+            std::string chunk;
+            for (int i = 0; i < 48; ++i)
+                chunk += line[pos++ % line.size()];
+            [[maybe_unused]] const ssize_t n = ::write(pty.Master(), chunk.data(), chunk.size());
+            std::this_thread::sleep_for(milliseconds(50));
+        }
+    });
+    m_profile.m_nConnType = CONN_LOCAL;
+    m_profile.SetPort(pty.SlavePath().c_str());
+    m_com = std::make_unique<CTK630Com>(m_profile, m_status);
+    m_com->SetProgressSink(&m_ui);
+    m_com->SetEventSink(&m_ui);
+    m_com->SetPauseMs(0);
+    ASSERT_EQ(m_com->Start(), 1u);
+
+    auto t0 = steady_clock::now();
+    ASSERT_EQ(m_com->Post({CM_CONNECT, 1, 0}), 1u);
+    EXPECT_TRUE(m_com->WaitIdle(10000));
+    EXPECT_LT(MsSince(t0), 10000);
+    const auto errors = m_ui.Errors();
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors.front().first, LE_CRC);
+    EXPECT_FALSE(m_com->IsOnline());
+
+    // Storno in the middle of it ends the sequence too; the closing logout ends by the cap.
+    m_ui.Clear();
+    t0 = steady_clock::now();
+    ASSERT_EQ(m_com->Post({CM_CONNECT, 1, 0}), 1u);
+    std::this_thread::sleep_for(milliseconds(30));
+    m_com->Post({CM_CANCEL, 0, 0});
+    EXPECT_TRUE(m_com->WaitIdle(10000));
+    EXPECT_LT(MsSince(t0), 10000);
+    ASSERT_FALSE(m_ui.Errors().empty());
+    EXPECT_EQ(m_ui.Errors().front().first, LE_CANCELLED);
+    m_com.reset();
+    stop = true;
+    talker.join();
 }
