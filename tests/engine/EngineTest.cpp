@@ -557,3 +557,38 @@ TEST_F(EngineTest, ADeviceThatNeverStopsTalkingEndsTheConnectWith5AndStornoStill
     stop = true;
     talker.join();
 }
+
+// The call drops while online: the next poll finds NO CARRIER, the session ends at once and
+// the window learns why; the modem is released without the escape sequence.
+TEST_F(EngineTest, ACallThatDropsWhileOnlineEndsTheSessionAtOnce) {
+    auto lines = std::make_shared<std::vector<std::string>>();
+    auto linesMutex = std::make_shared<std::mutex>();
+    SimServerOptions options;
+    options.log = [lines, linesMutex](const std::string& line) {
+        std::lock_guard lock(*linesMutex);
+        lines->push_back(line);
+    };
+    StartAll(true, options);
+    Run({CM_CONNECT, 1, 0});
+    ASSERT_TRUE(m_com->IsOnline());
+    m_com->SetTimeoutScale(10); // the poll that finds the call gone waits one read time-out
+    size_t before = 0;
+    {
+        std::lock_guard lock(*linesMutex);
+        before = lines->size();
+    }
+    const auto t0 = steady_clock::now();
+    m_sim->DropCarrier();
+    ASSERT_TRUE(m_ui.WaitEvent(CE_OFFLINE, 1, 10000));
+    EXPECT_LT(MsSince(t0), 3000); // the next poll, not a chain of time-outs
+    EXPECT_FALSE(m_com->IsOnline());
+    const auto events = m_ui.Events();
+    EXPECT_EQ(events.back().code, CE_OFFLINE);
+    EXPECT_EQ(events.back().arg, static_cast<intptr_t>(LE_NO_CONNECTION));
+    EXPECT_TRUE(m_ui.Errors().empty()); // no error box: the status bar says it
+    std::lock_guard lock(*linesMutex);
+    for (size_t i = before; i < lines->size(); ++i) {
+        EXPECT_EQ((*lines)[i].find("+++"), std::string::npos) << (*lines)[i];
+        EXPECT_EQ((*lines)[i].find("ATH"), std::string::npos) << (*lines)[i];
+    }
+}

@@ -215,3 +215,14 @@ TEST_F(SmsTransferTest, KeepaliveFetchesStoredMessagesOnALocalPort) {
     EXPECT_EQ(m_store.GetCount(SMS_RECEIVED), 1);
     EXPECT_TRUE(Unit().StoredSms().empty());
 }
+
+// A state reply without its state byte is neither "sent" nor "failed".
+TEST_F(SmsTransferTest, AStateReplyWithoutTheStateGives8AndTheMessageStaysToSend) {
+    StartStore();
+    AddToSend("+420111", "text");
+    Unit().AddFault({0x2C, SimFaultKind::Short, 4});
+    Send({0});
+    EXPECT_EQ(m_ui.Errors(), (std::vector<std::pair<uint32_t, uint32_t>>{{LE_BAD_REPLY, 0x2C}}));
+    EXPECT_EQ(m_store.GetCount(SMS_TOSEND), 1);
+    EXPECT_EQ(m_store.GetCount(SMS_SENT), 0);
+}

@@ -462,6 +462,10 @@ int Monitor(CSession& s) {
             const std::optional<MonitorEvent> ev = s.UI().NextMonitorEvent(IDLE_SLICE_MS);
             if (!ev)
                 continue;
+            if (ev->code == CE_OFFLINE) {
+                result = s.UI().Result(); // the call dropped: 9
+                break;
+            }
             const std::string line =
                 json ? MonitorJson(ev->code, ev->pcTime, ev->status, ev->sms.get(), ev->smsIndex)
                      : MonitorLine(ev->code, ev->pcTime, ev->status, ev->sms.get(), ev->smsIndex);
