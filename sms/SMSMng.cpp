@@ -171,7 +171,7 @@ int CSMSMng::Save() {
         return 0;
     }
     tk::CSafeFileWriter writer;
-    if (!writer.Open(FilePath()) || !writer.Write(data.Data().data(), data.Data().size()) ||
+    if (!writer.Open(FilePath(), 0600) || !writer.Write(data.Data().data(), data.Data().size()) ||
         !writer.Commit()) {
         m_nSaveError = writer.Error() != 0 ? writer.Error() : EIO;
         return 0;

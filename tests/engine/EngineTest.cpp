@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -591,4 +592,19 @@ TEST_F(EngineTest, ACallThatDropsWhileOnlineEndsTheSessionAtOnce) {
         EXPECT_EQ((*lines)[i].find("+++"), std::string::npos) << (*lines)[i];
         EXPECT_EQ((*lines)[i].find("ATH"), std::string::npos) << (*lines)[i];
     }
+}
+
+// The trace holds the login frame with the PIN: nobody but the user may read it, also when an
+// older trace was readable by others.
+TEST_F(EngineTest, TheTraceOfAModemSessionIsPrivate) {
+    StartAll(true);
+    WriteFileBytes(m_dir.File("sercom.log"), {'x'});
+    ASSERT_EQ(::chmod(m_dir.File("sercom.log").c_str(), 0644), 0);
+    m_profile.m_bLog = 1;
+    Run({CM_READ_STATUS, 0, 0});
+    struct stat st {};
+    ASSERT_EQ(::stat(m_dir.File("sercom.log").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_NE(ReadFileText(m_dir.File("sercom.log")).find("31 32 33 34"),
+              std::string::npos); // the login with its PIN "1234"
 }
