@@ -226,6 +226,7 @@ public:
         m_device.m_Com.SetPauseMs(0);
         m_device.m_Com.SetTimeoutScale(m_args.timeoutScale);
         m_device.m_Com.SetSaveConnectionsOnStop(locked && !override);
+        m_device.SetSaveStoreOnStop(locked);
 
         // Only this thread takes Ctrl+C; the worker started now inherits the blocked set.
         BlockInterrupts();
