@@ -24,7 +24,7 @@ struct Value {
     bool boolean = false;
     // Number: the literal as written ("-12.5e3"); String: the text, UTF-8.
     std::string text;
-    std::vector<Value> items;                          // Array
+    std::vector<Value> items;                           // Array
     std::vector<std::pair<std::string, Value>> members; // Object, in the order written
     // Where the value starts in the input: 1-based line and column (in bytes).
     size_t line = 0;

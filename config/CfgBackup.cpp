@@ -90,7 +90,8 @@ uint32_t SerialOfName(const std::string& name, size_t& prefixLen) {
             return 0;
         serial = serial * 10 + static_cast<unsigned>(name[i] - '0');
     }
-    if (serial > UINT32_MAX || SerialPrefix(static_cast<uint32_t>(serial)) != name.substr(0, us + 1))
+    if (serial > UINT32_MAX ||
+        SerialPrefix(static_cast<uint32_t>(serial)) != name.substr(0, us + 1))
         return 0;
     prefixLen = us + 1;
     return static_cast<uint32_t>(serial);
@@ -195,9 +196,14 @@ std::vector<CfgBackupInfo> ListConfigBackups() {
         info.name = name;
         info.serialNumber = serial;
         const BackupKey& k = *key;
-        info.time = SysTime{static_cast<uint16_t>(k[0]), static_cast<uint16_t>(k[1]), 0,
-                            static_cast<uint16_t>(k[2]), static_cast<uint16_t>(k[3]),
-                            static_cast<uint16_t>(k[4]), static_cast<uint16_t>(k[5]), 0};
+        info.time = SysTime{static_cast<uint16_t>(k[0]),
+                            static_cast<uint16_t>(k[1]),
+                            0,
+                            static_cast<uint16_t>(k[2]),
+                            static_cast<uint16_t>(k[3]),
+                            static_cast<uint16_t>(k[4]),
+                            static_cast<uint16_t>(k[5]),
+                            0};
         info.suffix = k[6];
         info.size = static_cast<uint64_t>(st.st_size);
         found.emplace_back(k, std::move(info));

@@ -19,7 +19,7 @@ constexpr CfgChoice kCreditModes[] = {
 };
 
 constexpr CfgChoice kTones[] = {
-    {0, "none", "bez tónu"},       {2, "k_d", "K + D"},        {3, "k_k_d", "K + K + D"},
+    {0, "none", "bez tónu"},         {2, "k_d", "K + D"},         {3, "k_k_d", "K + K + D"},
     {4, "k_k_k_d", "K + K + K + D"}, {1, "continuous", "trvalý"},
 };
 
@@ -93,7 +93,8 @@ struct Builder {
         f.max = 1;
     }
     void Alarm(int i) {
-        const size_t base = offsetof(CfgImage, m_aAlarm) + sizeof(CfgAlarm) * static_cast<size_t>(i);
+        const size_t base =
+            offsetof(CfgImage, m_aAlarm) + sizeof(CfgAlarm) * static_cast<size_t>(i);
         const std::string key = "alarm[" + std::to_string(i) + "].";
         group = "Alarm " + std::to_string(i + 1);
         param = i < kAlarmsInPanes ? i : 0;
@@ -133,8 +134,7 @@ std::vector<CfgField> Build() {
     b.pane = CFG_PANE_RENUM;
     b.Flag("renum.enabled", "povoleno", AT(m_nRenumEnable));
     for (int i = 0; i < 5; ++i) {
-        const size_t base =
-            AT(m_aRenum) + sizeof(CfgRenumItem) * static_cast<size_t>(i);
+        const size_t base = AT(m_aRenum) + sizeof(CfgRenumItem) * static_cast<size_t>(i);
         const std::string key = "renum.entry[" + std::to_string(i) + "].";
         b.group = "Přečíslování " + std::to_string(i + 1);
         b.Text(key + "prefix", "Vstupní předčíslí", base + offsetof(CfgRenumItem, m_szENum),
@@ -352,20 +352,21 @@ int SetFloat(const CfgField& f, std::string_view text, CfgImage& image, bool for
             if (c == ',')
                 c = '.';
         // Only plain decimal notation: from_chars would also take "inf" and "nan".
-        const bool plain = !s.empty() && s.find_first_not_of("0123456789.-+eE") == s.npos &&
-                           s[0] != '+';
+        const bool plain =
+            !s.empty() && s.find_first_not_of("0123456789.-+eE") == s.npos && s[0] != '+';
         const char* end = s.data() + s.size();
         const auto r = plain ? std::from_chars(s.data(), end, v) : std::from_chars_result{};
-        if (!plain || r.ptr != end || (r.ec != std::errc() && r.ec != std::errc::result_out_of_range))
+        if (!plain || r.ptr != end ||
+            (r.ec != std::errc() && r.ec != std::errc::result_out_of_range))
             return Fail(CFG_E_TYPE, detail, "čeká se desetinné číslo");
         if (r.ec == std::errc::result_out_of_range) {
             // Too large for a float is refused; too small to hold rounds to zero.
             double d = 0;
             const auto rd = std::from_chars(s.data(), end, d);
             const size_t e = s.find_first_of("eE");
-            const bool tiny = rd.ec == std::errc() ? std::fabs(d) < 1.0
-                                                   : e != s.npos && e + 1 < s.size() &&
-                                                         s[e + 1] == '-';
+            const bool tiny = rd.ec == std::errc()
+                                  ? std::fabs(d) < 1.0
+                                  : e != s.npos && e + 1 < s.size() && s[e + 1] == '-';
             if (!tiny)
                 return Fail(CFG_E_RANGE, detail, "číslo je pro pole příliš velké");
             v = s[0] == '-' ? -0.0f : 0.0f;
@@ -542,8 +543,9 @@ std::string CfgValueText(const CfgField& f, const CfgImage& image) {
     case CfgKind::Level:
         return std::to_string(byte);
     case CfgKind::Flag:
-        return byte == 1 ? "ano" : byte == 0 ? "ne" : "nezaškrtnuto (hodnota " +
-                                                          std::to_string(byte) + ")";
+        return byte == 1   ? "ano"
+               : byte == 0 ? "ne"
+                           : "nezaškrtnuto (hodnota " + std::to_string(byte) + ")";
     case CfgKind::Choice:
         if (const CfgChoice* c = ChoiceOf(f, byte))
             return c->label;
@@ -605,8 +607,8 @@ int CfgSetFromText(const CfgField& field, std::string_view text, CfgImage& image
     return SetValue(field, text, Source::User, image, force, detail);
 }
 
-int CfgSetFromJson(const CfgField& field, const tk::json::Value& value, CfgImage& image,
-                   bool force, std::string* detail) {
+int CfgSetFromJson(const CfgField& field, const tk::json::Value& value, CfgImage& image, bool force,
+                   std::string* detail) {
     using tk::json::Type;
     switch (value.type) {
     case Type::String:

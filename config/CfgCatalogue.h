@@ -128,8 +128,8 @@ int CfgSetFromText(const CfgField& field, std::string_view text, CfgImage& image
 // false, the threshold a number (or "0x" and its eight hexadecimal digits, for the values
 // no number expresses), carried bytes a string of hexadecimal digits. With `force` a number,
 // choice or flag may also be any integer its byte holds.
-int CfgSetFromJson(const CfgField& field, const tk::json::Value& value, CfgImage& image,
-                   bool force, std::string* detail = nullptr);
+int CfgSetFromJson(const CfgField& field, const tk::json::Value& value, CfgImage& image, bool force,
+                   std::string* detail = nullptr);
 // The value as it is written to a JSON file (a literal that CfgSetFromJson reads back to the
 // same bytes, given the text's tail below).
 std::string CfgValueJson(const CfgField& field, const CfgImage& image);

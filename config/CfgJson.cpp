@@ -4,8 +4,8 @@
 
 namespace {
 
-void Problem(std::vector<CfgProblem>& problems, const CfgField* field, std::string key,
-             int error, std::string detail) {
+void Problem(std::vector<CfgProblem>& problems, const CfgField* field, std::string key, int error,
+             std::string detail) {
     problems.push_back({field, std::move(key), error, std::move(detail)});
 }
 
@@ -84,8 +84,8 @@ int CfgImportJson(std::string_view json, CfgImage& image, bool force,
             const CfgField* f = CfgFindField(key);
             std::string detail;
             if (!f)
-                Problem(problems, nullptr, key, CFG_E_UNKNOWN_KEY, "takové nastavení není" +
-                                                                       Where(value));
+                Problem(problems, nullptr, key, CFG_E_UNKNOWN_KEY,
+                        "takové nastavení není" + Where(value));
             else if (const int e = CfgSetFromJson(*f, value, result, force, &detail); e != CFG_OK)
                 Problem(problems, f, key, e, detail + Where(value));
         }
