@@ -325,8 +325,8 @@ private:
                 return Fail("za názvem se čeká :");
             ++m_pos;
             SkipSpace();
-            v.members.emplace_back(std::move(name), Value{});
-            if (!ParseValue(v.members.back().second, depth))
+            v.members.push_back(Member{std::move(name), Value{}});
+            if (!ParseValue(v.members.back().value, depth))
                 return false;
             SkipSpace();
             if (m_pos >= m_in.size())

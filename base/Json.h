@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace tk::json {
@@ -19,19 +18,26 @@ inline constexpr size_t JSON_MAX_DEPTH = 64;
 
 enum class Type { Null, Bool, Number, String, Array, Object };
 
+struct Member;
+
 struct Value {
     Type type = Type::Null;
     bool boolean = false;
     // Number: the literal as written ("-12.5e3"); String: the text, UTF-8.
     std::string text;
-    std::vector<Value> items;                           // Array
-    std::vector<std::pair<std::string, Value>> members; // Object, in the order written
+    std::vector<Value> items;    // Array
+    std::vector<Member> members; // Object, in the order written
     // Where the value starts in the input: 1-based line and column (in bytes).
     size_t line = 0;
     size_t column = 0;
 
     // The member of an object with this name, or null.
     const Value* Find(std::string_view name) const;
+};
+
+struct Member {
+    std::string name;
+    Value value;
 };
 
 struct ParseError {

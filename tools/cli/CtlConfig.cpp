@@ -31,6 +31,8 @@ constexpr size_t kMaxJsonSize = 1 << 20;
 constexpr size_t kMaxCfgSize = 1 << 20;
 // Exit status of diff and check when they found something, as diff(1) does.
 constexpr int EXIT_DIFFERENT = 1;
+// Link error 1 (the line failed) would read as "they differ" here: it ends with EX_IOERR.
+constexpr int EXIT_LINE_FAILED = 74;
 
 const std::string kArrow = " → ";
 
@@ -49,7 +51,7 @@ public:
             if (!m_unit) {
                 CfgImage read;
                 if (const int r = ReadUnitConfiguration(m_args, m_console, read); r != 0)
-                    return r;
+                    return r == EXIT_DIFFERENT ? EXIT_LINE_FAILED : r;
                 m_unit = read;
             }
             image = *m_unit;
