@@ -171,6 +171,7 @@ std::vector<CfgField> Build() {
 
     b.pane = CFG_PANE_BASIC;
     b.Choice("basic.programming_char", "Znak programování", AT(m_nSCode), kProgChars);
+    b.fields.back().otherShownAs = 1; // any value but 0 shows "*"
     b.Choice("basic.tariff", "Tarifikace", AT(m_nTariff), kTariffs, kTariffIntervalMin,
              kTariffIntervalMax);
     b.group = "Audio";
@@ -551,6 +552,8 @@ std::string CfgValueText(const CfgField& f, const CfgImage& image) {
             return c->label;
         if (InRange(f, byte))
             return std::string(kTariffIntervalLabel) + " " + std::to_string(byte);
+        if (const CfgChoice* shown = ChoiceOf(f, f.otherShownAs))
+            return std::string(shown->label) + " (hodnota " + std::to_string(byte) + ")";
         return "nezvoleno (hodnota " + std::to_string(byte) + ")";
     case CfgKind::Float:
         return CfgFormatFloat(FloatAt(f, image));

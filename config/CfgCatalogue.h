@@ -64,6 +64,7 @@ struct CfgField {
     int min = 0; // Number, Level: the range; Choice: the numeric range besides the names
     int max = -1;
     std::span<const CfgChoice> choices;
+    int otherShownAs = -1; // Choice: the value whose button the pane checks for any other one
 
     // The room of a text in CP1250 bytes (the pane's character limit).
     size_t Room() const { return size > 0 ? size - 1u : 0u; }

@@ -260,10 +260,12 @@ TEST(CfgCatalogue, ShowsValuesAsThePanesDo) {
         EXPECT_EQ(CfgValueText(Field(c.key), image), c.expected) << c.key;
     image.m_nTariff = 30;
     image.m_nTone = 7;
+    image.m_nSCode = 5;
     image.m_fLowVal = 12.5f;
     std::memcpy(image.m_szMCall, "\xe8\xed\x73\x6c\x6f", 6); // "číslo" in CP1250
     EXPECT_EQ(CfgValueText(Field("basic.tariff"), image), "pulsy v intervalu (s): 30");
     EXPECT_EQ(CfgValueText(Field("sim.tone"), image), "nezvoleno (hodnota 7)");
+    EXPECT_EQ(CfgValueText(Field("basic.programming_char"), image), "* (hvězdička) (hodnota 5)");
     EXPECT_EQ(CfgValueText(Field("sim.credit.low_value"), image), "12.5");
     EXPECT_EQ(CfgValueText(Field("sim.monthly_call.number"), image), "číslo");
 }

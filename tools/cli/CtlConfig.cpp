@@ -81,8 +81,11 @@ public:
         char* end = nullptr;
         const unsigned long index = std::strtoul(n.c_str(), &end, 10);
         if (n.empty() || *end != '\0' || n[0] == '-' || index < 1 || index > backups.size()) {
-            m_console.Err("Záloha " + Quoted(name) + " neexistuje: zálohy jsou očíslovány 1 až " +
-                          std::to_string(backups.size()) + " (vypíše je příkaz backups).\n");
+            m_console.Err("Záloha " + Quoted(name) + " neexistuje: " +
+                          (backups.empty()
+                               ? "žádné zálohy nejsou (" + ForTerminal(CfgBackupFolder()) + ").\n"
+                               : "zálohy jsou očíslovány 1 až " + std::to_string(backups.size()) +
+                                     " (vypíše je příkaz backups).\n"));
             return EXIT_USAGE;
         }
         path = backups[index - 1].path;
