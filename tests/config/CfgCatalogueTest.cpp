@@ -330,7 +330,8 @@ TEST(CfgCatalogue, SettersAcceptWhatThePanesAllowAndNameTheRest) {
     CfgImage image = Defaults();
     std::string detail;
     ASSERT_EQ(CfgSetFromText(Field("sim.credit.low_value"), "12,5", image, false), CFG_OK);
-    EXPECT_EQ(image.m_fLowVal, 12.5f);
+    const float threshold = image.m_fLowVal; // a packed field: no reference to it
+    EXPECT_EQ(threshold, 12.5f);
     // The emoji is named, so the user knows what to change.
     EXPECT_EQ(
         CfgSetFromText(Field("sms.info.reset_text"), "x\xF0\x9F\x98\x80", image, false, &detail),
