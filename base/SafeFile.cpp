@@ -2,6 +2,7 @@
 
 #include "base/FileIO.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,12 @@
 
 namespace tk {
 namespace {
+
+std::atomic<SyncFunction> g_sync{::fsync};
+
+int Sync(int fd) {
+    return g_sync.load()(fd);
+}
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -27,7 +34,7 @@ std::string FolderOf(const std::string& path) {
 void SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
-        ::fsync(fd);
+        Sync(fd);
         ::close(fd);
     }
 }
@@ -47,6 +54,10 @@ mode_t CurrentUmask() {
             return static_cast<mode_t>(mask);
     }
     return 022;
+}
+
+SyncFunction ReplaceSyncFunction(SyncFunction sync) {
+    return g_sync.exchange(sync ? sync : ::fsync);
 }
 
 bool EnsureFolder(const std::string& path, mode_t mode) {
@@ -133,7 +144,7 @@ bool CSafeFileWriter::Commit() {
         Fail(EBADF);
         return false;
     }
-    if (m_error == 0 && ::fsync(m_fd) != 0)
+    if (m_error == 0 && Sync(m_fd) != 0)
         Fail(errno);
     if (::close(m_fd) != 0)
         Fail(errno);

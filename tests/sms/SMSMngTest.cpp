@@ -1,11 +1,13 @@
 #include "sms/SMSMng.h"
 
 #include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
 #include "tests/support/DiskFull.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -384,4 +386,40 @@ TEST_F(SMSStoreOnDisk, FullDiskKeepsTheOldFile) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFileBytes(dir.File("Data/SMS.dat")), before);
     EXPECT_EQ(ListFolder(dir.File("Data")), Strings{"SMS.dat"});
+}
+
+// Within one list a move takes the message to the end; a full list refuses it as any full
+// target does, and MoveAndShow does not evict from it (the oldest may be the one to move).
+TEST(SMSStore, MoveWithinAFullListGivesMinus2AndChangesNothing) {
+    CSMSMng store;
+    Fill(store, SMS_TOSEND, "t", 5);
+    EXPECT_EQ(store.Move(1, SMS_TOSEND, SMS_TOSEND), -2);
+    EXPECT_EQ(store.MoveAndShow(1, SMS_TOSEND, SMS_TOSEND), -2);
+    EXPECT_EQ(Texts(store, SMS_TOSEND), (Strings{"t1", "t2", "t3", "t4", "t5"}));
+    store.Delete(4, SMS_TOSEND);
+    EXPECT_EQ(store.Move(1, SMS_TOSEND, SMS_TOSEND), 3);
+    EXPECT_EQ(Texts(store, SMS_TOSEND), (Strings{"t1", "t3", "t4", "t2"}));
+}
+
+// A received message that cannot be saved changes nothing: no eviction, no row, no count.
+TEST_F(SMSStoreOnDisk, AReceivedMessageThatCannotBeSavedShiftsNothing) {
+    CSMSMng store;
+    for (int i = 1; i <= 5; ++i)
+        ASSERT_GE(store.StoreReceived(Message("m" + std::to_string(i))), 0);
+    CRecorder screen(store);
+    store.SetListener(&screen);
+    const tk::SyncFunction old = tk::ReplaceSyncFunction([](int) {
+        errno = ENOSPC;
+        return -1;
+    });
+    EXPECT_EQ(store.StoreReceived(Message("m6")), -1);
+    tk::ReplaceSyncFunction(old);
+    EXPECT_NE(store.LastSaveError(), 0);
+    const Strings before = {"m1", "m2", "m3", "m4", "m5"};
+    EXPECT_EQ(Texts(store, SMS_RECEIVED), before);
+    EXPECT_TRUE(screen.events.empty());
+    EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), before);
+    EXPECT_EQ(store.StoreReceived(Message("m6")), 4);
+    EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), (Strings{"m2", "m3", "m4", "m5", "m6"}));
+    EXPECT_EQ(screen.events, (Strings{"remove 0 0 5", "add 0 4", "count 0 5"}));
 }
