@@ -1,8 +1,8 @@
 #include "tools/cli/CtlCommands.h"
 
+#include "app/Device.h"
 #include "base/Cp1250.h"
 #include "base/DataLock.h"
-#include "app/Device.h"
 #include "base/ProgramFolder.h"
 #include "base/SafeFile.h"
 #include "base/Texts.h"
@@ -85,10 +85,16 @@ bool CanWriteBeside(const std::string& path) {
     return ok;
 }
 
+// The lock was not taken: either another program holds the Data files, or the folder itself
+// cannot be made or opened (a program folder the user may not write), which is said as such.
 void RefuseLocked(CConsole& console, const tk::CDataLock& lock) {
-    console.Err("Soubory ve složce Data právě používá jiný program (ovládací panel?); příkaz, "
-                "který je mění, nyní nelze provést.\n  (" +
-                ForTerminal(lock.Error()) + ")\n");
+    if (lock.Busy())
+        console.Err("Soubory ve složce Data právě používá jiný program (ovládací panel?); příkaz, "
+                    "který je mění, nyní nelze provést.\n  (" +
+                    ForTerminal(lock.Error()) + ")\n");
+    else
+        console.Err("Složku Data nelze vytvořit ani otevřít, příkaz nelze provést: " +
+                    ForTerminal(lock.Error()) + "\n");
 }
 
 // "SMS.dat" either does not exist or reads whole: a command that changes the store must not
