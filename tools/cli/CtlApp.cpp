@@ -115,8 +115,7 @@ void AddCommands(CLI::App& app, Args& a) {
                      "závorky se vynechají, + jen na začátku, nejvýše 16 znaků")
         ->option_text("ČÍSLO")
         ->required()
-        ->expected(1)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        ->allow_extra_args(false);
     smsSend->add_option("--text", a.text, "Text zprávy (nejvýše 640 znaků); - čte standardní vstup")
         ->option_text("TEXT")
         ->required();
@@ -326,20 +325,24 @@ std::string UnknownCommand(const CLI::App& app, const std::vector<std::string>& 
 
 // CLI11's messages, in the tool's language (the details name options and values).
 std::string CzechError(const CLI::Error& e) {
-    static const std::map<std::string, std::string> kinds = {
-        {"ExtrasError", "nečekaný argument"},
-        {"RequiredError", "chybí povinný argument nebo volba"},
-        {"ValidationError", "neplatná hodnota"},
-        {"ArgumentMismatch", "nesprávný počet hodnot"},
-        {"ConversionError", "hodnotu nelze převést"},
-        {"ExcludesError", "volby se navzájem vylučují"},
-        {"RequiresError", "volba vyžaduje jinou volbu"},
-        {"InvalidError", "neplatný příkazový řádek"},
-        {"HorribleError", "neplatný příkazový řádek"},
-    };
-    const auto it = kinds.find(e.get_name());
-    const std::string what = e.what();
-    return it == kinds.end() ? what : it->second + " (" + what + ")";
+    std::string kind;
+    if (dynamic_cast<const CLI::ExtrasError*>(&e))
+        kind = "nečekaný argument";
+    else if (dynamic_cast<const CLI::RequiredError*>(&e))
+        kind = "chybí povinný argument nebo volba";
+    else if (dynamic_cast<const CLI::ValidationError*>(&e))
+        kind = "neplatná hodnota";
+    else if (dynamic_cast<const CLI::ArgumentMismatch*>(&e))
+        kind = "nesprávný počet hodnot";
+    else if (dynamic_cast<const CLI::ConversionError*>(&e))
+        kind = "hodnotu nelze převést";
+    else if (dynamic_cast<const CLI::ExcludesError*>(&e))
+        kind = "volby se navzájem vylučují";
+    else if (dynamic_cast<const CLI::RequiresError*>(&e))
+        kind = "volba vyžaduje jinou volbu";
+    else
+        kind = "neplatný příkazový řádek";
+    return kind + " (" + e.what() + ")";
 }
 
 int UsageError(const std::string& text, bool json) {
