@@ -258,7 +258,8 @@ TEST_F(CtlTest, SmsAreReadIntoTheStoreListedAndExported) {
         ASSERT_TRUE(Unit().AddStoredSms(SimSampleSms(i, now)));
     const CtlResult read = Ctl({"sms-read"});
     EXPECT_EQ(read.status, 0) << read.err;
-    EXPECT_TRUE(Has(read.out, "Načteno SMS: 2\n"));
+    EXPECT_TRUE(Has(read.out, "Načteno SMS: 2 (v jednotce byly smazány)\n")) << read.out;
+    EXPECT_TRUE(Has(read.out, "Přijaté: * 1  ")); // where it went
     EXPECT_TRUE(Has(read.out, "+420777000002  Testovací zpráva č. 2")) << read.out;
     EXPECT_TRUE(Unit().StoredSms().empty());
     CSMSMng disk;
@@ -290,7 +291,7 @@ TEST_F(CtlTest, SmsAreReadIntoTheStoreListedAndExported) {
                           "jednotky.\r\n")); // CP1250
     EXPECT_EQ(std::count(once.begin(), once.end(), '\n'), 2);
     const CtlResult exists = RunCtl({"--folder", m_dir.Path(), "sms-export", "received", txt});
-    EXPECT_EQ(exists.status, 64);
+    EXPECT_EQ(exists.status, 69);
     EXPECT_EQ(ReadFileText(txt), once);
     EXPECT_EQ(RunCtl({"--folder", m_dir.Path(), "sms-export", "received", txt, "--append"}).status,
               0);
@@ -299,7 +300,8 @@ TEST_F(CtlTest, SmsAreReadIntoTheStoreListedAndExported) {
 
 TEST_F(CtlTest, SmsIsSentThroughTheToSendListOrRefusedWithoutLosingAnything) {
     StartSim();
-    const CtlResult r = Ctl({"sms-send", "--to", "+420111, +420222", "--text", "Žluťoučký kůň"});
+    const CtlResult r =
+        Ctl({"sms-send", "--to", "+420111", "--to", "+420 222", "--text", "Žluťoučký kůň"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto sent = Unit().SentMessages();
     ASSERT_EQ(sent.size(), 2u);
@@ -316,9 +318,6 @@ TEST_F(CtlTest, SmsIsSentThroughTheToSendListOrRefusedWithoutLosingAnything) {
     const CtlResult emoji = Ctl({"sms-send", "--to", "+420111", "--text", "ok \xF0\x9F\x98\x80"});
     EXPECT_EQ(emoji.status, 64);
     EXPECT_TRUE(Has(emoji.err, "\xF0\x9F\x98\x80"));
-    const CtlResult nobody = Ctl({"sms-send", "--to", "nikdo", "--text", "ahoj"});
-    EXPECT_EQ(nobody.status, 64);
-    EXPECT_TRUE(Has(nobody.err, std::string(GetText(TXT_NO_RECIPIENT))));
     CSMS waiting;
     waiting.SetText("čeká");
     for (int i = 0; i < SMS_LIST_MAX; ++i)
@@ -326,7 +325,7 @@ TEST_F(CtlTest, SmsIsSentThroughTheToSendListOrRefusedWithoutLosingAnything) {
     ASSERT_EQ(disk.Save(), 1);
     const std::vector<uint8_t> full = ReadFileBytes(CSMSMng::FilePath());
     const CtlResult noRoom = Ctl({"sms-send", "--to", "+420111", "--text", "ahoj"});
-    EXPECT_EQ(noRoom.status, 64);
+    EXPECT_EQ(noRoom.status, 69); // refused, not a usage error
     EXPECT_TRUE(Has(noRoom.err, "K odeslání"));
     EXPECT_EQ(ReadFileBytes(CSMSMng::FilePath()), full);
     EXPECT_EQ(Unit().RequestCount(), calls);
@@ -390,7 +389,9 @@ TEST_F(CtlTest, RefusedPinWithoutATerminalEndsWith100) {
     StartSim(true);
     const CtlResult r = RunCtl(Args({"status"}, "9999"));
     EXPECT_EQ(r.status, 100);
-    EXPECT_EQ(r.err, "Přístup odepřen - neplatný PIN.\n");
+    EXPECT_EQ(r.err, "Přístup odepřen - neplatný PIN.\nJiný PIN nelze zadat, protože standardní "
+                     "vstup a chybový výstup nejsou terminál; zadejte správný PIN volbou --pin "
+                     "(nebo v seznamu připojení).\n");
     EXPECT_EQ(Commands(), (Codes{0x21, 0x22}));
 }
 
@@ -418,7 +419,7 @@ TEST_F(CtlTest, RefusedPinOnATerminalAsksForANewOne) {
     EXPECT_EQ(Count(Commands(), 0x21), 2u);
 }
 
-TEST_F(CtlTest, CtrlCDuringAConfigurationReadCancelsAndLogsOut) {
+TEST_F(CtlTest, CtrlCDuringAConfigurationReadCancelsLogsOutAndEndsWith130) {
     StartSim();
     Unit().AddFault({0x28, SimFaultKind::Delay, 1500});
     const std::string file = m_dir.File("unit.cfg");
@@ -426,7 +427,7 @@ TEST_F(CtlTest, CtrlCDuringAConfigurationReadCancelsAndLogsOut) {
     ASSERT_TRUE(Unit().WaitForRequests(3, 20000)); // type, identification, first block
     p.Signal(SIGINT);
     const CtlResult r = p.Wait();
-    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.status, 130);
     EXPECT_EQ(r.err, "Komunikace byla přerušena uživatelem. EC: 0028\n");
     EXPECT_FALSE(FileExists(file));
     ASSERT_TRUE(Unit().WaitForRequests(5, 10000));

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ctl {
 
@@ -10,7 +11,10 @@ namespace ctl {
 inline constexpr int EXIT_USAGE = 64;    // the command line or a value in it is wrong
 inline constexpr int EXIT_FILE = 65;     // a file is not valid, cannot be written or is in use
 inline constexpr int EXIT_INTERNAL = 70; // the link engine could not start
+inline constexpr int EXIT_REFUSED = 69;  // refused in the current state (a full list, a file
+                                         // that exists), nothing was changed
 inline constexpr int EXIT_PIN_GIVEN_UP = 100;
+inline constexpr int EXIT_INTERRUPTED = 130; // Ctrl+C (or SIGTERM, SIGHUP), after a clean end
 
 struct Args {
     std::string command;
@@ -32,11 +36,14 @@ struct Args {
     std::string setChannels;
     std::string clearChannels;
     std::string time;
-    std::string to;
-    std::string text;
+    std::vector<std::string> to; // one recipient each
+    std::string text;            // "-": standard input
     std::string list;
     bool append = false;
     bool overwrite = false;
+    bool force = false;              // replace an existing file
+    std::string encoding = "cp1250"; // of exports: cp1250 or utf8
+    std::vector<int> indices;        // of messages in a list
     std::string name;
     std::string device;
     std::string init;
@@ -44,8 +51,22 @@ struct Args {
     bool gsm = false;
     std::string modemRef;
     uint32_t seconds = 0; // 0: until interrupted
+
+    // settings
+    std::string setPort;
+    std::string setTrace; // on, off
+    bool setLocal = false;
+    bool setRemote = false;
+    std::string setModem;
+
+    // do: the steps, each a command with its arguments
+    std::vector<Args> steps;
+    std::vector<std::string> stepTexts;
+    bool keepGoing = false;
 };
 
+// Runs one command (and `do`, its steps in one session); the exit status. With --json,
+// what went to standard error is one error object at the end.
 int RunCommand(const Args& args);
 
 } // namespace ctl

@@ -126,12 +126,16 @@ std::string JsonString(std::string_view utf8) {
     return out + "\"";
 }
 
-std::string ForTerminal(std::string_view utf8) {
+std::string ForTerminal(std::string_view utf8, bool keepLineBreaks) {
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size(); ++i) {
         const auto b = static_cast<unsigned char>(utf8[i]);
-        if (b < 0x20 || b == 0x7F) {
+        if (keepLineBreaks && b == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+            continue;
+        } else if (keepLineBreaks && b == '\n') {
+            out += '\n';
+        } else if (b < 0x20 || b == 0x7F) {
             out += ' ';
         } else if (b == 0xC2 && i + 1 < utf8.size() &&
                    static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
