@@ -3,7 +3,9 @@
 #include "base/Cp1250.h"
 #include "base/SafeFile.h"
 #include "base/Texts.h"
+#include "link/LinkError.h"
 #include "link/ModemList.h"
+#include "link/PortAccess.h"
 #include "link/SerCom.h"
 #include "link/TAPIMng.h"
 #include "sms/SMSMng.h"
@@ -228,7 +230,26 @@ uint32_t CSession::Run(const std::function<uint32_t()>& post) {
     }
     while (!m_device.m_Com.WaitIdle(IDLE_SLICE_MS)) {
     }
-    return m_ui.Result();
+    const uint32_t result = m_ui.Result();
+    if (result == LE_PORT_OPEN)
+        HintPortGroup();
+    return result;
+}
+
+// A port refused for lack of permission: once per user, how to join the group that owns it.
+void CSession::HintPortGroup() {
+    std::string device = SerialDevicePath(m_profile.m_szPort);
+    if (m_profile.m_nConnType == CONN_REMOTE) {
+        const CModemMng& modems = m_device.m_Com.GetModems().Modems();
+        if (m_profile.m_nModem < 0 || static_cast<size_t>(m_profile.m_nModem) >= modems.Count())
+            return;
+        device = modems.Get(static_cast<size_t>(m_profile.m_nModem))->m_szDevice;
+    }
+    PortGroupHint hint;
+    if (m_bHinted || !PortNeedsGroup(device, hint) || !TakePortGroupHint())
+        return;
+    m_bHinted = true;
+    m_console.Err(ForTerminal(PortGroupHintText(hint), true));
 }
 
 // The modem and the connection given on the command line, for this run only.

@@ -99,6 +99,7 @@ public:
 
 private:
     int ChooseRemote();
+    void HintPortGroup();
 
     const Args* m_args;
     CConsole& m_console;
@@ -107,6 +108,7 @@ private:
     CTK630 m_device;
     CCtlUI m_ui;
     bool m_bShared = false;
+    bool m_bHinted = false;
 };
 
 } // namespace ctl
