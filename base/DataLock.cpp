@@ -21,7 +21,9 @@ bool CDataLock::Acquire() {
     m_busy = false;
     const std::string folder = DataFolder();
     if (!EnsureFolder(folder)) {
-        m_error = folder + ": " + std::strerror(errno);
+        // A user data folder that could not be made is the cause, not its missing Data.
+        const std::string cause = ProgramFolderInUse().error;
+        m_error = cause.empty() ? folder + ": " + std::strerror(errno) : cause;
         return false;
     }
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
