@@ -1,8 +1,8 @@
 #include "tools/cli/CtlCommands.h"
 
+#include "app/Device.h"
 #include "base/Cp1250.h"
 #include "base/DataLock.h"
-#include "app/Device.h"
 #include "base/ProgramFolder.h"
 #include "base/SafeFile.h"
 #include "base/Texts.h"
@@ -417,6 +417,8 @@ int SmsRead(CSession& s) {
         out += SmsLine(*sms, index) + "\n";
     s.Console().Out(out);
     const bool saved = SmsSavedInTheEnd(s);
+    if (result == LE_SMS_NOT_STORED)
+        return EXIT_FILE; // the message the PC could not save stays on the unit
     if (result != 0)
         return CSession::ExitStatus(result);
     return saved ? 0 : EXIT_FILE;
@@ -471,6 +473,8 @@ int Monitor(CSession& s) {
     if (device.m_Com.IsOnline())
         s.Run([&] { return device.Offline(); });
     const bool saved = SmsSavedInTheEnd(s);
+    if (result == LE_SMS_NOT_STORED)
+        return EXIT_FILE; // the message the PC could not save stays on the unit
     if (result != 0)
         return CSession::ExitStatus(result);
     return saved ? 0 : EXIT_FILE;
