@@ -3,8 +3,6 @@
 #include "config/Profile.h"
 #include "sms/SMS.h"
 
-#include <memory>
-
 CTK630::CTK630(CProfile& profile) : m_Com(profile, m_Status) {
     m_Com.SetSmsStore(&m_SMS);
 }
@@ -66,11 +64,10 @@ uint32_t CTK630::SendSms(const std::vector<int32_t>& indices) {
                        static_cast<uint32_t>(m_send.size())});
 }
 
-int CTK630::OnSmsReceived(CSMS* sms) {
-    std::unique_ptr<CSMS> owned(sms);
-    return m_SMS.AddAndShow(owned, SMS_RECEIVED);
+uint32_t CTK630::OnSmsReceived(const CSMS& sms) {
+    return m_SMS.AddAndShow(sms, SMS_RECEIVED) >= 0 && m_SMS.LastSaveError() == 0 ? 1 : 0;
 }
 
-int CTK630::OnSmsSent(int index) {
-    return m_SMS.MoveAndShow(index, SMS_TOSEND, SMS_SENT);
+uint32_t CTK630::OnSmsSent(int index) {
+    return m_SMS.MoveAndShow(index, SMS_TOSEND, SMS_SENT) >= 0 ? 1 : 0;
 }

@@ -37,13 +37,16 @@ public:
     // or text are left out. Returns 1 when queued, LE_BUSY, or 0 when nothing is to send.
     uint32_t SendSms(const std::vector<int32_t>& indices);
 
-    // What every user interface does with the two SMS events of the link worker.
-    // The received message is taken over and stored (and saved) in the received list.
-    int OnSmsReceived(CSMS* sms);
+    // What every user interface does with the two SMS events of the link worker; the result
+    // is the answer to the event (1 or 0).
+    // The received message is stored in the received list; 1 only when it is saved on disk.
+    uint32_t OnSmsReceived(const CSMS& sms);
     // The message at this position of the to-send list has been sent: it moves to the sent
-    // list.
-    int OnSmsSent(int index);
+    // list; 1 when it did.
+    uint32_t OnSmsSent(int index);
 
+    // The engine's records: written by its worker only. A user interface reads the copies the
+    // status events carry, or m_Com.StatusSnapshot().
     CDevStatus m_Status;
     CTK630Com m_Com;
     CTK630Cfg m_Cfg;

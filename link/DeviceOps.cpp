@@ -117,7 +117,7 @@ LinkResult CTK630Com::ReadState(uint8_t command, uint8_t* reply, uint32_t size, 
         return r;
     if (toHost)
         toHost(reply);
-    if ((m_status.*update)(reply))
+    if (UpdateStatus([&](CDevStatus& s) { return (s.*update)(reply); }))
         PostEvent(event);
     return LE_OK;
 }

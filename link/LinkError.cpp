@@ -5,6 +5,8 @@
 #include <cstdio>
 
 std::string_view LinkErrorText(LinkResult code) {
+    if (code == LE_SMS_NOT_STORED)
+        return GetText(TXT_SMS_SAVE_ERROR);
     if (code < LE_SERIAL || code > LE_AT_REPLY)
         return {};
     return GetText(TXT_LINK_ERROR_BASE + code);

@@ -149,7 +149,9 @@ LinkResult CTK630Com::LoginAndIdentify(const CComMsg& cmd) {
 
     TypeReplyToHost(typeReply);
     IdentReplyToHost(identReply);
-    if (m_status.UpdateIdentification(typeReply, identReply) & DEVID_IDENT_CHANGED)
+    const uint32_t changed =
+        UpdateStatus([&](CDevStatus& s) { return s.UpdateIdentification(typeReply, identReply); });
+    if (changed & DEVID_IDENT_CHANGED)
         PostEvent(CE_DEVID);
     if (cmd.m_nParam1 != 0)
         m_bOnline = true;

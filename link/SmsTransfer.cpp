@@ -34,10 +34,16 @@ LinkResult CTK630Com::FetchSms(uint32_t attempts, bool progress) {
         m_notify.Post(PM_STEP, 1);
 
     // The message is handed over (and saved by the store) before the unit is told to delete
-    // its copy: after the acknowledgement the PC holds the only one.
-    auto sms = std::make_unique<CSMS>(reply, sizeof reply);
-    if (m_pEvents)
-        SendEvent(CE_SMS_RECEIVED, reinterpret_cast<intptr_t>(sms.release()));
+    // its copy: after the acknowledgement the PC holds the only one. Unless the receiver says
+    // it is on disk (a full disk, a read-only folder, a detached window), the unit keeps it.
+    CComEvent ev;
+    ev.m_nCode = CE_SMS_RECEIVED;
+    ev.m_pSms = std::make_shared<const CSMS>(reply, sizeof reply);
+    ev.m_Status = m_status;
+    if (m_notify.SendEvent(ev, 0) != 1) {
+        m_sErrorDetail = "the message stays on the unit";
+        return LE_SMS_NOT_STORED;
+    }
 
     uint8_t ack[HEADER_SIZE];
     r = Query(CMD_ACK_SMS, ack, sizeof ack, 3000, 6000, 1);
@@ -80,8 +86,14 @@ LinkResult CTK630Com::SendSms(const int32_t* indices, uint32_t count) {
             return r;
         if (CSMS* sms = m_pSMS->Get(index, SMS_TOSEND))
             sms->SetTime(GetLocalTime());
-        // The move to the sent list is done before the next message is taken.
-        SendEvent(CE_SMS_SENT, index);
+        // The move to the sent list is done before the next message is taken; a window that
+        // has gone (detached) ends the sending here.
+        CComEvent ev;
+        ev.m_nCode = CE_SMS_SENT;
+        ev.m_nArg = index;
+        ev.m_Status = m_status;
+        if (m_notify.SendEvent(ev, 0) != 1)
+            return LE_ABORTED;
         m_sendList.erase(m_sendList.begin());
         for (int32_t& later : m_sendList)
             --later;

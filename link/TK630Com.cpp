@@ -36,6 +36,9 @@ void CTK630Com::Stop() {
     if (!m_bStarted)
         return;
     m_bStopping = true; // from now on nobody is asked anything
+    // A worker waiting in a question to a window would wait for the very thread that may be
+    // calling Stop: the questions get their fallback answers now.
+    m_notify.Detach();
     // Let a running sequence end: its transfer is cancelled, its closing disconnect runs.
     while (IsBusy()) {
         m_serCom.Cancel();
@@ -94,14 +97,20 @@ void CTK630Com::Pause() {
         std::this_thread::sleep_for(std::chrono::milliseconds(m_nPauseMs));
 }
 
-void CTK630Com::PostEvent(int code, intptr_t arg) {
-    if (m_pEvents)
-        m_pEvents->PostEvent(code, arg);
+CDevStatus CTK630Com::StatusSnapshot() const {
+    std::lock_guard lock(m_statusMutex);
+    return m_status;
 }
 
-void CTK630Com::SendEvent(int code, intptr_t arg) {
-    if (m_pEvents)
-        m_pEvents->SendEvent(code, arg);
+void CTK630Com::PostEvent(int code, intptr_t arg) {
+    if (!m_notify.HasEventSink())
+        return;
+    CComEvent ev;
+    ev.m_nCode = code;
+    ev.m_nArg = arg;
+    // The worker is the records' only writer: its own read needs no lock.
+    ev.m_Status = m_status;
+    m_notify.PostEvent(ev);
 }
 
 LinkResult CTK630Com::Xchg(const uint8_t* request, uint32_t requestLen, uint8_t* reply,
@@ -187,7 +196,7 @@ void CTK630Com::RunQueue() {
                 m_notify.Send(PM_ERROR, e, m_trans.LastCommand(), nullptr, m_sErrorDetail);
             const bool repeatable =
                 e != LE_PORT_OPEN && e != LE_CANCELLED && e != LE_BLOCKED && e != LE_ABORTED;
-            if (repeatable && !m_bStopping && m_pEvents && m_pEvents->AskRepeat()) {
+            if (repeatable && !m_bStopping && m_notify.AskRepeat()) {
                 m_bRepeating = true;
                 continue; // the same entry again
             }
@@ -213,8 +222,8 @@ void CTK630Com::RunQueue() {
             m_queue.Reset();
         }
         m_notify.Post(PM_END);
-        if (cur.m_nType == CM_DISCONNECT && cur.m_nParam1 == 1 && m_pEvents)
-            m_pEvents->PostCloseMainWindow();
+        if (cur.m_nType == CM_DISCONNECT && cur.m_nParam1 == 1)
+            m_notify.PostCloseMainWindow();
         {
             std::lock_guard lock(m_mutex);
             m_bRunning = false;

@@ -32,9 +32,12 @@ public:
     CTK630Com(const CTK630Com&) = delete;
     CTK630Com& operator=(const CTK630Com&) = delete;
 
-    // The user interface's two channels; set them before Start.
+    // The user interface's two channels; set them before Start. DetachSinks (the first thing
+    // Stop does) cuts both off: every question the worker waits on gets its fallback answer
+    // at once, and no sink is called afterwards (see link/ComNotify.h).
     void SetProgressSink(IComProgress* sink) { m_notify.SetSink(sink); }
-    void SetEventSink(IComEvents* sink) { m_pEvents = sink; }
+    void SetEventSink(IComEvents* sink) { m_notify.SetEventSink(sink); }
+    void DetachSinks() { m_notify.Detach(); }
     // The SMS store whose to-send list CM_SEND_SMS sends from.
     void SetSmsStore(CSMSMng* store) { m_pSMS = store; }
 
@@ -42,9 +45,9 @@ public:
     // 1, LE_START_FAILED (128) or LE_TAPI_FAILED (129).
     uint32_t Start();
 
-    // Ends the worker without hanging: cancels a running transfer, lets the queue drain (an
-    // open session is closed properly), quits the worker and saves the connection list.
-    // Called by the destructor.
+    // Ends the worker without hanging: detaches the sinks (so it waits for no window),
+    // cancels a running transfer, lets the queue drain (an open session is closed properly),
+    // quits the worker and saves the connection list. Called by the destructor.
     void Stop();
 
     // The only way to give the engine work (user interface thread): 1 when queued,
@@ -56,6 +59,10 @@ public:
     int32_t GetConnType() const { return m_nConnType.load(); }
     CTAPIMng& GetModems() { return m_tapi; }
     CConnectDscMng& GetConnections() { return m_connMng; }
+
+    // A copy of the status records, consistent at any time and from any thread. The records
+    // themselves are the worker's: nothing else reads them while the engine runs.
+    CDevStatus StatusSnapshot() const;
 
     // True while a queued sequence has not ended (and its end has not been reported).
     bool IsBusy() const;
@@ -120,12 +127,17 @@ private:
     LinkResult Query(uint8_t command, uint8_t* reply, uint32_t replySize, uint32_t readTimeout,
                      uint32_t writeTimeout, uint32_t attempts);
     void PostEvent(int code, intptr_t arg = 0);
-    void SendEvent(int code, intptr_t arg);
+    // Runs a change of the status records under the lock that snapshots take.
+    template <typename F>
+    auto UpdateStatus(F&& update) {
+        std::lock_guard lock(m_statusMutex);
+        return update(m_status);
+    }
 
     CProfile& m_profile;
     CDevStatus& m_status;
     CSMSMng* m_pSMS = nullptr;
-    IComEvents* m_pEvents = nullptr;
+    mutable std::mutex m_statusMutex; // held by the worker while it writes m_status
 
     // Worker hand-over: the queue, the wake flag and the quit state are guarded by m_mutex.
     mutable std::mutex m_mutex;

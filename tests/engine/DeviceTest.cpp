@@ -22,11 +22,12 @@ protected:
         m_device->m_Com.SetSmsPollMs(5);
         m_device->m_Com.SetProgressSink(&m_ui);
         m_device->m_Com.SetEventSink(&m_ui);
-        m_ui.onSendEvent = [this](int code, intptr_t arg) {
-            if (code == CE_SMS_RECEIVED)
-                m_device->OnSmsReceived(reinterpret_cast<CSMS*>(arg));
-            else if (code == CE_SMS_SENT)
-                m_device->OnSmsSent(static_cast<int>(arg));
+        m_ui.onSendEvent = [this](const CComEvent& ev) -> uint32_t {
+            if (ev.m_nCode == CE_SMS_RECEIVED)
+                return m_device->OnSmsReceived(*ev.m_pSms);
+            if (ev.m_nCode == CE_SMS_SENT)
+                return m_device->OnSmsSent(static_cast<int>(ev.m_nArg));
+            return 0;
         };
         ASSERT_EQ(m_device->Start(), 1u);
     }
@@ -93,7 +94,7 @@ TEST_F(DeviceTest, SetTimeAndOutputsGoThroughTheQueue) {
     ASSERT_EQ(m_device->SetTime(&t), 1u);
     EXPECT_EQ(m_device->SetTime(nullptr), LE_BUSY);
     ASSERT_TRUE(m_device->m_Com.WaitIdle(20000));
-    EXPECT_EQ(m_device->m_Status.m_Time.wYear, 2030);
+    EXPECT_EQ(m_device->m_Com.StatusSnapshot().m_Time.wYear, 2030);
     ASSERT_EQ(m_device->SetOutputs(0x03, 0xFF), 1u);
     ASSERT_TRUE(m_device->m_Com.WaitIdle(20000));
     EXPECT_EQ(m_sim.Unit().Outputs(), 0x03);

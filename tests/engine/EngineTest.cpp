@@ -2,6 +2,8 @@
 
 #include "base/Texts.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <termios.h>
@@ -449,4 +451,96 @@ TEST_F(EngineTest, StopSavesTheConnectionListUnlessToldNotTo) {
     ASSERT_EQ(saved.Load(), 1);
     ASSERT_EQ(saved.GetCount(), 2);
     EXPECT_STREQ(saved.Get(1)->m_szNum, "555");
+}
+
+// A window whose own thread is the one calling Stop leaves the worker's question unanswered;
+// Stop must not wait for it. Each of the four questions is held in turn.
+TEST_F(EngineTest, StopWhileTheWorkerWaitsForAnAnswerReturnsAtOnce) {
+    enum class Question { Error, Repeat, Pin, SmsReceived };
+    for (const Question q :
+         {Question::Error, Question::Repeat, Question::Pin, Question::SmsReceived}) {
+        SCOPED_TRACE(static_cast<int>(q));
+        m_pin = q == Question::Pin ? "9999" : "1234";
+        StartAll(q == Question::Pin);
+        m_com->SetTimeoutScale(3);
+        m_ui.HoldQuestions(true);
+        CComMsg msg{CM_READ_STATUS, 0, 0};
+        if (q == Question::Error || q == Question::Repeat)
+            Unit().AddFault({0x24, SimFaultKind::NoAnswer});
+        if (q == Question::SmsReceived) {
+            SimSms sms;
+            sms.number = "+420777123456";
+            sms.text = "neztratit";
+            sms.time.wYear = 2008;
+            sms.time.wMonth = 12;
+            sms.time.wDay = 7;
+            ASSERT_TRUE(Unit().AddStoredSms(sms));
+            msg = {CM_READ_SMS, 0, 0};
+        }
+        ASSERT_EQ(m_com->Post(msg), 1u);
+        ASSERT_TRUE(m_ui.WaitHeld(1));
+        if (q == Question::Repeat) {
+            EXPECT_EQ(m_ui.AnswerHeld(0), std::vector<bool>{true}); // the error box is closed
+            ASSERT_TRUE(m_ui.WaitHeld(1));
+            EXPECT_EQ(m_ui.RepeatQuestions(), 1);
+        }
+        const auto t0 = steady_clock::now();
+        m_com->Stop();
+        EXPECT_LT(MsSince(t0), 1000);
+        // The worker gave up on the question: a late answer is ignored.
+        EXPECT_EQ(m_ui.AnswerHeld(1), std::vector<bool>{false});
+        EXPECT_FALSE(m_sim->IsCallUp());
+        if (q == Question::SmsReceived) {
+            // Not stored on the PC, so not acknowledged: the unit still holds it.
+            EXPECT_EQ(Unit().StoredSms().size(), 1u);
+            const Codes codes = Commands();
+            EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x2A), 0);
+        }
+        m_com.reset();
+        m_sim->Stop();
+        m_ui.HoldQuestions(false);
+        m_ui.Clear();
+    }
+}
+
+// Status events carry the records by value; a reader on another thread takes snapshots while
+// the worker writes the records as fast as the unit answers (the thread sanitizer checks it).
+TEST_F(EngineTest, StatusEventsCarryTheirRecordsAndSnapshotsAreConsistent) {
+    StartAll();
+    Run({CM_CONNECT, 1, 0});
+    Run({CM_READ_STATUS, 0, 0});
+    std::atomic<bool> done{false};
+    std::atomic<int> snapshots{0};
+    std::thread reader([&] {
+        while (!done) {
+            const CDevStatus s = m_com->StatusSnapshot();
+            // Inputs only ever take the two values the test gives them.
+            EXPECT_TRUE(s.m_IO.m_nInputs == 0x01 || s.m_IO.m_nInputs == 0x1E)
+                << int(s.m_IO.m_nInputs);
+            ++snapshots;
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        SimUnitState state = Unit().State();
+        state.inputs = i % 2 ? 0x01 : 0x1E;
+        state.gsm.signal = static_cast<uint8_t>(i + 1);
+        ASSERT_TRUE(Unit().SetState(state));
+        Run({CM_READ_STATUS, 0, 0});
+    }
+    done = true;
+    reader.join();
+    EXPECT_GT(snapshots.load(), 0);
+    // Each CE_GSM carried the signal the unit had at that read.
+    std::vector<uint32_t> signals;
+    for (const EventRecord& e : m_ui.Events()) {
+        if (e.code == CE_GSM)
+            signals.push_back(e.status.m_GSM.m_nSignal);
+        if (e.code == CE_IO) {
+            EXPECT_NE(e.status.m_IO.m_nInputs, 0);
+        }
+    }
+    ASSERT_GE(signals.size(), 19u); // the first read found the signal unchanged
+    EXPECT_EQ(signals.back(), 20u);
+    EXPECT_EQ(m_com->StatusSnapshot().m_IO.m_nInputs, 0x01);
+    Run({CM_DISCONNECT, 0, 0});
 }

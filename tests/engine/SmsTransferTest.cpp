@@ -11,15 +11,17 @@ protected:
         StartAll(modem);
         m_com->SetSmsStore(&m_store);
         // What the main window does with the two sent events.
-        m_ui.onSendEvent = [this](int code, intptr_t arg) {
-            if (code == CE_SMS_RECEIVED) {
-                std::unique_ptr<CSMS> sms(reinterpret_cast<CSMS*>(arg));
-                m_store.AddAndShow(sms, SMS_RECEIVED);
+        m_ui.onSendEvent = [this](const CComEvent& ev) -> uint32_t {
+            if (ev.m_nCode == CE_SMS_RECEIVED) {
+                const bool stored = m_store.AddAndShow(*ev.m_pSms, SMS_RECEIVED) >= 0 &&
+                                    m_store.LastSaveError() == 0;
                 if (onReceived)
                     onReceived();
-            } else if (code == CE_SMS_SENT) {
-                m_store.MoveAndShow(static_cast<int>(arg), SMS_TOSEND, SMS_SENT);
+                return stored ? 1 : 0;
             }
+            if (ev.m_nCode == CE_SMS_SENT)
+                return m_store.MoveAndShow(static_cast<int>(ev.m_nArg), SMS_TOSEND, SMS_SENT) >= 0;
+            return 0;
         };
     }
 

@@ -196,13 +196,13 @@ protected:
         t.nDtrDropMs = 20;
         t.nDtrResultMs = 100;
         m_com->GetModems().SetTimeouts(t);
-        m_ui.onSendEvent = [this](int code, intptr_t arg) {
-            if (code == CE_SMS_RECEIVED) {
-                std::unique_ptr<CSMS> sms(reinterpret_cast<CSMS*>(arg));
-                m_store.AddAndShow(sms, SMS_RECEIVED);
-            } else if (code == CE_SMS_SENT) {
-                m_store.MoveAndShow(static_cast<int>(arg), SMS_TOSEND, SMS_SENT);
-            }
+        m_ui.onSendEvent = [this](const CComEvent& ev) -> uint32_t {
+            if (ev.m_nCode == CE_SMS_RECEIVED)
+                return m_store.AddAndShow(*ev.m_pSms, SMS_RECEIVED) >= 0 &&
+                       m_store.LastSaveError() == 0;
+            if (ev.m_nCode == CE_SMS_SENT)
+                return m_store.MoveAndShow(static_cast<int>(ev.m_nArg), SMS_TOSEND, SMS_SENT) >= 0;
+            return 0;
         };
         ASSERT_EQ(m_com->Start(), 1u);
     }

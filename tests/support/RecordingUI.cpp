@@ -18,38 +18,89 @@ void RecordingUI::PostProgress(CComNotifyMsg* msg) {
     msg->m_bDone.store(true, std::memory_order_release);
 }
 
-void RecordingUI::SendProgress(CComNotifyMsg* msg) {
-    if (msg->m_nType == PM_BAD_PIN)
-        msg->m_nValue2 = onBadPin ? onBadPin(msg->m_pDsc) : DLG_CANCEL;
-    Record({msg->m_nType, msg->m_nValue, msg->m_nValue2, msg->m_bCancel != 0, msg->m_sDetail});
-}
-
-void RecordingUI::PostEvent(int code, intptr_t arg) {
+bool RecordingUI::Hold(const ComReplyPtr& reply) {
     {
         std::lock_guard lock(m_mutex);
-        m_events.push_back({code, arg, false});
+        if (!m_hold)
+            return false;
+        m_held.push_back(reply);
     }
     m_cv.notify_all();
+    return true;
 }
 
-void RecordingUI::SendEvent(int code, intptr_t arg) {
-    if (onSendEvent)
-        onSendEvent(code, arg);
-    {
-        std::lock_guard lock(m_mutex);
-        m_events.push_back({code, arg, true});
-    }
-    m_cv.notify_all();
-}
-
-bool RecordingUI::AskRepeat() {
+void RecordingUI::HoldQuestions(bool hold) {
     std::lock_guard lock(m_mutex);
-    ++m_repeatQuestions;
-    if (m_repeatAnswers.empty())
-        return false;
-    const bool answer = m_repeatAnswers.front();
-    m_repeatAnswers.pop_front();
-    return answer;
+    m_hold = hold;
+}
+
+size_t RecordingUI::HeldQuestions() const {
+    std::lock_guard lock(m_mutex);
+    return m_held.size();
+}
+
+bool RecordingUI::WaitHeld(size_t count, int timeoutMs) const {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                         [&] { return m_held.size() >= count; });
+}
+
+std::vector<bool> RecordingUI::AnswerHeld(uint32_t value) {
+    std::vector<ComReplyPtr> held;
+    {
+        std::lock_guard lock(m_mutex);
+        held.swap(m_held);
+    }
+    std::vector<bool> results;
+    for (const ComReplyPtr& reply : held)
+        results.push_back(reply->Answer(value));
+    return results;
+}
+
+void RecordingUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
+    Record({msg.m_nType, msg.m_nValue, msg.m_nValue2, msg.m_bCancel != 0, msg.m_sDetail});
+    if (Hold(reply))
+        return;
+    if (msg.m_nType == PM_BAD_PIN)
+        reply->Answer(onBadPin ? onBadPin(msg.m_pDsc) : DLG_CANCEL);
+    else
+        reply->Answer(0);
+}
+
+void RecordingUI::PostEvent(const CComEvent& ev) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_events.push_back({ev.m_nCode, ev.m_nArg, false, ev.m_Status});
+    }
+    m_cv.notify_all();
+}
+
+void RecordingUI::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_events.push_back({ev.m_nCode, ev.m_nArg, true, ev.m_Status});
+    }
+    m_cv.notify_all();
+    if (Hold(reply))
+        return;
+    reply->Answer(onSendEvent ? onSendEvent(ev) : 0);
+}
+
+void RecordingUI::AskRepeat(const ComReplyPtr& reply) {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_repeatQuestions;
+    }
+    m_cv.notify_all();
+    if (Hold(reply))
+        return;
+    std::lock_guard lock(m_mutex);
+    bool answer = false;
+    if (!m_repeatAnswers.empty()) {
+        answer = m_repeatAnswers.front();
+        m_repeatAnswers.pop_front();
+    }
+    reply->Answer(answer ? 1 : 0);
 }
 
 void RecordingUI::PostCloseMainWindow() {

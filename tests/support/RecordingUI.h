@@ -24,25 +24,34 @@ struct EventRecord {
     int code = 0;
     intptr_t arg = 0;
     bool sent = false;
+    CDevStatus status; // the records the event carried
 };
 
 class RecordingUI : public IComProgress, public IComEvents {
 public:
     // IComProgress
     void PostProgress(CComNotifyMsg* msg) override;
-    void SendProgress(CComNotifyMsg* msg) override;
+    void SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) override;
     // IComEvents
-    void PostEvent(int code, intptr_t arg) override;
-    void SendEvent(int code, intptr_t arg) override;
-    bool AskRepeat() override;
+    void PostEvent(const CComEvent& ev) override;
+    void SendEvent(const CComEvent& ev, const ComReplyPtr& reply) override;
+    void AskRepeat(const ComReplyPtr& reply) override;
     void PostCloseMainWindow() override;
 
     // Answers to the next repeat questions, in order; No when none is left.
     void AnswerRepeat(std::initializer_list<bool> answers);
     // What the PIN prompt does: return DLG_OK after changing dsc's PIN, or DLG_CANCEL.
     std::function<uint32_t(CConnectDsc* dsc)> onBadPin;
-    // Called for sent events (CE_SMS_RECEIVED takes over the message, CE_SMS_SENT moves one).
-    std::function<void(int code, intptr_t arg)> onSendEvent;
+    // Called for sent events (CE_SMS_RECEIVED stores the message, CE_SMS_SENT moves one); its
+    // result is the answer. Without it, CE_SMS_RECEIVED is answered "not stored".
+    std::function<uint32_t(const CComEvent& ev)> onSendEvent;
+    // When set, questions are kept unanswered (as a window whose thread is busy leaves them)
+    // until AnswerHeld; HeldQuestions counts them.
+    void HoldQuestions(bool hold);
+    size_t HeldQuestions() const;
+    bool WaitHeld(size_t count, int timeoutMs = 20000) const;
+    // Answers every held question; the results of Answer (false: the worker gave up on it).
+    std::vector<bool> AnswerHeld(uint32_t value);
     // Called on the worker thread for each progress message, before it is recorded.
     std::function<void(const ProgressRecord&)> onProgress;
 
@@ -69,4 +78,7 @@ private:
     std::deque<bool> m_repeatAnswers;
     int m_repeatQuestions = 0;
     bool m_close = false;
+    bool m_hold = false;
+    std::vector<ComReplyPtr> m_held;
+    bool Hold(const ComReplyPtr& reply);
 };

@@ -227,6 +227,8 @@ int SmsRead(CSession& s) {
     }
     s.Console().Out(out);
     const bool saved = SmsSavedInTheEnd(s);
+    if (result == LE_SMS_NOT_STORED)
+        return EXIT_FILE; // the message the PC could not save stays on the unit
     if (result != 0)
         return CSession::ExitStatus(result);
     return saved ? 0 : EXIT_FILE;

@@ -280,9 +280,9 @@ void CCtlUI::PostProgress(CComNotifyMsg* msg) {
         break;
     case PM_END: {
         m_console.ClearBar();
-        // The worker has finished the sequence and writes no record now.
+        const CDevStatus now = m_device.m_Com.StatusSnapshot();
         std::lock_guard lock(m_mutex);
-        m_snapshot = m_device.m_Status;
+        m_snapshot = now;
         m_events.clear();
         break;
     }
@@ -292,22 +292,25 @@ void CCtlUI::PostProgress(CComNotifyMsg* msg) {
     msg->m_bDone.store(true, std::memory_order_release);
 }
 
-void CCtlUI::SendProgress(CComNotifyMsg* msg) {
-    if (msg->m_nType == PM_ERROR) {
-        std::string text = LinkErrorMessage(msg->m_nValue, msg->m_nValue2) + "\n";
-        if (!msg->m_sDetail.empty())
-            text += "  (" + ForTerminal(msg->m_sDetail) + ")\n";
+void CCtlUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
+    if (msg.m_nType == PM_ERROR) {
+        std::string text = LinkErrorMessage(msg.m_nValue, msg.m_nValue2) + "\n";
+        if (!msg.m_sDetail.empty())
+            text += "  (" + ForTerminal(msg.m_sDetail) + ")\n";
         m_console.Err(text);
-        m_console.LinkFailure(msg->m_nValue, msg->m_nValue2);
-        Fail(msg->m_nValue);
-    } else if (msg->m_nType == PM_BAD_PIN) {
+        m_console.LinkFailure(msg.m_nValue, msg.m_nValue2);
+        Fail(msg.m_nValue);
+        reply->Answer(0);
+    } else if (msg.m_nType == PM_BAD_PIN) {
         m_console.Err(std::string(GetText(TXT_LINK_ERROR_BASE + LE_BAD_PIN)) + "\n");
-        if (AskPin(msg->m_pDsc)) {
-            msg->m_nValue2 = DLG_OK;
+        if (AskPin(msg.m_pDsc)) {
+            reply->Answer(DLG_OK);
         } else {
-            msg->m_nValue2 = DLG_CANCEL;
+            reply->Answer(DLG_CANCEL);
             Fail(LE_ABORTED);
         }
+    } else {
+        reply->Answer(0);
     }
 }
 
@@ -340,7 +343,11 @@ bool CCtlUI::AskPin(CConnectDsc* dsc) {
     return false;
 }
 
-bool CCtlUI::AskRepeat() {
+void CCtlUI::AskRepeat(const ComReplyPtr& reply) {
+    reply->Answer(Repeat() ? 1 : 0);
+}
+
+bool CCtlUI::Repeat() {
     const std::string question(GetText(TXT_REPEAT_QUERY));
     {
         std::lock_guard lock(m_mutex);
@@ -366,42 +373,50 @@ bool CCtlUI::AskRepeat() {
     return true;
 }
 
-void CCtlUI::Monitor(int code, std::shared_ptr<CSMS> sms, int smsIndex) {
+void CCtlUI::Monitor(const CComEvent& event, std::shared_ptr<CSMS> sms, int smsIndex) {
     std::lock_guard lock(m_mutex);
     if (!m_bMonitor)
         return;
     MonitorEvent ev;
-    ev.code = code;
+    ev.code = event.m_nCode;
     ev.pcTime = GetLocalTime();
-    ev.status = m_device.m_Status; // on the worker thread, the records' only writer
+    ev.status = event.m_Status;
     ev.sms = std::move(sms);
     ev.smsIndex = smsIndex;
     m_events.push_back(std::move(ev));
     m_cv.notify_all();
 }
 
-void CCtlUI::PostEvent(int code, intptr_t /*arg*/) {
-    if (code == CE_IO || code == CE_GSM || code == CE_TIME)
-        Monitor(code);
+void CCtlUI::PostEvent(const CComEvent& ev) {
+    if (ev.m_nCode == CE_IO || ev.m_nCode == CE_GSM || ev.m_nCode == CE_TIME)
+        Monitor(ev);
 }
 
-void CCtlUI::SendEvent(int code, intptr_t arg) {
-    if (code == CE_SMS_RECEIVED) {
-        auto* sms = reinterpret_cast<CSMS*>(arg);
-        auto copy = std::make_shared<CSMS>(*sms);
-        const int index =
-            m_device.OnSmsReceived(sms); // stored and saved before the unit deletes it
-        const bool saveFailed = m_device.m_SMS.LastSaveError() != 0;
-        {
+void CCtlUI::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {
+    if (ev.m_nCode == CE_SMS_RECEIVED && ev.m_pSms) {
+        auto copy = std::make_shared<CSMS>(*ev.m_pSms);
+        // Stored and saved before the unit deletes it; when it is not, the unit keeps it.
+        const uint32_t stored = m_device.OnSmsReceived(*ev.m_pSms);
+        const int index = stored ? m_device.m_SMS.GetCount(SMS_RECEIVED) - 1 : -1;
+        if (stored) {
             std::lock_guard lock(m_mutex);
             m_received.emplace_back(copy, index);
-            m_bSmsSaveFailed = m_bSmsSaveFailed || saveFailed;
+        } else {
+            std::lock_guard lock(m_mutex);
+            m_bSmsSaveFailed = true;
         }
-        Monitor(CE_SMS_RECEIVED, copy, index);
-    } else if (code == CE_SMS_SENT) {
-        m_device.OnSmsSent(static_cast<int>(arg));
-        std::lock_guard lock(m_mutex);
-        ++m_nSent;
+        reply->Answer(stored);
+        if (stored)
+            Monitor(ev, copy, index);
+    } else if (ev.m_nCode == CE_SMS_SENT) {
+        const uint32_t moved = m_device.OnSmsSent(static_cast<int>(ev.m_nArg));
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_nSent;
+        }
+        reply->Answer(moved);
+    } else {
+        reply->Answer(0);
     }
 }
 

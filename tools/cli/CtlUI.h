@@ -78,8 +78,7 @@ struct UIOptions {
     uint32_t retries = 0;     // repeat questions answered Yes before asking
 };
 
-// A change reported while online, with what it changed (copied on the worker thread, which
-// is the only writer of the records).
+// A change reported while online, with the records as its event carried them.
 struct MonitorEvent {
     int code = 0;
     SysTime pcTime;
@@ -94,11 +93,11 @@ public:
 
     // IComProgress
     void PostProgress(CComNotifyMsg* msg) override;
-    void SendProgress(CComNotifyMsg* msg) override;
+    void SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) override;
     // IComEvents
-    void PostEvent(int code, intptr_t arg) override;
-    void SendEvent(int code, intptr_t arg) override;
-    bool AskRepeat() override;
+    void PostEvent(const CComEvent& ev) override;
+    void SendEvent(const CComEvent& ev, const ComReplyPtr& reply) override;
+    void AskRepeat(const ComReplyPtr& reply) override;
     void PostCloseMainWindow() override {}
 
     // The outcome so far: the first failure that was not repeated (a link error code, or
@@ -124,8 +123,9 @@ public:
 private:
     void Fail(uint32_t code);
     void DrawBar();
-    void Monitor(int code, std::shared_ptr<CSMS> sms = {}, int smsIndex = -1);
+    void Monitor(const CComEvent& ev, std::shared_ptr<CSMS> sms = {}, int smsIndex = -1);
     bool AskPin(CConnectDsc* dsc);
+    bool Repeat();
 
     CTK630& m_device;
     CConsole& m_console;
