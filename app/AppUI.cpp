@@ -25,16 +25,7 @@
 
 CAppUI::CAppUI(CApp& app, CTK630& device, CProfile& profile)
     : m_app(app), m_device(device), m_profile(profile),
-      m_pBridge(std::make_unique<CComBridge>(*this, *this)) {
-    m_pBridge->m_onDetachedSend = [this](int code, intptr_t arg) {
-        // The windows are gone and the user-interface thread waits for the worker: the store
-        // is the worker's alone now. A message read from the unit is still kept.
-        if (code == CE_SMS_RECEIVED)
-            m_device.OnSmsReceived(reinterpret_cast<CSMS*>(arg));
-        else if (code == CE_SMS_SENT)
-            m_device.OnSmsSent(static_cast<int>(arg));
-    };
-}
+      m_pBridge(std::make_unique<CComBridge>(*this, *this)) {}
 
 CAppUI::~CAppUI() {
     Detach();
@@ -54,6 +45,7 @@ void CAppUI::Attach() {
 }
 
 void CAppUI::Detach() {
+    m_device.m_Com.DetachSinks(); // questions waiting for the windows get their fallback
     m_pBridge->Detach();
     m_device.m_SMS.SetListener(nullptr);
 }
@@ -94,6 +86,7 @@ std::unique_ptr<CPane> CAppUI::MakePane(int id) {
 }
 
 int CAppUI::Init() {
+    m_status = m_device.m_Com.StatusSnapshot();
     m_pFrmMain = std::make_unique<TFrmMain>(*this);
     if (!m_pFrmMain)
         return 32;
@@ -105,7 +98,7 @@ int CAppUI::Init() {
     if (!m_pFrmCom)
         return 33;
     UpdateTitle();
-    OnNotify(CE_OFFLINE, 0);
+    OnNotify(CE_OFFLINE);
     m_pFrmMain->show();
     return 1;
 }
@@ -134,9 +127,10 @@ int CAppUI::ShowComSetDlg() {
     return DLG_CANCEL;
 }
 
-void CAppUI::OnNotify(int code, intptr_t arg) {
-    switch (code) {
+void CAppUI::OnNotify(const CComEvent& ev) {
+    switch (ev.m_nCode) {
     case CE_ONLINE:
+        m_status = ev.m_Status;
         if (m_pFrmMain)
             m_pFrmMain->SetOnline(true);
         break;
@@ -148,23 +142,21 @@ void CAppUI::OnNotify(int code, intptr_t arg) {
         ConfigReplaced();
         break;
     case CE_DEVID:
-        m_PaneMng.Invalidate(PANE_DEVID, PANE_DEVID);
-        break;
     case CE_GSM:
-        m_PaneMng.Invalidate(PANE_GSM, PANE_GSM);
-        break;
     case CE_IO:
-        m_PaneMng.Invalidate(PANE_IO, PANE_IO);
+    case CE_TIME: {
+        m_status = ev.m_Status;
+        const int pane = PANE_DEVID + (ev.m_nCode - CE_DEVID);
+        m_PaneMng.Invalidate(pane, pane);
         break;
-    case CE_TIME:
-        m_PaneMng.Invalidate(PANE_TIME, PANE_TIME);
-        break;
+    }
     case CE_SMS_RECEIVED:
         // Stored and saved before the worker lets the unit delete its copy.
-        m_device.OnSmsReceived(reinterpret_cast<CSMS*>(arg));
+        if (ev.m_pSms)
+            m_device.OnSmsReceived(*ev.m_pSms);
         break;
     case CE_SMS_SENT:
-        m_device.OnSmsSent(static_cast<int>(arg));
+        m_device.OnSmsSent(static_cast<int>(ev.m_nArg));
         break;
     case CE_BEGIN:
         if (m_pFrmCom)
@@ -182,26 +174,35 @@ void CAppUI::PostProgress(CComNotifyMsg* msg) {
         msg->m_bDone = true;
 }
 
-void CAppUI::SendProgress(CComNotifyMsg* msg) {
-    if (m_pFrmCom) {
-        m_pFrmCom->SendProgress(msg);
-        return;
+void CAppUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
+    if (m_pFrmCom)
+        m_pFrmCom->SendProgress(msg, reply);
+    else
+        reply->Answer(msg.m_nType == PM_BAD_PIN ? DLG_CANCEL : 0);
+}
+
+void CAppUI::PostEvent(const CComEvent& ev) {
+    OnNotify(ev);
+}
+
+void CAppUI::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {
+    switch (ev.m_nCode) {
+    case CE_SMS_RECEIVED:
+        // 1 only when the message is safely in "SMS.dat": only then may the unit delete it.
+        reply->Answer(ev.m_pSms ? m_device.OnSmsReceived(*ev.m_pSms) : 0);
+        break;
+    case CE_SMS_SENT:
+        reply->Answer(m_device.OnSmsSent(static_cast<int>(ev.m_nArg)));
+        break;
+    default:
+        OnNotify(ev);
+        reply->Answer(1);
+        break;
     }
-    if (msg->m_nType == PM_BAD_PIN)
-        msg->m_nValue2 = DLG_CANCEL;
-    msg->m_bDone = true;
 }
 
-void CAppUI::PostEvent(int code, intptr_t arg) {
-    OnNotify(code, arg);
-}
-
-void CAppUI::SendEvent(int code, intptr_t arg) {
-    OnNotify(code, arg);
-}
-
-bool CAppUI::AskRepeat() {
-    return Prompts().Ask(TXT_REPEAT_QUERY, PromptButtons::YesNo) == PROMPT_YES;
+void CAppUI::AskRepeat(const ComReplyPtr& reply) {
+    reply->Answer(Prompts().Ask(TXT_REPEAT_QUERY, PromptButtons::YesNo) == PROMPT_YES ? 1 : 0);
 }
 
 void CAppUI::PostCloseMainWindow() {

@@ -7,6 +7,7 @@
 #include "config/TK630Cfg.h"
 #include "link/ComNotify.h"
 #include "sms/SMSMng.h"
+#include "status/DevStatus.h"
 
 #include <cstdint>
 #include <memory>
@@ -54,8 +55,14 @@ public:
     // The dialogs: their modal result (1 OK, 2 cancelled or not created).
     int ShowConnectItemDlg(CConnectDsc* dsc, bool lockNumber);
 
-    // The event of the link worker, on the user-interface thread.
-    void OnNotify(int code, intptr_t arg);
+    // An event of the link worker, on the user-interface thread. The status events bring
+    // the records with them; the SMS events (which need an answer) come through SendEvent.
+    void OnNotify(const CComEvent& ev);
+    void OnNotify(int code) { OnNotify(CComEvent{code, 0, Status(), nullptr}); }
+
+    // The unit's status as the last status event brought it: what the status panes show.
+    // The engine's own records are its worker's and are never read here.
+    const CDevStatus& Status() const { return m_status; }
 
     CApp& App() const { return m_app; }
     CTK630& Device() const { return m_device; }
@@ -80,11 +87,11 @@ public:
 
     // IComProgress, on the user-interface thread: to the progress dialog.
     void PostProgress(CComNotifyMsg* msg) override;
-    void SendProgress(CComNotifyMsg* msg) override;
+    void SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) override;
     // IComEvents, on the user-interface thread (the bridge hands them over).
-    void PostEvent(int code, intptr_t arg) override;
-    void SendEvent(int code, intptr_t arg) override;
-    bool AskRepeat() override;
+    void PostEvent(const CComEvent& ev) override;
+    void SendEvent(const CComEvent& ev, const ComReplyPtr& reply) override;
+    void AskRepeat(const ComReplyPtr& reply) override;
     void PostCloseMainWindow() override;
 
     // ICfgHost
@@ -117,4 +124,5 @@ private:
     std::unique_ptr<CComBridge> m_pBridge;
     ISMSStoreListener* m_pSmsView = nullptr;
     ISmsCommands* m_pSmsCommands = nullptr;
+    CDevStatus m_status;
 };

@@ -1,96 +1,59 @@
 #include "app/ComBridge.h"
 
 #include <QMetaObject>
-#include <QThread>
+
+#include <memory>
 
 CComBridge::CComBridge(IComProgress& progress, IComEvents& events, QObject* parent)
     : QObject(parent), m_progress(progress), m_events(events) {}
 
-CComBridge::~CComBridge() {
-    Detach();
-}
-
-bool CComBridge::OnOwnThread() const {
-    return QThread::currentThread() == thread();
-}
-
-void CComBridge::Detach() {
-    std::lock_guard lock(m_mutex);
-    m_bDetached = true;
-    m_cv.notify_all();
-}
-
-bool CComBridge::IsDetached() const {
-    std::lock_guard lock(m_mutex);
-    return m_bDetached;
-}
-
 void CComBridge::Post(std::function<void()> call) {
-    // Queued calls die with this object: a call still queued when it is destroyed is dropped.
+    // Queued calls die with this object: one still queued when it is destroyed is dropped.
     QMetaObject::invokeMethod(
         this,
         [this, call = std::move(call)] {
-            if (!IsDetached())
+            if (!m_bDetached)
                 call();
         },
         Qt::QueuedConnection);
 }
 
-bool CComBridge::Send(std::function<void()> call) {
-    if (OnOwnThread()) {
-        if (IsDetached())
-            return false;
-        call();
-        return true;
-    }
-    // Shared with the queued call, which may run after the worker stopped waiting.
-    auto done = std::make_shared<bool>(false);
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_bDetached)
-            return false;
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [this, done, call = std::move(call)] {
-            if (IsDetached())
-                return; // the worker has been released and acts without us
-            call();
-            std::lock_guard lock(m_mutex);
-            *done = true;
-            m_cv.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock lock(m_mutex);
-    m_cv.wait(lock, [&] { return *done || m_bDetached; });
-    return *done;
-}
-
 void CComBridge::PostProgress(CComNotifyMsg* msg) {
+    // The slot stays the receiver's until it sets m_bDone.
     Post([this, msg] { m_progress.PostProgress(msg); });
 }
 
-void CComBridge::SendProgress(CComNotifyMsg* msg) {
-    if (!Send([this, msg] { m_progress.SendProgress(msg); })) {
-        if (msg->m_nType == PM_BAD_PIN)
-            msg->m_nValue2 = DLG_CANCEL;
-        msg->m_bDone = true;
-    }
+void CComBridge::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
+    // The worker's message lives only during this call: the user-interface thread gets a copy.
+    auto copy = std::make_shared<CComNotifyMsg>();
+    copy->m_nType = msg.m_nType;
+    copy->m_bCancel = msg.m_bCancel;
+    copy->m_nValue = msg.m_nValue;
+    copy->m_nValue2 = msg.m_nValue2;
+    copy->m_pDsc = msg.m_pDsc; // the engine's descriptor; the worker waits while it is edited
+    copy->m_sDetail = msg.m_sDetail;
+    Post([this, copy, reply] {
+        if (reply->IsOpen())
+            m_progress.SendProgress(*copy, reply);
+    });
 }
 
-void CComBridge::PostEvent(int code, intptr_t arg) {
-    Post([this, code, arg] { m_events.PostEvent(code, arg); });
+void CComBridge::PostEvent(const CComEvent& ev) {
+    Post([this, ev] { m_events.PostEvent(ev); });
 }
 
-void CComBridge::SendEvent(int code, intptr_t arg) {
-    if (!Send([this, code, arg] { m_events.SendEvent(code, arg); }) && m_onDetachedSend)
-        m_onDetachedSend(code, arg);
+void CComBridge::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {
+    Post([this, ev, reply] {
+        if (reply->IsOpen())
+            m_events.SendEvent(ev, reply);
+    });
 }
 
-bool CComBridge::AskRepeat() {
-    // Shared: a detach during the question releases the worker before the answer is in.
-    auto answer = std::make_shared<bool>(false);
-    return Send([this, answer] { *answer = m_events.AskRepeat(); }) && *answer;
+void CComBridge::AskRepeat(const ComReplyPtr& reply) {
+    Post([this, reply] {
+        if (reply->IsOpen())
+            m_events.AskRepeat(reply);
+    });
 }
 
 void CComBridge::PostCloseMainWindow() {

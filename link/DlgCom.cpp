@@ -49,10 +49,11 @@ void TFrmCom::closeEvent(QCloseEvent* event) {
 
 void TFrmCom::PostProgress(CComNotifyMsg* msg) {
     Handle(*msg);
+    msg->m_bDone = true; // the worker may use the slot again
 }
 
-void TFrmCom::SendProgress(CComNotifyMsg* msg) {
-    Handle(*msg);
+void TFrmCom::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
+    reply->Answer(Handle(msg));
 }
 
 void TFrmCom::SetCaption(uint32_t textId, bool cancel) {
@@ -60,7 +61,7 @@ void TFrmCom::SetCaption(uint32_t textId, bool cancel) {
     m_pForm->m_pBtnCancel->setEnabled(cancel);
 }
 
-void TFrmCom::Handle(CComNotifyMsg& msg) {
+uint32_t TFrmCom::Handle(const CComNotifyMsg& msg) {
     QProgressBar* bar = m_pForm->m_pPrbCom;
     switch (msg.m_nType) {
     case PM_CAPTION:
@@ -97,12 +98,11 @@ void TFrmCom::Handle(CComNotifyMsg& msg) {
     case PM_BAD_PIN:
         m_ui.Prompts().ErrorText(std::string(GetText(TXT_LINK_ERROR_BASE + LE_BAD_PIN)),
                                  windowTitle().toStdString());
-        msg.m_nValue2 = static_cast<uint32_t>(m_ui.ShowConnectItemDlg(msg.m_pDsc, true));
-        break;
+        return static_cast<uint32_t>(m_ui.ShowConnectItemDlg(msg.m_pDsc, true));
     default:
         break;
     }
-    msg.m_bDone = true;
+    return 0;
 }
 
 void TFrmCom::m_pBtnCancelClick() {

@@ -27,7 +27,7 @@ public:
 
     // The worker's progress messages, on the user-interface thread.
     void PostProgress(CComNotifyMsg* msg) override;
-    void SendProgress(CComNotifyMsg* msg) override;
+    void SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) override;
 
 protected:
     // Neither Escape nor the window system ends the dialog: only the end of the sequence.
@@ -35,7 +35,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Handle(CComNotifyMsg& msg);
+    // Handles a message; the answer of a sent one (PM_BAD_PIN: the item dialog's result).
+    uint32_t Handle(const CComNotifyMsg& msg);
     void SetCaption(uint32_t textId, bool cancel);
     void m_pBtnCancelClick();
 
