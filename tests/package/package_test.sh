@@ -151,6 +151,10 @@ hasnt "$contents" "./usr/lib" "package contents (a static core leaves no library
 depends=$(dpkg-deb -f "$DEB" Depends)
 has "$depends" "libc6" "Depends"
 has "$depends" "libstdc++6" "Depends"
+if [ $with_window = yes ]; then
+    has "$depends" "libqt6widgets6" "Depends"
+    has "$depends" "qt6-qpa-plugins" "Depends"
+fi
 # Errors fail; accepted warnings are listed in packaging/lintian-accepted with the reason.
 suppress=$(sed -e '/^#/d' "$SOURCE/packaging/lintian-accepted" | awk 'NF {print $1}' | paste -sd, -)
 lint=(lintian --fail-on error --tag-display-limit 0 --display-info)
