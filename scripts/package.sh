@@ -11,7 +11,9 @@ BUILD=${BUILD:-build-pkg}
 scripts/install-deps.sh
 
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
     -DTK_BUILD_TESTS=OFF -DTK_BUILD_BENCH=OFF \
     "-DCMAKE_C_FLAGS=$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
     "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \

@@ -6,7 +6,8 @@
 #      talks to the installed virtual unit and keeps its files under XDG_DATA_HOME, writing
 #      nothing beside the executable; a data folder it cannot make is named with its reason;
 #   3. a port the user may not open gives the hint how to join its group, once;
-#   4. a copy of the program in a writable folder of its own still keeps its files there;
+#   4. a copy of the program in a writable folder of its own still keeps its files there, and
+#      when that folder is read-only a save names the file and the system's reason;
 #   5. the .deb holds the same files, has its dependencies computed, and lintian finds no
 #      error in it.
 # Usage: package_test.sh BUILD_DIR SOURCE_DIR
@@ -135,6 +136,11 @@ out=$(run "$T/portable/tk530ctl" settings 2>&1) || fail "portable settings: $out
 has "$out" "programová složka: $T/portable (přenosná, vedle programu)" "portable settings"
 [ -s "$T/portable/Data/Modems.dat" ] || fail "the portable folder has no Modems.dat"
 hasnt "$(cat "$T/xdg/tk530/Data/Modems.dat")" "Portable" "the user's modem list"
+# A portable folder that holds the files but is read-only: the save names the cause.
+chmod a-w "$T/portable"
+out=$(run "$T/portable/tk530ctl" settings --port /dev/ttyS1 2>&1) && fail "settings in a read-only folder: $out"
+has "$out" "$T/portable/Profile.dat: Permission denied" "read-only portable folder"
+chmod u+w "$T/portable"
 kill "$SIM_PID"
 wait "$SIM_PID" 2>/dev/null || true
 SIM_PID=

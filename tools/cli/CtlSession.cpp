@@ -97,6 +97,15 @@ bool CanWriteBeside(const std::string& path) {
     return ok;
 }
 
+std::string SaveFailure(const std::string& path) {
+    tk::CSafeFileWriter probe;
+    if (probe.Open(path, 0600)) {
+        probe.Discard();
+        return " (" + ForTerminal(path) + ")";
+    }
+    return " (" + ForTerminal(path) + ": " + std::strerror(probe.Error()) + ")";
+}
+
 bool SmsFileSound(CConsole& console) {
     const std::string path = CSMSMng::FilePath();
     if (!Exists(path))

@@ -126,7 +126,8 @@ int Settings(const Args& a, CConsole& console) {
             profile.m_nModem = *modem;
         }
         if (profile.Save() != PROFILE_OK) {
-            console.Err("Soubor Profile.dat se nepodařilo uložit.\n");
+            console.Err("Soubor Profile.dat se nepodařilo uložit" +
+                        SaveFailure(tk::ProgramFile("Profile.dat")) + ".\n");
             return EXIT_FILE;
         }
         saved = true;
