@@ -457,6 +457,7 @@ TEST_F(CtlTest, MonitorPrintsChangesAndStoresFetchedSms) {
     EXPECT_TRUE(Has(r.out, "\"info\":{\"name\":\"TK530 virtual unit\""));
     EXPECT_TRUE(Has(r.out, "\"io\":{\"inputs\":[1,1,0,0,0],\"outputs\":[0,0,0,0,0]}}\n"));
     EXPECT_TRUE(Has(r.out, "{\"event\":\"sms\",\"time\":"));
+    EXPECT_TRUE(Has(r.out, "\",\"list\":\"received\",\"sms\":{\"index\":0,")); // where it went
     // One object per line.
     for (size_t from = 0, end; (end = r.out.find('\n', from)) != std::string::npos; from = end + 1)
         EXPECT_TRUE(r.out[from] == '{' && r.out[end - 1] == '}') << r.out.substr(from, end - from);
