@@ -795,6 +795,25 @@ TEST_F(CtlTest, DoRunsItsStepsInOneConnectionAndStopsAtTheFirstFailure) {
     EXPECT_EQ(going.status, 65);
     EXPECT_TRUE(Has(going.out, "Výrobní štítek\n"));
 
+    // Steps change the store of the session, which the link keeps saving meanwhile.
+    CSMSMng disk;
+    CSMS waiting;
+    waiting.SetText("old");
+    waiting.AddNumber("+420999");
+    for (int i = 0; i < SMS_LIST_MAX; ++i)
+        ASSERT_GE(disk.Add(waiting, SMS_TOSEND), 0);
+    ASSERT_EQ(disk.Save(), 1);
+    ASSERT_TRUE(Unit().AddStoredSms(SimSampleSms(1, GetLocalTime())));
+    const CtlResult sms =
+        Ctl({"do", "sms-read", "sms-delete tosend 0 1", "sms-send --to 603111222 --text new"});
+    EXPECT_EQ(sms.status, 0) << sms.err;
+    ASSERT_EQ(disk.Load(), 1);
+    EXPECT_EQ(disk.GetCount(SMS_RECEIVED), 1);
+    EXPECT_EQ(disk.GetCount(SMS_TOSEND), 3);
+    EXPECT_EQ(disk.GetCount(SMS_SENT), 1);
+    ASSERT_EQ(Unit().SentMessages().size(), 1u);
+    EXPECT_EQ(Unit().SentMessages()[0].number, "603111222");
+
     // A step that is no command is refused before anything is connected.
     const size_t calls = Unit().RequestCount();
     const CtlResult typo = Ctl({"do", "info", "sttaus"});

@@ -27,6 +27,7 @@ constexpr int IDLE_SLICE_MS = 200;
 // The session's lock, while a session holds it: the steps of `do` change the Data files
 // under it.
 tk::CDataLock* g_sessionLock = nullptr;
+CSession* g_sharedSession = nullptr;
 
 void RefuseLocked(CConsole& console, const tk::CDataLock& lock) {
     console.Err("Soubory ve složce Data právě používá jiný program (ovládací panel?); příkaz, "
@@ -153,6 +154,17 @@ CSession::~CSession() {
     RemoveInterruptHandler();
     if (g_sessionLock == &m_lock)
         g_sessionLock = nullptr;
+    if (g_sharedSession == this)
+        g_sharedSession = nullptr;
+}
+
+void CSession::SetShared(bool shared) {
+    m_bShared = shared;
+    g_sharedSession = shared ? this : nullptr;
+}
+
+CSession* SharedSession() {
+    return g_sharedSession;
 }
 
 int CSession::Open(LockUse lockUse, bool localOnly) {

@@ -389,9 +389,11 @@ void CCtlUI::SendEvent(int code, intptr_t arg) {
     if (code == CE_SMS_RECEIVED) {
         auto* sms = reinterpret_cast<CSMS*>(arg);
         auto copy = std::make_shared<CSMS>(*sms);
+        std::unique_lock store(m_storeMutex);
         const int index =
             m_device.OnSmsReceived(sms); // stored and saved before the unit deletes it
         const bool saveFailed = m_device.m_SMS.LastSaveError() != 0;
+        store.unlock();
         {
             std::lock_guard lock(m_mutex);
             m_received.emplace_back(copy, index);
@@ -399,7 +401,10 @@ void CCtlUI::SendEvent(int code, intptr_t arg) {
         }
         Monitor(CE_SMS_RECEIVED, copy, index);
     } else if (code == CE_SMS_SENT) {
-        m_device.OnSmsSent(static_cast<int>(arg));
+        {
+            std::lock_guard store(m_storeMutex);
+            m_device.OnSmsSent(static_cast<int>(arg));
+        }
         std::lock_guard lock(m_mutex);
         ++m_nSent;
     }
