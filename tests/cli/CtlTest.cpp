@@ -440,6 +440,16 @@ TEST_F(CtlTest, CtrlCDuringAConfigurationReadCancelsLogsOutAndEndsWith130) {
     EXPECT_FALSE(FileExists(file));
     ASSERT_TRUE(Unit().WaitForRequests(5, 10000));
     EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x28, 0x22, 0x86}));
+
+    // A monitor ends the same way.
+    const size_t before = Unit().RequestCount();
+    CtlProcess monitor(Args({"monitor"}));
+    ASSERT_TRUE(Unit().WaitForRequests(before + 4, 20000)); // connected, the status read begun
+    monitor.Signal(SIGINT);
+    const CtlResult m = monitor.Wait();
+    EXPECT_EQ(m.status, 130) << m.err;
+    const Codes codes = Commands(before);
+    EXPECT_EQ(Codes(codes.end() - 2, codes.end()), (Codes{0x22, 0x86}));
 }
 
 TEST_F(CtlTest, MonitorPrintsChangesAndStoresFetchedSms) {
