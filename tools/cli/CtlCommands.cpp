@@ -602,7 +602,6 @@ int RunSteps(const Args& global, CConsole& console) {
         session->SetShared(true);
     }
     int first = 0;
-    bool connected = false;
     for (size_t i = 0; i < global.steps.size() && !Interrupted(); ++i) {
         const Args& step = global.steps[i];
         int status = 0;
@@ -612,16 +611,14 @@ int RunSteps(const Args& global, CConsole& console) {
         } else {
             Plan plan;
             status = Prepare(step, console, plan);
-            if (status == 0 && !connected) {
+            session->UI().NewStep();
+            CTK630& device = session->Device();
+            if (status == 0 && !device.m_Com.IsOnline()) {
                 // The connection is made at the first step that needs it (the local ones before
-                // it may have prepared its files).
-                CTK630& device = session->Device();
-                const uint32_t r = session->Run([&] { return device.Online(); });
-                status = CSession::ExitStatus(r);
-                connected = status == 0;
+                // it may have prepared its files), and again after a step that lost it.
+                status = CSession::ExitStatus(session->Run([&] { return device.Online(); }));
             }
             if (status == 0) {
-                session->UI().NewStep();
                 session->SetArguments(step);
                 status = RunWithUnit(*session, plan);
             }
