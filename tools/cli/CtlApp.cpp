@@ -196,6 +196,8 @@ void AddCommands(CLI::App& app, Args& a) {
     local->excludes(remote);
     settings->add_option("--modem", a.setModem, "Modem vzdáleného přístupu: číslo, jméno, none")
         ->option_text("N|JMÉNO");
+
+    AddConfigCommands(app, a);
 }
 
 // Examples shown under a command's help.
@@ -275,6 +277,8 @@ void AddFooters(CLI::App& app) {
     for (CLI::App* cmd : app.get_subcommands({})) {
         if (CLI::Option* help = cmd->get_help_ptr())
             help->group("Volby");
+        if (cmd->get_group() == "Subcommands")
+            cmd->group("Další příkazy");
         std::string footer;
         const auto it = Examples().find(cmd->get_name());
         if (it != Examples().end())
