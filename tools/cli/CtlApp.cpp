@@ -22,12 +22,20 @@ namespace {
 
 const char* const kListKeys = "received, sent nebo tosend";
 
+// The names of the lists (the help names them in the description).
+CLI::Validator ListKeys() {
+    return CLI::IsMember({"received", "sent", "tosend"}).description("");
+}
+
 // The help's columns aligned by characters, not bytes (the texts are Czech).
 class CHelpFormatter : public CLI::Formatter {
 public:
     std::string make_option(const CLI::Option* opt, bool is_positional) const override {
-        return Row(make_option_name(opt, is_positional) + make_option_opts(opt),
-                   make_option_desc(opt));
+        std::string name = make_option_name(opt, is_positional) + make_option_opts(opt);
+        // An empty type name leaves two blanks.
+        for (size_t at; (at = name.find("  ")) != std::string::npos;)
+            name.erase(at, 1);
+        return Row(name, make_option_desc(opt));
     }
     std::string make_subcommand(const CLI::App* sub) const override {
         return Row(sub->get_display_name(true), sub->get_description());
@@ -64,9 +72,9 @@ void CzechLabels(CLI::App& app) {
     formatter->label("Needs", "vyžaduje");
     formatter->label("Excludes", "vylučuje");
     formatter->label("Env", "proměnná");
-    formatter->label("TEXT", "TEXT");
-    formatter->label("UINT", "N");
-    formatter->label("INT", "N");
+    formatter->label("TEXT", "");
+    formatter->label("UINT", "");
+    formatter->label("INT", "");
     formatter->column_width(34);
     app.option_defaults()->group("Volby");
     app.set_help_flag("-h,--help", "Vypíše tuto nápovědu a skončí");
@@ -89,11 +97,11 @@ void AddCommands(CLI::App& app, Args& a) {
     Command(app, "status", kUnit, "Přečte a vypíše stav GSM, binární vstupy/výstupy a čas");
     CLI::App* readCfg =
         Command(app, "read-config", kUnit, "Přečte konfiguraci jednotky do souboru *.cfg");
-    readCfg->add_option("FILE", a.file, "Soubor konfigurace, který se zapíše")->required();
+    readCfg->add_option("SOUBOR", a.file, "Soubor konfigurace, který se zapíše")->required();
     readCfg->add_flag("--force", a.force, "Přepíše soubor, který už existuje");
     CLI::App* writeCfg =
         Command(app, "write-config", kUnit, "Zapíše konfiguraci ze souboru *.cfg do jednotky");
-    writeCfg->add_option("FILE", a.file, "Soubor konfigurace, který se odešle")->required();
+    writeCfg->add_option("SOUBOR", a.file, "Soubor konfigurace, který se odešle")->required();
     writeCfg->add_flag("--verify", a.verify, "Konfiguraci přečte zpět a porovná");
     CLI::App* outputs =
         Command(app, "set-outputs", kUnit, "Nastaví binární výstupy (kanály 1-5), ostatní nechá");
@@ -101,7 +109,7 @@ void AddCommands(CLI::App& app, Args& a) {
         ->option_text("SEZNAM");
     outputs->add_option("--clear", a.clearChannels, "Kanály do log. 0")->option_text("SEZNAM");
     CLI::App* setTime = Command(app, "set-time", kUnit, "Nastaví čas jednotky");
-    setTime->add_option("TIME", a.time, "now (čas PC), nebo RRRR-MM-DDTHH:MM:SS")->required();
+    setTime->add_option("ČAS", a.time, "now (čas PC), nebo RRRR-MM-DDTHH:MM:SS")->required();
 
     Command(app, "sms-read", kSms,
             "Načte zprávy z jednotky do seznamu Přijaté a vypíše je; načtené zprávy se "
@@ -121,35 +129,28 @@ void AddCommands(CLI::App& app, Args& a) {
         ->required();
     CLI::App* smsResend = Command(app, "sms-resend", kSms,
                                   "Odešle znovu zprávy, které čekají v seznamu K odeslání "
-                                  "(bez INDEX všechny; jen kabelem)");
+                                  "(bez čísel všechny; jen kabelem)");
     smsResend->add_option("INDEX", a.indices, "Čísla zpráv, jak je vypisuje sms-list");
     CLI::App* smsList = Command(app, "sms-list", kSms,
                                 "Vypíše místní seznamy SMS (* = nepřečtená), nejstarší první");
-    smsList->add_option("LIST", a.list, std::string(kListKeys) + " (bez něj všechny tři)")
-        ->check(CLI::IsMember({"received", "sent", "tosend"}));
+    smsList->add_option("SEZNAM", a.list, std::string(kListKeys) + " (bez něj všechny tři)")
+        ->check(ListKeys());
     CLI::App* smsShow = Command(app, "sms-show", kSms, "Vypíše jednu zprávu celou");
-    smsShow->add_option("LIST", a.list, kListKeys)
-        ->required()
-        ->check(CLI::IsMember({"received", "sent", "tosend"}));
+    smsShow->add_option("SEZNAM", a.list, kListKeys)->required()->check(ListKeys());
     smsShow->add_option("INDEX", a.indices, "Číslo zprávy, jak je vypisuje sms-list")
         ->required()
         ->expected(1);
     CLI::App* smsDelete = Command(app, "sms-delete", kSms, "Smaže zprávy z místního seznamu");
-    smsDelete->add_option("LIST", a.list, kListKeys)
-        ->required()
-        ->check(CLI::IsMember({"received", "sent", "tosend"}));
+    smsDelete->add_option("SEZNAM", a.list, kListKeys)->required()->check(ListKeys());
     smsDelete->add_option("INDEX", a.indices, "Čísla zpráv, jak je vypisuje sms-list")->required();
     CLI::App* smsMark = Command(app, "sms-mark-read", kSms,
                                 "Označí zprávy jako přečtené (bez argumentů celý seznam Přijaté)");
-    smsMark->add_option("LIST", a.list, kListKeys)
-        ->check(CLI::IsMember({"received", "sent", "tosend"}));
+    smsMark->add_option("SEZNAM", a.list, kListKeys)->check(ListKeys());
     smsMark->add_option("INDEX", a.indices, "Čísla zpráv (bez nich celý seznam)");
     CLI::App* smsExport =
         Command(app, "sms-export", kSms, "Uloží místní seznam SMS do textového souboru");
-    smsExport->add_option("LIST", a.list, kListKeys)
-        ->required()
-        ->check(CLI::IsMember({"received", "sent", "tosend"}));
-    smsExport->add_option("FILE", a.file, "Textový soubor; - je standardní výstup")->required();
+    smsExport->add_option("SEZNAM", a.list, kListKeys)->required()->check(ListKeys());
+    smsExport->add_option("SOUBOR", a.file, "Textový soubor; - je standardní výstup")->required();
     CLI::Option* append =
         smsExport->add_flag("--append", a.append, "Připíše na konec existujícího souboru");
     CLI::Option* overwrite =
@@ -168,8 +169,8 @@ void AddCommands(CLI::App& app, Args& a) {
 
     Command(app, "modems", kLocal, "Vypíše seznam modemů");
     CLI::App* modemAdd = Command(app, "modem-add", kLocal, "Přidá modem do seznamu modemů");
-    modemAdd->add_option("NAME", a.name, "Jméno (nejvýše 31 znaků)")->required();
-    modemAdd->add_option("DEVICE", a.device, "Sériové zařízení, nejlépe /dev/serial/by-id/...")
+    modemAdd->add_option("JMÉNO", a.name, "Jméno (nejvýše 31 znaků)")->required();
+    modemAdd->add_option("ZAŘÍZENÍ", a.device, "Sériové zařízení, nejlépe /dev/serial/by-id/...")
         ->required();
     modemAdd->add_option("--init", a.init, "Inicializační řetězec po standardním nastavení")
         ->option_text("ŘETĚZEC");
@@ -195,6 +196,8 @@ void AddCommands(CLI::App& app, Args& a) {
     local->excludes(remote);
     settings->add_option("--modem", a.setModem, "Modem vzdáleného přístupu: číslo, jméno, none")
         ->option_text("N|JMÉNO");
+
+    AddConfigCommands(app, a);
 }
 
 // Examples shown under a command's help.
@@ -274,6 +277,8 @@ void AddFooters(CLI::App& app) {
     for (CLI::App* cmd : app.get_subcommands({})) {
         if (CLI::Option* help = cmd->get_help_ptr())
             help->group("Volby");
+        if (cmd->get_group() == "Subcommands")
+            cmd->group("Další příkazy");
         std::string footer;
         const auto it = Examples().find(cmd->get_name());
         if (it != Examples().end())
@@ -517,7 +522,7 @@ int ParseCommandLine(int argc, char** argv, Args& a) {
         "do", "Provede několik příkazů v jednom spojení (jedno připojení, jedno odpojení); "
               "skončí u prvního, který selže");
     doCmd->group(kSteps);
-    doCmd->add_option("STEP", a.stepTexts, "Příkaz s argumenty, v uvozovkách, je-li jich víc")
+    doCmd->add_option("KROK", a.stepTexts, "Příkaz s argumenty, v uvozovkách, je-li jich víc")
         ->required();
     doCmd->add_flag("--keep-going", a.keepGoing, "Po selhání kroku pokračuje dalšími");
     AddFooters(app);

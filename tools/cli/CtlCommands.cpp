@@ -1,5 +1,6 @@
 #include "tools/cli/CtlCommands.h"
 
+#include "app/Device.h"
 #include "base/Cp1250.h"
 #include "base/ProgramFolder.h"
 #include "base/Texts.h"
@@ -129,11 +130,11 @@ int ReadConfig(CSession& s) {
     return 0;
 }
 
-int WriteConfig(CSession& s) {
+int WriteConfig(CSession& s, const std::string& file) {
     const Args& a = s.Arguments();
     CTK630Cfg& cfg = s.Device().m_Cfg;
-    if (cfg.LoadFile(a.file) != 1) {
-        s.Console().Err(LinkText(TXT_CFG_LOAD_ERROR) + " (" + ForTerminal(a.file) + ")\n");
+    if (cfg.LoadFile(file) != 1) {
+        s.Console().Err(LinkText(TXT_CFG_LOAD_ERROR) + " (" + ForTerminal(file) + ")\n");
         return EXIT_FILE;
     }
     const uint32_t result = s.Run([&] {
@@ -143,7 +144,7 @@ int WriteConfig(CSession& s) {
     if (result != 0)
         return CSession::ExitStatus(result);
     if (a.json)
-        s.Console().Out("{\"file\":" + JsonString(a.file) +
+        s.Console().Out("{\"file\":" + JsonString(file) +
                         ",\"verified\":" + (a.verify ? "true" : "false") + "}\n");
     else
         s.Console().Out(a.verify ? "Konfigurace byla zapsána do TK530 a ověřena.\n"
@@ -434,9 +435,10 @@ using LocalCommand = int (*)(const Args&, CConsole&);
 // The commands that need no unit.
 const std::map<std::string, LocalCommand, std::less<>>& LocalCommands() {
     static const std::map<std::string, LocalCommand, std::less<>> commands = {
-        {"sms-list", SmsList},     {"sms-export", SmsExport},      {"sms-show", SmsShow},
-        {"sms-delete", SmsDelete}, {"sms-mark-read", SmsMarkRead}, {"modems", Modems},
-        {"modem-add", ModemAdd},   {"modem-del", ModemDel},        {"settings", Settings},
+        {"sms-list", SmsList},        {"sms-export", SmsExport},      {"sms-show", SmsShow},
+        {"sms-delete", SmsDelete},    {"sms-mark-read", SmsMarkRead}, {"modems", Modems},
+        {"modem-add", ModemAdd},      {"modem-del", ModemDel},        {"settings", Settings},
+        {"config", RunConfigCommand}, {"backups", RunConfigCommand},
     };
     return commands;
 }
@@ -469,6 +471,8 @@ struct Plan {
     std::optional<SysTime> when;
     std::optional<CSMS> message;
     std::vector<int32_t> resend;
+    std::string cfgFile; // write-config: the file to send, a backup:N resolved
+    bool done = false;   // the checks did all there was to do (write-config --dry-run)
 };
 
 // Everything that can be refused without the unit is refused before connecting.
@@ -485,10 +489,11 @@ int Prepare(const Args& a, CConsole& console, Plan& plan) {
             return EXIT_REFUSED;
         }
     } else if (cmd == "write-config") {
-        CTK630Cfg probe;
-        if (probe.LoadFile(a.file) != 1) {
-            console.Err(LinkText(TXT_CFG_LOAD_ERROR) + " (" + ForTerminal(a.file) + ")\n");
-            return EXIT_FILE;
+        // Loaded and checked; --dry-run has compared it with the unit and ends here.
+        const int r = PrepareWriteConfig(a, console, plan.cfgFile);
+        if (r != WRITE_CONFIG_GO_ON) {
+            plan.done = true;
+            return r;
         }
     } else if (cmd == "set-outputs") {
         if ((!a.setChannels.empty() && !ParseChannels(a.setChannels, plan.setMask)) ||
@@ -537,7 +542,7 @@ int RunWithUnit(CSession& s, const Plan& plan) {
     if (cmd == "read-config")
         return ReadConfig(s);
     if (cmd == "write-config")
-        return WriteConfig(s);
+        return WriteConfig(s, plan.cfgFile);
     if (cmd == "set-outputs")
         return SetOutputs(s, plan.setMask | plan.clearMask, plan.setMask);
     if (cmd == "set-time")
@@ -568,7 +573,7 @@ int RunSingle(const Args& a, CConsole& console) {
     if (const auto it = local.find(a.command); it != local.end())
         return it->second(a, console);
     Plan plan;
-    if (const int r = Prepare(a, console, plan); r != 0)
+    if (const int r = Prepare(a, console, plan); r != 0 || plan.done)
         return r;
     bool localOnly = false;
     const LockUse lockUse = LockFor(a, localOnly);
@@ -605,7 +610,6 @@ int RunSteps(const Args& global, CConsole& console) {
         session->SetShared(true);
     }
     int first = 0;
-    bool connected = false;
     for (size_t i = 0; i < global.steps.size() && !Interrupted(); ++i) {
         const Args& step = global.steps[i];
         int status = 0;
@@ -614,17 +618,15 @@ int RunSteps(const Args& global, CConsole& console) {
             status = it->second(step, console);
         } else {
             Plan plan;
+            session->UI().NewStep();
             status = Prepare(step, console, plan);
-            if (status == 0 && !connected) {
+            CTK630& device = session->Device();
+            if (status == 0 && !plan.done && !device.m_Com.IsOnline()) {
                 // The connection is made at the first step that needs it (the local ones before
-                // it may have prepared its files).
-                CTK630& device = session->Device();
-                const uint32_t r = session->Run([&] { return device.Online(); });
-                status = CSession::ExitStatus(r);
-                connected = status == 0;
+                // it may have prepared its files), and again after a step that lost it.
+                status = CSession::ExitStatus(session->Run([&] { return device.Online(); }));
             }
-            if (status == 0) {
-                session->UI().NewStep();
+            if (status == 0 && !plan.done) {
                 session->SetArguments(step);
                 status = RunWithUnit(*session, plan);
             }
@@ -648,6 +650,31 @@ int RunSteps(const Args& global, CConsole& console) {
 }
 
 } // namespace
+
+int ReadUnitConfiguration(const Args& args, CConsole& console, CfgImage& image) {
+    auto read = [&](CSession& session) {
+        CTK630Cfg& cfg = session.Device().m_Cfg;
+        const uint32_t result = session.Run([&] {
+            return session.Device().m_Com.Post({CM_READ_CFG, reinterpret_cast<uintptr_t>(&cfg), 0});
+        });
+        if (result != 0)
+            return CSession::ExitStatus(result);
+        image = *cfg.GetImage();
+        return 0;
+    };
+    // A step of `do` reads through the session's connection.
+    if (CSession* shared = SharedSession()) {
+        shared->UI().NewStep();
+        return read(*shared);
+    }
+    Args a = args;
+    if (const int r = CheckRemoteArgs(args, console, a); r != 0)
+        return r;
+    CSession session(a, console);
+    if (const int r = session.Open(LockUse::Try, false); r != 0)
+        return r;
+    return read(session);
+}
 
 int RunCommand(const Args& args) {
     CConsole console(::isatty(STDERR_FILENO) != 0, args.json);

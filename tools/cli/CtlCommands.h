@@ -1,9 +1,13 @@
 // The commands of tk530ctl. Each takes the parsed command line and returns the exit status.
 #pragma once
 
+#include "tools/cli/CtlConfig.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
+
+struct CfgImage;
 
 namespace ctl {
 
@@ -63,10 +67,16 @@ struct Args {
     std::vector<Args> steps;
     std::vector<std::string> stepTexts;
     bool keepGoing = false;
+
+    ConfigArgs config; // config ..., backups, write-config --force/--dry-run
 };
 
 // Runs one command (and `do`, its steps in one session); the exit status. With --json,
 // what went to standard error is one error object at the end.
 int RunCommand(const Args& args);
+
+// Connects, reads the unit's configuration (keeping the usual backup) and disconnects. 0 with
+// the image, or the exit status of the failure (reported).
+int ReadUnitConfiguration(const Args& args, CConsole& console, CfgImage& image);
 
 } // namespace ctl

@@ -278,7 +278,11 @@ std::string MonitorLine(int event, const SysTime& pcTime, const CDevStatus& stat
         line += "Čas  " + FormatClock(status.m_Time) + "  " + FormatDate(status.m_Time);
         break;
     case CE_SMS_RECEIVED:
-        line += "SMS  " + (sms ? SmsLine(*sms, smsIndex) : std::string());
+        // Fetched means deleted in the unit: say where it is kept now.
+        line += "SMS  " +
+                std::string(smsIndex >= 0 ? GetText(TXT_SMS_LIST_BASE + SMS_RECEIVED)
+                                          : std::string_view("jen v paměti")) +
+                ": " + (sms ? SmsLine(*sms, smsIndex) : std::string());
         break;
     default:
         return {};
@@ -306,7 +310,9 @@ std::string MonitorJson(int event, const SysTime& pcTime, const CDevStatus& stat
         line += "\"clock\"" + time + ",\"clock\":" + JsonString(IsoTime(status.m_Time));
         break;
     case CE_SMS_RECEIVED:
-        line += "\"sms\"" + time + ",\"sms\":" + (sms ? SmsJson(*sms, smsIndex) : "null");
+        line += "\"sms\"" + time + ",\"list\":" +
+                (smsIndex >= 0 ? JsonString(SmsListKey(SMS_RECEIVED)) : std::string("null")) +
+                ",\"sms\":" + (sms ? SmsJson(*sms, smsIndex) : "null");
         break;
     default:
         return {};

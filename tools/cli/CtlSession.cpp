@@ -29,6 +29,7 @@ constexpr int IDLE_SLICE_MS = 200;
 // The session's lock, while a session holds it: the steps of `do` change the Data files
 // under it.
 tk::CDataLock* g_sessionLock = nullptr;
+CSession* g_sharedSession = nullptr;
 
 // The lock was not taken: either another program holds the Data files, or the folder itself
 // cannot be made or opened (a program folder the user may not write), which is said as such.
@@ -170,6 +171,17 @@ CSession::~CSession() {
     RemoveInterruptHandler();
     if (g_sessionLock == &m_lock)
         g_sessionLock = nullptr;
+    if (g_sharedSession == this)
+        g_sharedSession = nullptr;
+}
+
+void CSession::SetShared(bool shared) {
+    m_bShared = shared;
+    g_sharedSession = shared ? this : nullptr;
+}
+
+CSession* SharedSession() {
+    return g_sharedSession;
 }
 
 int CSession::Open(LockUse lockUse, bool localOnly) {

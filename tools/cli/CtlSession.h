@@ -68,6 +68,9 @@ int SmsResend(CSession& s, const std::vector<int32_t>& indices);
 // The store could not save a message it took from the unit: try once more, else say so.
 bool SmsSavedInTheEnd(CSession& s);
 
+// The session of `do` while it runs, else nullptr: its steps change its SMS store.
+CSession* SharedSession();
+
 enum class LockUse {
     Try,     // taken when free; without it "Connection.dat" is left alone
     Require, // the command changes the Data files: refused without it
@@ -98,7 +101,7 @@ public:
     void SetArguments(const Args& args) { m_args = &args; }
     // The session was opened by `do`, which connects once for all its steps.
     bool Shared() const { return m_bShared; }
-    void SetShared(bool shared) { m_bShared = shared; }
+    void SetShared(bool shared);
 
 private:
     int ChooseRemote();

@@ -92,7 +92,11 @@ std::string SettingsJson(const CProfile& p, bool saved, const CModemMng& modems)
 
 } // namespace
 
-int Settings(const Args& a, CConsole& console) {
+int Settings(const Args& given, CConsole& console) {
+    // "tk530ctl --port X settings" means to keep X as much as "settings --port X" does.
+    Args a = given;
+    if (a.setPort.empty())
+        a.setPort = a.port;
     const bool change = !a.setPort.empty() || !a.setTrace.empty() || a.setLocal || a.setRemote ||
                         !a.setModem.empty();
     tk::CDataLock lock;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 namespace ctl {
@@ -67,12 +68,20 @@ std::string MessageText(const Args& a) {
     return text;
 }
 
-// The store of "SMS.dat" for a command that changes it, under the Data lock.
-bool OpenStoreToChange(tk::CDataLock& lock, CSMSMng& store, CConsole& console) {
+// The store for a command that changes it, under the Data lock: in a session of `do` the
+// session's own (the link adds fetched messages to it meanwhile, and it is saved after every
+// change), else the one of "SMS.dat". The exit status.
+int ChangeStore(CConsole& console, const std::function<int(CSMSMng&)>& change) {
+    tk::CDataLock lock;
     if (!LockData(lock, console) || !SmsFileSound(console))
-        return false;
+        return EXIT_FILE;
+    if (CSession* s = SharedSession()) {
+        const auto held = s->UI().LockStore();
+        return change(s->Device().m_SMS);
+    }
+    CSMSMng store;
     store.Load();
-    return true;
+    return change(store);
 }
 
 // The store for reading: a damaged file is reported, what could be read is kept.
@@ -200,6 +209,7 @@ std::optional<CSMS> ComposeSms(const Args& a, CConsole& console, int& status) {
 }
 
 bool SmsSavedInTheEnd(CSession& s) {
+    const auto held = s.UI().LockStore();
     if (!s.UI().SmsSaveFailed() && s.Device().m_SMS.LastSaveError() == 0)
         return true;
     if (s.Device().m_SMS.Save() == 1)
@@ -236,14 +246,23 @@ int SmsRead(CSession& s) {
 
 int SmsSend(CSession& s, const CSMS& message) {
     CSMSMng& store = s.Device().m_SMS;
-    const int index = store.AddAndShow(message, SMS_TOSEND);
-    if (index < 0 || store.LastSaveError() != 0) {
+    int index = -1;
+    bool saved = false;
+    {
+        const auto held = s.UI().LockStore();
+        index = store.AddAndShow(message, SMS_TOSEND);
+        saved = store.LastSaveError() == 0;
+    }
+    if (index < 0 || !saved) {
         s.Console().Err(LinkText(TXT_SMS_SAVE_ERROR) + " (" + ForTerminal(CSMSMng::FilePath()) +
                         ")\n");
         return EXIT_FILE;
     }
-    const uint32_t result = s.Run([&] { return s.Device().SendSms({index}); });
-    const bool saved = SmsSavedInTheEnd(s);
+    const uint32_t result = s.Run([&] {
+        const auto held = s.UI().LockStore(); // the worker waits for the queue's answer only
+        return s.Device().SendSms({index});
+    });
+    saved = SmsSavedInTheEnd(s);
     if (result != 0) {
         s.Console().Err("Zpráva zůstává v seznamu " + ListName(SMS_TOSEND) +
                         " (sms-resend ji "
@@ -289,10 +308,17 @@ int SmsResend(CSession& s, const std::vector<int32_t>& indices) {
                              : "Seznam " + ListName(SMS_TOSEND) + " je prázdný.\n");
         return 0;
     }
-    const uint32_t result = s.Run([&] { return s.Device().SendSms(indices); });
+    const uint32_t result = s.Run([&] {
+        const auto held = s.UI().LockStore();
+        return s.Device().SendSms(indices);
+    });
     const bool saved = SmsSavedInTheEnd(s);
     const int sent = s.UI().SentCount();
-    const int waiting = s.Device().m_SMS.GetCount(SMS_TOSEND);
+    int waiting = 0;
+    {
+        const auto held = s.UI().LockStore();
+        waiting = s.Device().m_SMS.GetCount(SMS_TOSEND);
+    }
     s.Console().Out(json
                         ? "{\"sent\":" + std::to_string(sent) +
                               ",\"waiting\":" + std::to_string(waiting) + "}\n"
@@ -356,60 +382,59 @@ int SmsShow(const Args& a, CConsole& console) {
 }
 
 int SmsDelete(const Args& a, CConsole& console) {
-    tk::CDataLock lock;
-    CSMSMng store;
-    if (!OpenStoreToChange(lock, store, console))
-        return EXIT_FILE;
     const int list = SmsListByKey(a.list);
-    std::vector<int32_t> indices;
-    if (!CheckIndices(store, list, a.indices, console, indices))
-        return EXIT_USAGE;
-    const int deleted = store.DeleteAndShow(list, indices.data(), static_cast<int>(indices.size()));
-    if (store.LastSaveError() != 0) {
-        console.Err(LinkText(TXT_SMS_SAVE_ERROR) + " (" + ForTerminal(CSMSMng::FilePath()) + ")\n");
-        return EXIT_FILE;
-    }
-    console.Out(a.json
-                    ? "{\"list\":" + JsonString(SmsListKey(list)) +
-                          ",\"deleted\":" + std::to_string(deleted) +
-                          ",\"count\":" + std::to_string(store.GetCount(list)) + "}\n"
-                    : "Smazáno SMS: " + std::to_string(deleted) + " ze seznamu " + ListName(list) +
-                          "; zůstává " + std::to_string(store.GetCount(list)) + ".\n");
-    return 0;
+    return ChangeStore(console, [&](CSMSMng& store) {
+        std::vector<int32_t> indices;
+        if (!CheckIndices(store, list, a.indices, console, indices))
+            return EXIT_USAGE;
+        const int deleted =
+            store.DeleteAndShow(list, indices.data(), static_cast<int>(indices.size()));
+        if (store.LastSaveError() != 0) {
+            console.Err(LinkText(TXT_SMS_SAVE_ERROR) + " (" + ForTerminal(CSMSMng::FilePath()) +
+                        ")\n");
+            return EXIT_FILE;
+        }
+        console.Out(a.json ? "{\"list\":" + JsonString(SmsListKey(list)) +
+                                 ",\"deleted\":" + std::to_string(deleted) +
+                                 ",\"count\":" + std::to_string(store.GetCount(list)) + "}\n"
+                           : "Smazáno SMS: " + std::to_string(deleted) + " ze seznamu " +
+                                 ListName(list) + "; zůstává " +
+                                 std::to_string(store.GetCount(list)) + ".\n");
+        return 0;
+    });
 }
 
 int SmsMarkRead(const Args& a, CConsole& console) {
-    tk::CDataLock lock;
-    CSMSMng store;
-    if (!OpenStoreToChange(lock, store, console))
-        return EXIT_FILE;
     const int list = a.list.empty() ? SMS_RECEIVED : SmsListByKey(a.list);
-    std::vector<int> wanted = a.indices;
-    if (wanted.empty()) {
-        for (int i = 0; i < store.GetCount(list); ++i)
-            wanted.push_back(i);
-    }
-    std::vector<int32_t> indices;
-    if (!CheckIndices(store, list, wanted, console, indices))
-        return EXIT_USAGE;
-    int marked = 0;
-    for (const int32_t i : indices) {
-        CSMS* sms = store.Get(i, list);
-        if (!sms->IsUnread())
-            continue;
-        sms->SetUnread(false);
-        store.UpdateAndShow(i, list);
-        ++marked;
-    }
-    if (store.LastSaveError() != 0) {
-        console.Err(LinkText(TXT_SMS_SAVE_ERROR) + " (" + ForTerminal(CSMSMng::FilePath()) + ")\n");
-        return EXIT_FILE;
-    }
-    console.Out(a.json ? "{\"list\":" + JsonString(SmsListKey(list)) +
-                             ",\"marked\":" + std::to_string(marked) + "}\n"
-                       : "Označeno jako přečtené: " + std::to_string(marked) + " v seznamu " +
-                             ListName(list) + ".\n");
-    return 0;
+    return ChangeStore(console, [&](CSMSMng& store) {
+        std::vector<int> wanted = a.indices;
+        if (wanted.empty()) {
+            for (int i = 0; i < store.GetCount(list); ++i)
+                wanted.push_back(i);
+        }
+        std::vector<int32_t> indices;
+        if (!CheckIndices(store, list, wanted, console, indices))
+            return EXIT_USAGE;
+        int marked = 0;
+        for (const int32_t i : indices) {
+            CSMS* sms = store.Get(i, list);
+            if (!sms->IsUnread())
+                continue;
+            sms->SetUnread(false);
+            store.UpdateAndShow(i, list);
+            ++marked;
+        }
+        if (store.LastSaveError() != 0) {
+            console.Err(LinkText(TXT_SMS_SAVE_ERROR) + " (" + ForTerminal(CSMSMng::FilePath()) +
+                        ")\n");
+            return EXIT_FILE;
+        }
+        console.Out(a.json ? "{\"list\":" + JsonString(SmsListKey(list)) +
+                                 ",\"marked\":" + std::to_string(marked) + "}\n"
+                           : "Označeno jako přečtené: " + std::to_string(marked) + " v seznamu " +
+                                 ListName(list) + ".\n");
+        return 0;
+    });
 }
 
 int SmsExport(const Args& a, CConsole& console) {

@@ -396,8 +396,10 @@ void CCtlUI::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {
     if (ev.m_nCode == CE_SMS_RECEIVED && ev.m_pSms) {
         auto copy = std::make_shared<CSMS>(*ev.m_pSms);
         // Stored and saved before the unit deletes it; when it is not, the unit keeps it.
+        std::unique_lock store(m_storeMutex);
         const uint32_t stored = m_device.OnSmsReceived(*ev.m_pSms);
         const int index = stored ? m_device.m_SMS.GetCount(SMS_RECEIVED) - 1 : -1;
+        store.unlock();
         if (stored) {
             std::lock_guard lock(m_mutex);
             m_received.emplace_back(copy, index);
@@ -409,7 +411,11 @@ void CCtlUI::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {
         if (stored)
             Monitor(ev, copy, index);
     } else if (ev.m_nCode == CE_SMS_SENT) {
-        const uint32_t moved = m_device.OnSmsSent(static_cast<int>(ev.m_nArg));
+        uint32_t moved = 0;
+        {
+            std::lock_guard store(m_storeMutex);
+            moved = m_device.OnSmsSent(static_cast<int>(ev.m_nArg));
+        }
         {
             std::lock_guard lock(m_mutex);
             ++m_nSent;

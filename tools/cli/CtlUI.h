@@ -111,6 +111,10 @@ public:
     bool SmsSaveFailed() const;
     int SentCount() const;
 
+    // The device's SMS store is changed by the worker (a fetched message, a sent one) and,
+    // between the sequences of a session that stays online, by the commands: both hold this.
+    std::unique_lock<std::mutex> LockStore() { return std::unique_lock(m_storeMutex); }
+
     // Changes while online are collected from now on; those that arrive before the end of a
     // sequence are dropped with it (the state at the end is the snapshot).
     void StartMonitor();
@@ -132,6 +136,7 @@ private:
     UIOptions m_options;
 
     mutable std::mutex m_mutex;
+    std::mutex m_storeMutex;
     std::condition_variable m_cv;
     std::vector<uint32_t> m_failures;
     CDevStatus m_snapshot;
