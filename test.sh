@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
-#   1. the whole project with warnings as errors, and all its tests;
+#   1. the whole project with warnings as errors, and all its tests (with the package test:
+#      install, run the installed programs, build the .deb, lintian);
 #   2. the tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the tests with threads (link engine, virtual unit, end to end) under ThreadSanitizer;
 #   4. the fuzz targets (clang, libFuzzer), FUZZ_SECONDS each (20 by default; scripts/fuzz.sh).

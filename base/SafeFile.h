@@ -10,7 +10,8 @@
 namespace tk {
 
 // Creates the folder when it does not exist (its parent must exist). True when the folder
-// exists afterwards. The program's folders hold PINs: for the user alone unless told.
+// exists afterwards; otherwise errno tells why. The program's folders hold PINs: for the user
+// alone unless told.
 bool EnsureFolder(const std::string& path, mode_t mode = 0700);
 
 // The process's file mode creation mask, read without changing it.

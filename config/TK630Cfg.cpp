@@ -187,8 +187,10 @@ int CTK630Cfg::QuerySave() {
     if (!m_bModified)
         return CFG_YES;
     const int answer = m_pHost ? m_pHost->AskSave() : CFG_NO;
-    if (answer == CFG_YES)
-        Save(false);
+    // "Yes" means the user wants the changes kept: when the save does not happen (dialog
+    // cancelled, disk full), going on would drop them, so the command stops as on Cancel.
+    if (answer == CFG_YES && Save(false) != 1)
+        return CFG_CANCEL;
     return answer;
 }
 

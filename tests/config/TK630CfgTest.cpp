@@ -186,24 +186,30 @@ TEST_F(CfgManager, SaveAsksForANameOnlyWhenUntitledOrSavingAs) {
     EXPECT_TRUE(cfg.IsModified());
 }
 
-TEST_F(CfgManager, YesThenACancelledSaveDialogStillLetsNewAndOpenGoOn) {
+TEST_F(CfgManager, YesThenACancelledOrFailedSaveStopsNewOpenAndRead) {
     WriteFileBytes(dir.File("o.cfg"), CfgFile(1, -1, BytesOf(DefaultImage(77))));
     cfg.GetImage()->m_nAIn = 1;
     cfg.SetModified();
-    host.saveOk = false;
+    host.saveOk = false; // the save dialog is cancelled
     cfg.New();
-    EXPECT_EQ(BytesOf(*cfg.GetImage()), BytesOf(DefaultImage()));
-    EXPECT_FALSE(cfg.IsModified());
+    EXPECT_EQ(cfg.GetImage()->m_nAIn, 1);
+    EXPECT_TRUE(cfg.IsModified());
+    EXPECT_EQ(cfg.Open(), 0);
+    EXPECT_EQ(cfg.ReadFromUnit(), uint32_t{CFG_CANCEL});
+    EXPECT_EQ(host.openDialogs + host.reads + host.replaced, 0);
+    EXPECT_EQ(cfg.QuerySave(), CFG_CANCEL);
 
-    cfg.SetModified();
+    host.saveOk = true; // a save that fails on the disk stops as well
+    host.chosenName = dir.File("missing-folder/x.cfg");
+    EXPECT_EQ(cfg.QuerySave(), CFG_CANCEL);
+    EXPECT_TRUE(cfg.IsModified());
+
+    host.chosenName = dir.File("saved.cfg"); // saved: the command goes on
+    EXPECT_EQ(cfg.QuerySave(), CFG_YES);
+    EXPECT_FALSE(cfg.IsModified());
     host.chosenName = dir.File("o.cfg");
     EXPECT_EQ(cfg.Open(), 1);
     EXPECT_EQ(cfg.GetImage()->m_nAIn, 77);
-    EXPECT_EQ(cfg.GetFileName(), dir.File("o.cfg"));
-    EXPECT_EQ(host.asked, 2);
-    EXPECT_EQ(host.saveDialogs, 2);
-    EXPECT_EQ(host.openDialogs, 1);
-    EXPECT_EQ(host.replaced, 2);
 }
 
 TEST_F(CfgManager, CancelStopsNewOpenAndRead) {

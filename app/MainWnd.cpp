@@ -1,0 +1,265 @@
+#include "app/MainWnd.h"
+
+#include "app/App.h"
+#include "app/AppUI.h"
+#include "app/DlgAbout.h"
+#include "app/ShellRules.h"
+#include "base/Texts.h"
+#include "sms/SMS.h"
+
+#include "ui_MainWnd.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidgetItemIterator>
+
+namespace {
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The tools tree's nodes of the three SMS lists.
+constexpr int kListNode[SMS_LIST_COUNT] = {2, 3, 4};
+
+QTreeWidgetItem* NodeAt(QTreeWidget* tree, int index) {
+    int i = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it, ++i) {
+        if (i == index)
+            return *it;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain>()) {
+    m_pForm->setupUi(this);
+    const CProfile& profile = m_ui.Profile();
+    resize(profile.m_nWidth, profile.m_nHeight);
+    m_pForm->m_pSpltMain->setSizes({profile.m_nPgCtlWidth, profile.m_nWidth});
+    m_pForm->m_pSpltMain->setStretchFactor(1, 1);
+
+    // The toolbar's buttons by their own names.
+    const std::pair<QAction*, const char*> buttons[] = {
+        {m_pForm->m_pActOnline, "m_pTlbOnline"},     {m_pForm->m_pActOffline, "m_pTlbOffline"},
+        {m_pForm->m_pActCfgNew, "m_pTlbCfgNew"},     {m_pForm->m_pActCfgOpen, "m_pTlbCfgOpen"},
+        {m_pForm->m_pActCfgSave, "m_pTlbCfgSave"},   {m_pForm->m_pActCfgRead, "m_pTlbCfgRead"},
+        {m_pForm->m_pActCfgWrite, "m_pTlbCfgWrite"}, {m_pForm->m_pActSMSRead, "m_pTlbSMSRead"},
+        {m_pForm->m_pActSMSSendAll, "m_pTlbSMSSend"}};
+    for (const auto& [action, name] : buttons) {
+        if (QWidget* button = m_pForm->m_pTlbMain->widgetForAction(action)) {
+            button->setObjectName(QString::fromLatin1(name));
+            button->setAccessibleName(action->toolTip());
+        }
+    }
+    if (QWidget* send = m_pForm->m_pTlbMain->widgetForAction(m_pForm->m_pActSMSSendAll)) {
+        if (auto* tool = qobject_cast<QToolButton*>(send))
+            tool->setIcon(QIcon(QStringLiteral(":/icons/10.svg")));
+    }
+
+    m_pStbPanel0 = new QLabel(this);
+    m_pStbPanel0->setObjectName(QStringLiteral("m_pStbPanel0"));
+    m_pStbPanel1 = new QLabel(this);
+    m_pStbPanel1->setObjectName(QStringLiteral("m_pStbPanel1"));
+    m_pStbPanel1->setAlignment(Qt::AlignCenter);
+    m_pStbPanel1->setFixedWidth(50);
+    m_pStbPanel0->setFixedWidth(50);
+    m_pForm->m_pStbrMain->addWidget(m_pStbPanel0);
+    m_pForm->m_pStbrMain->addWidget(m_pStbPanel1);
+
+    m_pForm->m_pTrvCfg->expandAll();
+    m_pForm->m_pTrvTools->expandAll();
+    for (int list = 0; list < SMS_LIST_COUNT; ++list)
+        UpdateListNode(list);
+
+    for (int tab = 0; tab < TAB_COUNT; ++tab) {
+        connect(Tree(tab), &QTreeWidget::currentItemChanged, this,
+                [this, tab] { TreeChanged(tab); });
+    }
+    connect(m_pForm->m_pPgCtlP1, &QTabWidget::currentChanged, this, [this] { m_pPgCtlP1Change(); });
+    ConnectActions();
+
+    // The SMS actions follow the state of the store, the link and the list pane; like an
+    // action list's update handlers they are evaluated while the program idles.
+    auto* idle = new QTimer(this);
+    idle->setInterval(200);
+    connect(idle, &QTimer::timeout, this, &TFrmMain::UpdateActions);
+    idle->start();
+}
+
+TFrmMain::~TFrmMain() = default;
+
+void TFrmMain::ConnectActions() {
+    CTK630& device = m_ui.Device();
+    CTK630Cfg& cfg = device.m_Cfg;
+    Ui::TFrmMain& f = *m_pForm;
+    auto on = [this](QAction* action, auto handler) {
+        connect(action, &QAction::triggered, this, handler);
+    };
+    on(f.m_pActCfgNew, [&cfg] { cfg.New(); });
+    on(f.m_pActCfgOpen, [&cfg] { cfg.Open(); });
+    on(f.m_pActCfgSave, [&cfg] { cfg.Save(false); });
+    on(f.m_pActCfgSaveAs, [&cfg] { cfg.Save(true); });
+    on(f.m_pActCfgRead, [&cfg] { cfg.ReadFromUnit(); });
+    on(f.m_pActCfgWrite, [&cfg] { cfg.WriteToUnit(); });
+    on(f.m_pActOnline, [&device] { device.Online(); });
+    on(f.m_pActOffline, [&device] { device.Offline(); });
+    on(f.m_pActComSet, [this] { m_ui.ShowComSetDlg(); });
+    on(f.m_pActReadStatus, [&device] { device.ReadStatus(); });
+    on(f.m_pActTimeSync, [&device] { device.SetTime(nullptr); });
+    on(f.m_pActSMSRead, [this, &device] {
+        if (ISmsCommands* sms = m_ui.SmsCommands())
+            sms->ReadCmd();
+        else
+            device.ReadSms();
+    });
+    auto smsCmd = [this](QAction* action, auto call) {
+        connect(action, &QAction::triggered, this, [this, call] {
+            if (ISmsCommands* sms = m_ui.SmsCommands())
+                call(*sms);
+        });
+    };
+    smsCmd(f.m_pActSMSOpen, [](ISmsCommands& s) { s.OpenCmd(); });
+    smsCmd(f.m_pActSMSSendSel, [](ISmsCommands& s) { s.SendCmd(2); });
+    smsCmd(f.m_pActSMSSaveAll, [](ISmsCommands& s) { s.ExportCmd(1); });
+    smsCmd(f.m_pActSMSSaveSel, [](ISmsCommands& s) { s.ExportCmd(2); });
+    smsCmd(f.m_pActSMSDelAll, [](ISmsCommands& s) { s.DeleteCmd(1); });
+    smsCmd(f.m_pActSMSDelSel, [](ISmsCommands& s) { s.DeleteCmd(2); });
+    on(f.m_pActSMSSendAll, [this, &device] {
+        if (ISmsCommands* sms = m_ui.SmsCommands()) {
+            sms->SendCmd(1);
+            return;
+        }
+        std::vector<int32_t> all;
+        for (int i = 0; i < device.m_SMS.GetCount(SMS_TOSEND); ++i)
+            all.push_back(i);
+        device.SendSms(all);
+    });
+    on(f.m_pMniExit, [this] { m_pMniExitClick(); });
+    on(f.m_pMniAbout, [this] { m_pMniAboutClick(); });
+}
+
+QWidget* TFrmMain::PaneArea() const {
+    return m_pForm->m_pPnlPanes;
+}
+
+QTreeWidget* TFrmMain::Tree(int tab) const {
+    switch (tab) {
+    case TAB_CFG:
+        return m_pForm->m_pTrvCfg;
+    case TAB_STATE:
+        return m_pForm->m_pTrvState;
+    case TAB_TOOLS:
+        return m_pForm->m_pTrvTools;
+    default:
+        return nullptr;
+    }
+}
+
+QLabel* TFrmMain::StatusPanel(int index) const {
+    return index == 0 ? m_pStbPanel0 : index == 1 ? m_pStbPanel1 : nullptr;
+}
+
+int TFrmMain::NodeIndex(const QTreeWidget* tree, const QTreeWidgetItem* item) {
+    if (!tree || !item)
+        return -1;
+    int i = 0;
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(tree)); *it; ++it, ++i) {
+        if (*it == item)
+            return i;
+    }
+    return -1;
+}
+
+void TFrmMain::SetOnline(bool online) {
+    m_pForm->m_pActOnline->setEnabled(!online);
+    m_pForm->m_pActOffline->setEnabled(online);
+    m_pStbPanel1->setText(Q(GetText(online ? TXT_ONLINE : TXT_OFFLINE)));
+    UpdateActions();
+}
+
+void TFrmMain::UpdateListNode(int list) {
+    if (list < 0 || list >= SMS_LIST_COUNT)
+        return;
+    if (QTreeWidgetItem* node = NodeAt(m_pForm->m_pTrvTools, kListNode[list]))
+        node->setText(0, QString::fromStdString(m_ui.Device().m_SMS.ListNodeCaption(list)));
+}
+
+void TFrmMain::SelectFirstNodes() {
+    for (int tab = 0; tab < TAB_COUNT; ++tab) {
+        QTreeWidget* tree = Tree(tab);
+        tree->setCurrentItem(tree->topLevelItem(0));
+    }
+}
+
+void TFrmMain::TreeChanged(int tab) {
+    // A tree whose tab is not the active one changes nothing (the program may move it).
+    if (m_pForm->m_pPgCtlP1->currentIndex() == tab)
+        SelectNodeOf(tab);
+}
+
+void TFrmMain::m_pPgCtlP1Change() {
+    SelectNodeOf(m_pForm->m_pPgCtlP1->currentIndex());
+}
+
+void TFrmMain::SelectNodeOf(int tab) {
+    QTreeWidget* tree = Tree(tab);
+    if (!tree)
+        return;
+    const PaneRef ref = PaneMap(tab, NodeIndex(tree, tree->currentItem()));
+    m_ui.PaneMng().Select(ref.id, ref.param);
+    UpdateActions();
+}
+
+void TFrmMain::UpdateActions() {
+    CTK630& device = m_ui.Device();
+    CPaneMng& panes = m_ui.PaneMng();
+    SmsActionInputs in;
+    in.online = device.m_Com.IsOnline();
+    in.sessionConnType = device.m_Com.GetConnType();
+    in.profileConnType = m_ui.Profile().m_nConnType;
+    in.curPane = panes.GetCur();
+    if (const CPane* pane = panes.GetPane(in.curPane))
+        in.curParam = pane->m_nParam;
+    in.listCount = in.curPane == PANE_SMSLIST ? device.m_SMS.GetCount(in.curParam) : 0;
+    ISmsCommands* commands = m_ui.SmsCommands();
+    in.selCount = commands ? commands->SelectedCount() : 0;
+    in.toSendCount = device.m_SMS.GetCount(SMS_TOSEND);
+    const SmsActionStates s = SmsActionRules(in);
+    Ui::TFrmMain& f = *m_pForm;
+    // Without the SMS commands only reading and sending everything can be done.
+    const bool cmds = commands != nullptr;
+    f.m_pActSMSOpen->setEnabled(s.open && cmds);
+    f.m_pActSMSRead->setEnabled(s.read);
+    f.m_pActSMSSendAll->setEnabled(s.sendAll);
+    f.m_pActSMSSendSel->setEnabled(s.sendSel && cmds);
+    f.m_pActSMSSaveAll->setEnabled(s.saveAll && cmds);
+    f.m_pActSMSSaveSel->setEnabled(s.saveSel && cmds);
+    f.m_pActSMSDelAll->setEnabled(s.delAll && cmds);
+    f.m_pActSMSDelSel->setEnabled(s.delSel && cmds);
+}
+
+void TFrmMain::closeEvent(QCloseEvent* event) {
+    if (m_ui.App().CanClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TFrmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    m_pStbPanel0->setFixedWidth(StatusPanelWidth(width()));
+}
+
+void TFrmMain::m_pMniExitClick() {
+    // The same way out as the close box: save prompt, profile, session closed.
+    close();
+}
+
+void TFrmMain::m_pMniAboutClick() {
+    TFrmAbout about(this);
+    about.exec();
+}

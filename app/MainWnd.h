@@ -1,0 +1,57 @@
+// The main window: the navigation trees on the left, the pane area on the right, the menus,
+// the toolbar and the status bar. Every action only forwards to the configuration, the device
+// or the user-interface object; the SMS actions are enabled by the rules of app/ShellRules.h.
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+
+class CAppUI;
+class QAction;
+class QLabel;
+class QTreeWidget;
+class QTreeWidgetItem;
+namespace Ui {
+class TFrmMain;
+}
+
+class TFrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TFrmMain(CAppUI& ui);
+    ~TFrmMain() override;
+
+    // Where the pane frames live.
+    QWidget* PaneArea() const;
+    // The online/offline state: actions and the second status panel.
+    void SetOnline(bool online);
+    // Caption of an SMS list node ("Přijaté (3)").
+    void UpdateListNode(int list);
+    // Selects the first node of every tree (the start of the program).
+    void SelectFirstNodes();
+    // Applies the SMS actions' enabling rules now (they also run while the program idles).
+    void UpdateActions();
+
+    QTreeWidget* Tree(int tab) const;
+    // The absolute index of a node in its tree (display order, children counted), -1 for none.
+    static int NodeIndex(const QTreeWidget* tree, const QTreeWidgetItem* item);
+    QLabel* StatusPanel(int index) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void TreeChanged(int tab);
+    void m_pPgCtlP1Change();
+    void SelectNodeOf(int tab);
+    void m_pMniExitClick();
+    void m_pMniAboutClick();
+    void ConnectActions();
+
+    CAppUI& m_ui;
+    std::unique_ptr<Ui::TFrmMain> m_pForm;
+    QLabel* m_pStbPanel0;
+    QLabel* m_pStbPanel1;
+};

@@ -1,0 +1,44 @@
+// Every message box and file dialog of the window program goes through this interface: the
+// windows ask it, the real implementation (app/QtPrompts.h) shows Qt's boxes, and the tests
+// install a scripted one that answers in order, so no test can hang on a modal box. Texts
+// are UTF-8.
+#pragma once
+
+#include "base/Texts.h"
+
+#include <cstdint>
+#include <string>
+
+// Answers, with the values of the message boxes they stand for.
+inline constexpr int PROMPT_OK = 1;
+inline constexpr int PROMPT_CANCEL = 2;
+inline constexpr int PROMPT_YES = 6;
+inline constexpr int PROMPT_NO = 7;
+
+enum class PromptButtons { YesNo, YesNoCancel };
+
+class IPrompts {
+public:
+    virtual ~IPrompts() = default;
+
+    // A question with the question icon: PROMPT_YES, PROMPT_NO or PROMPT_CANCEL.
+    virtual int AskText(const std::string& text, PromptButtons buttons) = 0;
+    // An error with the error icon and OK.
+    virtual void ErrorText(const std::string& text, const std::string& caption) = 0;
+    // A warning with the exclamation icon and OK.
+    virtual void WarningText(const std::string& text) = 0;
+    // The open and save dialogs; false when cancelled. `name` comes in with a proposed name
+    // (may be empty) and goes out with the chosen one. `filter` in the form of the numbered
+    // texts ("Soubory konfigurace (*.cfg)|*.cfg|...").
+    virtual bool OpenFileName(std::string& name, const std::string& filter) = 0;
+    virtual bool SaveFileName(std::string& name, const std::string& filter,
+                              const std::string& defaultExt) = 0;
+
+    // By text number, with the program's caption.
+    int Ask(uint32_t textId, PromptButtons buttons = PromptButtons::YesNo) {
+        return AskText(std::string(GetText(textId)), buttons);
+    }
+    void Error(uint32_t textId) { ErrorText(std::string(GetText(textId)), kAppTitle); }
+    void Error(const std::string& text) { ErrorText(text, kAppTitle); }
+    void Warning(uint32_t textId) { WarningText(std::string(GetText(textId))); }
+};

@@ -1,0 +1,86 @@
+#include "app/QtPrompts.h"
+
+#include "app/ShellRules.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QTranslator>
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+QWidget* CQtPrompts::Owner() {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+int CQtPrompts::AskText(const std::string& text, PromptButtons buttons) {
+    const QMessageBox::StandardButtons set =
+        buttons == PromptButtons::YesNoCancel
+            ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
+            : QMessageBox::Yes | QMessageBox::No;
+    const auto answer = QMessageBox::question(Owner(), QString::fromUtf8(kAppTitle), Q(text), set,
+                                              QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        return PROMPT_YES;
+    if (answer == QMessageBox::No)
+        return PROMPT_NO;
+    // Escape or the close box: Cancel where offered, else No.
+    return buttons == PromptButtons::YesNoCancel ? PROMPT_CANCEL : PROMPT_NO;
+}
+
+void CQtPrompts::ErrorText(const std::string& text, const std::string& caption) {
+    QMessageBox::critical(Owner(), Q(caption), Q(text), QMessageBox::Ok);
+}
+
+void CQtPrompts::WarningText(const std::string& text) {
+    QMessageBox::warning(Owner(), QString::fromUtf8(kAppTitle), Q(text), QMessageBox::Ok);
+}
+
+bool CQtPrompts::OpenFileName(std::string& name, const std::string& filter) {
+    const QString chosen =
+        QFileDialog::getOpenFileName(Owner(), QString(), Q(name), Q(DialogFilter(filter)));
+    if (chosen.isEmpty())
+        return false;
+    name = chosen.toStdString();
+    return true;
+}
+
+bool CQtPrompts::SaveFileName(std::string& name, const std::string& filter,
+                              const std::string& defaultExt) {
+    QFileDialog dialog(Owner(), QString(), Q(name), Q(DialogFilter(filter)));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(Q(defaultExt));
+    if (!name.empty())
+        dialog.selectFile(Q(name));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    name = dialog.selectedFiles().constFirst().toStdString();
+    return !name.empty();
+}
+
+bool InstallCzechTranslation() {
+    static QTranslator translator; // lives as long as the application
+    if (!translator.load(QStringLiteral("qtbase_cs"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(&translator);
+}
+
+static void InitResourcesOnce() {
+    Q_INIT_RESOURCE(tk530);
+}
+
+void InitGuiResources() {
+    static const bool done = (InitResourcesOnce(), true);
+    (void)done;
+}

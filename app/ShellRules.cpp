@@ -1,0 +1,90 @@
+#include "app/ShellRules.h"
+
+#include "app/PaneMng.h"
+#include "base/Texts.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// The first `count` characters of a UTF-8 text.
+std::string_view FirstChars(std::string_view text, size_t count) {
+    size_t pos = 0;
+    for (size_t chars = 0; pos < text.size(); ++chars) {
+        if (chars == count)
+            break;
+        ++pos;
+        while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80)
+            ++pos;
+    }
+    return text.substr(0, pos);
+}
+
+} // namespace
+
+std::string ComposeTitle(std::string_view filePath, bool modified) {
+    std::string_view name;
+    if (filePath.empty()) {
+        name = GetText(TXT_UNNAMED);
+    } else {
+        const size_t slash = filePath.find_last_of('/');
+        name = FirstChars(slash == std::string_view::npos ? filePath : filePath.substr(slash + 1),
+                          127);
+    }
+    std::string title(kAppTitle);
+    title += " (";
+    title += name;
+    title += modified ? "*)" : ")";
+    return title;
+}
+
+int StatusPanelWidth(int clientWidth) {
+    return std::max(clientWidth - 100, 0);
+}
+
+bool LinkAllowsSms(bool online, int32_t sessionConnType, int32_t profileConnType) {
+    return online ? sessionConnType == 1 : profileConnType == 1;
+}
+
+SmsActionStates SmsActionRules(const SmsActionInputs& in) {
+    SmsActionStates s;
+    const bool link = LinkAllowsSms(in.online, in.sessionConnType, in.profileConnType);
+    const bool listShown = in.curPane == PANE_SMSLIST;
+    const bool ruleA = listShown && in.listCount > 0;
+    const bool ruleS = listShown && in.selCount > 0;
+    s.open = s.saveSel = s.delSel = ruleS;
+    s.saveAll = s.delAll = ruleA;
+    s.read = link;
+    s.sendAll = link && in.toSendCount > 0;
+    s.sendSel = link && ruleS && in.curParam == 2;
+    return s;
+}
+
+std::string DialogFilter(std::string_view filter) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (start <= filter.size()) {
+        const size_t bar = filter.find('|', start);
+        const size_t end = bar == std::string_view::npos ? filter.size() : bar;
+        parts.push_back(filter.substr(start, end - start));
+        if (bar == std::string_view::npos)
+            break;
+        start = bar + 1;
+    }
+    std::string out;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string pattern(parts[i + 1]);
+        if (pattern == "*.*")
+            pattern = "*"; // every file, with or without an extension
+        std::string_view text = parts[i];
+        const size_t paren = text.find(" (");
+        if (paren != std::string_view::npos)
+            text = text.substr(0, paren);
+        if (!out.empty())
+            out += ";;";
+        out += text;
+        out += " (" + pattern + ")";
+    }
+    return out;
+}

@@ -1,0 +1,34 @@
+// The pane of the four timing values of dialling: CPaneTimePars with its frame TFrmTimePars.
+#pragma once
+
+#include "app/FramePane.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class CPaneTimePars;
+namespace Ui {
+class TFrmTimePars;
+}
+
+class TFrmTimePars : public QWidget {
+    Q_OBJECT
+public:
+    TFrmTimePars(CPaneTimePars& pane, QWidget* parent);
+    ~TFrmTimePars() override;
+
+private:
+    CPaneTimePars& m_pane;
+    std::unique_ptr<Ui::TFrmTimePars> m_pForm;
+};
+
+class CPaneTimePars : public CFramePane {
+public:
+    explicit CPaneTimePars(CAppUI& ui);
+
+    void Load(int param) override;
+
+protected:
+    QWidget* NewFrame(QWidget* parent) override;
+};

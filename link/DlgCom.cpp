@@ -1,0 +1,110 @@
+#include "link/DlgCom.h"
+
+#include "app/AppUI.h"
+#include "app/Device.h"
+#include "app/Prompts.h"
+#include "base/Texts.h"
+#include "link/ComMsg.h"
+#include "link/LinkError.h"
+
+#include "ui_DlgCom.h"
+
+#include <QCloseEvent>
+
+#include <algorithm>
+
+namespace {
+
+// Captions are loaded into a buffer of 128 bytes.
+constexpr size_t kCaptionBuffer = 128;
+
+} // namespace
+
+TFrmCom::TFrmCom(CAppUI& ui, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowMinMaxButtonsHint),
+      m_ui(ui), m_pForm(std::make_unique<Ui::TFrmCom>()) {
+    m_pForm->setupUi(this);
+    connect(m_pForm->m_pBtnCancel, &QPushButton::clicked, this, [this] { m_pBtnCancelClick(); });
+}
+
+TFrmCom::~TFrmCom() = default;
+
+void TFrmCom::Begin() {
+    if (parentWidget()) {
+        // Centred on the main window.
+        const QRect owner = parentWidget()->frameGeometry();
+        adjustSize();
+        move(owner.center() - rect().center());
+    }
+    open();
+}
+
+void TFrmCom::closeEvent(QCloseEvent* event) {
+    if (m_bEnding)
+        QDialog::closeEvent(event);
+    else
+        event->ignore();
+}
+
+void TFrmCom::PostProgress(CComNotifyMsg* msg) {
+    Handle(*msg);
+    msg->m_bDone = true; // the worker may use the slot again
+}
+
+void TFrmCom::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
+    reply->Answer(Handle(msg));
+}
+
+void TFrmCom::SetCaption(uint32_t textId, bool cancel) {
+    m_pForm->m_pLblCaption->setText(QString::fromStdString(LoadText(textId, kCaptionBuffer)));
+    m_pForm->m_pBtnCancel->setEnabled(cancel);
+}
+
+uint32_t TFrmCom::Handle(const CComNotifyMsg& msg) {
+    QProgressBar* bar = m_pForm->m_pPrbCom;
+    switch (msg.m_nType) {
+    case PM_CAPTION:
+        SetCaption(msg.m_nValue, msg.m_bCancel != 0);
+        break;
+    case PM_BEGIN:
+        SetCaption(msg.m_nValue, msg.m_bCancel != 0);
+        bar->setValue(0);
+        bar->setMaximum(static_cast<int>(std::min<uint32_t>(msg.m_nValue2, INT32_MAX)));
+        break;
+    case PM_STEP: {
+        // Never beyond the maximum, however many steps come.
+        const int64_t pos = int64_t{bar->value()} + msg.m_nValue;
+        bar->setValue(static_cast<int>(std::min<int64_t>(pos, bar->maximum())));
+        break;
+    }
+    case PM_POSITION:
+        bar->setValue(static_cast<int>(std::min<int64_t>(msg.m_nValue, bar->maximum())));
+        break;
+    case PM_ERROR: {
+        std::string text = LinkErrorMessage(msg.m_nValue, msg.m_nValue2);
+        if (!msg.m_sDetail.empty())
+            text += "\n(" + msg.m_sDetail + ")";
+        m_ui.Prompts().ErrorText(text, windowTitle().toStdString());
+        break;
+    }
+    case PM_END:
+        SetCaption(TXT_CAP_IDLE, false);
+        bar->setValue(0);
+        m_bEnding = true;
+        done(QDialog::Accepted);
+        m_bEnding = false;
+        break;
+    case PM_BAD_PIN:
+        m_ui.Prompts().ErrorText(std::string(GetText(TXT_LINK_ERROR_BASE + LE_BAD_PIN)),
+                                 windowTitle().toStdString());
+        return static_cast<uint32_t>(m_ui.ShowConnectItemDlg(msg.m_pDsc, true));
+    default:
+        break;
+    }
+    return 0;
+}
+
+void TFrmCom::m_pBtnCancelClick() {
+    m_ui.Device().m_Com.Post({CM_CANCEL, 0, 0});
+}

@@ -1,0 +1,34 @@
+// The pane of the unit's identification: CPaneDevId with its frame TFrmDevId.
+#pragma once
+
+#include "app/FramePane.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class CPaneDevId;
+namespace Ui {
+class TFrmDevId;
+}
+
+class TFrmDevId : public QWidget {
+    Q_OBJECT
+public:
+    TFrmDevId(CPaneDevId& pane, QWidget* parent);
+    ~TFrmDevId() override;
+
+private:
+    CPaneDevId& m_pane;
+    std::unique_ptr<Ui::TFrmDevId> m_pForm;
+};
+
+class CPaneDevId : public CFramePane {
+public:
+    explicit CPaneDevId(CAppUI& ui);
+
+    void Load(int param) override;
+
+protected:
+    QWidget* NewFrame(QWidget* parent) override;
+};

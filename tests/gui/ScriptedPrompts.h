@@ -1,0 +1,58 @@
+// Prompts for GUI tests: each expected message box or file dialog is scripted with its
+// answer, in order. A prompt that does not match the next expected one (or comes when none is
+// expected) fails the test and is answered Cancel/No (a file dialog: cancelled), so no test
+// can hang on a modal box.
+#pragma once
+
+#include "app/Prompts.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+enum class PromptKind { Ask, Error, Warning, OpenFile, SaveFile };
+
+struct PromptRecord {
+    PromptKind kind;
+    std::string text;    // message text, or the proposed file name
+    std::string caption; // errors: the box's caption; files: the filter
+};
+
+class ScriptedPrompts : public IPrompts {
+public:
+    // `text`: a part of the message the box must show (empty: any).
+    ScriptedPrompts& ExpectAsk(std::string text, int answer);
+    ScriptedPrompts& ExpectError(std::string text);
+    ScriptedPrompts& ExpectWarning(std::string text);
+    // The file chosen; an empty name cancels the dialog.
+    ScriptedPrompts& ExpectOpenFile(std::string chosen);
+    ScriptedPrompts& ExpectSaveFile(std::string chosen);
+
+    // Every expected prompt has come (adds a failure naming those that did not).
+    bool Done();
+    size_t Pending() const { return m_expected.size(); }
+    const std::vector<PromptRecord>& Shown() const { return m_shown; }
+    void ClearShown() { m_shown.clear(); }
+
+    int AskText(const std::string& text, PromptButtons buttons) override;
+    void ErrorText(const std::string& text, const std::string& caption) override;
+    void WarningText(const std::string& text) override;
+    bool OpenFileName(std::string& name, const std::string& filter) override;
+    bool SaveFileName(std::string& name, const std::string& filter,
+                      const std::string& defaultExt) override;
+
+private:
+    struct Step {
+        PromptKind kind;
+        std::string text;
+        int answer = PROMPT_CANCEL;
+        std::string file;
+    };
+    // The next step if it matches this prompt; else records a failure and returns false.
+    bool Take(PromptKind kind, const std::string& text, Step& step);
+
+    std::deque<Step> m_expected;
+    std::vector<PromptRecord> m_shown;
+};
+
+const char* PromptKindName(PromptKind kind);

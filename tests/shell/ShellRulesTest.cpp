@@ -1,0 +1,65 @@
+// The main window's rules that need no screen: title, status panel, SMS action enabling and
+// the file dialogs' filters.
+#include "app/ShellRules.h"
+#include "app/PaneMng.h"
+
+#include <gtest/gtest.h>
+
+TEST(ShellRules, TitleNamesTheFileAndMarksChanges) {
+    EXPECT_EQ(ComposeTitle("", false), "TK530 Control Panel (bezejmenná)");
+    EXPECT_EQ(ComposeTitle("", true), "TK530 Control Panel (bezejmenná*)");
+    EXPECT_EQ(ComposeTitle("/home/u/site.cfg", true), "TK530 Control Panel (site.cfg*)");
+    EXPECT_EQ(ComposeTitle("plain.cfg", false), "TK530 Control Panel (plain.cfg)");
+    // Cut to 127 characters, never inside a character.
+    const std::string longName = "/x/" + std::string(126, 'a') + "čč.cfg";
+    EXPECT_EQ(ComposeTitle(longName, false),
+              "TK530 Control Panel (" + std::string(126, 'a') + "č)");
+}
+
+TEST(ShellRules, StatusPanelTakesTheWidthBesideTheStatePanel) {
+    EXPECT_EQ(StatusPanelWidth(400), 300);
+    EXPECT_EQ(StatusPanelWidth(100), 0);
+    EXPECT_EQ(StatusPanelWidth(40), 0);
+}
+
+TEST(ShellRules, SmsActionsFollowTheLinkTheListAndTheSelection) {
+    // Rule L: a direct line now, or while offline the one the profile will open.
+    EXPECT_TRUE(LinkAllowsSms(false, -1, 1));
+    EXPECT_FALSE(LinkAllowsSms(false, 1, 2)); // offline, the profile dials a modem
+    EXPECT_TRUE(LinkAllowsSms(true, 1, 2));   // a direct session, whatever the profile says
+    EXPECT_FALSE(LinkAllowsSms(true, 2, 1));
+
+    SmsActionInputs modem;
+    modem.profileConnType = 2;
+    modem.toSendCount = 3;
+    modem.curPane = PANE_SMSLIST;
+    modem.curParam = 2;
+    modem.listCount = 3;
+    modem.selCount = 1;
+    SmsActionStates s = SmsActionRules(modem);
+    EXPECT_FALSE(s.read || s.sendAll || s.sendSel);
+    EXPECT_TRUE(s.open && s.saveSel && s.delSel && s.saveAll && s.delAll);
+
+    SmsActionInputs received; // the received list shown and empty
+    received.curPane = PANE_SMSLIST;
+    SmsActionStates r = SmsActionRules(received);
+    EXPECT_TRUE(r.read);
+    EXPECT_FALSE(r.saveAll || r.delAll || r.open || r.sendAll);
+    received.listCount = 1;
+    received.selCount = 1;
+    r = SmsActionRules(received);
+    EXPECT_TRUE(r.saveAll && r.delAll && r.open && r.saveSel && r.delSel);
+    EXPECT_FALSE(r.sendSel); // only from the to-send list
+
+    SmsActionInputs other = received; // another pane shown: nothing of the list
+    other.curPane = PANE_SMSEDIT;
+    EXPECT_EQ(SmsActionRules(other),
+              (SmsActionStates{false, true, false, false, false, false, false, false}));
+}
+
+TEST(ShellRules, FiltersOfTheTextsBecomeDialogFilters) {
+    EXPECT_EQ(DialogFilter("Soubory konfigurace (*.cfg)|*.cfg|Všechny soubory|*.*"),
+              "Soubory konfigurace (*.cfg);;Všechny soubory (*)");
+    EXPECT_EQ(DialogFilter("Textové dokumenty (*.txt)|*.txt"), "Textové dokumenty (*.txt)");
+    EXPECT_EQ(DialogFilter(""), "");
+}
