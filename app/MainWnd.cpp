@@ -10,7 +10,9 @@
 #include "ui_MainWnd.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidgetItemIterator>
@@ -39,6 +41,8 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     m_pForm->setupUi(this);
     const CProfile& profile = m_ui.Profile();
     resize(profile.m_nWidth, profile.m_nHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) // centred on the desktop
+        move(screen->availableGeometry().center() - rect().center());
     m_pForm->m_pSpltMain->setSizes({profile.m_nPgCtlWidth, profile.m_nWidth});
     m_pForm->m_pSpltMain->setStretchFactor(1, 1);
 
@@ -66,8 +70,12 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     m_pStbPanel1->setObjectName(QStringLiteral("m_pStbPanel1"));
     m_pStbPanel1->setAlignment(Qt::AlignCenter);
     m_pStbPanel1->setFixedWidth(50);
-    m_pStbPanel0->setFixedWidth(50);
-    m_pForm->m_pStbrMain->addWidget(m_pStbPanel0);
+    // The first panel's width is set on every resize; it never keeps the window from
+    // becoming narrower.
+    m_pStbPanel0->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_pStbPanel0->setMinimumWidth(0);
+    m_pStbPanel0->setMaximumWidth(50);
+    m_pForm->m_pStbrMain->addWidget(m_pStbPanel0, 1);
     m_pForm->m_pStbrMain->addWidget(m_pStbPanel1);
 
     m_pForm->m_pTrvCfg->expandAll();
@@ -251,7 +259,7 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
 
 void TFrmMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    m_pStbPanel0->setFixedWidth(StatusPanelWidth(width()));
+    m_pStbPanel0->setMaximumWidth(StatusPanelWidth(width()));
 }
 
 void TFrmMain::m_pMniExitClick() {

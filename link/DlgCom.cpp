@@ -48,12 +48,16 @@ void TFrmCom::closeEvent(QCloseEvent* event) {
 }
 
 void TFrmCom::PostProgress(CComNotifyMsg* msg) {
+    const uint32_t type = msg->m_nType;
     Handle(*msg);
     msg->m_bDone = true; // the worker may use the slot again
+    emit progressHandled(type);
 }
 
 void TFrmCom::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
+    const uint32_t type = msg.m_nType;
     reply->Answer(Handle(msg));
+    emit progressHandled(type);
 }
 
 void TFrmCom::SetCaption(uint32_t textId, bool cancel) {

@@ -29,6 +29,10 @@ public:
     void PostProgress(CComNotifyMsg* msg) override;
     void SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) override;
 
+signals:
+    // A progress message has been handled and is on screen.
+    void progressHandled(uint32_t type);
+
 protected:
     // Neither Escape nor the window system ends the dialog: only the end of the sequence.
     void reject() override {}

@@ -24,11 +24,17 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class GuiTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+
+    // The virtual unit behind a modem instead (the unit asks for `unitPin`): the modem list,
+    // one chosen connection with `pin`, and a profile for remote access.
+    void UseModem(const std::string& pin, const std::string& unitPin = "1234");
 
     // Writes Profile.dat of the program folder: local access on the virtual unit's port,
     // changed by `change` first.
@@ -65,10 +71,15 @@ protected:
     // Runs the queued calls that are waiting now.
     static void ProcessEvents();
 
+    CSimServer& Sim() { return *m_sim; }
+    CVirtualUnit& Unit() { return m_sim->Unit(); }
+    // Command codes the unit received, in order.
+    std::vector<uint8_t> Commands() const;
+
     TempDir dir;
-    CSimServer sim;
     ScriptedPrompts prompts;
 
 private:
+    std::unique_ptr<CSimServer> m_sim;
     std::unique_ptr<CApp> m_app;
 };

@@ -2,6 +2,7 @@
 
 #include "app/Device.h"
 #include "base/Cp1250.h"
+#include "base/DataLock.h"
 #include "base/ProgramFolder.h"
 #include "base/Texts.h"
 #include "link/ModemList.h"

@@ -1,0 +1,296 @@
+// The window program talking to the virtual unit: online and offline, the progress dialog,
+// the close query with and without a session, errors and the repeat question, the PIN
+// correction, and the events that bring status and SMS.
+#include "tests/gui/GuiFixture.h"
+
+#include "base/ProgramFolder.h"
+#include "connections/DlgConnectItem.h"
+#include "link/DlgCom.h"
+#include "sms/SMS.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr uint8_t kLogout = 0x22;
+constexpr uint8_t kReadConfig = 0x28;
+
+// What the progress dialog showed after each message: caption and whether Storno was enabled.
+struct Shown {
+    std::string caption;
+    bool cancel;
+};
+
+} // namespace
+
+class GuiSessionTest : public GuiTest {
+protected:
+    void GoOnline() {
+        Action("m_pActOnline")->trigger();
+        ASSERT_TRUE(WaitIdle());
+        ASSERT_TRUE(Device().m_Com.IsOnline());
+    }
+    // Records the progress dialog's caption and button after each message.
+    void WatchProgress() {
+        TFrmCom* com = UI().ComDialog();
+        QObject::connect(com, &TFrmCom::progressHandled, [this, com] {
+            shown.push_back({com->findChild<QLabel*>("m_pLblCaption")->text().toStdString(),
+                             com->findChild<QPushButton*>("m_pBtnCancel")->isEnabled()});
+        });
+    }
+    std::string Panel() { return Main().StatusPanel(1)->text().toStdString(); }
+
+    std::vector<Shown> shown;
+};
+
+TEST_F(GuiSessionTest, OnlineAndOfflineSwapTheActionsAndStornoIsOffDuringTheDisconnect) {
+    ASSERT_TRUE(StartApp());
+    WatchProgress();
+    GoOnline();
+    EXPECT_EQ(Panel(), "online");
+    EXPECT_FALSE(Action("m_pActOnline")->isEnabled());
+    EXPECT_TRUE(Action("m_pActOffline")->isEnabled());
+    EXPECT_FALSE(UI().ComDialog()->isVisible());
+
+    Action("m_pActOffline")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Panel(), "offline");
+    EXPECT_TRUE(Action("m_pActOnline")->isEnabled());
+    EXPECT_FALSE(Action("m_pActOffline")->isEnabled());
+    const auto disconnect = std::find_if(shown.begin(), shown.end(), [](const Shown& s) {
+        return s.caption == "Odpojení TK530 od PC.";
+    });
+    ASSERT_NE(disconnect, shown.end());
+    EXPECT_FALSE(disconnect->cancel);
+    EXPECT_EQ(shown.back().caption, "Zadávání komunikačního příkazu, prosím čekejte.");
+    EXPECT_EQ(Commands().back(), 0x86); // the local session's end
+}
+
+TEST_F(GuiSessionTest, ProgressBarClampsAndErrorsCarryTheCommandCode) {
+    ASSERT_TRUE(StartApp());
+    TFrmCom* com = UI().ComDialog();
+    auto* bar = com->findChild<QProgressBar*>("m_pPrbCom");
+    auto* cancel = com->findChild<QPushButton*>("m_pBtnCancel");
+    auto post = [com](uint32_t type, uint32_t value, uint32_t value2 = 0, bool storno = false) {
+        CComNotifyMsg msg;
+        msg.m_nType = type;
+        msg.m_nValue = value;
+        msg.m_nValue2 = value2;
+        msg.m_bCancel = storno ? 1 : 0;
+        msg.m_bDone = false;
+        com->PostProgress(&msg);
+        EXPECT_TRUE(msg.m_bDone);
+    };
+    com->Begin();
+    post(PM_BEGIN, TXT_CAP_READ_CFG, 2, true);
+    EXPECT_TRUE(com->isVisible());
+    EXPECT_EQ(bar->maximum(), 2);
+    EXPECT_TRUE(cancel->isEnabled());
+    post(PM_STEP, 1);
+    post(PM_STEP, 5); // a step past full stays full
+    EXPECT_EQ(bar->value(), 2);
+    post(PM_POSITION, 1);
+    EXPECT_EQ(bar->value(), 1);
+    post(PM_POSITION, 3);
+    EXPECT_EQ(bar->value(), 2);
+    post(PM_CAPTION, TXT_CAP_DISCONNECT);
+    EXPECT_FALSE(cancel->isEnabled());
+
+    struct ErrorCase {
+        uint32_t error, command;
+        const char* text;
+    };
+    const ErrorCase errors[] = {
+        {3, 0x24, "Vypršel komunikační timeout. EC: 0024"},
+        {2, 0, "Nepodařilo se otevřít komunikační port."},
+    };
+    for (const ErrorCase& e : errors) {
+        prompts.ExpectError(e.text);
+        CComNotifyMsg msg;
+        msg.m_nType = PM_ERROR;
+        msg.m_nValue = e.error;
+        msg.m_nValue2 = e.command;
+        auto reply = std::make_shared<CComReply>(0);
+        com->SendProgress(msg, reply);
+        EXPECT_FALSE(reply->IsOpen()); // answered: the worker goes on
+        EXPECT_EQ(prompts.Shown().back().text, e.text);
+        EXPECT_EQ(prompts.Shown().back().caption, "Komunikace s TK530");
+    }
+
+    post(PM_END, 0);
+    EXPECT_FALSE(com->isVisible());
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(com->findChild<QLabel*>("m_pLblCaption")->text().toStdString(),
+              "Zadávání komunikačního příkazu, prosím čekejte.");
+}
+
+TEST_F(GuiSessionTest, ClosingOfflineClosesAtOnceAndWritesTheProfile) {
+    ASSERT_TRUE(StartApp());
+    std::remove(tk::ProgramFile("Profile.dat").c_str());
+    EXPECT_TRUE(Main().close());
+    EXPECT_FALSE(Main().isVisible());
+    EXPECT_EQ(ReadFileBytes(tk::ProgramFile("Profile.dat")).size(), PROFILE_FILE_SIZE);
+}
+
+TEST_F(GuiSessionTest, ClosingOnlineDisconnectsAndThenClosesWithoutASecondPrompt) {
+    ASSERT_TRUE(StartApp());
+    GoOnline();
+    Panes().GetPane(PANE_SIM)->OnDataChange();
+    prompts.ExpectAsk("Konfigurace byla změněna", PROMPT_NO); // once only
+    EXPECT_FALSE(Main().close());
+    EXPECT_TRUE(Main().isVisible());
+    ASSERT_TRUE(WaitFor([this] { return !Main().isVisible(); }));
+    EXPECT_FALSE(Device().m_Com.IsOnline());
+    EXPECT_EQ(Commands().back(), 0x86);
+    EXPECT_TRUE(FileExists(tk::ProgramFile("Profile.dat")));
+}
+
+TEST_F(GuiSessionTest, CancelAtTheSavePromptKeepsTheSessionAndAsksAgainNextTime) {
+    ASSERT_TRUE(StartApp());
+    GoOnline();
+    Panes().GetPane(PANE_SIM)->OnDataChange();
+    const size_t requests = Commands().size();
+    prompts.ExpectAsk("Konfigurace byla změněna", PROMPT_CANCEL);
+    EXPECT_FALSE(Main().close());
+    ProcessEvents();
+    EXPECT_TRUE(Main().isVisible());
+    EXPECT_TRUE(Device().m_Com.IsOnline());
+    const auto after = Commands();
+    EXPECT_EQ(std::count(after.begin() + static_cast<long>(requests), after.end(), kLogout), 0);
+    EXPECT_TRUE(prompts.Done());
+
+    prompts.ExpectAsk("Konfigurace byla změněna", PROMPT_NO);
+    Main().close();
+    ASSERT_TRUE(WaitFor([this] { return !Main().isVisible(); }));
+}
+
+TEST_F(GuiSessionTest, KonecGoesThroughTheSavePromptAndClosesTheSession) {
+    ASSERT_TRUE(StartApp());
+    GoOnline();
+    Panes().GetPane(PANE_SIM)->OnDataChange();
+    // Yes, then the save dialog is cancelled: the changes would be lost, so nothing closes.
+    prompts.ExpectAsk("Konfigurace byla změněna", PROMPT_YES).ExpectSaveFile("");
+    Action("m_pMniExit")->trigger();
+    ProcessEvents();
+    EXPECT_TRUE(Main().isVisible());
+    EXPECT_TRUE(Device().m_Com.IsOnline());
+    EXPECT_TRUE(prompts.Done());
+
+    std::remove(tk::ProgramFile("Profile.dat").c_str());
+    prompts.ExpectAsk("Konfigurace byla změněna", PROMPT_YES).ExpectSaveFile(dir.File("k.cfg"));
+    Action("m_pMniExit")->trigger();
+    ASSERT_TRUE(WaitFor([this] { return !Main().isVisible(); }));
+    EXPECT_EQ(ReadFileBytes(dir.File("k.cfg")).size(), 1667u);
+    EXPECT_TRUE(FileExists(tk::ProgramFile("Profile.dat")));
+    EXPECT_FALSE(Device().m_Com.IsOnline());
+    const auto codes = Commands();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), kLogout), 1);
+}
+
+TEST_F(GuiSessionTest, AReadThatTimesOutShowsTheErrorAsksAndStillDisconnects) {
+    Unit().AddFault({kReadConfig, SimFaultKind::NoAnswer});
+    ASSERT_TRUE(StartApp([](CApp& app) { app.m_Device.m_Com.SetTimeoutScale(5); }));
+    const CfgImage before = *Device().m_Cfg.GetImage();
+    prompts.ExpectError("Vypršel komunikační timeout. EC: 0028")
+        .ExpectAsk("Došlo ke komunikační chybě. Opakovat komunikaci?", PROMPT_NO);
+    Action("m_pActCfgRead")->trigger();
+    ASSERT_TRUE(WaitIdle(30000));
+    EXPECT_EQ(prompts.Shown().size(), 2u);
+    const auto codes = Commands();
+    const auto read = std::find(codes.begin(), codes.end(), kReadConfig);
+    ASSERT_NE(read, codes.end());
+    EXPECT_NE(std::find(read, codes.end(), kLogout), codes.end());
+    EXPECT_EQ(Panel(), "offline");
+    EXPECT_EQ(std::memcmp(&before, Device().m_Cfg.GetImage(), sizeof before), 0);
+}
+
+TEST_F(GuiSessionTest, AConfigurationReadReplacesTheImageAndKeepsTheTitle) {
+    ASSERT_TRUE(StartApp());
+    prompts.ExpectSaveFile(dir.File("old.cfg"));
+    Action("m_pActCfgSaveAs")->trigger();
+    std::vector<uint8_t> memory = Unit().ConfigMemory();
+    SelectNode(TAB_CFG, 4); // a configuration pane is shown: it reloads at once
+    SelectNode(TAB_STATE, 0);
+    Action("m_pActCfgRead")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Main().windowTitle().toStdString(), "TK530 Control Panel (old.cfg)");
+    EXPECT_FALSE(Panes().GetPane(PANE_DEVID)->m_bStale); // shown: reloaded at once
+    EXPECT_TRUE(Panes().GetPane(PANE_SIM)->m_bStale);    // hidden: when next shown
+    uint8_t device[1665];
+    ImageToDevice(device, *Device().m_Cfg.GetImage());
+    ASSERT_EQ(memory.size(), sizeof device);
+    EXPECT_EQ(std::memcmp(device, memory.data(), sizeof device), 0);
+}
+
+TEST_F(GuiSessionTest, ARefusedPinOpensTheItemDialogWithTheNumberLocked) {
+    UseModem("9999");
+    ASSERT_TRUE(StartApp());
+    bool numberEditable = true;
+    std::string number;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* item = qobject_cast<TFrmConnectItem*>(QApplication::activeModalWidget());
+        if (!item)
+            return;
+        auto* num = item->findChild<QLineEdit*>("m_pTxtNum");
+        numberEditable = num->isEnabled();
+        number = num->text().toStdString();
+        auto* pin = item->findChild<QLineEdit*>("m_pTxtPIN");
+        auto* ok = item->findChild<QPushButton*>("m_pBtnOk");
+        pin->setText("123");
+        EXPECT_FALSE(ok->isEnabled()); // a PIN needs four characters
+        pin->setText("1234");
+        ok->click();
+    });
+    poll.start(10);
+    prompts.ExpectError("Přístup odepřen - neplatný PIN.");
+    GoOnline();
+    EXPECT_FALSE(numberEditable);
+    EXPECT_EQ(number, "123456789");
+    EXPECT_TRUE(Unit().IsLoggedIn());
+    EXPECT_EQ(Panel(), "online");
+    Action("m_pActOffline")->trigger();
+    ASSERT_TRUE(WaitIdle());
+}
+
+TEST_F(GuiSessionTest, StatusAndSmsEventsReachTheWindowWithTheirRecords) {
+    SimGsm gsm;
+    gsm.operatorName = "Test Net";
+    gsm.signal = 17;
+    Unit().SetGsm(gsm);
+    SimSms sms;
+    sms.time = GetLocalTime();
+    sms.number = "+420600100200";
+    sms.text = "ahoj";
+    ASSERT_TRUE(Unit().AddStoredSms(sms));
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_STATE, 1); // GSM shown, the others hidden
+    GoOnline();
+    Panes().Invalidate(PANE_IO, PANE_IO);
+    Action("m_pActReadStatus")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_STREQ(UI().Status().m_GSM.m_szOperator, "Test Net");
+    EXPECT_EQ(UI().Status().m_GSM.m_nSignal, 17u);
+    EXPECT_FALSE(Panes().GetPane(PANE_GSM)->m_bStale); // shown: reloaded
+    EXPECT_TRUE(Panes().GetPane(PANE_IO)->m_bStale);   // hidden: waits to be shown
+
+    Action("m_pActSMSRead")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_EQ(Device().m_SMS.GetCount(SMS_RECEIVED), 1);
+    EXPECT_TRUE(Unit().StoredSms().empty()); // deleted on the unit only once stored
+    EXPECT_EQ(Main().Tree(TAB_TOOLS)->topLevelItem(0)->child(1)->text(0).toStdString(),
+              "Přijaté (1)");
+    CSMSMng disk;
+    EXPECT_EQ(disk.Load(), 1);
+    EXPECT_EQ(disk.GetCount(SMS_RECEIVED), 1);
+}
