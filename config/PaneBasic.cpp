@@ -11,8 +11,6 @@ namespace {
 // The tariff byte packs its modes into one value: 0 none, 1..60 pulses at that interval,
 // 61 ('=') polarity change on connection, 63 ('?') one pulse after connection.
 constexpr uint8_t kTariffNone = 0;
-constexpr int kTariffIntervalMin = 1;
-constexpr int kTariffIntervalMax = 60;
 constexpr uint8_t kTariffPolarity = 61;
 constexpr uint8_t kTariffPulse = 63;
 
@@ -24,9 +22,9 @@ constexpr int kLevelMax = 100;
 TFrmBasic1::TFrmBasic1(CPaneBasic1& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmBasic1>()) {
     m_pForm->setupUi(this);
-    m_pForm->m_pUDTariff4->Setup(kTariffIntervalMin, kTariffIntervalMax,
-                                 QStringLiteral("m_pTxtTariff4"));
-    m_pForm->m_pUDTariff4->setValue(kTariffIntervalMin);
+    // The interval is the numeric range of the tariff field.
+    m_pForm->m_pUDTariff4->SetupField("basic.tariff", QStringLiteral("m_pTxtTariff4"));
+    m_pForm->m_pUDTariff4->setValue(m_pForm->m_pUDTariff4->minimum());
     auto change = [this] { m_pane.OnDataChange(); };
     connect(m_pForm->m_pRdbSCode1, &QRadioButton::toggled, this, change);
     connect(m_pForm->m_pRdbSCode2, &QRadioButton::toggled, this, change);
@@ -60,13 +58,14 @@ void TFrmBasic1::LoadData(const CfgImage& image) {
         tariff = m_pForm->m_pRdbTariff2;
     else if (t == kTariffPulse)
         tariff = m_pForm->m_pRdbTariff3;
-    else if (t >= kTariffIntervalMin && t <= kTariffIntervalMax)
+    else if (t >= m_pForm->m_pUDTariff4->minimum() && t <= m_pForm->m_pUDTariff4->maximum())
         tariff = m_pForm->m_pRdbTariff4;
     tk::CheckOne({m_pForm->m_pRdbTariff1, m_pForm->m_pRdbTariff2, m_pForm->m_pRdbTariff3,
                   m_pForm->m_pRdbTariff4},
                  tariff);
     m_pForm->m_pUDTariff4->setEnabled(tariff == m_pForm->m_pRdbTariff4);
-    m_pForm->m_pUDTariff4->setValue(tariff == m_pForm->m_pRdbTariff4 ? t : kTariffIntervalMin);
+    m_pForm->m_pUDTariff4->setValue(
+        tariff == m_pForm->m_pRdbTariff4 ? t : m_pForm->m_pUDTariff4->minimum());
 
     m_pForm->m_pTBrAIn->setValue(kLevelMax - image.m_nAIn);
     m_pForm->m_pTBrAOut->setValue(kLevelMax - image.m_nAOut);

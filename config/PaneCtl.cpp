@@ -2,6 +2,7 @@
 
 #include "app/TextLimit.h"
 #include "base/Cp1250.h"
+#include "config/CfgCatalogue.h"
 #include "config/CfgImage.h"
 
 #include <QAbstractButton>
@@ -28,6 +29,11 @@ void CUpDown::Setup(int min, int max, const QString& editName) {
     m_nDigits = static_cast<int>(QString::number(max).size());
     lineEdit()->setMaxLength(m_nDigits);
     lineEdit()->setObjectName(editName);
+}
+
+void CUpDown::SetupField(const char* key, const QString& editName) {
+    const CfgField* field = CfgFindField(key);
+    Setup(field ? field->min : 0, field ? field->max : 255, editName);
 }
 
 int CUpDown::Position() {

@@ -25,6 +25,8 @@ public:
     QLineEdit* Edit() const { return lineEdit(); }
     // Range and the name of the edit; the edit takes as many digits as the maximum has.
     void Setup(int min, int max, const QString& editName);
+    // The same with the range the configuration's catalogue gives the field `key`.
+    void SetupField(const char* key, const QString& editName);
     // The position, after a value still being typed has been taken (and clamped): what a
     // frame stores, also when the edit still has the focus.
     int Position();

@@ -22,12 +22,6 @@ static_assert(sizeof(CfgImage::m_aRenum) / sizeof(CfgRenumItem) == kEntries);
 constexpr uint32_t kTxtModeFirst = 5;
 constexpr size_t kModeTextMax = 31;
 
-// DTMF sending delay 0..255, code length 3..10 digits.
-constexpr int kPDDelayMin = 0;
-constexpr int kPDDelayMax = 255;
-constexpr int kPDWidthMin = 3;
-constexpr int kPDWidthMax = 10;
-
 QString ModeText(uint8_t mode) {
     if (mode == RENUM_SUBSTITUTE || mode == RENUM_ADDITIONAL) {
         std::string text(GetText(kTxtModeFirst + mode));
@@ -43,10 +37,10 @@ QString ModeText(uint8_t mode) {
 TFrmRenum::TFrmRenum(CPaneRenum& pane, CTK630Cfg& cfg, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_cfg(cfg), m_pForm(std::make_unique<Ui::TFrmRenum>()) {
     m_pForm->setupUi(this);
-    m_pForm->iUDPDDelay->Setup(kPDDelayMin, kPDDelayMax, QStringLiteral("iTxtPDDelay"));
-    m_pForm->iUDPDWidth->Setup(kPDWidthMin, kPDWidthMax, QStringLiteral("iTxtPDWidth"));
-    m_pForm->iUDPDDelay->setValue(kPDDelayMin);
-    m_pForm->iUDPDWidth->setValue(kPDWidthMin);
+    m_pForm->iUDPDDelay->SetupField("renum.dtmf_delay", QStringLiteral("iTxtPDDelay"));
+    m_pForm->iUDPDWidth->SetupField("renum.dtmf_length", QStringLiteral("iTxtPDWidth"));
+    m_pForm->iUDPDDelay->setValue(m_pForm->iUDPDDelay->minimum());
+    m_pForm->iUDPDWidth->setValue(m_pForm->iUDPDWidth->minimum());
 
     QTreeWidget* lsv = m_pForm->iLsvRenum;
     lsv->setColumnWidth(0, 100);

@@ -9,10 +9,11 @@
 TFrmTimePars::TFrmTimePars(CPaneTimePars& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmTimePars>()) {
     m_pForm->setupUi(this);
-    m_pForm->m_pUDRRingLen->Setup(0, 255, QStringLiteral("m_pTxtRRingLen"));
-    m_pForm->m_pUDDDelay->Setup(0, 255, QStringLiteral("m_pTxtDDelay"));
-    m_pForm->m_pUDDTimeout1->Setup(0, 255, QStringLiteral("m_pTxtDTimeout1"));
-    m_pForm->m_pUDDTimeout2->Setup(0, 255, QStringLiteral("m_pTxtDTimeout2"));
+    m_pForm->m_pUDRRingLen->SetupField("time.ring_after_init", QStringLiteral("m_pTxtRRingLen"));
+    m_pForm->m_pUDDDelay->SetupField("time.dial_delay", QStringLiteral("m_pTxtDDelay"));
+    m_pForm->m_pUDDTimeout1->SetupField("time.dial_wait", QStringLiteral("m_pTxtDTimeout1"));
+    m_pForm->m_pUDDTimeout2->SetupField("time.number_supervision",
+                                        QStringLiteral("m_pTxtDTimeout2"));
     for (CUpDown* ud : {m_pForm->m_pUDRRingLen, m_pForm->m_pUDDDelay, m_pForm->m_pUDDTimeout1,
                         m_pForm->m_pUDDTimeout2})
         connect(ud, &QSpinBox::textChanged, this, [this] { m_pane.OnDataChange(); });
