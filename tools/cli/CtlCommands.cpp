@@ -777,9 +777,34 @@ std::optional<CSMS> ComposeSms(const Args& a, CConsole& console, int& status) {
 
 } // namespace
 
+int ReadUnitConfiguration(const Args& args, CConsole& console, CfgImage& image) {
+    Args a = args;
+    if (const int r = CheckRemoteArgs(args, console, a); r != 0)
+        return r;
+    CSession session(a, console);
+    if (const int r = session.Open(LockUse::Try, false); r != 0)
+        return r;
+    CTK630Cfg& cfg = session.Device().m_Cfg;
+    const uint32_t result = session.Run([&] {
+        return session.Device().m_Com.Post({CM_READ_CFG, reinterpret_cast<uintptr_t>(&cfg), 0});
+    });
+    if (result != 0)
+        return CSession::ExitStatus(result);
+    image = *cfg.GetImage();
+    return 0;
+}
+
 int RunCommand(const Args& args) {
     CConsole console(::isatty(STDERR_FILENO) != 0);
     const std::string& cmd = args.command;
+
+    if (IsConfigCommand(cmd))
+        return RunConfigCommand(args, console);
+    std::string cfgFile;
+    if (cmd == "write-config") {
+        if (const int r = PrepareWriteConfig(args, console, cfgFile); r != WRITE_CONFIG_GO_ON)
+            return r;
+    }
 
     if (cmd == "sms-list")
         return SmsList(args, console);
@@ -808,11 +833,7 @@ int RunCommand(const Args& args) {
             return EXIT_FILE;
         }
     } else if (cmd == "write-config") {
-        CTK630Cfg probe;
-        if (probe.LoadFile(a.file) != 1) {
-            console.Err(LinkText(TXT_CFG_LOAD_ERROR) + " (" + ForTerminal(a.file) + ")\n");
-            return EXIT_FILE;
-        }
+        a.file = cfgFile; // loaded and checked, a backup:N resolved
     } else if (cmd == "set-outputs") {
         if ((!a.setChannels.empty() && !ParseChannels(a.setChannels, setMask)) ||
             (!a.clearChannels.empty() && !ParseChannels(a.clearChannels, clearMask))) {

@@ -1,8 +1,12 @@
 // The commands of tk530ctl. Each takes the parsed command line and returns the exit status.
 #pragma once
 
+#include "tools/cli/CtlConfig.h"
+
 #include <cstdint>
 #include <string>
+
+struct CfgImage;
 
 namespace ctl {
 
@@ -44,8 +48,14 @@ struct Args {
     bool gsm = false;
     std::string modemRef;
     uint32_t seconds = 0; // 0: until interrupted
+
+    ConfigArgs config; // config ..., backups, write-config --force/--dry-run
 };
 
 int RunCommand(const Args& args);
+
+// Connects, reads the unit's configuration (keeping the usual backup) and disconnects. 0 with
+// the image, or the exit status of the failure (reported).
+int ReadUnitConfiguration(const Args& args, CConsole& console, CfgImage& image);
 
 } // namespace ctl

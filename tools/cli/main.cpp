@@ -115,6 +115,8 @@ int main(int argc, char** argv) {
     monitor->add_option("--seconds", a.seconds, "End after N seconds (default: at Ctrl+C)")
         ->option_text("N");
 
+    ctl::AddConfigCommands(app, a);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
