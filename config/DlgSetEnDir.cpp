@@ -15,7 +15,8 @@ TFrmSetEnDir::TFrmSetEnDir(CfgImage& image, QWidget* parent)
     m_pForm->setupUi(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    tk::LimitToField(m_pForm->m_pTxtEnDir, kDirWidth);
+    // All sixteen directions have the room of the first.
+    tk::LimitToField(m_pForm->m_pTxtEnDir, offsetof(CfgImage, m_aszEnDir));
     connect(m_pForm->m_pBtnOk, &QPushButton::clicked, this, &TFrmSetEnDir::m_pBtnOkClick);
     connect(m_pForm->m_pBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }

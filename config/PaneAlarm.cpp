@@ -12,17 +12,23 @@ namespace {
 // The alarms the tree offers; the image's last three records are carried.
 constexpr int kPaneAlarms = 5;
 
+// The image offset of a field of the first alarm record.
+constexpr size_t AlarmField(size_t inRecord) {
+    return offsetof(CfgImage, m_aAlarm) + inRecord;
+}
+
 } // namespace
 
 TFrmAlarm::TFrmAlarm(CPaneAlarm& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmAlarm>()) {
     m_pForm->setupUi(this);
     Ui::TFrmAlarm& f = *m_pForm;
-    tk::LimitToField(f.m_pTxtACall, sizeof(CfgAlarm::m_szACall));
-    tk::LimitToField(f.m_pTxtASMS1, sizeof(CfgAlarm::m_szASMS1));
-    tk::LimitToField(f.m_pTxtASMS2, sizeof(CfgAlarm::m_szASMS2));
+    // Every alarm record has the same rooms: the first one's fields stand for all.
+    tk::LimitToField(f.m_pTxtACall, AlarmField(offsetof(CfgAlarm, m_szACall)));
+    tk::LimitToField(f.m_pTxtASMS1, AlarmField(offsetof(CfgAlarm, m_szASMS1)));
+    tk::LimitToField(f.m_pTxtASMS2, AlarmField(offsetof(CfgAlarm, m_szASMS2)));
     m_pMemoLimit =
-        new tk::CMemoLimit(f.m_pTxtASMS, static_cast<int>(sizeof(CfgAlarm::m_szASMS)) - 1);
+        new tk::CMemoLimit(f.m_pTxtASMS, tk::FieldRoom(AlarmField(offsetof(CfgAlarm, m_szASMS))));
 
     const auto change = [this] { m_pane.OnDataChange(); };
     for (QLineEdit* e : {f.m_pTxtACall, f.m_pTxtASMS1, f.m_pTxtASMS2})

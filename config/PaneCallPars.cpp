@@ -9,8 +9,9 @@
 TFrmCallPars::TFrmCallPars(CPaneCallPars& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmCallPars>()) {
     m_pForm->setupUi(this);
-    tk::LimitToField(m_pForm->m_pTxtAddDir, sizeof(CfgImage::m_szAddDir));
-    tk::LimitToField(m_pForm->m_pTxtDelNum, sizeof(CfgImage::m_szDelNum));
+    tk::LimitToField(m_pForm->m_pTxtAddDir, offsetof(CfgImage, m_szAddDir));
+    tk::LimitToField(m_pForm->m_pTxtDelNum, offsetof(CfgImage, m_szDelNum));
+    tk::RangeOfField(m_pForm->m_pUDMaxNumLen, offsetof(CfgImage, m_nMaxNumLen));
     tk::NameSpinEdit(m_pForm->m_pUDMaxNumLen, "m_pTxtMaxNumLen");
     const auto change = [this] { m_pane.OnDataChange(); };
     connect(m_pForm->m_pTxtAddDir, &QLineEdit::textChanged, this, change);

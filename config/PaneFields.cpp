@@ -1,6 +1,7 @@
 #include "config/PaneFields.h"
 
 #include "app/TextLimit.h"
+#include "config/CfgCatalogue.h"
 #include "config/CfgImage.h"
 
 #include <QLineEdit>
@@ -17,8 +18,18 @@
 
 namespace tk {
 
-void LimitToField(QLineEdit* edit, size_t width) {
-    LimitCp1250(edit, static_cast<int>(width) - 1);
+int FieldRoom(size_t offset) {
+    const CfgField* field = CfgFieldAt(offset);
+    return field ? static_cast<int>(field->Room()) : 0;
+}
+
+void LimitToField(QLineEdit* edit, size_t offset) {
+    LimitCp1250(edit, FieldRoom(offset));
+}
+
+void RangeOfField(QSpinBox* spin, size_t offset) {
+    if (const CfgField* field = CfgFieldAt(offset))
+        spin->setRange(field->min, field->max);
 }
 
 QString FieldText(const char* field, size_t width) {

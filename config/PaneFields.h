@@ -14,8 +14,13 @@ class QSpinBox;
 
 namespace tk {
 
-// Limits an edit to a text field of `width` bytes (width - 1 CP1250 characters).
-void LimitToField(QLineEdit* edit, size_t width);
+// Limits an edit to the room of the text field at this image offset, as the catalogue of the
+// configuration's fields gives it (the field's width less its terminator, in CP1250).
+void LimitToField(QLineEdit* edit, size_t offset);
+// The room (CP1250 characters) of the text field at this image offset.
+int FieldRoom(size_t offset);
+// Gives an up-down the range of the number field at this image offset.
+void RangeOfField(QSpinBox* spin, size_t offset);
 
 // The text of a field as the edit shows it.
 QString FieldText(const char* field, size_t width);

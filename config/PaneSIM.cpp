@@ -36,10 +36,11 @@ TFrmSIM::TFrmSIM(CPaneSIM& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmSIM>()) {
     m_pForm->setupUi(this);
     Ui::TFrmSIM& f = *m_pForm;
-    tk::LimitToField(f.m_pTxtCCmd, sizeof(CfgImage::m_szCCmd));
+    tk::LimitToField(f.m_pTxtCCmd, offsetof(CfgImage, m_szCCmd));
     tk::LimitCp1250(f.m_pTxtLowVal, kThresholdChars);
-    tk::LimitToField(f.m_pTxtPIN, sizeof(CfgImage::m_szPIN));
-    tk::LimitToField(f.m_pTxtMCall, sizeof(CfgImage::m_szMCall));
+    tk::LimitToField(f.m_pTxtPIN, offsetof(CfgImage, m_szPIN));
+    tk::LimitToField(f.m_pTxtMCall, offsetof(CfgImage, m_szMCall));
+    tk::RangeOfField(f.m_pUDMCallMusic, offsetof(CfgImage, m_nMCallMusic));
     tk::NameSpinEdit(f.m_pUDMCallMusic, "m_pTxtMCallMusic");
 
     const auto change = [this] { m_pane.OnDataChange(); };
