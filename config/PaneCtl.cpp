@@ -153,23 +153,6 @@ void CMemo::insertFromMimeData(const QMimeData* source) {
 
 namespace tk {
 
-QString FieldText(const char* field, size_t width) {
-    return FromCp1250(field, width);
-}
-
-bool StoreFieldText(char* field, size_t width, const QString& text) {
-    std::string bytes;
-    if (width == 0 || !ToCp1250(text, bytes))
-        return false;
-    if (bytes.size() > width - 1)
-        bytes.resize(width - 1);
-    const size_t held = strnlen(field, width);
-    if (held < width && std::string_view(field, held) == bytes)
-        return true;
-    CopyTextField(field, width, bytes.c_str(), bytes.size());
-    return true;
-}
-
 void CheckOne(std::initializer_list<QAbstractButton*> buttons, QAbstractButton* checked) {
     for (QAbstractButton* b : buttons) {
         if (b == checked)

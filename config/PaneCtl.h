@@ -1,7 +1,9 @@
-// Controls and helpers the configuration frames share: the up-down with its edit, the memo
-// limited like an edit, the texts of the image's fields, and radio buttons that can show
+// Controls and helpers of the SMS, time, basic and renumbering frames: the up-down with its
+// edit, the memo limited as it is typed, and radio buttons that can show
 // "none of these" for a value the frame has no button for.
 #pragma once
+
+#include "config/PaneFields.h"
 
 #include <QPlainTextEdit>
 #include <QSpinBox>
@@ -71,14 +73,6 @@ private:
 };
 
 namespace tk {
-
-// A field's text as the controls show it.
-QString FieldText(const char* field, size_t width);
-// Stores a control's text into a field of `width` bytes, cut to width - 1 characters. A text
-// equal to the field's is not written again, so the bytes after its terminator stay as the
-// unit or the file left them. False, with the field untouched, when CP1250 cannot hold it
-// (the edits refuse such characters as they are typed, so this is a last guard).
-bool StoreFieldText(char* field, size_t width, const QString& text);
 
 // Checks one of the buttons, or none of them when `checked` is null (a value the frame has
 // no button for). The buttons stay mutually exclusive.
