@@ -1,5 +1,5 @@
-// The pane of one alarm record (the parameter is the alarm 0-4): CPaneAlarm with its frame
-// TFrmAlarm.
+// The pane of one alarm (the tree's five alarm nodes open it with the record's index):
+// CPaneAlarm with its frame TFrmAlarm.
 #pragma once
 
 #include "app/FramePane.h"
@@ -9,6 +9,10 @@
 #include <memory>
 
 class CPaneAlarm;
+struct CfgAlarm;
+namespace tk {
+class CMemoLimit;
+}
 namespace Ui {
 class TFrmAlarm;
 }
@@ -19,17 +23,29 @@ public:
     TFrmAlarm(CPaneAlarm& pane, QWidget* parent);
     ~TFrmAlarm() override;
 
+    // alarm: the record's index, for the group's caption.
+    void Fill(const CfgAlarm& record, int alarm);
+    void Store(CfgAlarm& record) const;
+
 private:
     CPaneAlarm& m_pane;
     std::unique_ptr<Ui::TFrmAlarm> m_pForm;
+    tk::CMemoLimit* m_pMemoLimit = nullptr; // child of the memo
 };
 
 class CPaneAlarm : public CFramePane {
 public:
     explicit CPaneAlarm(CAppUI& ui);
 
-    void Load(int param) override;
+    // Into record m_nParam.
+    void Leave() override;
+    // From record `alarm` (0..4).
+    void Load(int alarm) override;
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    TFrmAlarm* Frm() const { return static_cast<TFrmAlarm*>(m_pFrm); }
+    CfgAlarm* Record(int alarm) const;
 };

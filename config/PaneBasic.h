@@ -9,6 +9,7 @@
 #include <memory>
 
 class CPaneBasic1;
+struct CfgImage;
 namespace Ui {
 class TFrmBasic1;
 }
@@ -19,7 +20,12 @@ public:
     TFrmBasic1(CPaneBasic1& pane, QWidget* parent);
     ~TFrmBasic1() override;
 
+    void LoadData(const CfgImage& image);
+    void StoreData(CfgImage& image);
+
 private:
+    void OnClickTariff();
+
     CPaneBasic1& m_pane;
     std::unique_ptr<Ui::TFrmBasic1> m_pForm;
 };
@@ -28,8 +34,12 @@ class CPaneBasic1 : public CFramePane {
 public:
     explicit CPaneBasic1(CAppUI& ui);
 
+    void Leave() override;
     void Load(int param) override;
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    TFrmBasic1* Form() const { return static_cast<TFrmBasic1*>(m_pFrm); }
 };

@@ -1,4 +1,5 @@
 // The pane of the sixteen enabled directions: CPaneCallEnDirs with its frame TFrmCallEnDirs.
+// Every change goes into the image at once; leaving the pane stores nothing.
 #pragma once
 
 #include "app/FramePane.h"
@@ -8,6 +9,7 @@
 #include <memory>
 
 class CPaneCallEnDirs;
+class TFrmSetEnDir;
 namespace Ui {
 class TFrmCallEnDirs;
 }
@@ -18,7 +20,20 @@ public:
     TFrmCallEnDirs(CPaneCallEnDirs& pane, QWidget* parent);
     ~TFrmCallEnDirs() override;
 
+    // Refreshes one row, or all sixteen for -1.
+    void ShowDirs(int index);
+
+    TFrmSetEnDir* m_pDlgSetEnDir = nullptr; // made at first use; a child of this frame
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void m_pLsvEnDirsSelectItem();
+    void m_pBtnSetClick();
+    void m_pBtnDelClick();
+    int Selected() const;
+
     CPaneCallEnDirs& m_pane;
     std::unique_ptr<Ui::TFrmCallEnDirs> m_pForm;
 };
@@ -28,6 +43,8 @@ public:
     explicit CPaneCallEnDirs(CAppUI& ui);
 
     void Load(int param) override;
+
+    CTK630Cfg& Cfg() const { return *m_pCfg; }
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;

@@ -9,6 +9,7 @@
 #include <memory>
 
 class CPaneCallPars;
+struct CfgImage;
 namespace Ui {
 class TFrmCallPars;
 }
@@ -19,6 +20,9 @@ public:
     TFrmCallPars(CPaneCallPars& pane, QWidget* parent);
     ~TFrmCallPars() override;
 
+    void Fill(const CfgImage& image);
+    void Store(CfgImage& image) const;
+
 private:
     CPaneCallPars& m_pane;
     std::unique_ptr<Ui::TFrmCallPars> m_pForm;
@@ -28,8 +32,12 @@ class CPaneCallPars : public CFramePane {
 public:
     explicit CPaneCallPars(CAppUI& ui);
 
+    void Leave() override;
     void Load(int param) override;
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    TFrmCallPars* Frm() const { return static_cast<TFrmCallPars*>(m_pFrm); }
 };

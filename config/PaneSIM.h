@@ -9,6 +9,8 @@
 #include <memory>
 
 class CPaneSIM;
+class QRadioButton;
+struct CfgImage;
 namespace Ui {
 class TFrmSIM;
 }
@@ -19,7 +21,14 @@ public:
     TFrmSIM(CPaneSIM& pane, QWidget* parent);
     ~TFrmSIM() override;
 
+    void Fill(const CfgImage& image);
+    void Store(CfgImage& image) const;
+
 private:
+    // The command only with "na zavolání:", the threshold unless "nezjišťovat".
+    void m_pRdbCModeClick();
+    void SetThreshold(float value);
+
     CPaneSIM& m_pane;
     std::unique_ptr<Ui::TFrmSIM> m_pForm;
 };
@@ -28,8 +37,12 @@ class CPaneSIM : public CFramePane {
 public:
     explicit CPaneSIM(CAppUI& ui);
 
+    void Leave() override;
     void Load(int param) override;
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    TFrmSIM* Frm() const { return static_cast<TFrmSIM*>(m_pFrm); }
 };

@@ -9,6 +9,7 @@
 #include <memory>
 
 class CPaneSMS;
+struct CfgImage;
 namespace Ui {
 class TFrmSMS;
 }
@@ -19,7 +20,12 @@ public:
     TFrmSMS(CPaneSMS& pane, QWidget* parent);
     ~TFrmSMS() override;
 
+    void LoadData(const CfgImage& image);
+    void StoreData(CfgImage& image);
+
 private:
+    void m_pRdbModeClick();
+
     CPaneSMS& m_pane;
     std::unique_ptr<Ui::TFrmSMS> m_pForm;
 };
@@ -28,8 +34,13 @@ class CPaneSMS : public CFramePane {
 public:
     explicit CPaneSMS(CAppUI& ui);
 
+    void Leave() override;
+    // Fills the frame and ends the loading itself (the frame may be filled while shown).
     void Load(int param) override;
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    TFrmSMS* Form() const { return static_cast<TFrmSMS*>(m_pFrm); }
 };

@@ -8,6 +8,7 @@
 #include <memory>
 
 class CPaneTimePars;
+struct CfgImage;
 namespace Ui {
 class TFrmTimePars;
 }
@@ -18,6 +19,9 @@ public:
     TFrmTimePars(CPaneTimePars& pane, QWidget* parent);
     ~TFrmTimePars() override;
 
+    void LoadData(const CfgImage& image);
+    void StoreData(CfgImage& image);
+
 private:
     CPaneTimePars& m_pane;
     std::unique_ptr<Ui::TFrmTimePars> m_pForm;
@@ -27,8 +31,12 @@ class CPaneTimePars : public CFramePane {
 public:
     explicit CPaneTimePars(CAppUI& ui);
 
+    void Leave() override;
     void Load(int param) override;
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    TFrmTimePars* Form() const { return static_cast<TFrmTimePars*>(m_pFrm); }
 };

@@ -1,0 +1,127 @@
+#include "config/PaneFields.h"
+
+#include "app/TextLimit.h"
+#include "config/CfgCatalogue.h"
+#include "config/CfgImage.h"
+
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTextCursor>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <string>
+
+namespace tk {
+
+int FieldRoom(size_t offset) {
+    const CfgField* field = CfgFieldAt(offset);
+    return field ? static_cast<int>(field->Room()) : 0;
+}
+
+void LimitToField(QLineEdit* edit, size_t offset) {
+    LimitCp1250(edit, FieldRoom(offset));
+}
+
+void RangeOfField(QSpinBox* spin, size_t offset) {
+    if (const CfgField* field = CfgFieldAt(offset))
+        spin->setRange(field->min, field->max);
+}
+
+QString FieldText(const char* field, size_t width) {
+    return FromCp1250(field, width);
+}
+
+bool StoreFieldText(char* field, size_t width, const QString& text) {
+    std::string bytes;
+    if (!ToCp1250(text, bytes))
+        return false;
+    if (bytes.size() < width && std::string_view(field, strnlen(field, width)) == bytes)
+        return true;
+    CopyTextField(field, width, bytes.c_str(), bytes.size());
+    return true;
+}
+
+void NameSpinEdit(QSpinBox* spin, const char* editName) {
+    if (auto* edit = spin->findChild<QLineEdit*>())
+        edit->setObjectName(QString::fromLatin1(editName));
+}
+
+QString FormatThreshold(float value) {
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    QString text = QString::fromLatin1(buf, static_cast<qsizetype>(res.ptr - buf));
+    text.replace(QLatin1Char('.'), QLatin1Char(','));
+    return text;
+}
+
+float ParseThreshold(const QString& text) {
+    std::string s = text.trimmed().toStdString();
+    for (char& c : s)
+        if (c == ',')
+            c = '.';
+    const char* first = s.c_str();
+    const char* last = first + s.size();
+    if (first != last && *first == '+')
+        ++first;
+    float value = 0;
+    const auto res = std::from_chars(first, last, value);
+    // A number too large for a float is as good as no number: 0, as for text.
+    if (res.ec != std::errc())
+        return 0;
+    return value;
+}
+
+CMemoLimit::CMemoLimit(QPlainTextEdit* memo, int maxChars)
+    : QObject(memo), m_pMemo(memo), m_nMax(maxChars) {
+    connect(memo, &QPlainTextEdit::textChanged, this, &CMemoLimit::OnTextChanged);
+}
+
+void CMemoLimit::SetFieldText(const char* field, size_t width) {
+    QString text = FromCp1250(field, width);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    m_szAccepted = text;
+    m_pMemo->setPlainText(text);
+}
+
+QString CMemoLimit::StoredText() const {
+    QString text = m_pMemo->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+void CMemoLimit::OnTextChanged() {
+    if (m_bReverting)
+        return;
+    const QString text = m_pMemo->toPlainText();
+    if (text == m_szAccepted)
+        return;
+    QString hint;
+    const QString bad = FirstNonCp1250(text);
+    if (!bad.isEmpty())
+        hint = RefusedCharHint(bad);
+    else if (Cp1250Length(StoredText()) > m_nMax)
+        hint = TooLongHint(m_nMax);
+    if (hint.isEmpty()) {
+        m_szAccepted = text;
+        emit changed();
+        return;
+    }
+    // Undo the change and put the cursor back where the refused input began.
+    const int pos =
+        m_pMemo->textCursor().position() - static_cast<int>(text.size() - m_szAccepted.size());
+    m_bReverting = true;
+    m_pMemo->setPlainText(m_szAccepted);
+    QTextCursor cursor = m_pMemo->textCursor();
+    cursor.setPosition(std::clamp(pos, 0, static_cast<int>(m_szAccepted.size())));
+    m_pMemo->setTextCursor(cursor);
+    m_bReverting = false;
+    if (auto* main = qobject_cast<QMainWindow*>(m_pMemo->window()))
+        main->statusBar()->showMessage(hint, 4000);
+}
+
+} // namespace tk

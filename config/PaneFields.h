@@ -1,0 +1,69 @@
+// What the configuration panes share between their frames and the image: the limits of the
+// edits (the field's room in CP1250 characters), texts in and out of fixed CP1250 fields, the
+// memo that keeps to its field, and the credit threshold in the Czech notation.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstddef>
+
+class QLineEdit;
+class QPlainTextEdit;
+class QSpinBox;
+
+namespace tk {
+
+// Limits an edit to the room of the text field at this image offset, as the catalogue of the
+// configuration's fields gives it (the field's width less its terminator, in CP1250).
+void LimitToField(QLineEdit* edit, size_t offset);
+// The room (CP1250 characters) of the text field at this image offset.
+int FieldRoom(size_t offset);
+// Gives an up-down the range of the number field at this image offset.
+void RangeOfField(QSpinBox* spin, size_t offset);
+
+// The text of a field as the edit shows it.
+QString FieldText(const char* field, size_t width);
+
+// Stores an edit's text into a field of `width` bytes. A field that already holds this text
+// is left as it is (the bytes after its terminator too), so a visit without edits changes
+// nothing. False (field unchanged) when CP1250 cannot hold the text; the edits' limits refuse
+// such characters as they are typed, so this is only a guard.
+bool StoreFieldText(char* field, size_t width, const QString& text);
+
+// The spin box's edit gets the name of the edit it stands for (the up-down's companion).
+void NameSpinEdit(QSpinBox* spin, const char* editName);
+
+// The credit threshold as the pane shows it: the shortest decimal form that reads back as the
+// same number, with a decimal comma ("12,5", "0").
+QString FormatThreshold(float value);
+// The number at the start of the text (blanks before it allowed, a decimal comma or point);
+// text that does not begin with a number gives 0, anything after the number is ignored.
+float ParseThreshold(const QString& text);
+
+// A memo limited like an edit: at most maxChars CP1250 characters, a line break counting as
+// the two characters it is stored as; a change that breaks the limit is undone at once, with
+// the hint in the main window's status bar. `changed` is emitted for every accepted change.
+class CMemoLimit : public QObject {
+    Q_OBJECT
+public:
+    CMemoLimit(QPlainTextEdit* memo, int maxChars);
+
+    // Sets the memo's text from a field (CR LF shown as a line break) without a hint.
+    void SetFieldText(const char* field, size_t width);
+    // The memo's text as it is stored: line breaks as CR LF.
+    QString StoredText() const;
+
+signals:
+    void changed();
+
+private:
+    void OnTextChanged();
+
+    QPlainTextEdit* m_pMemo;
+    int m_nMax;
+    QString m_szAccepted;
+    bool m_bReverting = false;
+};
+
+} // namespace tk
