@@ -13,13 +13,24 @@ CTK630::~CTK630() {
 
 uint32_t CTK630::Start() {
     const uint32_t r = m_Com.Start();
-    if (r == 1)
+    if (r == 1) {
         m_SMS.Load();
+        m_bStoreLoaded = true;
+    }
     return r;
 }
 
 void CTK630::Stop() {
     m_Com.Stop();
+    if (m_bStoreLoaded && m_bSaveStore)
+        m_SMS.Save();
+    m_bStoreLoaded = false;
+}
+
+int32_t CTK630::SendEdited(int index) {
+    if (index < 0 || index >= m_SMS.GetCount(SMS_TOSEND))
+        return -1;
+    return static_cast<int32_t>(SendSms({index}));
 }
 
 uint32_t CTK630::Online() {
@@ -65,7 +76,7 @@ uint32_t CTK630::SendSms(const std::vector<int32_t>& indices) {
 }
 
 uint32_t CTK630::OnSmsReceived(const CSMS& sms) {
-    return m_SMS.AddAndShow(sms, SMS_RECEIVED) >= 0 && m_SMS.LastSaveError() == 0 ? 1 : 0;
+    return m_SMS.StoreReceived(sms) >= 0 ? 1 : 0;
 }
 
 uint32_t CTK630::OnSmsSent(int index) {

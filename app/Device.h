@@ -21,8 +21,17 @@ public:
 
     // Starts the link engine (1, 128 or 129) and, when it runs, loads the SMS store.
     uint32_t Start();
-    // Stops the link engine (closing an open session first).
+    // Stops the link engine (closing an open session first) and saves the SMS store, so that
+    // a change a window made in place (a message marked read, an edited message) survives.
     void Stop();
+    // Whether Stop saves the SMS store (it does unless told otherwise): a program that does
+    // not own the Data folder at the moment must leave "SMS.dat" as it is.
+    void SetSaveStoreOnStop(bool save) { m_bSaveStore = save; }
+
+    // Kind 3 of the send command (the editor's send button): the message at `index` of the
+    // to-send list. -1 when the list holds no such message (nothing is queued or shown),
+    // else SendSms's result.
+    int32_t SendEdited(int index);
 
     // Queue the user's link commands (1, or LE_BUSY while a sequence runs).
     uint32_t Online();
@@ -53,6 +62,8 @@ public:
     CSMSMng m_SMS;
 
 private:
+    bool m_bStoreLoaded = false;
+    bool m_bSaveStore = true;
     SysTime m_setTime{};         // the time a queued set-time command sends
     std::vector<int32_t> m_send; // the positions a queued send command sends
 };

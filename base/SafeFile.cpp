@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -44,6 +45,21 @@ SyncFunction ReplaceSyncFunction(SyncFunction sync) {
     return g_sync.exchange(sync ? sync : ::fsync);
 }
 
+mode_t CurrentUmask() {
+    // umask() can only be read by setting it, which races with other threads creating files.
+    if (FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(f);
+        if (found)
+            return static_cast<mode_t>(mask);
+    }
+    return 022;
+}
+
 bool EnsureFolder(const std::string& path, mode_t mode) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0)
@@ -78,7 +94,15 @@ bool CSafeFileWriter::Open(const std::string& path, mode_t mode) {
         return false;
     }
     m_fd = fd;
-    if (::fchmod(m_fd, mode) != 0) {
+    struct stat old {};
+    mode_t wanted = mode & ~CurrentUmask() & 07777;
+    if (::stat(m_path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        wanted = old.st_mode & 07777;
+        // Only the owner may hand the group on; where that fails the group stays ours.
+        if (old.st_gid != ::getegid() && ::fchown(m_fd, static_cast<uid_t>(-1), old.st_gid) != 0)
+            wanted &= ~static_cast<mode_t>(S_ISGID);
+    }
+    if (::fchmod(m_fd, wanted) != 0) {
         Fail(errno);
         Discard();
         return false;

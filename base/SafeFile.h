@@ -10,8 +10,11 @@
 namespace tk {
 
 // Creates the folder when it does not exist (its parent must exist). True when the folder
-// exists afterwards.
-bool EnsureFolder(const std::string& path, mode_t mode = 0755);
+// exists afterwards. The program's folders hold PINs: for the user alone unless told.
+bool EnsureFolder(const std::string& path, mode_t mode = 0700);
+
+// The process's file mode creation mask, read without changing it.
+mode_t CurrentUmask();
 
 class CSafeFileWriter {
 public:
@@ -20,8 +23,10 @@ public:
     CSafeFileWriter(const CSafeFileWriter&) = delete;
     CSafeFileWriter& operator=(const CSafeFileWriter&) = delete;
 
-    // Starts the save of `path`: creates the temporary file with exactly `mode` (the umask
-    // does not apply). False when it cannot be created.
+    // Starts the save of `path`. The new file keeps the mode (and the group) of the file it
+    // replaces, so a file the user made private stays private; a file that does not exist yet
+    // gets `mode` less the umask (files that hold PINs ask for 0600). False when the temporary
+    // file cannot be created.
     bool Open(const std::string& path, mode_t mode = 0644);
 
     // Appends bytes. False on the first failed write (and on every write after it).

@@ -77,7 +77,8 @@ std::optional<BackupKey> ParseBackupName(const std::string& name, const std::str
 
 // Creates the file exclusively, so that no existing backup is ever replaced.
 bool Reserve(const std::string& path, bool& exists) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // A backup holds the SIM PIN: for the user alone.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     exists = fd < 0 && errno == EEXIST;
     if (fd < 0)
         return false;

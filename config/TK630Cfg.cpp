@@ -123,7 +123,7 @@ bool WriteCfgFile(const std::string& path, const CfgImage& image) {
         return false;
     uint8_t file[CFG_FILE_SIZE];
     BuildCfgFile(file, image);
-    return tk::WriteFileAtomically(path, file, sizeof file);
+    return tk::WriteFileAtomically(path, file, sizeof file, 0600); // it holds the SIM PIN
 }
 
 // ---- CTK630Cfg ----

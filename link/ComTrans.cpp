@@ -53,6 +53,7 @@ LinkResult CComTrans::Send() {
     LinkResult result = LE_SERIAL;
     for (uint32_t attempt = 0; attempt < m_nAttempts; ++attempt) {
         m_pSerCom->PurgeReceive();
+        m_pSerCom->PurgeTransmit();
         result = m_pSerCom->Write(m_frame.data(), size, m_nWriteTimeout);
         if (result == LE_OK || result == LE_CANCELLED)
             break;
@@ -60,10 +61,19 @@ LinkResult CComTrans::Send() {
     return result;
 }
 
+uint32_t CComTrans::ReceiveCap(uint32_t replySize) {
+    return static_cast<uint32_t>(MaxFrameSize(replySize)) + RECEIVE_SLACK;
+}
+
 LinkResult CComTrans::Receive() {
     CFrameDecoder decoder(m_pReply, m_nReplySize);
     m_nReplyLen = 0;
-    for (;;) {
+    // The time-out is per byte: a device that keeps talking (the wrong port, a GPS, a console)
+    // would keep the exchange going for ever. Past the cap the attempt ends as a bad frame.
+    const uint32_t cap = ReceiveCap(m_nReplySize);
+    for (uint32_t received = 0;; ++received) {
+        if (received >= cap)
+            return LE_CRC;
         uint8_t byte = 0;
         const LinkResult r = m_pSerCom->Read(&byte, 1, m_nReadTimeout);
         if (r != LE_OK)

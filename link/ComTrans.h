@@ -29,6 +29,12 @@ public:
                         uint32_t replySize, uint32_t readTimeout, uint32_t writeTimeout,
                         uint32_t attempts);
 
+    // Bytes one reception takes at most, noise before the start byte included: the largest
+    // frame of the reply buffer (every byte escaped: twice the capacity and the frame's own
+    // bytes) and some slack. Beyond it the attempt fails with 5.
+    static constexpr uint32_t RECEIVE_SLACK = 64;
+    static uint32_t ReceiveCap(uint32_t replySize);
+
     // Payload bytes of the last reply received (also those beyond the buffer's capacity).
     uint32_t LastReplyLength() const { return m_nReplyLen; }
 

@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 CModemPort::~CModemPort() {
@@ -38,6 +39,14 @@ bool CModemPort::Open(const std::string& path, std::string* reason) {
         return fail("the port is in use by another program");
     if (::ioctl(fd, TIOCEXCL) != 0)
         return fail(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        const std::string holders = PortHoldersText(FindPortHolders(st.st_rdev));
+        if (!holders.empty()) {
+            ::ioctl(fd, TIOCNXCL);
+            return fail(holders);
+        }
+    }
     struct termios saved {};
     const bool haveSaved = ::tcgetattr(fd, &saved) == 0;
     std::string why;

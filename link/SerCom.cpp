@@ -6,12 +6,16 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <strings.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -73,7 +77,27 @@ std::string OpenErrorText(int err, const std::string& path) {
 
 } // namespace
 
-bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason) {
+bool CheckLineSettings(const struct termios& tio, const struct termios& back, std::string* reason,
+                       bool* noFlowControl) {
+    const tcflag_t cmask = CSIZE | PARENB | CSTOPB | CREAD | CLOCAL | HUPCL;
+    const tcflag_t imask = IXON | IXOFF;
+    if ((back.c_cflag & cmask) != (tio.c_cflag & cmask) ||
+        (back.c_iflag & imask) != (tio.c_iflag & imask) || (back.c_lflag & (ICANON | ECHO)) ||
+        back.c_cc[VMIN] != 1 || back.c_cc[VTIME] != 0 ||
+        ::cfgetispeed(&back) != ::cfgetispeed(&tio) ||
+        ::cfgetospeed(&back) != ::cfgetospeed(&tio)) {
+        if (reason)
+            *reason = "the device did not take the line settings";
+        return false;
+    }
+    if (noFlowControl)
+        *noFlowControl = (tio.c_cflag & CRTSCTS) != 0 && (back.c_cflag & CRTSCTS) == 0;
+    return true;
+}
+
+bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason, bool* noFlowControl) {
+    if (noFlowControl)
+        *noFlowControl = false;
     const speed_t speed = SpeedOf(dcb.BaudRate);
     if (speed == B0) {
         if (reason)
@@ -87,8 +111,8 @@ bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason) {
         return false;
     }
     ::cfmakeraw(&tio);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
-    tio.c_cflag |= CS8 | CREAD | CLOCAL;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CREAD | CLOCAL | HUPCL;
     if (dcb.fOutxCtsFlow || dcb.fRtsControl == CommDcb::RTS_CONTROL_HANDSHAKE)
         tio.c_cflag |= CRTSCTS;
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP);
@@ -107,17 +131,114 @@ bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason) {
     }
     // tcsetattr succeeds when any part of the change took: check that all of it did.
     struct termios back {};
-    const tcflag_t cmask = CSIZE | PARENB | CSTOPB | CRTSCTS | CREAD | CLOCAL;
-    const tcflag_t imask = IXON | IXOFF;
-    if (::tcgetattr(fd, &back) != 0 || (back.c_cflag & cmask) != (tio.c_cflag & cmask) ||
-        (back.c_iflag & imask) != (tio.c_iflag & imask) || (back.c_lflag & (ICANON | ECHO)) ||
-        back.c_cc[VMIN] != 1 || back.c_cc[VTIME] != 0 || ::cfgetispeed(&back) != speed ||
-        ::cfgetospeed(&back) != speed) {
+    if (::tcgetattr(fd, &back) != 0) {
         if (reason)
-            *reason = "the device did not take the line settings";
+            *reason = std::string("cannot read the line settings: ") + std::strerror(errno);
         return false;
     }
+    return CheckLineSettings(tio, back, reason, noFlowControl);
+}
+
+namespace {
+
+// The pseudo-terminal numbers whose master this process holds (fdinfo "tty-index").
+std::vector<unsigned> PtyMastersOf(const std::string& procDir) {
+    std::vector<unsigned> masters;
+    DIR* dir = ::opendir((procDir + "/fd").c_str());
+    if (!dir)
+        return masters;
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue;
+        char target[64] = {};
+        const std::string link = procDir + "/fd/" + e->d_name;
+        const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (n <= 0 || std::strstr(target, "ptmx") == nullptr)
+            continue;
+        std::ifstream info(procDir + "/fdinfo/" + e->d_name);
+        std::string key;
+        while (info >> key) {
+            if (key == "tty-index:") {
+                unsigned index = 0;
+                if (info >> index)
+                    masters.push_back(index);
+                break;
+            }
+        }
+    }
+    ::closedir(dir);
+    return masters;
+}
+
+// Unix98 pseudo-terminal slaves (/dev/pts/N) have majors 136..143.
+bool IsPtySlave(dev_t device, unsigned* index) {
+    const unsigned maj = major(device);
+    if (maj < 136 || maj > 143)
+        return false;
+    *index = (maj - 136) * 256 + minor(device);
     return true;
+}
+
+} // namespace
+
+std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoot) {
+    std::vector<PortHolder> holders;
+    DIR* proc = ::opendir(procRoot.c_str());
+    if (!proc)
+        return holders;
+    unsigned ptyIndex = 0;
+    const bool pty = IsPtySlave(device, &ptyIndex);
+    const pid_t self = ::getpid();
+    while (const dirent* e = ::readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(e->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0' || pid == self)
+            continue;
+        const std::string procDir = procRoot + "/" + e->d_name;
+        DIR* fds = ::opendir((procDir + "/fd").c_str());
+        if (!fds)
+            continue; // another user's process, or gone meanwhile
+        bool holds = false;
+        while (const dirent* f = ::readdir(fds)) {
+            if (f->d_name[0] == '.')
+                continue;
+            struct stat st {};
+            if (::stat((procDir + "/fd/" + f->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
+                st.st_rdev == device) {
+                holds = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+        if (!holds)
+            continue;
+        if (pty) {
+            const std::vector<unsigned> masters = PtyMastersOf(procDir);
+            if (std::find(masters.begin(), masters.end(), ptyIndex) != masters.end())
+                continue; // the far end of the line, not a competitor
+        }
+        PortHolder h;
+        h.pid = static_cast<int>(pid);
+        std::ifstream comm(procDir + "/comm");
+        std::getline(comm, h.name);
+        if (h.name.empty())
+            h.name = "another program";
+        holders.push_back(std::move(h));
+    }
+    ::closedir(proc);
+    return holders;
+}
+
+std::string PortHoldersText(const std::vector<PortHolder>& holders) {
+    if (holders.empty())
+        return {};
+    std::string text = "the port is in use by ";
+    for (size_t i = 0; i < holders.size(); ++i) {
+        if (i > 0)
+            text += ", ";
+        text += holders[i].name + " (pid " + std::to_string(holders[i].pid) + ")";
+    }
+    return text;
 }
 
 CSerCom::CSerCom() = default;
@@ -165,16 +286,28 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
         FailOpen(fd, OpenErrorText(errno, path));
         return LE_PORT_OPEN;
     }
+    // Programs that had the port open before us would read our replies.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        const std::string holders = PortHoldersText(FindPortHolders(st.st_rdev));
+        if (!holders.empty()) {
+            ::ioctl(fd, TIOCNXCL);
+            FailOpen(fd, path + ": " + holders);
+            return LE_PORT_OPEN;
+        }
+    }
     struct termios saved {};
     const bool haveSaved = ::tcgetattr(fd, &saved) == 0;
     std::string reason;
-    if (!ConfigureSerialLine(fd, dcb, &reason)) {
+    bool noFlowControl = false;
+    if (!ConfigureSerialLine(fd, dcb, &reason, &noFlowControl)) {
         if (haveSaved)
             ::tcsetattr(fd, TCSANOW, &saved);
         ::ioctl(fd, TIOCNXCL);
         FailOpen(fd, path + ": " + reason);
         return LE_PORT_OPEN;
     }
+    m_bNoFlowControl = noFlowControl;
     if (dcb.fDtrControl == CommDcb::DTR_CONTROL_DISABLE) {
         int dtr = TIOCM_DTR;
         ::ioctl(fd, TIOCMBIC, &dtr); // not every device has modem lines (pseudo-terminals)
@@ -191,6 +324,7 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
 
 void CSerCom::Attach(int fd) {
     Close();
+    m_bNoFlowControl = false;
     m_fd = fd;
     m_recent.clear();
     m_bOwned = false;
@@ -201,6 +335,7 @@ void CSerCom::Attach(int fd) {
 void CSerCom::Close() {
     if (m_fd < 0)
         return;
+    PurgeTransmit(); // what never went out must not go out after us
     if (m_bOwned) {
         if (m_bSaved)
             ::tcsetattr(m_fd, TCSANOW, &m_saved);
@@ -292,14 +427,58 @@ LinkResult CSerCom::Write(const uint8_t* buf, uint32_t count, uint32_t timeoutMs
             const LinkResult r = WaitFor(POLLOUT, deadline);
             if (r == LE_OK)
                 continue;
-            ::tcflush(m_fd, TCOFLUSH); // abort what is still queued of this write
+            PurgeTransmit(); // abort what is still queued of this write
             return r;
         }
         return IoError(n == 0 || errno == EIO ? "the line hung up (cable or adapter unplugged?)"
                                               : std::strerror(errno));
     }
     Trace(true, buf, count);
-    return LE_OK;
+    return Drain(deadline);
+}
+
+int CSerCom::OutputPending() const {
+    if (m_outQueue.pending)
+        return m_outQueue.pending(m_fd);
+    int queued = 0;
+    return ::ioctl(m_fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
+}
+
+void CSerCom::PurgeTransmit() {
+    if (m_fd < 0)
+        return;
+    if (m_outQueue.flush)
+        m_outQueue.flush(m_fd);
+    else
+        ::tcflush(m_fd, TCOFLUSH);
+}
+
+void CSerCom::SetOutputQueue(OutputQueue queue) {
+    m_outQueue = std::move(queue);
+}
+
+// The bytes are queued; with CTS low they stay there. The write counts as done once they have
+// left, and within its own deadline, else what is queued is dropped (tcdrain would wait
+// without end and cannot be cancelled).
+LinkResult CSerCom::Drain(int64_t deadlineUs) {
+    constexpr int64_t SLICE_US = 2000;
+    for (;;) {
+        if (OutputPending() <= 0)
+            return LE_OK;
+        const int64_t remainingUs = deadlineUs - MonotonicUs();
+        if (remainingUs <= 0) {
+            PurgeTransmit();
+            return LE_TIMEOUT;
+        }
+        struct pollfd cancel = {m_cancelFd, POLLIN, 0};
+        const int waitMs = static_cast<int>((std::min(remainingUs, SLICE_US) + 999) / 1000);
+        if (m_cancelFd >= 0 && ::poll(&cancel, 1, waitMs) > 0 && IsCancelled()) {
+            PurgeTransmit();
+            return LE_CANCELLED;
+        }
+        if (m_cancelFd < 0)
+            ::usleep(static_cast<useconds_t>(waitMs) * 1000);
+    }
 }
 
 void CSerCom::PurgeReceive() {
@@ -352,9 +531,11 @@ bool CSerCom::IsCancelled() {
 bool CSerCom::OpenLog() {
     CloseLog();
     const std::string path = tk::ProgramFile("sercom.log");
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    // The trace holds the login frame with the PIN: for the user's eyes only.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return true;
+    ::fchmod(fd, 0600); // an older trace may have been readable by others
     // Another copy of the program tracing into the same file would garble both traces.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
         ::close(fd);
@@ -368,6 +549,10 @@ bool CSerCom::OpenLog() {
     m_bLog = true;
     m_bNewWriteLine = true;
     m_bNewReadLine = true;
+    if (m_bNoFlowControl) {
+        std::fprintf(m_hLog, "%s\r\n", kNoFlowControlNote);
+        std::fflush(m_hLog);
+    }
     return false;
 }
 

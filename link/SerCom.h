@@ -7,9 +7,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <termios.h>
+#include <vector>
 
 // The port settings of a local serial line (the device control block of the original
 // platform). Only the values of kDefaultDcb are ever used.
@@ -49,9 +52,36 @@ inline constexpr CommDcb kDefaultDcb{};
 std::string SerialDevicePath(const std::string& portName);
 
 // Puts an open terminal into the raw 8N1 mode of the line (with or without RTS/CTS), with
-// VMIN=1 VTIME=0 and the given speed, and reads the settings back. False, with a reason,
-// when the settings did not take. The modem dialler uses it for its device too.
-bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason);
+// VMIN=1 VTIME=0, HUPCL and the given speed, and reads the settings back. False, with a
+// reason, when the settings did not take. The modem dialler uses it for its device too.
+// HUPCL stays set so that the kernel drops DTR when the last descriptor closes, also when
+// the program is killed: a modem (&D2) then ends the call instead of keeping it up.
+// `noFlowControl` (optional) tells that RTS/CTS was asked for and the device did not take it.
+bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason,
+                         bool* noFlowControl = nullptr);
+
+// The read-back check of ConfigureSerialLine: speed, CS8, no parity, one stop bit, the
+// receiver on, CLOCAL, HUPCL and raw mode must stick. RTS/CTS is best effort: drivers without
+// their own line settings put the old bit back although the port works, so a missing CRTSCTS
+// only sets *noFlowControl.
+bool CheckLineSettings(const struct termios& wanted, const struct termios& back,
+                       std::string* reason, bool* noFlowControl);
+
+// The text a port that does not take RTS/CTS adds to the trace and to a failed transfer.
+inline constexpr const char kNoFlowControlNote[] =
+    "the port does not do RTS/CTS flow control; going on without it";
+
+// Other programs that hold this character device open: flock and TIOCEXCL only keep out
+// later openers. Found through /proc/<pid>/fd; this process and the far end of a
+// pseudo-terminal (the process holding its master) do not count. Empty when /proc cannot be
+// read.
+struct PortHolder {
+    int pid = 0;
+    std::string name; // /proc/<pid>/comm
+};
+std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoot = "/proc");
+// "the port is in use by ModemManager (pid 812)"; empty when there is no holder.
+std::string PortHoldersText(const std::vector<PortHolder>& holders);
 
 class CSerCom {
 public:
@@ -83,6 +113,22 @@ public:
 
     // Discards everything received and not yet read.
     void PurgeReceive();
+    // Discards everything written and not yet sent: a frame of an earlier attempt must not
+    // reach the unit late, after its repetition.
+    void PurgeTransmit();
+
+    // How many bytes wait in the output queue of the device (TIOCOUTQ; negative when it
+    // cannot tell), and dropping them (tcflush). A write returns once its bytes are queued,
+    // not sent; Write waits until the queue is empty. Tests of a line without an output
+    // queue (a pseudo-terminal) put their own queue in; empty functions restore the device's.
+    struct OutputQueue {
+        std::function<int(int fd)> pending;
+        std::function<void(int fd)> flush;
+    };
+    void SetOutputQueue(OutputQueue queue);
+
+    // Set when the port was opened without RTS/CTS because the device did not take it.
+    bool HasNoFlowControl() const { return m_bNoFlowControl; }
 
     // Thread-safe: ends the pending transfer with 4, or the next one to wait when none is
     // pending. Several cancels before a wait count as one.
@@ -111,6 +157,8 @@ private:
     void FailOpen(int fd, const std::string& reason);
     void Remember(const uint8_t* bytes, size_t count);
     LinkResult IoError(const char* what);
+    LinkResult Drain(int64_t deadlineUs);
+    int OutputPending() const;
 
     int m_cancelFd = -1;
     FILE* m_hLog = nullptr;
@@ -123,6 +171,8 @@ private:
     struct termios m_saved {};
     std::string m_openError;
     std::string m_ioError;
+    OutputQueue m_outQueue;
+    bool m_bNoFlowControl = false;
     static constexpr size_t RECENT_MAX = 64;
     std::string m_recent; // the last bytes received
     // Bytes read from the device and not yet handed out; one read() serves several Read calls.

@@ -132,12 +132,18 @@ LinkResult CTK630Com::SendOne(uint32_t outboxIndex) {
             // The unit reports the state of the message handed over last; it may take a while.
             for (;;) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(m_nSmsPollMs));
-                r = Query(CMD_GET_SMS_STATE, reply, sizeof reply, 3000, 6000, 3);
+                uint8_t state[HEADER_SIZE + 1] = {};
+                r = Query(CMD_GET_SMS_STATE, state, sizeof state, 3000, 6000, 3);
                 if (r != LE_OK)
                     return r;
-                if (reply[4] == SMS_STATE_SENT)
+                // A reply without the state byte tells nothing: neither sent nor failed.
+                if (m_trans.LastReplyLength() < sizeof state) {
+                    m_sErrorDetail = "the send-state reply has no state";
+                    return LE_BAD_REPLY;
+                }
+                if (state[HEADER_SIZE] == SMS_STATE_SENT)
                     break;
-                if (reply[4] == SMS_STATE_FAILED)
+                if (state[HEADER_SIZE] == SMS_STATE_FAILED)
                     return LE_SMS_FAILED;
             }
             m_notify.Post(PM_STEP, 1);

@@ -344,6 +344,12 @@ int CTAPILine::DropCall() {
     return 0;
 }
 
+int CTAPILine::ReleaseEndedCall() {
+    if (m_state == State::Connected)
+        m_state = State::Ended;
+    return DropCall();
+}
+
 int CTAPIMng::Init() {
     m_loadResult = m_modems.Load();
     return 0;

@@ -69,6 +69,9 @@ public:
     int DropCall();
     // Drops any call; the line is closed. 0.
     int Close() { return DropCall(); }
+    // The call is known to have ended (the modem said NO CARRIER on the data channel): the
+    // modem is released without hanging up (no escape, no ATH). 0.
+    int ReleaseEndedCall();
 
     // The modem's reason of the last failed call or set-up ("BUSY", "NO CARRIER",
     // "+CME ERROR: 4" ...), or why the device could not be opened.

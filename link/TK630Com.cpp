@@ -130,6 +130,10 @@ LinkResult CTK630Com::Xchg(const uint8_t* request, uint32_t requestLen, uint8_t*
         m_sErrorDetail = "NO CARRIER";
         r = LE_NO_CONNECTION;
     }
+    // A line without flow control may lose bytes: say so with the failure.
+    if ((r == LE_SERIAL || r == LE_TIMEOUT || r == LE_CRC) && m_serCom.HasNoFlowControl() &&
+        m_sErrorDetail.find(kNoFlowControlNote) == std::string::npos)
+        m_sErrorDetail += (m_sErrorDetail.empty() ? "" : "; ") + std::string(kNoFlowControlNote);
     return r;
 }
 
@@ -262,20 +266,37 @@ LinkResult CTK630Com::Dispatch(const CComMsg& cmd) {
 }
 
 void CTK630Com::Keepalive() {
-    GetIO(1);
-    switch (m_nPollPhase) {
-    case 0:
-        GetGsm(1);
-        m_nPollPhase = 1;
-        break;
-    case 1:
-        GetTime(1);
-        m_nPollPhase = 2;
-        break;
-    default:
-        if (m_nConnType == CONN_LOCAL)
-            FetchSms(1, false);
-        m_nPollPhase = 0;
-        break;
+    LinkResult r = GetIO(1);
+    LinkResult phase = LE_OK;
+    if (r != LE_NO_CONNECTION) {
+        switch (m_nPollPhase) {
+        case 0:
+            phase = GetGsm(1);
+            m_nPollPhase = 1;
+            break;
+        case 1:
+            phase = GetTime(1);
+            m_nPollPhase = 2;
+            break;
+        default:
+            if (m_nConnType == CONN_LOCAL)
+                FetchSms(1, false);
+            m_nPollPhase = 0;
+            break;
+        }
     }
+    // Other poll failures are left to the next poll; a dropped call is not.
+    if (r == LE_NO_CONNECTION || phase == LE_NO_CONNECTION)
+        LoseSession(LE_NO_CONNECTION);
+}
+
+void CTK630Com::LoseSession(LinkResult why) {
+    m_tapi.GetLine().ReleaseEndedCall();
+    m_serCom.CloseLog();
+    m_serCom.Close();
+    m_bOpen = false;
+    m_bOnline = false;
+    m_nPollPhase = 0;
+    // The main window shows that the call ended (its status bar), the monitor ends with it.
+    PostEvent(CE_OFFLINE, static_cast<intptr_t>(why));
 }

@@ -107,6 +107,8 @@ private:
     void RunQueue();
     LinkResult Dispatch(const CComMsg& cmd);
     void Keepalive();
+    // The call dropped while online: the session ends at once, without a logout or an escape.
+    void LoseSession(LinkResult why);
     void Pause();
 
     // Session
@@ -160,9 +162,9 @@ private:
     uint32_t m_nPollPhase = 0;
     uint32_t m_nPauseMs = 1000;
     uint32_t m_nSmsPollMs = 500;
-    uint32_t m_nTimeoutScale = 100;
-    bool m_bRepeating = false;       // the current entry runs again after "repeat"
-    std::vector<int32_t> m_sendList; // to-send positions of the messages still to send
+    std::atomic<uint32_t> m_nTimeoutScale{100}; // set by tests while a session polls
+    bool m_bRepeating = false;                  // the current entry runs again after "repeat"
+    std::vector<int32_t> m_sendList;            // to-send positions of the messages still to send
     bool m_bStarted = false;
     bool m_bSaveConnections = true;
     std::string m_sErrorDetail;

@@ -1,8 +1,10 @@
 #include "sms/SMSMng.h"
 
+#include "base/Cp1250.h"
 #include "base/ProgramFolder.h"
 #include "base/SafeFile.h"
 #include "base/Texts.h"
+#include "sms/ByteStream.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -74,6 +76,8 @@ int CSMSMng::Move(int index, int from, int to) {
     if (!IsList(from) || !IsList(to) || index < 0 || index >= GetCount(from))
         return -1;
     auto& source = m_aList[static_cast<size_t>(from)];
+    if (from == to && source.size() >= static_cast<size_t>(SMS_LIST_MAX))
+        return -2;
     if (from == to) {
         // Within one list a move only takes the message to the end.
         std::rotate(source.begin() + index, source.begin() + index + 1, source.end());
@@ -171,7 +175,7 @@ int CSMSMng::Save() {
         return 0;
     }
     tk::CSafeFileWriter writer;
-    if (!writer.Open(FilePath()) || !writer.Write(data.Data().data(), data.Data().size()) ||
+    if (!writer.Open(FilePath(), 0600) || !writer.Write(data.Data().data(), data.Data().size()) ||
         !writer.Commit()) {
         m_nSaveError = writer.Error() != 0 ? writer.Error() : EIO;
         return 0;
@@ -206,9 +210,94 @@ int CSMSMng::DeleteRows(int list, const int32_t* indices, int n) {
     return deleted;
 }
 
-void CSMSMng::EvictOldest(int list) {
-    const int32_t oldest = 0;
-    DeleteRows(list, &oldest, 1);
+std::string CSMSMng::ArchivePath() {
+    return tk::DataFile("SMSArchive.txt");
+}
+
+bool CSMSMng::Archive(const CSMS& sms) {
+    CMemoryWriter line;
+    if (!sms.WriteText(line))
+        return false;
+    const std::string text = tk::Cp1250ToUtf8(
+        std::string_view(reinterpret_cast<const char*>(line.Data().data()), line.Data().size()));
+    if (!tk::EnsureFolder(tk::DataFolder()))
+        return false;
+    const int fd = ::open(ArchivePath().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += static_cast<size_t>(n);
+    }
+    // On disk before the message goes from the list.
+    ok = ::fsync(fd) == 0 && ok;
+    if (!ok && done > 0 && done < text.size()) [[maybe_unused]]
+        const ssize_t n = ::write(fd, "\r\n", 2); // end a broken line
+    ::close(fd);
+    if (ok)
+        ++m_nArchived;
+    return ok;
+}
+
+bool CSMSMng::EvictOldest(int list) {
+    const CSMS* oldest = Get(0, list);
+    if (!oldest)
+        return false;
+    if (oldest->IsUnread() && !Archive(*oldest))
+        return false;
+    const int32_t row = 0;
+    DeleteRows(list, &row, 1);
+    return true;
+}
+
+int CSMSMng::StoreReceived(const CSMS& sms) {
+    std::unique_ptr<CSMS> copy(new (std::nothrow) CSMS);
+    if (!copy)
+        return -3;
+    *copy = sms;
+    if (sms.GetText() && !copy->GetText())
+        return -3;
+    auto& items = m_aList[static_cast<size_t>(SMS_RECEIVED)];
+    try {
+        items.reserve(SMS_LIST_MAX + 1);
+    } catch (const std::bad_alloc&) {
+        return -3;
+    }
+    const bool full = items.size() >= static_cast<size_t>(SMS_LIST_MAX);
+    if (full && items.front()->IsUnread() && !Archive(*items.front())) {
+        m_nSaveError = errno != 0 ? errno : EIO;
+        return -1;
+    }
+    // Tried out on the lists, and taken back when the file cannot be written.
+    std::unique_ptr<CSMS> evicted;
+    if (full) {
+        evicted = std::move(items.front());
+        items.erase(items.begin());
+    }
+    copy->SetList(SMS_RECEIVED);
+    items.push_back(std::move(copy));
+    if (!Save()) {
+        items.pop_back();
+        if (evicted)
+            items.insert(items.begin(), std::move(evicted));
+        return -1;
+    }
+    const int index = static_cast<int>(items.size()) - 1;
+    if (m_pListener) {
+        if (evicted) {
+            const int32_t row = 0;
+            m_pListener->OnSmsRowsRemoved(SMS_RECEIVED, &row, 1);
+        }
+        m_pListener->OnSmsRowAdded(SMS_RECEIVED, index);
+    }
+    UpdateListNode(SMS_RECEIVED);
+    return index;
 }
 
 int CSMSMng::AddAndShow(const CSMS& sms, int list) {
@@ -224,8 +313,7 @@ int CSMSMng::AddAndShow(const CSMS& sms, int list) {
 int CSMSMng::AddAndShow(std::unique_ptr<CSMS>& sms, int list) {
     int r = Add(sms, list);
     bool changed = false;
-    if (r == -2) {
-        EvictOldest(list);
+    if (r == -2 && EvictOldest(list)) {
         changed = true;
         r = Add(sms, list);
     }
@@ -254,8 +342,7 @@ int CSMSMng::DeleteAndShow(int list, const int32_t* indices, int n) {
 int CSMSMng::MoveAndShow(int index, int from, int to) {
     int r = Move(index, from, to);
     bool changed = false;
-    if (r == -2) {
-        EvictOldest(to);
+    if (r == -2 && from != to && EvictOldest(to)) {
         changed = true;
         r = Move(index, from, to);
     }

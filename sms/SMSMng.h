@@ -48,7 +48,8 @@ public:
     int Delete(int index, int list);
     void Clear(int list);
     // Moves a message to the end of `to`, marking it with the new list. The index in `to`,
-    // -1 for a bad list or index, or -2 when `to` is full (nothing changes then).
+    // -1 for a bad list or index, or -2 when `to` is full (nothing changes then; also when
+    // `to` is `from`).
     int Move(int index, int from, int to);
     // nullptr for a bad list or index. Changes made through it are saved by UpdateAndShow.
     CSMS* Get(int index, int list);
@@ -77,8 +78,21 @@ public:
     // The number of messages deleted.
     int DeleteAndShow(int list, int n);
     int DeleteAndShow(int list, const int32_t* indices, int n);
-    // Move, evicting the oldest message of `to` when it is full. Move's result.
+    // Move, evicting the oldest message of `to` when it is full (not within one list: the
+    // oldest could be the one to move). Move's result.
     int MoveAndShow(int index, int from, int to);
+    // A message read from the unit: into the received list, evicting the oldest when full,
+    // and saved. Either all of it is done and on disk, or nothing changes (the unit keeps
+    // its copy then): the new index, or -1 when it could not be saved (LastSaveError), -3
+    // without memory.
+    int StoreReceived(const CSMS& sms);
+
+    // Messages never shown (still unread) are not lost when they leave a full list: each is
+    // first appended to "SMSArchive.txt" in the Data folder (one export line a message, in
+    // UTF-8, only ever appended to, for the user alone). ArchivedCount counts those this
+    // store has written.
+    static std::string ArchivePath();
+    int ArchivedCount() const { return m_nArchived; }
     // Saves a message that was changed in place (opened and marked read, edited) and
     // refreshes its row. 1, or -1 for a bad list or index.
     int UpdateAndShow(int index, int list);
@@ -94,10 +108,13 @@ private:
     static bool IsList(int list) { return list >= 0 && list < SMS_LIST_COUNT; }
     int Append(std::unique_ptr<CSMS> sms, int list);
     int DeleteRows(int list, const int32_t* indices, int n);
-    void EvictOldest(int list);
+    // False (nothing evicted) when the oldest message could not be archived.
+    bool EvictOldest(int list);
+    bool Archive(const CSMS& sms);
     void SaveAfterChange();
 
     std::array<std::vector<std::unique_ptr<CSMS>>, SMS_LIST_COUNT> m_aList;
     ISMSStoreListener* m_pListener = nullptr;
     int m_nSaveError = 0;
+    int m_nArchived = 0;
 };

@@ -48,16 +48,51 @@ int RecordSync(int fd) {
 
 } // namespace
 
-TEST(SafeFile, WritesANewFileWithExactlyTheGivenMode) {
+// A new file gets the asked mode less the umask; a save over a file keeps the file's mode and
+// group, so a file the user made private (it holds a PIN) never becomes readable again.
+TEST(SafeFile, ANewFileFollowsTheUmaskASaveKeepsTheModeAndGroupOfTheOldFile) {
     TempDir dir;
-    const mode_t oldMask = ::umask(077);
     const std::string data = "hello";
-    EXPECT_TRUE(tk::WriteFileAtomically(dir.File("a.dat"), data.data(), data.size(), 0644));
+    struct Case {
+        mode_t umask;
+        mode_t asked;
+        mode_t existing; // 0: no file yet
+        mode_t expected;
+    };
+    const Case cases[] = {
+        {022, 0644, 0, 0644},    {077, 0644, 0, 0600},    {027, 0644, 0, 0640},
+        {022, 0600, 0, 0600},    {022, 0644, 0600, 0600}, {022, 0600, 0640, 0640},
+        {077, 0644, 0664, 0664},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string path = dir.File("f" + std::to_string(n++) + ".dat");
+        if (c.existing != 0) {
+            WriteFileBytes(path, {1});
+            ASSERT_EQ(::chmod(path.c_str(), c.existing), 0);
+        }
+        const mode_t oldMask = ::umask(c.umask);
+        EXPECT_EQ(tk::CurrentUmask(), c.umask);
+        EXPECT_TRUE(tk::WriteFileAtomically(path, data.data(), data.size(), c.asked));
+        ::umask(oldMask);
+        EXPECT_EQ(ReadFileText(path), "hello");
+        EXPECT_EQ(ModeOf(path), c.expected)
+            << std::oct << c.umask << " " << c.asked << " " << c.existing;
+    }
+    if (::geteuid() == 0) { // only root may give a file away to any group
+        const std::string path = dir.File("group.dat");
+        WriteFileBytes(path, {1});
+        ASSERT_EQ(::chown(path.c_str(), static_cast<uid_t>(-1), 4242), 0);
+        EXPECT_TRUE(tk::WriteFileAtomically(path, data.data(), data.size(), 0600));
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_gid, 4242u);
+    }
+    // The program's folders are for the user alone.
+    const mode_t oldMask = ::umask(022);
+    EXPECT_TRUE(tk::EnsureFolder(dir.File("Data")));
     ::umask(oldMask);
-    EXPECT_EQ(ReadFileText(dir.File("a.dat")), "hello");
-    EXPECT_EQ(ModeOf(dir.File("a.dat")), 0644u);
-    EXPECT_TRUE(tk::WriteFileAtomically(dir.File("b.dat"), data.data(), data.size(), 0600));
-    EXPECT_EQ(ModeOf(dir.File("b.dat")), 0600u);
+    EXPECT_EQ(ModeOf(dir.File("Data")), 0700u);
 }
 
 TEST(SafeFile, ReplacesTheOldFileAndLeavesNoTemporaryFile) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <string>
+
 TEST(Texts, ListedNumbersGiveTheirTexts) {
     EXPECT_EQ(GetText(3), "online");
     EXPECT_EQ(GetText(11), "bezejmenná");
@@ -48,4 +52,28 @@ TEST(Texts, LoadTextCutsToTheBufferInCharacters) {
     EXPECT_EQ(LoadText(51, 3), "Od");
     EXPECT_EQ(LoadText(51, 1), "");
     EXPECT_EQ(LoadText(7, 128), "");
+}
+
+// Every text, character for character, against the checked-in copy of the table: a typo in
+// any of them, a lost trailing blank or a text too many fails here.
+TEST(Texts, TheWholeTableMatchesItsCheckedInCopy) {
+    std::ifstream copy(TK_TEXT_TABLE_COPY);
+    ASSERT_TRUE(copy.is_open()) << TK_TEXT_TABLE_COPY;
+    std::map<uint32_t, std::string> expected;
+    std::string line;
+    while (std::getline(copy, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        const size_t tab = line.find('\t');
+        ASSERT_NE(tab, std::string::npos) << line;
+        expected[static_cast<uint32_t>(std::stoul(line.substr(0, tab)))] = line.substr(tab + 1);
+    }
+    ASSERT_EQ(expected.size(), 65u);
+    for (const auto& [id, text] : expected)
+        EXPECT_EQ(GetText(id), text) << id;
+    for (uint32_t id = 0; id < 1000; ++id) {
+        if (!expected.count(id)) {
+            EXPECT_TRUE(GetText(id).empty()) << id;
+        }
+    }
 }

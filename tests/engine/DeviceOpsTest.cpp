@@ -6,6 +6,7 @@
 #include "tests/support/PtyPair.h"
 
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -74,6 +75,16 @@ TEST_F(DeviceOpsTest, EveryReadIsKeptAsABackupOfThatUnit) {
     CTK630Cfg restored;
     ASSERT_EQ(restored.LoadFile(CfgBackupFolder() + "/" + backups[0]), 1);
     EXPECT_EQ(std::memcmp(restored.GetImage(), m_cfg.GetImage(), sizeof(CfgImage)), 0);
+    // A backup holds the SIM PIN: the file and its folders are the user's alone.
+    struct stat st {};
+    ASSERT_EQ(::stat((CfgBackupFolder() + "/" + backups[0]).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(CfgBackupFolder().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // A configuration saved to a new file is private too.
+    ASSERT_TRUE(WriteCfgFile(m_dir.File("saved.cfg"), *m_cfg.GetImage()));
+    ASSERT_EQ(::stat(m_dir.File("saved.cfg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 // The fourth block's reply echoes a wrong offset, then (second round) a wrong length.

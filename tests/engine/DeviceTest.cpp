@@ -112,3 +112,33 @@ TEST(DataLock, OnlyOneHolderAtATime) {
     first.Release();
     EXPECT_TRUE(second.Acquire());
 }
+
+// A change a window makes in place, without saving it itself, survives the end of the program.
+TEST_F(DeviceTest, TheStoreIsSavedWhenTheDeviceEnds) {
+    CSMS sms;
+    sms.SetNumbers("+420600");
+    sms.SetText("přečtená");
+    ASSERT_GE(m_device->m_SMS.Add(sms, SMS_RECEIVED), 0);
+    ASSERT_GE(m_device->m_SMS.Add(sms, SMS_TOSEND), 0);
+    m_device->m_SMS.Get(0, SMS_RECEIVED)->SetUnread(false);
+    m_device->m_SMS.Get(0, SMS_TOSEND)->SetText("upravená");
+    m_device.reset();
+    CSMSMng disk;
+    ASSERT_EQ(disk.Load(), 1);
+    ASSERT_EQ(disk.GetCount(SMS_RECEIVED), 1);
+    EXPECT_FALSE(disk.Get(0, SMS_RECEIVED)->IsUnread());
+    ASSERT_EQ(disk.GetCount(SMS_TOSEND), 1);
+    EXPECT_STREQ(disk.Get(0, SMS_TOSEND)->GetText(), "upravená");
+}
+
+// The editor's send button with an index the to-send list does not hold: -1, nothing queued
+// (and so no "Nejsou žádné SMS k odeslání.").
+TEST_F(DeviceTest, SendingAnEditedMessageThatIsNotThereGivesMinusOne) {
+    AddToSend("+420111", "jedna");
+    EXPECT_EQ(m_device->SendEdited(1), -1);
+    EXPECT_EQ(m_device->SendEdited(-1), -1);
+    EXPECT_FALSE(m_device->m_Com.IsBusy());
+    EXPECT_EQ(m_device->SendEdited(0), 1);
+    ASSERT_TRUE(m_device->m_Com.WaitIdle(20000));
+    EXPECT_EQ(m_device->m_SMS.GetCount(SMS_SENT), 1);
+}

@@ -1,12 +1,14 @@
 #include "tests/engine/EngineFixture.h"
 
 #include "base/Texts.h"
+#include "tests/support/PtyPair.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <termios.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -543,4 +545,105 @@ TEST_F(EngineTest, StatusEventsCarryTheirRecordsAndSnapshotsAreConsistent) {
     EXPECT_EQ(signals.back(), 20u);
     EXPECT_EQ(m_com->StatusSnapshot().m_IO.m_nInputs, 0x01);
     Run({CM_DISCONNECT, 0, 0});
+}
+
+// A device that keeps talking on the chosen port (a GPS, a meter, a console) at 960 bytes a
+// second: the per-byte time-out never elapses, the cap on each reception ends the attempts.
+TEST_F(EngineTest, ADeviceThatNeverStopsTalkingEndsTheConnectWith5AndStornoStillWorks) {
+    tk::SetProgramFolder(m_dir.Path());
+    PtyPair pty;
+    std::atomic<bool> stop{false};
+    std::thread talker([&] {
+        const std::string line =
+            "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+        size_t pos = 0;
+        while (!stop) {
+            // 48 bytes every 50 ms: 960 bytes a second.
+            std::string chunk;
+            for (int i = 0; i < 48; ++i)
+                chunk += line[pos++ % line.size()];
+            [[maybe_unused]] const ssize_t n = ::write(pty.Master(), chunk.data(), chunk.size());
+            std::this_thread::sleep_for(milliseconds(50));
+        }
+    });
+    m_profile.m_nConnType = CONN_LOCAL;
+    m_profile.SetPort(pty.SlavePath().c_str());
+    m_com = std::make_unique<CTK630Com>(m_profile, m_status);
+    m_com->SetProgressSink(&m_ui);
+    m_com->SetEventSink(&m_ui);
+    m_com->SetPauseMs(0);
+    ASSERT_EQ(m_com->Start(), 1u);
+
+    auto t0 = steady_clock::now();
+    ASSERT_EQ(m_com->Post({CM_CONNECT, 1, 0}), 1u);
+    EXPECT_TRUE(m_com->WaitIdle(10000));
+    EXPECT_LT(MsSince(t0), 10000);
+    const auto errors = m_ui.Errors();
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors.front().first, LE_CRC);
+    EXPECT_FALSE(m_com->IsOnline());
+
+    // Storno in the middle of it ends the sequence too; the closing logout ends by the cap.
+    m_ui.Clear();
+    t0 = steady_clock::now();
+    ASSERT_EQ(m_com->Post({CM_CONNECT, 1, 0}), 1u);
+    std::this_thread::sleep_for(milliseconds(30));
+    m_com->Post({CM_CANCEL, 0, 0});
+    EXPECT_TRUE(m_com->WaitIdle(10000));
+    EXPECT_LT(MsSince(t0), 10000);
+    ASSERT_FALSE(m_ui.Errors().empty());
+    EXPECT_EQ(m_ui.Errors().front().first, LE_CANCELLED);
+    m_com.reset();
+    stop = true;
+    talker.join();
+}
+
+// The call drops while online: the next poll finds NO CARRIER, the session ends at once and
+// the window learns why; the modem is released without the escape sequence.
+TEST_F(EngineTest, ACallThatDropsWhileOnlineEndsTheSessionAtOnce) {
+    auto lines = std::make_shared<std::vector<std::string>>();
+    auto linesMutex = std::make_shared<std::mutex>();
+    SimServerOptions options;
+    options.log = [lines, linesMutex](const std::string& line) {
+        std::lock_guard lock(*linesMutex);
+        lines->push_back(line);
+    };
+    StartAll(true, options);
+    Run({CM_CONNECT, 1, 0});
+    ASSERT_TRUE(m_com->IsOnline());
+    m_com->SetTimeoutScale(10); // the poll that finds the call gone waits one read time-out
+    size_t before = 0;
+    {
+        std::lock_guard lock(*linesMutex);
+        before = lines->size();
+    }
+    const auto t0 = steady_clock::now();
+    m_sim->DropCarrier();
+    ASSERT_TRUE(m_ui.WaitEvent(CE_OFFLINE, 1, 10000));
+    EXPECT_LT(MsSince(t0), 3000); // the next poll, not a chain of time-outs
+    EXPECT_FALSE(m_com->IsOnline());
+    const auto events = m_ui.Events();
+    EXPECT_EQ(events.back().code, CE_OFFLINE);
+    EXPECT_EQ(events.back().arg, static_cast<intptr_t>(LE_NO_CONNECTION));
+    EXPECT_TRUE(m_ui.Errors().empty()); // no error box: the status bar says it
+    std::lock_guard lock(*linesMutex);
+    for (size_t i = before; i < lines->size(); ++i) {
+        EXPECT_EQ((*lines)[i].find("+++"), std::string::npos) << (*lines)[i];
+        EXPECT_EQ((*lines)[i].find("ATH"), std::string::npos) << (*lines)[i];
+    }
+}
+
+// The trace holds the login frame with the PIN: nobody but the user may read it, also when an
+// older trace was readable by others.
+TEST_F(EngineTest, TheTraceOfAModemSessionIsPrivate) {
+    StartAll(true);
+    WriteFileBytes(m_dir.File("sercom.log"), {'x'});
+    ASSERT_EQ(::chmod(m_dir.File("sercom.log").c_str(), 0644), 0);
+    m_profile.m_bLog = 1;
+    Run({CM_READ_STATUS, 0, 0});
+    struct stat st {};
+    ASSERT_EQ(::stat(m_dir.File("sercom.log").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_NE(ReadFileText(m_dir.File("sercom.log")).find("31 32 33 34"),
+              std::string::npos); // the login with its PIN "1234"
 }

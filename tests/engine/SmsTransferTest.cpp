@@ -13,8 +13,7 @@ protected:
         // What the main window does with the two sent events.
         m_ui.onSendEvent = [this](const CComEvent& ev) -> uint32_t {
             if (ev.m_nCode == CE_SMS_RECEIVED) {
-                const bool stored = m_store.AddAndShow(*ev.m_pSms, SMS_RECEIVED) >= 0 &&
-                                    m_store.LastSaveError() == 0;
+                const bool stored = m_store.StoreReceived(*ev.m_pSms) >= 0;
                 if (onReceived)
                     onReceived();
                 return stored ? 1 : 0;
@@ -214,4 +213,66 @@ TEST_F(SmsTransferTest, KeepaliveFetchesStoredMessagesOnALocalPort) {
     Run({CM_DISCONNECT, 0, 0});
     EXPECT_EQ(m_store.GetCount(SMS_RECEIVED), 1);
     EXPECT_TRUE(Unit().StoredSms().empty());
+}
+
+// A state reply without its state byte is neither "sent" nor "failed".
+TEST_F(SmsTransferTest, AStateReplyWithoutTheStateGives8AndTheMessageStaysToSend) {
+    StartStore();
+    AddToSend("+420111", "text");
+    Unit().AddFault({0x2C, SimFaultKind::Short, 4});
+    Send({0});
+    EXPECT_EQ(m_ui.Errors(), (std::vector<std::pair<uint32_t, uint32_t>>{{LE_BAD_REPLY, 0x2C}}));
+    EXPECT_EQ(m_store.GetCount(SMS_TOSEND), 1);
+    EXPECT_EQ(m_store.GetCount(SMS_SENT), 0);
+}
+
+// The PC could not save a message (a full disk, an I/O error): it is not acknowledged, so the
+// unit keeps it, and the user sees the save error. Once the disk is back the read takes it.
+TEST_F(SmsTransferTest, AMessageThePcCannotSaveStaysOnTheUnit) {
+    StartStore();
+    ASSERT_TRUE(Unit().AddStoredSms(Stored("+420777000111", "neztratit", 5)));
+    const tk::SyncFunction old = tk::ReplaceSyncFunction([](int) {
+        errno = EIO;
+        return -1;
+    });
+    Run({CM_READ_SMS, 0, 0});
+    tk::ReplaceSyncFunction(old);
+    EXPECT_EQ(m_ui.Errors(),
+              (std::vector<std::pair<uint32_t, uint32_t>>{{LE_SMS_NOT_STORED, 0x29}}));
+    EXPECT_EQ(LinkErrorText(LE_SMS_NOT_STORED), GetText(TXT_SMS_SAVE_ERROR));
+    EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x29, 0x22, 0x86})); // no acknowledgement
+    EXPECT_EQ(Unit().StoredSms().size(), 1u);
+    EXPECT_EQ(m_store.GetCount(SMS_RECEIVED), 0);
+    m_ui.Clear();
+    Run({CM_READ_SMS, 0, 0});
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_TRUE(Unit().StoredSms().empty());
+    ASSERT_EQ(m_store.GetCount(SMS_RECEIVED), 1);
+}
+
+// Eight messages read into a list of five: the three oldest, never shown, go to the archive
+// before they leave the list, so all eight are on disk.
+TEST_F(SmsTransferTest, ReadingMoreThanTheListHoldsKeepsEveryMessageOnDisk) {
+    StartStore();
+    for (uint16_t day = 1; day <= 8; ++day)
+        ASSERT_TRUE(Unit().AddStoredSms(
+            Stored("+42077700000" + std::to_string(day), "zpráva č. " + std::to_string(day), day)));
+    Run({CM_READ_SMS, 0, 0});
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_TRUE(Unit().StoredSms().empty());
+    ASSERT_EQ(m_store.GetCount(SMS_RECEIVED), 5);
+    CSMSMng disk;
+    ASSERT_EQ(disk.Load(), 1);
+    ASSERT_EQ(disk.GetCount(SMS_RECEIVED), 5);
+    EXPECT_STREQ(disk.Get(0, SMS_RECEIVED)->GetNumber(0), "+420777000004");
+    EXPECT_EQ(m_store.ArchivedCount(), 3);
+    const std::string archive = ReadFileText(CSMSMng::ArchivePath());
+    for (int day = 1; day <= 3; ++day) {
+        EXPECT_NE(archive.find("+42077700000" + std::to_string(day)), std::string::npos) << day;
+        EXPECT_NE(archive.find("zpráva č. " + std::to_string(day)), std::string::npos) << day;
+    }
+    EXPECT_EQ(archive.find("+420777000004"), std::string::npos);
+    struct stat st {};
+    ASSERT_EQ(::stat(CSMSMng::ArchivePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }

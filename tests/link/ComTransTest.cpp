@@ -166,6 +166,17 @@ TEST_F(ComTransTest, NoAnswerMakesEveryAttemptAndGives3) {
     EXPECT_EQ(reply[3], 0xFF); // the template: no reply arrived
 }
 
+// A copy of the request still queued from an earlier attempt must not go out after its
+// repetition (a SET_OUTPUTS or SEND_SMS reaching the unit twice).
+TEST_F(ComTransTest, EveryAttemptDropsWhatAnEarlierOneLeftQueued) {
+    int flushes = 0;
+    m_port.SetOutputQueue({[](int) { return 0; }, [&flushes](int) { ++flushes; }});
+    StartPeer([](const Bytes&) { return std::nullopt; });
+    Bytes reply;
+    EXPECT_EQ(Exchange(kLogout, reply, 4, 50, 3), LE_TIMEOUT);
+    EXPECT_EQ(flushes, 3);
+}
+
 TEST_F(ComTransTest, AReplyBrokenOffIsRetried) {
     int calls = 0;
     StartPeer([&calls](const Bytes& req) {

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
 #include <chrono>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -61,7 +66,7 @@ TEST(SerComNames, ComPortsMapToTtyS) {
     EXPECT_EQ(SerialDevicePath("COM0"), "/dev/COM0");
 }
 
-TEST_F(SerComTest, LineIsRaw9600WithHardwareHandshake) {
+TEST_F(SerComTest, LineIsRaw9600WithHardwareHandshakeAndHangsUpOnLastClose) {
     const int fd = ::open(m_pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
     struct termios tio {};
@@ -70,6 +75,8 @@ TEST_F(SerComTest, LineIsRaw9600WithHardwareHandshake) {
     EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B9600));
     EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_TRUE(tio.c_cflag & CRTSCTS);
+    // The kernel drops DTR when the last descriptor closes, a kill included: no call is left up.
+    EXPECT_TRUE(tio.c_cflag & HUPCL);
     EXPECT_FALSE(tio.c_cflag & PARENB);
     EXPECT_FALSE(tio.c_cflag & CSTOPB);
     EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO));
@@ -239,4 +246,146 @@ TEST_F(SerComTest, AHangUpSaysWhatHappened) {
     uint8_t b = 0;
     EXPECT_EQ(m_port.Read(&b, 1, 1000), LE_SERIAL);
     EXPECT_NE(m_port.LastIoError().find("hung up"), std::string::npos) << m_port.LastIoError();
+}
+
+// What a driver may give back after the change: RTS/CTS is best effort, the rest must stick.
+TEST(SerComLine, ReadBackRefusesAllButAMissingHandshake) {
+    struct termios wanted {};
+    ::cfmakeraw(&wanted);
+    wanted.c_cflag = CS8 | CREAD | CLOCAL | HUPCL | CRTSCTS;
+    wanted.c_cc[VMIN] = 1;
+    wanted.c_cc[VTIME] = 0;
+    ::cfsetispeed(&wanted, B9600);
+    ::cfsetospeed(&wanted, B9600);
+    struct Case {
+        const char* what;
+        void (*change)(struct termios&);
+        bool accepted;
+        bool noFlowControl;
+    };
+    const Case cases[] = {
+        {"as set", [](struct termios&) {}, true, false},
+        {"no CRTSCTS", [](struct termios& t) { t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS); },
+         true, true},
+        {"CS7",
+         [](struct termios& t) { t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CS7; },
+         false, false},
+        {"parity", [](struct termios& t) { t.c_cflag |= PARENB; }, false, false},
+        {"two stop bits", [](struct termios& t) { t.c_cflag |= CSTOPB; }, false, false},
+        {"no HUPCL", [](struct termios& t) { t.c_cflag &= ~static_cast<tcflag_t>(HUPCL); }, false,
+         false},
+        {"speed", [](struct termios& t) { ::cfsetospeed(&t, B4800); }, false, false},
+        {"echo", [](struct termios& t) { t.c_lflag |= ECHO; }, false, false},
+    };
+    for (const Case& c : cases) {
+        struct termios back = wanted;
+        c.change(back);
+        std::string reason;
+        bool noFlow = false;
+        EXPECT_EQ(CheckLineSettings(wanted, back, &reason, &noFlow), c.accepted) << c.what;
+        EXPECT_EQ(noFlow, c.noFlowControl) << c.what;
+        EXPECT_EQ(reason.empty(), c.accepted) << c.what;
+    }
+}
+
+// A pseudo-terminal has no output queue (TIOCOUTQ reads 0): the queue is played by the test.
+TEST_F(SerComTest, AWriteWaitsForTheOutputQueueAndDropsItAtItsDeadline) {
+    std::atomic<int> queued{0};
+    std::atomic<int> flushes{0};
+    m_port.SetOutputQueue({[&](int) { return queued.load(); },
+                           [&](int) {
+                               ++flushes;
+                               queued = 0;
+                           }});
+    const uint8_t frame[] = {5, 1, 2, 0x0A};
+    // CTS low: nothing leaves, the write ends with its time-out and the queue is dropped.
+    queued = 100;
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_port.Write(frame, sizeof frame, 150), LE_TIMEOUT);
+    EXPECT_GE(MsSince(t0), 140);
+    EXPECT_EQ(flushes.load(), 1);
+    EXPECT_EQ(queued.load(), 0);
+    // The queue drains after a while: the write waits for it and succeeds.
+    queued = 100;
+    std::thread drain([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        queued = 0;
+    });
+    t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_port.Write(frame, sizeof frame, 2000), LE_OK);
+    EXPECT_GE(MsSince(t0), 50);
+    drain.join();
+    EXPECT_EQ(flushes.load(), 1);
+    // Storno while waiting for the queue.
+    queued = 100;
+    m_port.Cancel();
+    EXPECT_EQ(m_port.Write(frame, sizeof frame, 2000), LE_CANCELLED);
+    EXPECT_EQ(flushes.load(), 2);
+    // Closing drops what is still queued.
+    queued = 7;
+    m_port.Close();
+    EXPECT_EQ(flushes.load(), 3);
+}
+
+namespace {
+
+// A child that holds the pty slave open (as a terminal program or ModemManager would), and
+// optionally its master too (then it is the far end of the line, not a competitor).
+pid_t HoldSlave(const PtyPair& pty, bool withMaster) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+        if (fd < 0)
+            ::_exit(1);
+        ::dup2(fd, 0);
+        // A copy without close-on-exec, so that it survives the exec.
+        if (withMaster && ::dup2(pty.Master(), 20) < 0)
+            ::_exit(1);
+        ::execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
+        ::_exit(1);
+    }
+    return pid;
+}
+
+void WaitForHolder(pid_t pid, dev_t device) {
+    for (int i = 0; i < 200; ++i) {
+        for (const PortHolder& h : FindPortHolders(device)) {
+            if (h.pid == pid && h.name == "sleep")
+                return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void EndChild(pid_t pid) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+}
+
+} // namespace
+
+TEST_F(SerComTest, APortThatAnotherProgramHoldsIsRefusedWithItsName) {
+    m_port.Close();
+    struct stat st {};
+    ASSERT_EQ(::stat(m_pty.SlavePath().c_str(), &st), 0);
+    const pid_t pid = HoldSlave(m_pty, false);
+    ASSERT_GT(pid, 0);
+    WaitForHolder(pid, st.st_rdev);
+    EXPECT_EQ(m_port.Open(m_pty.SlavePath(), kDefaultDcb), LE_PORT_OPEN);
+    EXPECT_NE(m_port.LastOpenError().find("in use by sleep (pid " + std::to_string(pid) + ")"),
+              std::string::npos)
+        << m_port.LastOpenError();
+    EndChild(pid);
+    EXPECT_EQ(m_port.Open(m_pty.SlavePath(), kDefaultDcb), LE_OK) << m_port.LastOpenError();
+
+    // The process at the other end of a pseudo-terminal holds its master: it does not count.
+    m_port.Close();
+    const pid_t peer = HoldSlave(m_pty, true);
+    ASSERT_GT(peer, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(FindPortHolders(st.st_rdev).empty());
+    EXPECT_EQ(m_port.Open(m_pty.SlavePath(), kDefaultDcb), LE_OK) << m_port.LastOpenError();
+    EndChild(peer);
+    // Without /proc nothing is found and nothing fails.
+    EXPECT_TRUE(FindPortHolders(st.st_rdev, "/nonexistent-proc").empty());
 }

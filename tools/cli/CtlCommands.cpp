@@ -226,6 +226,7 @@ public:
         m_device.m_Com.SetPauseMs(0);
         m_device.m_Com.SetTimeoutScale(m_args.timeoutScale);
         m_device.m_Com.SetSaveConnectionsOnStop(locked && !override);
+        m_device.SetSaveStoreOnStop(locked);
 
         // Only this thread takes Ctrl+C; the worker started now inherits the blocked set.
         BlockInterrupts();
@@ -462,6 +463,10 @@ int Monitor(CSession& s) {
             const std::optional<MonitorEvent> ev = s.UI().NextMonitorEvent(IDLE_SLICE_MS);
             if (!ev)
                 continue;
+            if (ev->code == CE_OFFLINE) {
+                result = s.UI().Result(); // the call dropped: 9
+                break;
+            }
             const std::string line =
                 json ? MonitorJson(ev->code, ev->pcTime, ev->status, ev->sms.get(), ev->smsIndex)
                      : MonitorLine(ev->code, ev->pcTime, ev->status, ev->sms.get(), ev->smsIndex);

@@ -342,6 +342,12 @@ void CCtlUI::Monitor(const CComEvent& event, std::shared_ptr<CSMS> sms, int smsI
 void CCtlUI::PostEvent(const CComEvent& ev) {
     if (ev.m_nCode == CE_IO || ev.m_nCode == CE_GSM || ev.m_nCode == CE_TIME)
         Monitor(ev);
+    if (ev.m_nCode == CE_OFFLINE && ev.m_nArg != 0) {
+        // The session ended by itself (the modem call dropped).
+        m_console.Err(LinkErrorMessage(static_cast<uint32_t>(ev.m_nArg), 0) + "\n");
+        Fail(static_cast<uint32_t>(ev.m_nArg));
+        Monitor(ev);
+    }
 }
 
 void CCtlUI::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {

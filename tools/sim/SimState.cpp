@@ -526,6 +526,11 @@ bool ParseSimFault(std::string_view text, SimFault& fault, std::string* error) {
         f.value = static_cast<uint32_t>(value);
     } else if (kind == "hangup") {
         f.kind = SimFaultKind::HangUp;
+    } else if (kind == "short") {
+        f.kind = SimFaultKind::Short;
+        f.value = haveValue ? static_cast<uint32_t>(value) : 4;
+        if (f.value > 255)
+            return fail("short takes 0 to 255 bytes");
     } else {
         return fail("unknown kind '" + kind + "'");
     }

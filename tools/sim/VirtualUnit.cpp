@@ -174,6 +174,7 @@ SimResponse CVirtualUnit::Process(const uint8_t* request, size_t size) {
     const uint8_t command = request[1];
     int confirm = -1;
     int echo = -1;
+    size_t cut = SIZE_MAX;
     for (FaultSlot& slot : m_faults) {
         SimFault& f = slot.fault;
         if (f.count == 0 || (f.command != SIM_ANY_COMMAND && f.command != command))
@@ -206,6 +207,9 @@ SimResponse CVirtualUnit::Process(const uint8_t* request, size_t size) {
         case SimFaultKind::HangUp:
             response.hangUp = true;
             break;
+        case SimFaultKind::Short:
+            cut = f.value ? f.value : 4;
+            break;
         }
     }
     if (confirm >= 0) {
@@ -218,6 +222,8 @@ SimResponse CVirtualUnit::Process(const uint8_t* request, size_t size) {
         uint8_t* field = reply.data() + (echo == 0 ? 6 : 8);
         PutU16(field, static_cast<uint16_t>(GetU16(field) + 1));
     }
+    if (reply.size() > cut)
+        reply.resize(cut);
     return response;
 }
 

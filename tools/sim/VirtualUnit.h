@@ -109,6 +109,7 @@ enum class SimFaultKind {
     BadEcho,     // a configuration block reply echoes a wrong offset (value 0) or length (1)
     Delay,       // the reply leaves `value` ms late
     HangUp,      // the line hangs up in the middle of the reply frame
+    Short,       // the reply payload is cut to `value` bytes (the header alone when 0)
 };
 
 inline constexpr int SIM_ANY_COMMAND = -1;
