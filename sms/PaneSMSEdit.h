@@ -1,34 +1,79 @@
-// The pane of a new SMS being written: CPaneSMSEdit with its frame TFrmSMSEdit.
+// The SMS editor: the frame TFrmSMSEdit that writes a message and its recipients, used by the
+// pane of a new SMS (CPaneSMSEdit, which stores copies of its working message) and by the dialog
+// that edits a stored message in place (sms/DlgSMSEdit.h).
 #pragma once
 
 #include "app/FramePane.h"
+#include "sms/SMS.h"
 
+#include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
 
-class CPaneSMSEdit;
+class CAppUI;
 namespace Ui {
 class TFrmSMSEdit;
 }
 
+// The counter "%d/%d": characters of the last part (160 for a full one) and the parts, for a
+// text of `length` characters (a line break counts two).
+QString SmsCounterText(int length);
+// Length of a memo text as the unit counts it: every line break is CR LF.
+int SmsMemoLength(const QString& text);
+// The numbers a recipient line gives (as the message will keep them), UTF-8 -> QString.
+QStringList SmsRecipients(const QString& line);
+// A number with fewer digits than this is most likely a typo (a number split at a blank).
+inline constexpr int SMS_SHORT_NUMBER = 6;
+
 class TFrmSMSEdit : public QWidget {
     Q_OBJECT
 public:
-    TFrmSMSEdit(CPaneSMSEdit& pane, QWidget* parent);
+    TFrmSMSEdit(CAppUI& ui, QWidget* parent);
     ~TFrmSMSEdit() override;
 
+    // Edits sms, which has this index in its list (-1: the pane's working message); with load
+    // the controls get its text and numbers.
+    void Bind(CSMS* sms, int index, bool load);
+    CSMS* Message() const { return m_pSMS; }
+
+signals:
+    // Send or save was pressed (after its handler ran).
+    void finished();
+
 private:
-    CPaneSMSEdit& m_pane;
+    void m_pTxtTextChange();
+    void m_pTxtForChange();
+    void m_pBtnSendClick();
+    void m_pBtnSaveClick();
+    void UpdateButtons();
+    void MarkUnsendable();
+    void UpdateRecipients();
+    // Controls -> message. False (the message unchanged) when the text holds characters CP1250
+    // cannot hold, or (requireNumber) when there is no number.
+    bool Collect(bool requireNumber);
+    void Clear();
+
+    CAppUI& m_ui;
     std::unique_ptr<Ui::TFrmSMSEdit> m_pForm;
+    CSMS* m_pSMS = nullptr;
+    int m_nIndex = -1;
+    bool m_bCutting = false;
 };
 
 class CPaneSMSEdit : public CFramePane {
 public:
     explicit CPaneSMSEdit(CAppUI& ui);
 
-    void Load(int param) override;
+    int Create() override;
+    // The pane has no data to reload.
+    void Load(int param) override { (void)param; }
+    TFrmSMSEdit* Form() const { return static_cast<TFrmSMSEdit*>(m_pFrm); }
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    CSMS m_WorkSMS;
 };

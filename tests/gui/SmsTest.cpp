@@ -1,0 +1,192 @@
+// The SMS windows against the virtual unit: reading the unit's messages into the lists,
+// composing and sending, sending with nothing to send, exporting, deleting a selection, and
+// what the editor shows of recipients and of characters the unit cannot take.
+#include "tests/gui/GuiFixture.h"
+
+#include "sms/DlgSMSEdit.h"
+#include "sms/PaneSMSEdit.h"
+#include "sms/PaneSMSList.h"
+
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+} // namespace
+
+class GuiSmsTest : public GuiTest {
+protected:
+    CPaneSMSList& ListPane() { return *static_cast<CPaneSMSList*>(Panes().GetPane(PANE_SMSLIST)); }
+    TFrmSMSEdit& Editor() {
+        return *static_cast<CPaneSMSEdit*>(Panes().GetPane(PANE_SMSEDIT))->Form();
+    }
+    QTreeView* View(int list) { return ListPane().Form()->View(list); }
+    std::string Cell(int list, int row, int col) {
+        return View(list)->model()->index(row, col).data().toString().toStdString();
+    }
+    std::string Node(int child) {
+        return Main().Tree(TAB_TOOLS)->topLevelItem(0)->child(child)->text(0).toStdString();
+    }
+    void SelectRows(int list, std::initializer_list<int> rows) {
+        QItemSelectionModel* sel = View(list)->selectionModel();
+        sel->clearSelection();
+        for (const int row : rows)
+            sel->select(View(list)->model()->index(row, 0),
+                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    template <typename T>
+    T* InEditor(const char* name) {
+        return Editor().findChild<T*>(QString::fromLatin1(name));
+    }
+};
+
+TEST_F(GuiSmsTest, ReadOpenExportAndDeleteWorkOnTheShownListNewestFirst) {
+    for (int i = 0; i < 3; ++i) {
+        SimSms sms;
+        sms.time = GetLocalTime();
+        sms.time.wHour = static_cast<uint16_t>(10 + i);
+        sms.number = "+42060010020" + std::to_string(i);
+        sms.text = "zprava " + std::to_string(i) + " \xE8"; // "č" in CP1250
+        ASSERT_TRUE(Unit().AddStoredSms(sms));
+    }
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_TOOLS, 2);
+    Action("m_pActSMSRead")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(Unit().StoredSms().empty()); // deleted there only once stored here
+    ASSERT_EQ(Device().m_SMS.GetCount(SMS_RECEIVED), 3);
+    EXPECT_EQ(Node(1), "Přijaté (3)");
+    EXPECT_EQ(Cell(SMS_RECEIVED, 0, 0), "+420600100202"); // newest on top
+    EXPECT_EQ(Cell(SMS_RECEIVED, 2, 1), "zprava 0 č");
+    EXPECT_EQ(Cell(SMS_RECEIVED, 0, 2).substr(0, 3), "12:");
+
+    // Enter opens the selected message; closing the dialog by any means marks it read.
+    SelectRows(SMS_RECEIVED, {2});
+    QTimer::singleShot(0, [this] {
+        auto* dlg = Main().findChild<TFrmSMSEditDlg*>();
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(dlg->findChild<QLineEdit*>("m_pTxtFor")->text().toStdString(), "+420600100200");
+        dlg->reject();
+    });
+    View(SMS_RECEIVED)->setFocus();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(View(SMS_RECEIVED), &enter);
+    EXPECT_FALSE(Device().m_SMS.Get(0, SMS_RECEIVED)->IsUnread());
+    EXPECT_TRUE(Device().m_SMS.Get(2, SMS_RECEIVED)->IsUnread());
+
+    // Export to an existing file: No appends, Yes replaces; CP1250 bytes, CR LF.
+    const std::string path = dir.File("sms.txt");
+    std::ofstream(path, std::ios::binary) << "old\r\n";
+    Main().UpdateActions();
+    prompts.ExpectSaveFile(path).ExpectAsk("Soubor již existuje", PROMPT_NO);
+    Action("m_pActSMSSaveSel")->trigger();
+    const std::string one = Slurp(path);
+    EXPECT_EQ(one.substr(0, 5), "old\r\n");
+    EXPECT_NE(one.find("\t+420600100200\tzprava 0 \xE8\r\n"), std::string::npos) << one;
+    prompts.ExpectSaveFile(path).ExpectAsk("Soubor již existuje", PROMPT_YES);
+    Action("m_pActSMSSaveAll")->trigger();
+    const std::string all = Slurp(path);
+    EXPECT_EQ(all.find("old"), std::string::npos);
+    EXPECT_LT(all.find("zprava 0"), all.find("zprava 2")); // oldest first
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 3);
+    EXPECT_TRUE(prompts.Done());
+
+    // The archive folder is opened where the store writes its archive.
+    QUrl opened;
+    ReplaceSmsOpenUrl([&opened](const QUrl& url) {
+        opened = url;
+        return true;
+    });
+    View(SMS_RECEIVED)->findChild<QAction*>("m_pActSMSArchiveFolder")->trigger();
+    ReplaceSmsOpenUrl({});
+    EXPECT_EQ(opened.toLocalFile().toStdString() + "/SMSArchive.txt", CSMSMng::ArchivePath());
+
+    // Rows 1 and 3 of five: exactly those two go, the others keep their order.
+    CSMS sms;
+    for (int i = 0; i < 5; ++i) {
+        sms.SetText("m" + std::to_string(i));
+        ASSERT_GE(Device().m_SMS.AddAndShow(sms, SMS_TOSEND), 0);
+    }
+    SelectNode(TAB_TOOLS, 4);
+    SelectRows(SMS_TOSEND, {1, 3}); // m3 and m1
+    prompts.ExpectAsk("Opravdu chcete vybrané SMS odstranit?", PROMPT_YES);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(View(SMS_TOSEND), &del);
+    EXPECT_TRUE(prompts.Done());
+    ASSERT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 3);
+    EXPECT_EQ(Cell(SMS_TOSEND, 0, 1) + Cell(SMS_TOSEND, 1, 1) + Cell(SMS_TOSEND, 2, 1), "m4m2m0");
+    EXPECT_EQ(Node(3), "K odeslání (3)");
+}
+
+TEST_F(GuiSmsTest, ComposedMessageGoesToEveryRecipientPartByPartAndMovesToSent) {
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_TOOLS, 1);
+    auto* text = InEditor<QPlainTextEdit>("m_pTxtText");
+    auto* to = InEditor<QLineEdit>("m_pTxtFor");
+    auto* send = InEditor<QPushButton>("m_pBtnSend");
+
+    // What the editor shows before anything is sent.
+    text->setPlainText(QString(161, QLatin1Char('x')));
+    EXPECT_EQ(InEditor<QLabel>("m_pLblLen2")->text().toStdString(), "1/2");
+    text->setPlainText(QStringLiteral("smajlík ☺ a ✓"));
+    EXPECT_EQ(text->extraSelections().size(), 2); // both marked as typed
+    to->setText(QStringLiteral("+420 777 123456"));
+    EXPECT_EQ(InEditor<QLabel>("m_pLblRecipients")->text().toStdString(),
+              "Příjemci: +420, 777, 123456");
+    EXPECT_FALSE(InEditor<QLabel>("m_pImgRecipientsWarn")->isHidden());
+    EXPECT_NE(InEditor<QLabel>("m_pImgRecipientsWarn")->toolTip().indexOf("+420, 777"), -1);
+    prompts.ExpectError("„☺“, „✓“");
+    InEditor<QPushButton>("m_pBtnSave")->click();
+    EXPECT_TRUE(prompts.Done());
+    EXPECT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 0); // named, not dropped
+    EXPECT_EQ(text->extraSelections().size(), 2);
+
+    // Two recipients, 200 characters: two parts each, four send frames.
+    text->setPlainText(QString(200, QLatin1Char('a')));
+    to->setText(QStringLiteral("+420600100200, 603111222"));
+    EXPECT_TRUE(InEditor<QLabel>("m_pImgRecipientsWarn")->isHidden());
+    ASSERT_TRUE(send->isEnabled());
+    QKeyEvent ctrlEnter(QEvent::KeyPress, Qt::Key_Return, Qt::ControlModifier);
+    text->setFocus();
+    QApplication::sendEvent(text, &ctrlEnter); // through the shortcut
+    if (Device().m_SMS.GetCount(SMS_TOSEND) + Device().m_SMS.GetCount(SMS_SENT) == 0)
+        send->click(); // offscreen focus may not reach the shortcut map
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(WaitFor([this] { return Device().m_SMS.GetCount(SMS_SENT) == 1; }));
+    EXPECT_EQ(Unit().SentMessages().size(), 4u);
+    EXPECT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 0);
+    EXPECT_EQ(Node(2), "Odeslané (1)");
+    EXPECT_TRUE(text->toPlainText().isEmpty());
+    EXPECT_FALSE(send->isEnabled());
+
+    // Send all when no waiting message has a number: text 111, nothing queued.
+    text->setPlainText(QStringLiteral("bez čísla"));
+    InEditor<QPushButton>("m_pBtnSave")->click();
+    ASSERT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 1);
+    const size_t commands = Commands().size();
+    Main().UpdateActions();
+    prompts.ExpectWarning("Nejsou žádné SMS k odeslání.");
+    Action("m_pActSMSSendAll")->trigger();
+    EXPECT_TRUE(prompts.Done());
+    ProcessEvents();
+    EXPECT_EQ(Commands().size(), commands);
+    EXPECT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 1);
+}
