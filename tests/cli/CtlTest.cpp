@@ -745,7 +745,9 @@ TEST_F(CtlTest, SettingsAreKeptUsedAndGiveWayToTheEnvironmentAndOptions) {
     EXPECT_EQ(Local({"--json", "settings"}).out,
               "{\"access\":\"local\",\"port\":\"" + m_sim->SlavePath() + "\",\"device\":\"" +
                   m_sim->SlavePath() +
-                  "\",\"trace\":true,\"modem\":-1,\"modem_name\":null,\"saved\":true}\n");
+                  "\",\"trace\":true,\"modem\":-1,\"modem_name\":null,\"saved\":true,"
+                  "\"folder\":\"" +
+                  m_dir.Path() + "\",\"folder_kind\":\"given\"}\n");
 
     // The environment wins over the profile, the options over the environment.
     ::setenv("TK530_PORT", "/dev/tk530-none", 1);

@@ -331,8 +331,8 @@ int ModemAdd(const Args& a, CConsole& console) {
         return EXIT_REFUSED;
     }
     if (index < 0 || !modems.Save()) {
-        console.Err("Seznam modemů se nepodařilo uložit (" + ForTerminal(CModemMng::FilePath()) +
-                    ").\n");
+        console.Err("Seznam modemů se nepodařilo uložit" + SaveFailure(CModemMng::FilePath()) +
+                    ".\n");
         return EXIT_FILE;
     }
     const CModemInf& added = *modems.Get(static_cast<size_t>(index));
@@ -372,8 +372,8 @@ int ModemDel(const Args& a, CConsole& console) {
                   ModemLine(*modems.Get(static_cast<size_t>(index)), static_cast<size_t>(index));
     modems.Remove(static_cast<size_t>(index));
     if (!modems.Save()) {
-        console.Err("Seznam modemů se nepodařilo uložit (" + ForTerminal(CModemMng::FilePath()) +
-                    ").\n");
+        console.Err("Seznam modemů se nepodařilo uložit" + SaveFailure(CModemMng::FilePath()) +
+                    ".\n");
         return EXIT_FILE;
     }
     // The profile names its modem by position: keep it on the same modem, or on none.
@@ -381,7 +381,8 @@ int ModemDel(const Args& a, CConsole& console) {
     if (profile.Load() == PROFILE_OK && profile.m_nModem >= index) {
         profile.m_nModem = profile.m_nModem == index ? -1 : profile.m_nModem - 1;
         if (profile.Save() != PROFILE_OK)
-            console.Err("Soubor Profile.dat se nepodařilo uložit.\n");
+            console.Err("Soubor Profile.dat se nepodařilo uložit" +
+                        SaveFailure(tk::ProgramFile("Profile.dat")) + ".\n");
     }
     console.Out(line);
     return 0;

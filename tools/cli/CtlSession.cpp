@@ -3,7 +3,9 @@
 #include "base/Cp1250.h"
 #include "base/SafeFile.h"
 #include "base/Texts.h"
+#include "link/LinkError.h"
 #include "link/ModemList.h"
+#include "link/PortAccess.h"
 #include "link/SerCom.h"
 #include "link/TAPIMng.h"
 #include "sms/SMSMng.h"
@@ -29,10 +31,16 @@ constexpr int IDLE_SLICE_MS = 200;
 tk::CDataLock* g_sessionLock = nullptr;
 CSession* g_sharedSession = nullptr;
 
+// The lock was not taken: either another program holds the Data files, or the folder itself
+// cannot be made or opened (a program folder the user may not write), which is said as such.
 void RefuseLocked(CConsole& console, const tk::CDataLock& lock) {
-    console.Err("Soubory ve složce Data právě používá jiný program (ovládací panel?); příkaz, "
-                "který je mění, nyní nelze provést.\n  (" +
-                ForTerminal(lock.Error()) + ")\n");
+    if (lock.Busy())
+        console.Err("Soubory ve složce Data právě používá jiný program (ovládací panel?); příkaz, "
+                    "který je mění, nyní nelze provést.\n  (" +
+                    ForTerminal(lock.Error()) + ")\n");
+    else
+        console.Err("Složku Data nelze vytvořit ani otevřít, příkaz nelze provést: " +
+                    ForTerminal(lock.Error()) + "\n");
 }
 
 UIOptions UIOptionsFor(const Args& args) {
@@ -88,6 +96,15 @@ bool CanWriteBeside(const std::string& path) {
     const bool ok = probe.Open(path, 0600);
     probe.Discard();
     return ok;
+}
+
+std::string SaveFailure(const std::string& path) {
+    tk::CSafeFileWriter probe;
+    if (probe.Open(path, 0600)) {
+        probe.Discard();
+        return " (" + ForTerminal(path) + ")";
+    }
+    return " (" + ForTerminal(path) + ": " + std::strerror(probe.Error()) + ")";
 }
 
 bool SmsFileSound(CConsole& console) {
@@ -234,7 +251,26 @@ uint32_t CSession::Run(const std::function<uint32_t()>& post) {
     }
     while (!m_device.m_Com.WaitIdle(IDLE_SLICE_MS)) {
     }
-    return m_ui.Result();
+    const uint32_t result = m_ui.Result();
+    if (result == LE_PORT_OPEN)
+        HintPortGroup();
+    return result;
+}
+
+// A port refused for lack of permission: once per user, how to join the group that owns it.
+void CSession::HintPortGroup() {
+    std::string device = SerialDevicePath(m_profile.m_szPort);
+    if (m_profile.m_nConnType == CONN_REMOTE) {
+        const CModemMng& modems = m_device.m_Com.GetModems().Modems();
+        if (m_profile.m_nModem < 0 || static_cast<size_t>(m_profile.m_nModem) >= modems.Count())
+            return;
+        device = modems.Get(static_cast<size_t>(m_profile.m_nModem))->m_szDevice;
+    }
+    PortGroupHint hint;
+    if (m_bHinted || !PortNeedsGroup(device, hint) || !TakePortGroupHint())
+        return;
+    m_bHinted = true;
+    m_console.Err(ForTerminal(PortGroupHintText(hint), true));
 }
 
 // The modem and the connection given on the command line, for this run only.

@@ -31,6 +31,9 @@ std::optional<std::string> ToCp1250(CConsole& console, std::string_view what,
 bool FolderOfFileExists(const std::string& path);
 // A file can be created beside `path` (the folder exists and takes new files).
 bool CanWriteBeside(const std::string& path);
+// For a message after a failed save: " (path)", with the system's reason when the folder
+// refuses new files (" (path: Permission denied)").
+std::string SaveFailure(const std::string& path);
 // "SMS.dat" either does not exist or reads whole: a command that changes the store must not
 // replace a file that holds more than could be read.
 bool SmsFileSound(CConsole& console);
@@ -102,6 +105,7 @@ public:
 
 private:
     int ChooseRemote();
+    void HintPortGroup();
 
     const Args* m_args;
     CConsole& m_console;
@@ -110,6 +114,7 @@ private:
     CTK630 m_device;
     CCtlUI m_ui;
     bool m_bShared = false;
+    bool m_bHinted = false;
 };
 
 } // namespace ctl

@@ -1,6 +1,7 @@
 // tk530ctl settings: the communication settings of the profile, as the window's
 // communication settings dialog shows and changes them (access mode, port, trace, modem).
 #include "base/Cp1250.h"
+#include "base/ProgramFolder.h"
 #include "link/ModemList.h"
 #include "link/SerCom.h"
 #include "tools/cli/CtlFormat.h"
@@ -40,6 +41,19 @@ std::optional<int> FindModem(const CModemMng& modems, const std::string& ref, CC
     return std::nullopt;
 }
 
+// How the program folder in use was chosen, as `settings` names it.
+const char* FolderKind(const tk::ProgramFolderInfo& f) {
+    if (f.given)
+        return "zvolená (--folder)";
+    return f.portable ? "přenosná, vedle programu" : "uživatelská data";
+}
+
+const char* FolderKindJson(const tk::ProgramFolderInfo& f) {
+    if (f.given)
+        return "given";
+    return f.portable ? "portable" : "user";
+}
+
 std::string SettingsText(const CProfile& p, bool saved, const CModemMng& modems) {
     const std::string modem = ModemName(modems, p.m_nModem);
     std::string out = "Nastavení komunikace";
@@ -56,10 +70,15 @@ std::string SettingsText(const CProfile& p, bool saved, const CModemMng& modems)
                         : std::to_string(p.m_nModem) +
                               (modem.empty() ? " (není v seznamu)" : "  " + ForTerminal(modem))) +
         "\n";
+    const tk::ProgramFolderInfo folder = tk::ProgramFolderInUse();
+    out += "  programová složka: " + ForTerminal(folder.path) + " (" + FolderKind(folder) + ")\n";
+    if (!folder.error.empty())
+        out += "    nelze ji vytvořit: " + ForTerminal(folder.error) + "\n";
     return out;
 }
 
 std::string SettingsJson(const CProfile& p, bool saved, const CModemMng& modems) {
+    const tk::ProgramFolderInfo folder = tk::ProgramFolderInUse();
     const std::string modem = ModemName(modems, p.m_nModem);
     return "{\"access\":" + JsonString(p.m_nConnType == CONN_REMOTE ? "remote" : "local") +
            ",\"port\":" + JsonString(tk::Cp1250ToUtf8(p.m_szPort)) +
@@ -67,7 +86,8 @@ std::string SettingsJson(const CProfile& p, bool saved, const CModemMng& modems)
            ",\"trace\":" + (p.m_bLog ? "true" : "false") +
            ",\"modem\":" + std::to_string(p.m_nModem) +
            ",\"modem_name\":" + (modem.empty() ? "null" : JsonString(modem)) +
-           ",\"saved\":" + (saved ? "true" : "false") + "}\n";
+           ",\"saved\":" + (saved ? "true" : "false") + ",\"folder\":" + JsonString(folder.path) +
+           ",\"folder_kind\":" + JsonString(FolderKindJson(folder)) + "}\n";
 }
 
 } // namespace
@@ -110,7 +130,8 @@ int Settings(const Args& given, CConsole& console) {
             profile.m_nModem = *modem;
         }
         if (profile.Save() != PROFILE_OK) {
-            console.Err("Soubor Profile.dat se nepodařilo uložit.\n");
+            console.Err("Soubor Profile.dat se nepodařilo uložit" +
+                        SaveFailure(tk::ProgramFile("Profile.dat")) + ".\n");
             return EXIT_FILE;
         }
         saved = true;
