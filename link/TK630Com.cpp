@@ -265,7 +265,7 @@ void CTK630Com::Keepalive() {
     GetIO(1);
     switch (m_nPollPhase) {
     case 0:
-        GetGsm(1);
+        PostEvent(CE_GSM_POLL, GetGsm(1) == LE_OK ? 1 : 0);
         m_nPollPhase = 1;
         break;
     case 1:
