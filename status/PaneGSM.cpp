@@ -74,7 +74,7 @@ void TFrmGSM::Fill(const CGSMState& gsm) {
     f.m_pTxtGSMME->setText(QString::fromUtf8(GSMStateText(gsm.m_nGSMState)));
     f.m_pTxtSIM->setText(QString::fromUtf8(SIMStateText(gsm.m_nSIMState)));
     f.m_pTxtNet->setText(QString::fromUtf8(NetStateText(gsm.m_nNetState)));
-    f.m_pTxtCredit1->setText(QString::fromStdString(FormatCredit(gsm.m_fCredit1)));
+    f.m_pTxtCredit1->setText(QString::fromStdString(CreditText(gsm.m_fCredit1)));
     f.m_pTxtBTS->setText(QString::fromStdString(FormatCellId(gsm.m_nBTS)));
     f.m_pTxtWAC->setText(QString::number(gsm.m_nWAC));
     // A figure beyond the bar shows a full bar; the dBm beside it says what it means.

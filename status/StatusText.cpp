@@ -1,5 +1,8 @@
 #include "status/StatusText.h"
 
+#include "status/DevStatus.h"
+
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -15,6 +18,10 @@ std::string SignalDbmText(uint32_t signal) {
     if (!SignalKnown(signal))
         return "neznámý";
     return std::to_string(SignalDbm(signal)) + " dBm";
+}
+
+std::string CreditText(float credit) {
+    return std::isfinite(credit) ? FormatCredit(credit) : std::string();
 }
 
 bool CSignalHistory::Push(const SignalSample& s) {

@@ -21,6 +21,9 @@ int SignalDbm(uint32_t signal);
 // "-67 dBm", or "neznámý" when the unit does not know (UTF-8).
 std::string SignalDbmText(uint32_t signal);
 
+// The SIM credit as shown: "%.02f", or empty when the unit could not give it (NaN, infinite).
+std::string CreditText(float credit);
+
 // One poll of the signal: a value, or a gap where no value came (missed poll, link closed).
 struct SignalSample {
     int64_t timeMs = 0; // milliseconds since the epoch
