@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
-#   1. the whole project with warnings as errors, and all its tests;
-#   2. the tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the tests with threads (link engine, virtual unit, end to end) under ThreadSanitizer;
+#   1. the whole project with warnings as errors, and all its tests (the window program's
+#      GUI tests, label gui, on the offscreen platform among them);
+#   2. the tests again under AddressSanitizer and UndefinedBehaviorSanitizer (gui included);
+#   3. the tests with threads (link engine, virtual unit, end to end) under ThreadSanitizer
+#      (not gui: Qt's own hand-over between threads is invisible to ThreadSanitizer);
 #   4. the fuzz targets (clang, libFuzzer), FUZZ_SECONDS each (20 by default; scripts/fuzz.sh).
 # Benchmarks are built but not run here (ctest -L bench runs them).
 set -euo pipefail

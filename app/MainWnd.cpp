@@ -10,7 +10,9 @@
 #include "ui_MainWnd.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidgetItemIterator>
@@ -39,6 +41,8 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     m_pForm->setupUi(this);
     const CProfile& profile = m_ui.Profile();
     resize(profile.m_nWidth, profile.m_nHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) // centred on the desktop
+        move(screen->availableGeometry().center() - rect().center());
     m_pForm->m_pSpltMain->setSizes({profile.m_nPgCtlWidth, profile.m_nWidth});
     m_pForm->m_pSpltMain->setStretchFactor(1, 1);
 

@@ -2,6 +2,7 @@
 
 #include "base/FileIO.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +13,12 @@
 
 namespace tk {
 namespace {
+
+std::atomic<SyncFunction> g_sync{::fsync};
+
+int Sync(int fd) {
+    return g_sync.load()(fd);
+}
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -26,12 +33,16 @@ std::string FolderOf(const std::string& path) {
 void SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
-        ::fsync(fd);
+        Sync(fd);
         ::close(fd);
     }
 }
 
 } // namespace
+
+SyncFunction ReplaceSyncFunction(SyncFunction sync) {
+    return g_sync.exchange(sync ? sync : ::fsync);
+}
 
 bool EnsureFolder(const std::string& path, mode_t mode) {
     struct stat st {};
@@ -109,7 +120,7 @@ bool CSafeFileWriter::Commit() {
         Fail(EBADF);
         return false;
     }
-    if (m_error == 0 && ::fsync(m_fd) != 0)
+    if (m_error == 0 && Sync(m_fd) != 0)
         Fail(errno);
     if (::close(m_fd) != 0)
         Fail(errno);

@@ -52,6 +52,11 @@ private:
 // an empty text when no copy could be made.
 std::string PreserveDamagedFile(const std::string& path);
 
+// The flush to disk of a file or folder (fsync by default). A test replaces it to see which
+// flushes a save makes and when; returns the function it replaces.
+using SyncFunction = int (*)(int fd);
+SyncFunction ReplaceSyncFunction(SyncFunction sync);
+
 // One-call form: the whole content at once. True when the new file is in place.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size,
                          mode_t mode = 0644);

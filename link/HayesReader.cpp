@@ -85,15 +85,27 @@ struct NumericCode {
     const char* name;
 };
 
-constexpr std::array<NumericCode, 8> kNumeric{{
+// The basic codes, and the CONNECT speeds most modems give above them.
+constexpr std::array<NumericCode, 19> kNumeric{{
     {0, HayesLine::Ok, "OK"},
     {1, HayesLine::Connect, "CONNECT"},
     {2, HayesLine::Info, "RING"},
     {3, HayesLine::Failure, "NO CARRIER"},
     {4, HayesLine::Failure, "ERROR"},
+    {5, HayesLine::Connect, "CONNECT 1200"},
     {6, HayesLine::Failure, "NO DIALTONE"},
     {7, HayesLine::Failure, "BUSY"},
     {8, HayesLine::Failure, "NO ANSWER"},
+    {10, HayesLine::Connect, "CONNECT 2400"},
+    {11, HayesLine::Connect, "CONNECT 4800"},
+    {12, HayesLine::Connect, "CONNECT 9600"},
+    {13, HayesLine::Connect, "CONNECT 7200"},
+    {14, HayesLine::Connect, "CONNECT 12000"},
+    {15, HayesLine::Connect, "CONNECT 14400"},
+    {16, HayesLine::Connect, "CONNECT 19200"},
+    {17, HayesLine::Connect, "CONNECT 38400"},
+    {18, HayesLine::Connect, "CONNECT 57600"},
+    {19, HayesLine::Connect, "CONNECT 115200"},
 }};
 
 // The code of a numeric result ("0" ... "999"), -1 for anything else.
@@ -151,8 +163,8 @@ HayesLine ClassifyHayesLine(std::string_view line, std::string_view sentCommand,
         const int v = NumericValue(u);
         if (const NumericCode* n = FindNumeric(v))
             return n->kind;
-        if (v >= 5 && v != 6 && v != 7 && v != 8)
-            return HayesLine::Connect; // 5, 9 and up are CONNECT with a speed
+        if (v > 8)
+            return HayesLine::Connect; // other makers' CONNECT speeds
     }
     return HayesLine::Unknown;
 }

@@ -31,7 +31,7 @@ declare -A MAX_LEN=(
 echo "== fuzz targets: configure and build ($BUILD)"
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTK_FUZZ=ON -DTK_WERROR=OFF \
-    -DTK_BUILD_TESTS=OFF -DTK_BUILD_BENCH=OFF -DTK_BUILD_TOOLS=ON >/dev/null
+    -DTK_BUILD_TESTS=OFF -DTK_BUILD_BENCH=OFF -DTK_BUILD_TOOLS=ON -DTK_BUILD_GUI=OFF >/dev/null
 # The fuzz targets and the seed writer (which asks the virtual unit for its replies). The
 # core's warnings are errors in the g++ build; here only the fuzz code's own are.
 build_targets=(tk_fuzz_seeds)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +16,34 @@ mode_t ModeOf(const std::string& path) {
     struct stat st {};
     ::stat(path.c_str(), &st);
     return st.st_mode & 07777;
+}
+
+// What a flush saw: the file or folder flushed, its size, and what the saved path held then.
+struct SyncEvent {
+    std::string path;
+    bool folder = false;
+    off_t size = 0;
+    std::string target;
+};
+
+std::string g_syncTarget;
+std::vector<SyncEvent> g_syncs;
+
+int RecordSync(int fd) {
+    SyncEvent e;
+    char link[PATH_MAX] = {};
+    const ssize_t n =
+        ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof link - 1);
+    if (n > 0)
+        e.path.assign(link, static_cast<size_t>(n));
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        e.folder = S_ISDIR(st.st_mode);
+        e.size = st.st_size;
+    }
+    e.target = ReadFileText(g_syncTarget);
+    g_syncs.push_back(e);
+    return ::fsync(fd);
 }
 
 } // namespace
@@ -111,4 +141,30 @@ TEST(SafeFile, ADamagedFileIsKeptBesideItself) {
     EXPECT_EQ(ReadFileBytes(copy), (std::vector<uint8_t>{2, 0, 0, 0, 9}));
     EXPECT_NE(tk::PreserveDamagedFile(dir.File("SMS.dat")), copy); // never over an older copy
     EXPECT_TRUE(tk::PreserveDamagedFile(dir.File("missing.dat")).empty());
+}
+
+// After a power cut the new file must be complete or the old one still there: the temporary
+// file is written and flushed before it replaces the old one, and the folder is flushed
+// after the rename.
+TEST(SafeFile, TheNewFileIsFlushedBeforeTheRenameAndTheFolderAfterIt) {
+    TempDir dir;
+    char* real = ::realpath(dir.Path().c_str(), nullptr);
+    ASSERT_NE(real, nullptr);
+    const std::string folder = real;
+    std::free(real);
+    g_syncTarget = folder + "/a.dat";
+    g_syncs.clear();
+    WriteFileBytes(g_syncTarget, {'o', 'l', 'd'});
+    const tk::SyncFunction previous = tk::ReplaceSyncFunction(RecordSync);
+    const bool saved = tk::WriteFileAtomically(g_syncTarget, "new content", 11);
+    tk::ReplaceSyncFunction(previous);
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(g_syncs.size(), 2u);
+    EXPECT_EQ(g_syncs[0].path.rfind(g_syncTarget + ".tmp.", 0), 0u) << g_syncs[0].path;
+    EXPECT_FALSE(g_syncs[0].folder);
+    EXPECT_EQ(g_syncs[0].size, 11);      // written before its flush
+    EXPECT_EQ(g_syncs[0].target, "old"); // and flushed before the rename
+    EXPECT_EQ(g_syncs[1].path, folder);
+    EXPECT_TRUE(g_syncs[1].folder);
+    EXPECT_EQ(g_syncs[1].target, "new content"); // the folder after the rename
 }

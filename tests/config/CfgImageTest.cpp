@@ -115,6 +115,22 @@ TEST(CfgImage, AnAlarmTextOf65CharactersFillsItsFieldOnly) {
     EXPECT_EQ(std::string(back.m_aAlarm[0].m_szASMS), text);
 }
 
+// A text as long as its field (or longer) keeps width - 1 characters and its terminator;
+// nothing beyond the field is touched.
+TEST(CfgImage, CopyTextFieldTerminatesATextAsLongAsTheField) {
+    constexpr size_t kWidth = 9;
+    for (const size_t length : {kWidth - 1, kWidth, kWidth + 4}) {
+        SCOPED_TRACE(length);
+        const std::string text(length, 'p');
+        char buf[kWidth + 2];
+        std::memset(buf, 0x5A, sizeof buf);
+        CopyTextField(buf, kWidth, text.c_str(), text.size() + 1);
+        EXPECT_EQ(std::string(buf, kWidth), std::string(kWidth - 1, 'p') + '\0');
+        EXPECT_EQ(buf[kWidth], 0x5A);
+        EXPECT_EQ(buf[kWidth + 1], 0x5A);
+    }
+}
+
 TEST(CfgImage, ATextWithoutTerminatorFromTheUnitIsCutInsideItsField) {
     Bytes device(CFG_DEVICE_SIZE);
     ImageToDevice(device.data(), Defaults());

@@ -76,21 +76,29 @@ TEST_F(DeviceOpsTest, EveryReadIsKeptAsABackupOfThatUnit) {
     EXPECT_EQ(std::memcmp(restored.GetImage(), m_cfg.GetImage(), sizeof(CfgImage)), 0);
 }
 
+// The fourth block's reply echoes a wrong offset, then (second round) a wrong length.
 TEST_F(DeviceOpsTest, AWrongEchoGives8AndLeavesTheImage) {
     StartAll();
     CfgImage other;
     SetDefaults(other);
     other.m_nAIn = 99;
     ASSERT_TRUE(Unit().SetConfigMemory(DeviceLayoutOf(other)));
-    Unit().AddFault({0x28, SimFaultKind::BadEcho, 0, 1, 3});
-    Run({CM_READ_CFG, reinterpret_cast<uintptr_t>(&m_cfg), 0});
-    EXPECT_EQ(m_ui.Errors(), (std::vector<std::pair<uint32_t, uint32_t>>{{LE_BAD_REPLY, 0x28}}));
-    CfgImage defaults;
-    SetDefaults(defaults);
-    EXPECT_EQ(std::memcmp(m_cfg.GetImage(), &defaults, sizeof defaults), 0);
-    const auto codes = m_ui.EventCodes();
-    EXPECT_EQ(std::find(codes.begin(), codes.end(), CE_CFG_READ), codes.end());
-    EXPECT_TRUE(ListFolder(m_dir.Path()).size() <= 2u); // no backup of a failed read
+    for (const uint32_t field : {0u, 1u}) {
+        SCOPED_TRACE(field == 0 ? "offset" : "length");
+        Unit().ClearFaults();
+        Unit().AddFault({0x28, SimFaultKind::BadEcho, field, 1, 3});
+        const size_t errorsBefore = m_ui.Errors().size();
+        Run({CM_READ_CFG, reinterpret_cast<uintptr_t>(&m_cfg), 0});
+        const auto errors = m_ui.Errors();
+        EXPECT_EQ(std::vector(errors.begin() + static_cast<ptrdiff_t>(errorsBefore), errors.end()),
+                  (std::vector<std::pair<uint32_t, uint32_t>>{{LE_BAD_REPLY, 0x28}}));
+        CfgImage defaults;
+        SetDefaults(defaults);
+        EXPECT_EQ(std::memcmp(m_cfg.GetImage(), &defaults, sizeof defaults), 0);
+        const auto codes = m_ui.EventCodes();
+        EXPECT_EQ(std::find(codes.begin(), codes.end(), CE_CFG_READ), codes.end());
+        EXPECT_TRUE(ListFolder(m_dir.Path()).size() <= 2u); // no backup of a failed read
+    }
 }
 
 TEST_F(DeviceOpsTest, WritingSendsTheDeviceLayoutInBlocks) {

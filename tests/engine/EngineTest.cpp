@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fcntl.h>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -55,6 +58,33 @@ TEST_F(EngineTest, OfflineStatusReadConnectsReadsAndDisconnects) {
     // The port was released: the next sequence opens it again.
     Run({CM_READ_STATUS, 0, 0});
     EXPECT_EQ(Commands().size(), 14u);
+}
+
+// A pseudo-terminal carries the bytes at any speed, so only the settings on the port tell
+// whether a real unit would hear the program: 9600 baud both ways, 8 data bits, no parity,
+// one stop bit, whatever the port was set to before.
+TEST_F(EngineTest, ConnectSetsTheLineTo9600EightNoParityOneStop) {
+    StartAll();
+    const int fd = ::open(m_sim->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    struct termios tio {};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    tio.c_cflag = (tio.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CS7 | PARENB | CSTOPB;
+    ::cfsetispeed(&tio, B19200);
+    ::cfsetospeed(&tio, B19200);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &tio), 0);
+    Run({CM_CONNECT, 1, 0});
+    ASSERT_TRUE(m_com->IsOnline());
+    struct termios line {};
+    const int got = ::tcgetattr(fd, &line);
+    ::close(fd);
+    ASSERT_EQ(got, 0);
+    EXPECT_EQ(::cfgetispeed(&line), static_cast<speed_t>(B9600));
+    EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B9600));
+    EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_FALSE(line.c_cflag & PARENB);
+    EXPECT_FALSE(line.c_cflag & CSTOPB);
+    Run({CM_DISCONNECT, 0, 0});
 }
 
 TEST_F(EngineTest, ProgressShowsCaptionsStepsAndTheCancelButton) {
@@ -285,6 +315,7 @@ TEST_F(EngineTest, ModemSessionLogsInWithThePinAndHangsUp) {
     EXPECT_FALSE(m_sim->IsCallUp());
 }
 
+// A unit refuses a wrong PIN with confirmation 3 or 4; both ask for a new one.
 TEST_F(EngineTest, WrongPinAsksForANewOneAndLogsInAgain) {
     m_pin = "9999";
     StartAll(true);
@@ -294,19 +325,28 @@ TEST_F(EngineTest, WrongPinAsksForANewOneAndLogsInAgain) {
         dsc->SetPIN("1234");
         return DLG_OK;
     };
-    Run({CM_CONNECT, 1, 0});
-    EXPECT_EQ(prompts, 1);
-    EXPECT_TRUE(m_com->IsOnline());
-    const auto requests = Unit().Requests();
-    ASSERT_GE(requests.size(), 2u);
-    EXPECT_EQ(std::string(requests[0].payload.begin() + 4, requests[0].payload.begin() + 8),
-              "9999");
-    EXPECT_EQ(std::string(requests[1].payload.begin() + 4, requests[1].payload.begin() + 8),
-              "1234");
-    EXPECT_TRUE(m_ui.Errors().empty());
-    // The corrected PIN is kept for the next time.
-    EXPECT_STREQ(m_com->GetConnections().Get(0)->m_szPIN, "1234");
-    Run({CM_DISCONNECT, 0, 0});
+    for (const uint8_t code : {SIM_CONF_BAD_PIN, SIM_CONF_BAD_PIN_4}) {
+        SCOPED_TRACE(int{code});
+        Unit().SetBadPinCode(code);
+        m_com->GetConnections().Get(0)->SetPIN("9999");
+        prompts = 0;
+        const size_t before = Unit().RequestCount();
+        Run({CM_CONNECT, 1, 0});
+        EXPECT_EQ(prompts, 1);
+        EXPECT_TRUE(m_com->IsOnline());
+        const auto requests = Unit().Requests();
+        ASSERT_GE(requests.size(), before + 2);
+        EXPECT_EQ(
+            std::string(requests[before].payload.begin() + 4, requests[before].payload.begin() + 8),
+            "9999");
+        EXPECT_EQ(std::string(requests[before + 1].payload.begin() + 4,
+                              requests[before + 1].payload.begin() + 8),
+                  "1234");
+        EXPECT_TRUE(m_ui.Errors().empty());
+        // The corrected PIN is kept for the next time.
+        EXPECT_STREQ(m_com->GetConnections().Get(0)->m_szPIN, "1234");
+        Run({CM_DISCONNECT, 0, 0});
+    }
 }
 
 TEST_F(EngineTest, GivingUpAtThePinPromptEndsSilently) {

@@ -13,6 +13,7 @@
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +69,22 @@ TEST_F(ComTransTest, ExchangeReturnsTheReplyPayload) {
     EXPECT_EQ(reply, (Bytes{0x80, 0x20, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01}));
     EXPECT_EQ(m_trans.LastCommand(), 0x20);
     EXPECT_EQ(m_peer->Requests(), std::vector<Bytes>{(Bytes{0x80, 0x20, 0x01, 0xFF})});
+}
+
+// A reply that came too late for its own exchange (a timed-out keepalive, a cancelled
+// request) still sits on the line when the next request goes out; it must not be taken as
+// the answer to that request.
+TEST_F(ComTransTest, AStaleFrameOnTheLineIsNotTakenAsTheReply) {
+    StartPeer([](const Bytes& req) {
+        return FramePeer::Frame(FramePeer::Reply(req[1], 0, {0x00, 0x01, 0x00, 0x01}));
+    });
+    const Bytes stale = EncodeFrame(FramePeer::Reply(0x26, 0, {0x1F, 0x00, 0x00}));
+    ASSERT_EQ(::write(m_pty.Master(), stale.data(), stale.size()),
+              static_cast<ssize_t>(stale.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // in the driver's buffer now
+    Bytes reply;
+    ASSERT_EQ(Exchange({0x80, 0x20, 0x01, 0xFF}, reply, 8), LE_OK);
+    EXPECT_EQ(reply, (Bytes{0x80, 0x20, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01}));
 }
 
 TEST_F(ComTransTest, TheFourArgumentFormUsesTheDefaults) {

@@ -107,12 +107,30 @@ TEST(HayesReader, EchoAndNumericCodesDependOnTheContext) {
     EXPECT_EQ(ClassifyHayesLine("ATZ", "ATZ"), HayesLine::Echo);
     EXPECT_EQ(ClassifyHayesLine("atd123", "ATD123"), HayesLine::Echo);
     EXPECT_EQ(ClassifyHayesLine("ATZ", "AT"), HayesLine::Unknown);
-    EXPECT_EQ(ClassifyHayesLine("0", "", true), HayesLine::Ok);
-    EXPECT_EQ(ClassifyHayesLine("4", "", true), HayesLine::Failure);
-    EXPECT_EQ(ClassifyHayesLine("7", "", true), HayesLine::Failure);
-    EXPECT_EQ(ClassifyHayesLine("1", "", true), HayesLine::Connect);
-    EXPECT_EQ(ClassifyHayesLine("2", "", true), HayesLine::Info);
-    EXPECT_EQ(HayesReasonText("7", true), "BUSY");
+    struct Case {
+        const char* code;
+        HayesLine kind;
+        const char* name;
+    };
+    const Case numeric[] = {
+        {"0", HayesLine::Ok, "OK"},
+        {"1", HayesLine::Connect, "CONNECT"},
+        {"2", HayesLine::Info, "RING"},
+        {"3", HayesLine::Failure, "NO CARRIER"},
+        {"4", HayesLine::Failure, "ERROR"},
+        {"5", HayesLine::Connect, "CONNECT 1200"},
+        {"6", HayesLine::Failure, "NO DIALTONE"},
+        {"7", HayesLine::Failure, "BUSY"},
+        {"8", HayesLine::Failure, "NO ANSWER"},
+        {"10", HayesLine::Connect, "CONNECT 2400"},
+        {"12", HayesLine::Connect, "CONNECT 9600"},
+        {"19", HayesLine::Connect, "CONNECT 115200"},
+        {"47", HayesLine::Connect, "47"}, // a speed this table does not name
+    };
+    for (const Case& c : numeric) {
+        EXPECT_EQ(ClassifyHayesLine(c.code, "", true), c.kind) << c.code;
+        EXPECT_EQ(HayesReasonText(c.code, true), c.name) << c.code;
+    }
     EXPECT_EQ(HayesReasonText("7"), "7");
 }
 

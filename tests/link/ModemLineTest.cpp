@@ -378,5 +378,12 @@ TEST(DialString, KeepsDialCharactersAndRefusesTheRest) {
     EXPECT_EQ(dial, "0W123,P45#*");
     for (const char* bad : {"", " - ", "123;", "123\rATH", "12x", "\xE8"})
         EXPECT_FALSE(MakeDialString(bad, &dial)) << bad;
+    // 40 dial characters are the limit; what is dropped does not count.
+    const std::string forty(40, '1');
+    EXPECT_TRUE(MakeDialString(forty.c_str(), &dial));
+    EXPECT_EQ(dial, forty);
+    EXPECT_TRUE(MakeDialString((forty.substr(0, 20) + " - " + forty.substr(20)).c_str(), &dial));
+    EXPECT_EQ(dial, forty);
     EXPECT_FALSE(MakeDialString(std::string(41, '1').c_str(), &dial));
+    EXPECT_EQ(dial, "");
 }

@@ -286,6 +286,9 @@ TEST_F(SimUnitTest, LoginChecksThePinAndBlocksAfterWrongOnesInARow) {
     EXPECT_EQ(login("4321"), 6);
     Unit().Unblock();
     EXPECT_EQ(login("4321"), 0);
+    Unit().SetBadPinCode(SIM_CONF_BAD_PIN_4); // the other answer of a refusing unit
+    EXPECT_EQ(login("1111"), 4);
+    EXPECT_FALSE(Unit().IsLoggedIn());
 }
 
 TEST_F(SimUnitTest, UnknownAndMalformedRequestsAreRefused) {

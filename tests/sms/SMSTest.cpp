@@ -1,5 +1,7 @@
 #include "sms/SMS.h"
 
+#include "base/Cp1250.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -156,4 +158,18 @@ TEST(SMSRecord, UserTextToCp1250) {
     EXPECT_EQ(SmsTextFromUtf8(std::string(640, 'x'), out), SMS_INPUT_OK);
     // A line break counts two characters, as it is sent.
     EXPECT_EQ(SmsTextFromUtf8(std::string(639, 'x') + "\n", out), SMS_INPUT_TOO_LONG);
+    // A text that comes back to the editor holds CR LF already: it stays as it is, however
+    // often it is edited, and a bare LF beside it is completed.
+    for (const char* text : {"a\nb", "a\r\nb"}) {
+        SCOPED_TRACE(text);
+        std::string again = text;
+        for (int round = 0; round < 3; ++round) {
+            ASSERT_EQ(SmsTextFromUtf8(again, out), SMS_INPUT_OK);
+            EXPECT_EQ(out, "a\r\nb");
+            again = tk::Cp1250ToUtf8(out);
+        }
+    }
+    EXPECT_EQ(SmsTextFromUtf8("\r\n\n1\r\n", out), SMS_INPUT_OK);
+    EXPECT_EQ(out, "\r\n\r\n1\r\n");
+    EXPECT_EQ(SmsTextFromUtf8(std::string(638, 'x') + "\r\n", out), SMS_INPUT_OK);
 }

@@ -346,7 +346,7 @@ std::vector<uint8_t> CVirtualUnit::Login(const uint8_t* req, size_t size) {
     ++m_state.wrongPins;
     if (m_state.blockAfter && m_state.wrongPins >= m_state.blockAfter)
         m_state.blocked = true; // this answer still says "wrong PIN"; every later login is blocked
-    return Header(CMD_LOGIN, SIM_CONF_BAD_PIN);
+    return Header(CMD_LOGIN, m_badPinCode);
 }
 
 std::vector<uint8_t> CVirtualUnit::ReadBlock(const uint8_t* req, size_t) {
@@ -563,6 +563,11 @@ void CVirtualUnit::SetPin(const std::string& pin) {
 void CVirtualUnit::SetBlockAfter(uint32_t wrongPins) {
     std::lock_guard lock(m_mutex);
     m_state.blockAfter = wrongPins;
+}
+
+void CVirtualUnit::SetBadPinCode(uint8_t code) {
+    std::lock_guard lock(m_mutex);
+    m_badPinCode = code;
 }
 
 bool CVirtualUnit::IsBlocked() const {

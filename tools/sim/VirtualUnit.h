@@ -19,6 +19,7 @@ inline constexpr uint8_t SIM_CONF_OK = 0;
 inline constexpr uint8_t SIM_CONF_NONE = 1;           // no stored SMS; a refused send
 inline constexpr uint8_t SIM_CONF_BAD_REQUEST = 2;    // malformed request, block out of range
 inline constexpr uint8_t SIM_CONF_BAD_PIN = 3;        // login with a wrong PIN
+inline constexpr uint8_t SIM_CONF_BAD_PIN_4 = 4;      // the same, as some units answer it
 inline constexpr uint8_t SIM_CONF_LOGIN_REQUIRED = 5; // modem session without login
 inline constexpr uint8_t SIM_CONF_BLOCKED = 6;        // access blocked after wrong PINs
 inline constexpr uint8_t SIM_CONF_UNKNOWN = 7;        // command the unit does not know
@@ -192,6 +193,9 @@ public:
     // Login. A modem session requires a login before any command but login and logout.
     void SetPin(const std::string& pin);
     void SetBlockAfter(uint32_t wrongPins);
+    // Confirmation that refuses a wrong PIN: SIM_CONF_BAD_PIN (the default) or
+    // SIM_CONF_BAD_PIN_4.
+    void SetBadPinCode(uint8_t code);
     bool IsBlocked() const;
     void Unblock(); // also clears the count of wrong PINs
     bool IsLoggedIn() const;
@@ -234,6 +238,7 @@ private:
     int64_t m_clockSetMs = 0; // when m_state.clock was last set
     bool m_loginRequired = false;
     bool m_loggedIn = false;
+    uint8_t m_badPinCode = SIM_CONF_BAD_PIN;
     uint8_t m_sendState = 2; // nothing pending reads as sent
     uint32_t m_pollsLeft = 0;
     std::vector<FaultSlot> m_faults;

@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     bool sendFail = false;
     bool sendRefuse = false;
     uint32_t blockAfter = 3;
+    uint32_t badPinCode = 3;
     uint32_t smsCount = 0;
     uint32_t baud = 0;
     uint32_t sendPolls = 2;
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
     app.add_option("--block-after", blockAfter,
                    "Wrong PINs in a row after which every login is blocked; 0 = never "
                    "(default 3)");
+    app.add_option("--bad-pin-code", badPinCode,
+                   "Confirmation code that refuses a wrong PIN: 3 (default) or 4")
+        ->check(CLI::IsMember({3, 4}));
     app.add_option("--sms", smsCount, "Preload N stored SMS messages")->option_text("N");
     app.add_option("--fault", faultTexts,
                    "Fault CMD:KIND[:COUNT[:AFTER]] (repeatable). CMD: hex code (28), name "
@@ -136,6 +140,7 @@ int main(int argc, char** argv) {
         unit.SetPin(pin);
     if (app.count("--block-after"))
         unit.SetBlockAfter(blockAfter);
+    unit.SetBadPinCode(static_cast<uint8_t>(badPinCode));
     if (app.count("--send-polls") || sendFail || sendRefuse) {
         SimSendOptions send = unit.SendOptions();
         if (app.count("--send-polls"))

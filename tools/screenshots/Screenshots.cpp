@@ -1,0 +1,150 @@
+// Renders the main window with each pane into PNG files, for the README: the offscreen
+// platform, a program folder in a temporary directory whose profile points at an in-process
+// virtual unit, and the unit's data read as the user would (online, configuration, status,
+// SMS).
+//
+//     tk530-screenshots <folder for the pictures>
+#include "app/App.h"
+#include "app/MainWnd.h"
+#include "app/Prompts.h"
+#include "app/QtPrompts.h"
+#include "base/ProgramFolder.h"
+#include "status/SysTime.h"
+#include "tools/sim/SimServer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// Nothing may wait for a user: prompts are printed and answered No.
+class PrintedPrompts : public IPrompts {
+public:
+    int AskText(const std::string& text, PromptButtons) override {
+        std::fprintf(stderr, "prompt: %s\n", text.c_str());
+        return PROMPT_NO;
+    }
+    void ErrorText(const std::string& text, const std::string&) override {
+        std::fprintf(stderr, "error: %s\n", text.c_str());
+    }
+    void WarningText(const std::string& text) override {
+        std::fprintf(stderr, "warning: %s\n", text.c_str());
+    }
+    bool OpenFileName(std::string&, const std::string&) override { return false; }
+    bool SaveFileName(std::string&, const std::string&, const std::string&) override {
+        return false;
+    }
+};
+
+bool Run(CApp& app, uint32_t (CTK630::*command)()) {
+    if ((app.m_Device.*command)() != 1)
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    while (app.m_Device.m_Com.IsBusy() && timer.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    return !app.m_Device.m_Com.IsBusy();
+}
+
+struct Shot {
+    int tab;
+    int node;
+    const char* name;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <folder for the pictures>\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path out = argv[1];
+    std::filesystem::create_directories(out);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    char folder[] = "/tmp/tk530-shots.XXXXXX";
+    if (!mkdtemp(folder))
+        return 1;
+    tk::SetProgramFolder(folder);
+
+    CSimServer sim;
+    if (!sim.Start())
+        return 1;
+    SimSms sms;
+    sms.time = GetLocalTime();
+    sms.number = "+420600100200";
+    sms.text = "Alarm 1: vstup 1 sepnut";
+    sim.Unit().AddStoredSms(sms);
+    CProfile profile;
+    profile.SetDefaults();
+    profile.SetPort(sim.SlavePath().c_str());
+    profile.m_nWidth = 820;
+    profile.m_nHeight = 520;
+    profile.Save();
+
+    QApplication application(argc, argv);
+    InitGuiResources();
+    InstallCzechTranslation();
+    PrintedPrompts prompts;
+    int status = 1;
+    {
+        CApp app(&prompts);
+        app.m_Device.m_Com.SetPauseMs(0);
+        if (app.Init() != 1)
+            return 1;
+        TFrmMain& main = *app.m_UI.MainWindow();
+        main.grab().save(QString::fromStdString((out / "start.png").string()));
+        if (Run(app, &CTK630::Online) && Run(app, &CTK630::ReadStatus) &&
+            Run(app, &CTK630::ReadSms) && app.m_Device.m_Cfg.ReadFromUnit() == 1) {
+            Run(app, &CTK630::ReadStatus); // waits for the configuration read too
+            const Shot shots[] = {
+                {TAB_CFG, 1, "cfg-enabled-directions"},
+                {TAB_CFG, 2, "cfg-call-parameters"},
+                {TAB_CFG, 3, "cfg-renumbering"},
+                {TAB_CFG, 4, "cfg-sim"},
+                {TAB_CFG, 5, "cfg-sms"},
+                {TAB_CFG, 6, "cfg-time-parameters"},
+                {TAB_CFG, 7, "cfg-basic"},
+                {TAB_CFG, 9, "cfg-alarm1"},
+                {TAB_STATE, 0, "state-identification"},
+                {TAB_STATE, 1, "state-gsm"},
+                {TAB_STATE, 2, "state-time"},
+                {TAB_STATE, 3, "state-io"},
+                {TAB_TOOLS, 1, "sms-new"},
+                {TAB_TOOLS, 2, "sms-received"},
+                {TAB_TOOLS, 3, "sms-sent"},
+                {TAB_TOOLS, 4, "sms-to-send"},
+            };
+            auto* tabs = main.findChild<QTabWidget*>(QStringLiteral("m_pPgCtlP1"));
+            for (const Shot& shot : shots) {
+                tabs->setCurrentIndex(shot.tab);
+                QTreeWidget* tree = main.Tree(shot.tab);
+                int i = 0;
+                for (QTreeWidgetItemIterator it(tree); *it; ++it, ++i) {
+                    if (i == shot.node)
+                        tree->setCurrentItem(*it);
+                }
+                QCoreApplication::processEvents();
+                const auto file = out / (std::string(shot.name) + ".png");
+                if (!main.grab().save(QString::fromStdString(file.string())))
+                    std::fprintf(stderr, "cannot write %s\n", file.c_str());
+            }
+            status = 0;
+        } else {
+            std::fprintf(stderr, "the virtual unit did not answer\n");
+        }
+    }
+    std::filesystem::remove_all(folder);
+    return status;
+}
