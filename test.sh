@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
 #   1. the whole project with warnings as errors, and all its tests (the window program's
-#      GUI tests, label gui, on the offscreen platform among them);
+#      GUI tests, label gui, on the offscreen platform among them; with the package test:
+#      install, run the installed programs, build the .deb, lintian);
 #   2. the tests again under AddressSanitizer and UndefinedBehaviorSanitizer (gui included);
 #   3. the tests with threads (link engine, virtual unit, end to end) under ThreadSanitizer
 #      (not gui: Qt's own hand-over between threads is invisible to ThreadSanitizer);

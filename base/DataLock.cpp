@@ -18,9 +18,12 @@ CDataLock::~CDataLock() {
 bool CDataLock::Acquire() {
     if (m_fd >= 0)
         return true;
+    m_busy = false;
     const std::string folder = DataFolder();
     if (!EnsureFolder(folder)) {
-        m_error = folder + ": the folder cannot be created";
+        // A user data folder that could not be made is the cause, not its missing Data.
+        const std::string cause = ProgramFolderInUse().error;
+        m_error = cause.empty() ? folder + ": " + std::strerror(errno) : cause;
         return false;
     }
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -29,9 +32,9 @@ bool CDataLock::Acquire() {
         return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        m_error = errno == EWOULDBLOCK
-                      ? folder + " is in use by another copy of the program (the control panel?)"
-                      : folder + ": " + std::strerror(errno);
+        m_busy = errno == EWOULDBLOCK;
+        m_error = m_busy ? folder + " is in use by another copy of the program (the control panel?)"
+                         : folder + ": " + std::strerror(errno);
         ::close(fd);
         return false;
     }

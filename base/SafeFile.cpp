@@ -46,10 +46,15 @@ SyncFunction ReplaceSyncFunction(SyncFunction sync) {
 
 bool EnsureFolder(const std::string& path, mode_t mode) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    if (::mkdir(path.c_str(), mode) == 0 || errno == EEXIST)
-        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::stat(path.c_str(), &st) != 0) {
+        if (::mkdir(path.c_str(), mode) != 0 && errno != EEXIST)
+            return false;
+        if (::stat(path.c_str(), &st) != 0)
+            return false;
+    }
+    if (S_ISDIR(st.st_mode))
+        return true;
+    errno = ENOTDIR;
     return false;
 }
 

@@ -10,7 +10,7 @@
 namespace tk {
 
 // Creates the folder when it does not exist (its parent must exist). True when the folder
-// exists afterwards.
+// exists afterwards; otherwise errno tells why.
 bool EnsureFolder(const std::string& path, mode_t mode = 0755);
 
 class CSafeFileWriter {

@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -73,6 +75,26 @@ std::optional<BackupKey> ParseBackupName(const std::string& name, const std::str
         !Digits(stem, kTimeLen + 1, stem.size() - kTimeLen - 1, key[6]) || key[6] < 2)
         return std::nullopt;
     return key;
+}
+
+// The serial number at the start of a backup's name ("00012345_..."); its prefix length in
+// `prefixLen`, 0 when the name does not start so.
+uint32_t SerialOfName(const std::string& name, size_t& prefixLen) {
+    prefixLen = 0;
+    const size_t us = name.find('_');
+    unsigned long long serial = 0;
+    if (us == std::string::npos || us < 8 || us > 10)
+        return 0;
+    for (size_t i = 0; i < us; ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return 0;
+        serial = serial * 10 + static_cast<unsigned>(name[i] - '0');
+    }
+    if (serial > UINT32_MAX ||
+        SerialPrefix(static_cast<uint32_t>(serial)) != name.substr(0, us + 1))
+        return 0;
+    prefixLen = us + 1;
+    return static_cast<uint32_t>(serial);
 }
 
 // Creates the file exclusively, so that no existing backup is ever replaced.
@@ -150,6 +172,53 @@ bool SaveConfigBackup(const CfgImage& image, uint32_t serialNumber, const SysTim
     if (path)
         *path = full;
     return true;
+}
+
+std::vector<CfgBackupInfo> ListConfigBackups() {
+    std::vector<std::pair<BackupKey, CfgBackupInfo>> found;
+    const std::string folder = CfgBackupFolder();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return {};
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        size_t prefixLen = 0;
+        const uint32_t serial = SerialOfName(name, prefixLen);
+        if (prefixLen == 0)
+            continue;
+        const auto key = ParseBackupName(name, name.substr(0, prefixLen));
+        struct stat st {};
+        const std::string path = folder + "/" + name;
+        if (!key || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        CfgBackupInfo info;
+        info.path = path;
+        info.name = name;
+        info.serialNumber = serial;
+        const BackupKey& k = *key;
+        info.time = SysTime{static_cast<uint16_t>(k[0]),
+                            static_cast<uint16_t>(k[1]),
+                            0,
+                            static_cast<uint16_t>(k[2]),
+                            static_cast<uint16_t>(k[3]),
+                            static_cast<uint16_t>(k[4]),
+                            static_cast<uint16_t>(k[5]),
+                            0};
+        info.suffix = k[6];
+        info.size = static_cast<uint64_t>(st.st_size);
+        found.emplace_back(k, std::move(info));
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        if (a.first != b.first)
+            return a.first > b.first;
+        return a.second.serialNumber > b.second.serialNumber;
+    });
+    std::vector<CfgBackupInfo> out;
+    out.reserve(found.size());
+    for (auto& [key, info] : found)
+        out.push_back(std::move(info));
+    return out;
 }
 
 bool CfgBuffersEqual(const uint8_t* a, const uint8_t* b, size_t size, size_t* firstDiff) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Backups kept per unit; older ones of that unit are deleted.
 inline constexpr size_t CFG_BACKUPS_PER_UNIT = 50;
@@ -27,6 +28,21 @@ std::string CfgBackupName(uint32_t serialNumber, const SysTime& when);
 // (optional) receives the path of the new backup.
 bool SaveConfigBackup(const CfgImage& image, uint32_t serialNumber, const SysTime& when,
                       std::string* path = nullptr);
+
+// One backup in the backups folder.
+struct CfgBackupInfo {
+    std::string path;
+    std::string name;
+    uint32_t serialNumber = 0;
+    SysTime time;        // from the name (the PC's time of the read)
+    unsigned suffix = 1; // "_2", "_3" ... of backups made within one second; 1 for none
+    uint64_t size = 0;   // bytes
+};
+
+// Every backup of every unit (files named as CfgBackupName makes them; nothing else counts),
+// the newest first: by time, then by suffix, then by serial number. Empty when there is no
+// folder.
+std::vector<CfgBackupInfo> ListConfigBackups();
 
 // True when the two buffers hold the same bytes; else `firstDiff` (optional) receives the
 // offset of the first byte that differs.

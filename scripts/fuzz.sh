@@ -19,12 +19,12 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 JOBS=${JOBS:-2}
 BUILD=${FUZZ_BUILD:-build-fuzz}
 CORPUS=tests/fuzz/corpus
-ALL_TARGETS=(frame_decoder dev_status sms_reply cfg_file profile connections sms_store
+ALL_TARGETS=(frame_decoder dev_status sms_reply cfg_file cfg_json profile connections sms_store
     modem_list hayes_reader)
 
 # The longest input each target is given: a little more than the largest sound one.
 declare -A MAX_LEN=(
-    [frame_decoder]=1200 [dev_status]=1024 [sms_reply]=256 [cfg_file]=2048
+    [frame_decoder]=1200 [dev_status]=1024 [sms_reply]=256 [cfg_file]=2048 [cfg_json]=65536
     [profile]=128 [connections]=3000 [sms_store]=12000 [modem_list]=4096 [hayes_reader]=1024
 )
 

@@ -33,7 +33,18 @@ int ExportSms(const CSMSMng& store, int list, const int32_t* indices, int n,
               const std::string& path, int mode) {
     if (!indices || n <= 0 || store.GetCount(list) == 0)
         return SMS_EXPORT_NOTHING;
+    CMemoryWriter lines;
+    for (int i = 0; i < n; ++i) {
+        const CSMS* sms = store.Get(indices[i], list);
+        if (sms && !sms->WriteText(lines))
+            return SMS_EXPORT_WRITE_FAILED;
+    }
+    return WriteSmsExportFile(
+        std::string(reinterpret_cast<const char*>(lines.Data().data()), lines.Data().size()), path,
+        mode);
+}
 
+int WriteSmsExportFile(const std::string& lines, const std::string& path, int mode) {
     // The file is replaced by renaming: a link is followed so that it stays a link, and the
     // file keeps its permissions.
     std::string target = path;
@@ -50,11 +61,8 @@ int ExportSms(const CSMSMng& store, int list, const int32_t* indices, int n,
     CMemoryWriter content;
     if (exists && mode == SMS_EXPORT_APPEND && !ReadWholeFile(target, content))
         return SMS_EXPORT_NO_FILE; // never replace what we were asked to extend
-    for (int i = 0; i < n; ++i) {
-        const CSMS* sms = store.Get(indices[i], list);
-        if (sms && !sms->WriteText(content))
-            return SMS_EXPORT_WRITE_FAILED;
-    }
+    if (!content.Write(lines.data(), lines.size()))
+        return SMS_EXPORT_WRITE_FAILED;
 
     tk::CSafeFileWriter writer;
     if (!writer.Open(target, fileMode))

@@ -27,6 +27,10 @@ bool SmsExportFileExists(const std::string& path);
 // failure never leaves it half written; with SMS_EXPORT_APPEND the old content comes first.
 int ExportSms(const CSMSMng& store, int list, const int32_t* indices, int n,
               const std::string& path, int mode);
+// Writes lines made elsewhere the same way: the file replaced as a whole, with
+// SMS_EXPORT_APPEND after its old content. SMS_EXPORT_OK, SMS_EXPORT_NO_FILE or
+// SMS_EXPORT_WRITE_FAILED.
+int WriteSmsExportFile(const std::string& content, const std::string& path, int mode);
 // Every message of the list, oldest first.
 int ExportSmsList(const CSMSMng& store, int list, const std::string& path, int mode);
 

@@ -22,7 +22,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <poll.h>
 #include <sys/stat.h>
@@ -77,6 +80,12 @@ protected:
         return RunCtl(Args(std::move(args)), input);
     }
 
+    // A run with the program folder alone: the settings of the files, or no unit at all.
+    CtlResult Local(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--folder", m_dir.Path()});
+        return RunCtl(args);
+    }
+
     CVirtualUnit& Unit() { return m_sim->Unit(); }
 
     Codes Commands(size_t from = 0) const {
@@ -94,6 +103,19 @@ protected:
                 return it->payload;
         }
         return {};
+    }
+
+    // The requests from `from` on, once the last two are the logout and the end of the session
+    // (the unit may take the last request after tk530ctl has ended).
+    Codes CommandsToTheEnd(size_t from = 0) const {
+        const int64_t deadline = MonotonicMs() + 10000;
+        Codes codes = Commands(from);
+        while (!(codes.size() >= 2 && codes[codes.size() - 2] == 0x22 && codes.back() == 0x86) &&
+               MonotonicMs() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            codes = Commands(from);
+        }
+        return codes;
     }
 
     static size_t Count(const Codes& codes, uint8_t code) {
@@ -258,7 +280,8 @@ TEST_F(CtlTest, SmsAreReadIntoTheStoreListedAndExported) {
         ASSERT_TRUE(Unit().AddStoredSms(SimSampleSms(i, now)));
     const CtlResult read = Ctl({"sms-read"});
     EXPECT_EQ(read.status, 0) << read.err;
-    EXPECT_TRUE(Has(read.out, "Načteno SMS: 2\n"));
+    EXPECT_TRUE(Has(read.out, "Načteno SMS: 2 (v jednotce byly smazány)\n")) << read.out;
+    EXPECT_TRUE(Has(read.out, "Přijaté: * 1  ")); // where it went
     EXPECT_TRUE(Has(read.out, "+420777000002  Testovací zpráva č. 2")) << read.out;
     EXPECT_TRUE(Unit().StoredSms().empty());
     CSMSMng disk;
@@ -290,7 +313,7 @@ TEST_F(CtlTest, SmsAreReadIntoTheStoreListedAndExported) {
                           "jednotky.\r\n")); // CP1250
     EXPECT_EQ(std::count(once.begin(), once.end(), '\n'), 2);
     const CtlResult exists = RunCtl({"--folder", m_dir.Path(), "sms-export", "received", txt});
-    EXPECT_EQ(exists.status, 64);
+    EXPECT_EQ(exists.status, 69);
     EXPECT_EQ(ReadFileText(txt), once);
     EXPECT_EQ(RunCtl({"--folder", m_dir.Path(), "sms-export", "received", txt, "--append"}).status,
               0);
@@ -299,7 +322,8 @@ TEST_F(CtlTest, SmsAreReadIntoTheStoreListedAndExported) {
 
 TEST_F(CtlTest, SmsIsSentThroughTheToSendListOrRefusedWithoutLosingAnything) {
     StartSim();
-    const CtlResult r = Ctl({"sms-send", "--to", "+420111, +420222", "--text", "Žluťoučký kůň"});
+    const CtlResult r =
+        Ctl({"sms-send", "--to", "+420111", "--to", "+420 222", "--text", "Žluťoučký kůň"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto sent = Unit().SentMessages();
     ASSERT_EQ(sent.size(), 2u);
@@ -316,9 +340,6 @@ TEST_F(CtlTest, SmsIsSentThroughTheToSendListOrRefusedWithoutLosingAnything) {
     const CtlResult emoji = Ctl({"sms-send", "--to", "+420111", "--text", "ok \xF0\x9F\x98\x80"});
     EXPECT_EQ(emoji.status, 64);
     EXPECT_TRUE(Has(emoji.err, "\xF0\x9F\x98\x80"));
-    const CtlResult nobody = Ctl({"sms-send", "--to", "nikdo", "--text", "ahoj"});
-    EXPECT_EQ(nobody.status, 64);
-    EXPECT_TRUE(Has(nobody.err, std::string(GetText(TXT_NO_RECIPIENT))));
     CSMS waiting;
     waiting.SetText("čeká");
     for (int i = 0; i < SMS_LIST_MAX; ++i)
@@ -326,7 +347,7 @@ TEST_F(CtlTest, SmsIsSentThroughTheToSendListOrRefusedWithoutLosingAnything) {
     ASSERT_EQ(disk.Save(), 1);
     const std::vector<uint8_t> full = ReadFileBytes(CSMSMng::FilePath());
     const CtlResult noRoom = Ctl({"sms-send", "--to", "+420111", "--text", "ahoj"});
-    EXPECT_EQ(noRoom.status, 64);
+    EXPECT_EQ(noRoom.status, 69); // refused, not a usage error
     EXPECT_TRUE(Has(noRoom.err, "K odeslání"));
     EXPECT_EQ(ReadFileBytes(CSMSMng::FilePath()), full);
     EXPECT_EQ(Unit().RequestCount(), calls);
@@ -390,7 +411,9 @@ TEST_F(CtlTest, RefusedPinWithoutATerminalEndsWith100) {
     StartSim(true);
     const CtlResult r = RunCtl(Args({"status"}, "9999"));
     EXPECT_EQ(r.status, 100);
-    EXPECT_EQ(r.err, "Přístup odepřen - neplatný PIN.\n");
+    EXPECT_EQ(r.err, "Přístup odepřen - neplatný PIN.\nJiný PIN nelze zadat, protože standardní "
+                     "vstup a chybový výstup nejsou terminál; zadejte správný PIN volbou --pin "
+                     "(nebo v seznamu připojení).\n");
     EXPECT_EQ(Commands(), (Codes{0x21, 0x22}));
 }
 
@@ -418,7 +441,7 @@ TEST_F(CtlTest, RefusedPinOnATerminalAsksForANewOne) {
     EXPECT_EQ(Count(Commands(), 0x21), 2u);
 }
 
-TEST_F(CtlTest, CtrlCDuringAConfigurationReadCancelsAndLogsOut) {
+TEST_F(CtlTest, CtrlCDuringAConfigurationReadCancelsLogsOutAndEndsWith130) {
     StartSim();
     Unit().AddFault({0x28, SimFaultKind::Delay, 1500});
     const std::string file = m_dir.File("unit.cfg");
@@ -426,11 +449,21 @@ TEST_F(CtlTest, CtrlCDuringAConfigurationReadCancelsAndLogsOut) {
     ASSERT_TRUE(Unit().WaitForRequests(3, 20000)); // type, identification, first block
     p.Signal(SIGINT);
     const CtlResult r = p.Wait();
-    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.status, 130);
     EXPECT_EQ(r.err, "Komunikace byla přerušena uživatelem. EC: 0028\n");
     EXPECT_FALSE(FileExists(file));
     ASSERT_TRUE(Unit().WaitForRequests(5, 10000));
     EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x28, 0x22, 0x86}));
+
+    // A monitor ends the same way.
+    const size_t before = Unit().RequestCount();
+    CtlProcess monitor(Args({"monitor"}));
+    ASSERT_TRUE(Unit().WaitForRequests(before + 4, 20000)); // connected, the status read begun
+    monitor.Signal(SIGINT);
+    const CtlResult m = monitor.Wait();
+    EXPECT_EQ(m.status, 130) << m.err;
+    const Codes codes = CommandsToTheEnd(before);
+    EXPECT_EQ(Codes(codes.end() - 2, codes.end()), (Codes{0x22, 0x86}));
 }
 
 TEST_F(CtlTest, MonitorPrintsChangesAndStoresFetchedSms) {
@@ -448,6 +481,7 @@ TEST_F(CtlTest, MonitorPrintsChangesAndStoresFetchedSms) {
     EXPECT_TRUE(Has(r.out, "\"info\":{\"name\":\"TK530 virtual unit\""));
     EXPECT_TRUE(Has(r.out, "\"io\":{\"inputs\":[1,1,0,0,0],\"outputs\":[0,0,0,0,0]}}\n"));
     EXPECT_TRUE(Has(r.out, "{\"event\":\"sms\",\"time\":"));
+    EXPECT_TRUE(Has(r.out, "\",\"list\":\"received\",\"sms\":{\"index\":0,")); // where it went
     // One object per line.
     for (size_t from = 0, end; (end = r.out.find('\n', from)) != std::string::npos; from = end + 1)
         EXPECT_TRUE(r.out[from] == '{' && r.out[end - 1] == '}') << r.out.substr(from, end - from);
@@ -538,6 +572,24 @@ TEST_F(CtlTest, UsageErrorsEndWith64AndHelpWith0) {
     const CtlResult help = RunCtl({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(Has(help.out, "read-config"));
+    EXPECT_TRUE(Has(help.out, "  130   přerušeno (Ctrl+C)"));
+    EXPECT_TRUE(Has(help.out, "  3     Vypršel komunikační timeout.\n"));
+    EXPECT_TRUE(Has(help.out, "TK530_PORT"));
+    // Each command's help shows its example and the options every command takes.
+    const CtlResult send = RunCtl({"sms-send", "--help"});
+    EXPECT_EQ(send.status, 0);
+    EXPECT_TRUE(Has(send.out, "Příklad:\n  tk530ctl sms-send --to"));
+    EXPECT_TRUE(Has(send.out, "Společné volby (před příkazem i za ním):\n  --folder SLOŽKA"));
+    const CtlResult typo = RunCtl({"--port", "/dev/x", "sms-lst"});
+    EXPECT_EQ(typo.status, 64);
+    EXPECT_TRUE(Has(typo.err, "neznámý příkaz \"sms-lst\". Měli jste na mysli \"sms-list\"?"));
+    EXPECT_EQ(RunCtl({"--version"}).out, "tk530ctl " TK530_VERSION "\n");
+    FILE* sim = ::popen(TK530SIM_EXE " --version", "r");
+    ASSERT_NE(sim, nullptr);
+    char line[64] = {};
+    EXPECT_NE(std::fgets(line, sizeof line, sim), nullptr);
+    EXPECT_EQ(::pclose(sim), 0);
+    EXPECT_EQ(std::string(line), "tk530-sim " TK530_VERSION "\n");
 }
 
 TEST_F(CtlTest, AMessageTheUnitDeletedSurvivesAKillRightAfterTheAcknowledgement) {
@@ -560,4 +612,268 @@ TEST_F(CtlTest, AMessageTheUnitDeletedSurvivesAKillRightAfterTheAcknowledgement)
     ASSERT_EQ(store.Load(), 1);
     ASSERT_EQ(store.GetCount(SMS_RECEIVED), 1);
     EXPECT_STREQ(store.Get(0, SMS_RECEIVED)->GetText(), "poplach");
+}
+
+TEST_F(CtlTest, RecipientsAreOneAnOptionCleanedAndRefusedBeforeConnecting) {
+    StartSim();
+    const CtlResult r = Ctl({"sms-send", "--to", "+420 777 123 456", "--to", "(603) 11-22.33",
+                             "--to", "+420.777.123.456.789", "--text", "-"},
+                            "Ahoj\tsvěte\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto sent = Unit().SentMessages();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0].number, "+420777123456");
+    EXPECT_EQ(sent[1].number, "603112233");
+    EXPECT_EQ(sent[2].number, "+420777123456789"); // the record's 16 characters, whole
+    EXPECT_EQ(sent[0].text, "Ahoj\tsv\xECte");     // from standard input
+    // Written here, so read: no star in the list.
+    EXPECT_TRUE(Has(Local({"sms-list", "sent"}).out, "Odeslané (1)\n    0  "));
+
+    const size_t calls = Unit().RequestCount();
+    const std::vector<uint8_t> store = ReadFileBytes(CSMSMng::FilePath());
+    const struct {
+        std::vector<std::string> to;
+        std::string why;
+    } refused[] = {
+        {{"+420111, +420222"}, "\"+420111, +420222\": znak \",\""},
+        {{"- ( ) ."}, "\"- ( ) .\" neobsahuje žádné číslo"},
+        {{"420+111"}, "znak + smí být jen na začátku"},
+        {{"+4207771234567890"}, "má 17 znaků; číslo jich smí mít nejvýše 16"},
+        {{"1", "2", "3", "4", "5"}, "nejvýše 4 příjemce"},
+        {{"nikdo"}, "\"nikdo\": znak \"n\""},
+    };
+    for (const auto& c : refused) {
+        std::vector<std::string> args = {"sms-send", "--text", "ahoj"};
+        for (const std::string& to : c.to)
+            args.insert(args.end(), {"--to", to});
+        const CtlResult no = Ctl(args);
+        EXPECT_EQ(no.status, 64) << c.to[0];
+        EXPECT_TRUE(Has(no.err, c.why)) << no.err;
+    }
+    EXPECT_EQ(Unit().RequestCount(), calls);
+    EXPECT_EQ(ReadFileBytes(CSMSMng::FilePath()), store);
+}
+
+TEST_F(CtlTest, ToSendListIsShownDeletedResentAndMarkedRead) {
+    StartSim();
+    CSMSMng disk;
+    for (int i = 0; i < SMS_LIST_MAX; ++i) {
+        CSMS waiting;
+        waiting.SetText("wait " + std::to_string(i));
+        waiting.AddNumber("+42060000000" + std::to_string(i));
+        waiting.SetUnread(false);
+        ASSERT_GE(disk.Add(waiting, SMS_TOSEND), 0);
+    }
+    CSMS received;
+    std::string text;
+    ASSERT_TRUE(tk::Utf8ToCp1250("Řádek 1\r\nŘádek 2", text));
+    received.SetText(text);
+    received.AddNumber("+420111");
+    received.AddNumber("+420222");
+    ASSERT_GE(disk.Add(received, SMS_RECEIVED), 0);
+    ASSERT_GE(disk.Add(received, SMS_RECEIVED), 0);
+    ASSERT_EQ(disk.Save(), 1);
+
+    const CtlResult full = Ctl({"sms-send", "--to", "1", "--text", "x"});
+    EXPECT_EQ(full.status, 69);
+    EXPECT_TRUE(Has(full.err, "sms-resend")) << full.err;
+    const CtlResult show = Local({"sms-show", "received", "1"});
+    EXPECT_EQ(show.status, 0) << show.err;
+    EXPECT_EQ(show.out, "seznam:  Přijaté\nzpráva:  1 (nepřečtená)\nčas:     00:00:00  1.1.2000\n"
+                        "čísla:   +420111, +420222\ntext (16 znaků):\nŘádek 1\nŘádek 2\n");
+    EXPECT_TRUE(Has(Local({"--json", "sms-show", "tosend", "4"}).out,
+                    "{\"list\":\"tosend\",\"index\":4,\"time\":\"2000-01-01T00:00:00\","
+                    "\"numbers\":[\"+420600000004\"],\"text\":\"wait 4\",\"unread\":false}\n"));
+
+    // A wrong index changes nothing; indices are those sms-list prints.
+    const CtlResult wrong = Local({"sms-delete", "tosend", "1", "7"});
+    EXPECT_EQ(wrong.status, 64);
+    EXPECT_TRUE(Has(wrong.err, "Seznam K odeslání nemá zprávu č. 7 (má 5 zpráv")) << wrong.err;
+    EXPECT_EQ(Local({"sms-show", "sent", "0"}).status, 64);
+    const CtlResult del = Local({"sms-delete", "tosend", "2", "0"});
+    EXPECT_EQ(del.status, 0) << del.err;
+    EXPECT_EQ(del.out, "Smazáno SMS: 2 ze seznamu K odeslání; zůstává 3.\n");
+    ASSERT_EQ(disk.Load(), 1);
+    ASSERT_EQ(disk.GetCount(SMS_TOSEND), 3);
+    EXPECT_STREQ(disk.Get(0, SMS_TOSEND)->GetNumber(0), "+420600000001");
+
+    // One message again, then all that still wait.
+    const CtlResult one = Ctl({"sms-resend", "1"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, "Odesláno SMS: 1 z 1; v seznamu K odeslání zůstává 2.\n");
+    ASSERT_EQ(Unit().SentMessages().size(), 1u);
+    EXPECT_EQ(Unit().SentMessages()[0].number, "+420600000003");
+    EXPECT_EQ(Ctl({"sms-resend"}).status, 0);
+    ASSERT_EQ(Unit().SentMessages().size(), 3u);
+    EXPECT_EQ(Unit().SentMessages()[2].number, "+420600000004");
+    ASSERT_EQ(disk.Load(), 1);
+    EXPECT_EQ(disk.GetCount(SMS_TOSEND), 0);
+    EXPECT_EQ(disk.GetCount(SMS_SENT), 3);
+
+    EXPECT_TRUE(Has(Local({"sms-list", "received"}).out, "  * 0  "));
+    const CtlResult mark = Local({"sms-mark-read"});
+    EXPECT_EQ(mark.out, "Označeno jako přečtené: 2 v seznamu Přijaté.\n");
+    EXPECT_FALSE(Has(Local({"sms-list", "received"}).out, "* "));
+}
+
+TEST_F(CtlTest, SettingsAreKeptUsedAndGiveWayToTheEnvironmentAndOptions) {
+    StartSim();
+    // No profile: the tool names the port it tries.
+    const CtlResult guess = Local({"--timeout-scale", "10", "--json", "status"});
+    EXPECT_NE(guess.status, 0);
+    EXPECT_TRUE(Has(guess.err, "Profile.dat neexistuje, použije se port \\\"COM1\\\" (/dev/ttyS0)"))
+        << guess.err;
+
+    // A path with a slash is a path, here relative to the current folder.
+    ASSERT_EQ(::symlink(m_sim->SlavePath().c_str(), m_dir.File("unit").c_str()), 0);
+    char cwd[4096];
+    ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
+    ASSERT_EQ(::chdir(m_dir.Path().c_str()), 0);
+    const CtlResult set = Local({"settings", "--port", "./unit", "--trace", "on"});
+    ASSERT_EQ(::chdir(cwd), 0);
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_TRUE(Has(set.out, "  komunikační port:  " + m_sim->SlavePath() + " (")) << set.out;
+    CProfile profile;
+    ASSERT_EQ(profile.Load(), PROFILE_OK);
+    EXPECT_EQ(std::string(profile.m_szPort), m_sim->SlavePath());
+    EXPECT_EQ(profile.m_bLog, 1);
+    EXPECT_EQ(profile.m_nConnType, CONN_LOCAL);
+    const CtlResult used = Local({"info"});
+    EXPECT_EQ(used.status, 0) << used.err;
+    EXPECT_EQ(used.err, "");
+    EXPECT_TRUE(FileExists(m_dir.File("sercom.log")));
+    EXPECT_EQ(Local({"--json", "settings"}).out,
+              "{\"access\":\"local\",\"port\":\"" + m_sim->SlavePath() + "\",\"device\":\"" +
+                  m_sim->SlavePath() +
+                  "\",\"trace\":true,\"modem\":-1,\"modem_name\":null,\"saved\":true,"
+                  "\"folder\":\"" +
+                  m_dir.Path() + "\",\"folder_kind\":\"given\"}\n");
+
+    // The environment wins over the profile, the options over the environment.
+    ::setenv("TK530_PORT", "/dev/tk530-none", 1);
+    const CtlResult env = Local({"info"});
+    const CtlResult option = Local({"--port", m_sim->SlavePath(), "info"});
+    ::unsetenv("TK530_PORT");
+    EXPECT_EQ(env.status, 2);
+    EXPECT_EQ(option.status, 0) << option.err;
+
+    // Refused: a modem not in the list, and any change while the control panel runs.
+    EXPECT_EQ(Local({"settings", "--modem", "3"}).status, 64);
+    const std::vector<uint8_t> kept = ReadFileBytes(m_dir.File("Profile.dat"));
+    tk::CDataLock panel;
+    ASSERT_TRUE(panel.Acquire());
+    EXPECT_EQ(Local({"settings", "--remote"}).status, 65);
+    EXPECT_EQ(Local({"settings"}).status, 0); // showing them is no change
+    EXPECT_EQ(ReadFileBytes(m_dir.File("Profile.dat")), kept);
+}
+
+TEST_F(CtlTest, JsonErrorIsOneObjectOnStandardErrorAndTheStatusStays) {
+    StartSim();
+    Unit().AddFault({0x24, SimFaultKind::NoAnswer});
+    const CtlResult link = Ctl({"--json", "--timeout-scale", "10", "status"});
+    EXPECT_EQ(link.status, 3);
+    EXPECT_EQ(link.out, "");
+    EXPECT_EQ(link.err, "{\"error\":{\"code\":3,\"text\":\"Vypršel komunikační timeout. EC: "
+                        "0024\",\"command\":\"0x24\"}}\n");
+
+    const CtlResult typo = Local({"--json", "sttaus"});
+    EXPECT_EQ(typo.status, 64);
+    EXPECT_EQ(typo.err, "{\"error\":{\"code\":64,\"text\":\"neznámý příkaz \\\"sttaus\\\". Měli "
+                        "jste na mysli \\\"status\\\"?\"}}\n");
+    const CtlResult local = Local({"sms-show", "received", "0", "--json"});
+    EXPECT_EQ(local.status, 64);
+    EXPECT_TRUE(Has(local.err, "{\"error\":{\"code\":64,\"text\":\"Seznam Přijaté nemá zprávu"))
+        << local.err;
+    EXPECT_EQ(std::count(local.err.begin(), local.err.end(), '\n'), 1);
+    // What succeeds is JSON as well.
+    EXPECT_EQ(Local({"--json", "modems"}).out, "{\"modems\":[]}\n");
+    const CtlResult outputs = Ctl({"--json", "set-outputs", "--set", "5"});
+    EXPECT_EQ(outputs.out, "{\"io\":{\"inputs\":[1,0,0,0,0],\"outputs\":[0,0,0,0,1]}}\n");
+}
+
+TEST_F(CtlTest, DoRunsItsStepsInOneConnectionAndStopsAtTheFirstFailure) {
+    StartSim();
+    const std::string file = m_dir.File("a.cfg");
+    const CtlResult r = Ctl({"do", "info", "status", "read-config '" + file + "'", "set-time now"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const size_t info = r.out.find("Výrobní štítek\n");
+    const size_t status = r.out.find("Stav GSM\n");
+    const size_t saved = r.out.find("Konfigurace byla uložena");
+    ASSERT_NE(saved, std::string::npos) << r.out;
+    EXPECT_LT(info, status);
+    EXPECT_LT(status, saved);
+    EXPECT_TRUE(Has(r.out.substr(saved), "Čas\n"));
+    const Codes codes = CommandsToTheEnd();
+    EXPECT_EQ(Count(codes, 0x20), 1u); // one connect
+    EXPECT_EQ(Count(codes, 0x22), 1u); // one logout
+    EXPECT_EQ(Count(codes, 0x86), 1u); // one end of session
+    EXPECT_EQ(Codes(codes.end() - 2, codes.end()), (Codes{0x22, 0x86}));
+    EXPECT_EQ(Count(codes, 0x28), 10u);
+    EXPECT_EQ(Count(codes, 0x31), 1u);
+
+    const std::string missing = m_dir.File("missing.cfg");
+    const CtlResult stop = Ctl({"do", "status", "write-config " + missing, "info"});
+    EXPECT_EQ(stop.status, 65);
+    EXPECT_TRUE(Has(stop.err, "Krok 2 (write-config " + missing + ") skončil se stavem 65."));
+    EXPECT_TRUE(Has(stop.out, "Stav GSM\n"));
+    EXPECT_FALSE(Has(stop.out, "Výrobní štítek"));
+    const CtlResult going = Ctl({"do", "--keep-going", "write-config " + missing, "info"});
+    EXPECT_EQ(going.status, 65);
+    EXPECT_TRUE(Has(going.out, "Výrobní štítek\n"));
+
+    // Steps change the store of the session, which the link keeps saving meanwhile.
+    CSMSMng disk;
+    CSMS waiting;
+    waiting.SetText("old");
+    waiting.AddNumber("+420999");
+    for (int i = 0; i < SMS_LIST_MAX; ++i)
+        ASSERT_GE(disk.Add(waiting, SMS_TOSEND), 0);
+    ASSERT_EQ(disk.Save(), 1);
+    ASSERT_TRUE(Unit().AddStoredSms(SimSampleSms(1, GetLocalTime())));
+    const CtlResult sms =
+        Ctl({"do", "sms-read", "sms-delete tosend 0 1", "sms-send --to 603111222 --text new"});
+    EXPECT_EQ(sms.status, 0) << sms.err;
+    ASSERT_EQ(disk.Load(), 1);
+    EXPECT_EQ(disk.GetCount(SMS_RECEIVED), 1);
+    EXPECT_EQ(disk.GetCount(SMS_TOSEND), 3);
+    EXPECT_EQ(disk.GetCount(SMS_SENT), 1);
+    ASSERT_EQ(Unit().SentMessages().size(), 1u);
+    EXPECT_EQ(Unit().SentMessages()[0].number, "603111222");
+
+    // A step that is no command is refused before anything is connected.
+    const size_t calls = Unit().RequestCount();
+    const CtlResult typo = Ctl({"do", "info", "sttaus"});
+    EXPECT_EQ(typo.status, 64);
+    EXPECT_TRUE(Has(typo.err, "krok 2 \"sttaus\": neznámý příkaz \"sttaus\". Měli jste na mysli "
+                              "\"status\"?"))
+        << typo.err;
+    EXPECT_EQ(Unit().RequestCount(), calls);
+}
+
+TEST_F(CtlTest, ExportsGoToStandardOutputEscapedInEitherEncodingAndFilesNeedForce) {
+    StartSim();
+    CSMSMng disk;
+    CSMS sms;
+    std::string text;
+    ASSERT_TRUE(tk::Utf8ToCp1250("a\tb\r\nč\\", text));
+    sms.SetText(text);
+    sms.AddNumber("+420111");
+    ASSERT_GE(disk.Add(sms, SMS_RECEIVED), 0);
+    ASSERT_EQ(disk.Save(), 1);
+    const CtlResult utf8 = Local({"sms-export", "received", "-", "--encoding", "utf8"});
+    EXPECT_EQ(utf8.status, 0) << utf8.err;
+    EXPECT_EQ(utf8.out, "00:00:00  1.1.2000\t+420111\ta\\tb\\nč\\\\\r\n");
+    EXPECT_EQ(Local({"sms-export", "received", "-"}).out,
+              "00:00:00  1.1.2000\t+420111\ta\\tb\\n\xE8\\\\\r\n");
+
+    // An existing configuration file is replaced only with --force.
+    const std::string file = m_dir.File("unit.cfg");
+    WriteFileBytes(file, {1, 2, 3});
+    const CtlResult kept = Ctl({"read-config", file});
+    EXPECT_EQ(kept.status, 69);
+    EXPECT_TRUE(Has(kept.err, "--force"));
+    EXPECT_EQ(Unit().RequestCount(), 0u);
+    EXPECT_EQ(ReadFileBytes(file), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(Ctl({"read-config", file, "--force"}).status, 0);
+    EXPECT_EQ(ReadFileBytes(file).size(), 1667u);
 }

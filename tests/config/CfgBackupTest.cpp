@@ -94,6 +94,19 @@ TEST_F(Backups, TheNewestFiftyOfAUnitAreKeptAndOtherFilesAreLeftAlone) {
     for (const std::string& name : foreign)
         EXPECT_TRUE(FileExists(Folder() + "/" + name)) << name;
     EXPECT_EQ(Of("00000099_").size(), 2u);
+
+    // The list the backups command shows: only real backups, the newest first.
+    const std::vector<CfgBackupInfo> list = ListConfigBackups();
+    ASSERT_EQ(list.size(), 52u);
+    EXPECT_EQ(list[0].path, path);
+    EXPECT_EQ(list[0].serialNumber, 5u);
+    EXPECT_EQ(list[0].time, At(2025, 6, 1, 11, 0, 0));
+    EXPECT_EQ(list[0].size, CFG_FILE_SIZE);
+    EXPECT_EQ(list[1].name, name5(48, ""));
+    EXPECT_EQ(list[49].name, name5(0, "_10"));
+    EXPECT_EQ(list[49].suffix, 10u);
+    EXPECT_EQ(list[50].name, "00000099_2020-01-01_00-00-00_2.cfg");
+    EXPECT_EQ(list[51].serialNumber, 99u);
 }
 
 TEST_F(Backups, TheNewBackupIsKeptEvenWhenTheClockWasSetBack) {

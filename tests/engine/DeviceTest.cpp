@@ -109,6 +109,7 @@ TEST(DataLock, OnlyOneHolderAtATime) {
     tk::CDataLock second;
     EXPECT_FALSE(second.Acquire());
     EXPECT_NE(second.Error().find("in use"), std::string::npos);
+    EXPECT_TRUE(second.Busy());
     first.Release();
     EXPECT_TRUE(second.Acquire());
 }

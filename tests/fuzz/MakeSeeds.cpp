@@ -6,6 +6,7 @@
 //
 // The folders are emptied first, so the output is the same on every run.
 #include "config/CfgImage.h"
+#include "config/CfgJson.h"
 #include "config/Profile.h"
 #include "config/TK630Cfg.h"
 #include "connections/ConnectDsc.h"
@@ -253,6 +254,19 @@ void CfgSeeds(const std::string& tmp) {
     device[4] = CFG_LAYOUT_DEVICE;
     ImageToDevice(device.data() + CFG_FILE_HEADER_SIZE, image);
     Write(t, "device-layout.cfg", device);
+
+    // The same configuration as `config export` writes it, and small hand-made documents.
+    const std::string j = "cfg_json";
+    auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    image.m_aAlarm[0].m_szASMS[60] = 'x'; // a byte left after a text: "text_tails"
+    Write(j, "export.json", text(CfgExportJson(image)));
+    Write(j, "partial.json",
+          text(R"({"settings":{"sim.pin":"1234","basic.tariff":30,"sim.tone":"none",)"
+               R"("basic.remote_access":true,"sim.credit.low_value":12.5,)"
+               R"("alarm[0].sms_text":"Po\u017e\u00e1r","reserved.head":"010203"}})"));
+    Write(j, "faults.json",
+          text(R"({"format":"tk530-config","version":1,"settings":{"dial.max_digits":99,)"
+               R"("sim.pin":"123456789","sms.info.reset_text":"\ud83d\ude00","x":1},"y":[]})"));
 }
 
 void ProfileSeeds() {
@@ -444,8 +458,8 @@ int main(int argc, char** argv) {
     const std::string tmp = tmpl;
     tk::SetProgramFolder(tmp);
 
-    for (const char* target : {"frame_decoder", "dev_status", "sms_reply", "cfg_file", "profile",
-                               "connections", "sms_store", "modem_list", "hayes_reader"})
+    for (const char* target : {"frame_decoder", "dev_status", "sms_reply", "cfg_file", "cfg_json",
+                               "profile", "connections", "sms_store", "modem_list", "hayes_reader"})
         fs::remove_all(g_out / target);
     FrameSeeds();
     StatusSeeds();

@@ -1,12 +1,14 @@
 #include "link/SerCom.h"
 
 #include "base/ProgramFolder.h"
+#include "link/PortAccess.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <termios.h>
@@ -239,4 +241,33 @@ TEST_F(SerComTest, AHangUpSaysWhatHappened) {
     uint8_t b = 0;
     EXPECT_EQ(m_port.Read(&b, 1, 1000), LE_SERIAL);
     EXPECT_NE(m_port.LastIoError().find("hung up"), std::string::npos) << m_port.LastIoError();
+}
+
+// The hint how to join the port's group is for a port the group could open, and is given once
+// per user: the mark survives the process in the user's state folder.
+TEST(PortAccess, TheGroupHintIsForAGroupsPortAndGivenOnce) {
+    TempDir dir;
+    PortGroupHint hint;
+    EXPECT_FALSE(PortNeedsGroup(dir.File("no-such-device"), hint));
+    WriteFileBytes(dir.File("own"), {1}); // the user's own, readable and writable
+    EXPECT_FALSE(PortNeedsGroup(dir.File("own"), hint));
+
+    hint.device = "/dev/ttyUSB0";
+    hint.group = "dialout";
+    hint.user = "novak";
+    const std::string text = PortGroupHintText(hint);
+    EXPECT_NE(text.find("sudo usermod -aG dialout novak"), std::string::npos) << text;
+    hint.joined = true;
+    EXPECT_NE(PortGroupHintText(hint).find("odhlaste se"), std::string::npos);
+
+    const char* saved = std::getenv("XDG_STATE_HOME");
+    const std::string old = saved ? saved : "";
+    ::setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
+    EXPECT_TRUE(TakePortGroupHint());
+    EXPECT_FALSE(TakePortGroupHint());
+    EXPECT_TRUE(FileExists(dir.File("state/tk530/port-group-hint")));
+    if (saved)
+        ::setenv("XDG_STATE_HOME", old.c_str(), 1);
+    else
+        ::unsetenv("XDG_STATE_HOME");
 }

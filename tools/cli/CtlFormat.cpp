@@ -126,12 +126,16 @@ std::string JsonString(std::string_view utf8) {
     return out + "\"";
 }
 
-std::string ForTerminal(std::string_view utf8) {
+std::string ForTerminal(std::string_view utf8, bool keepLineBreaks) {
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size(); ++i) {
         const auto b = static_cast<unsigned char>(utf8[i]);
-        if (b < 0x20 || b == 0x7F) {
+        if (keepLineBreaks && b == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+            continue;
+        } else if (keepLineBreaks && b == '\n') {
+            out += '\n';
+        } else if (b < 0x20 || b == 0x7F) {
             out += ' ';
         } else if (b == 0xC2 && i + 1 < utf8.size() &&
                    static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
@@ -274,7 +278,11 @@ std::string MonitorLine(int event, const SysTime& pcTime, const CDevStatus& stat
         line += "Čas  " + FormatClock(status.m_Time) + "  " + FormatDate(status.m_Time);
         break;
     case CE_SMS_RECEIVED:
-        line += "SMS  " + (sms ? SmsLine(*sms, smsIndex) : std::string());
+        // Fetched means deleted in the unit: say where it is kept now.
+        line += "SMS  " +
+                std::string(smsIndex >= 0 ? GetText(TXT_SMS_LIST_BASE + SMS_RECEIVED)
+                                          : std::string_view("jen v paměti")) +
+                ": " + (sms ? SmsLine(*sms, smsIndex) : std::string());
         break;
     default:
         return {};
@@ -302,7 +310,9 @@ std::string MonitorJson(int event, const SysTime& pcTime, const CDevStatus& stat
         line += "\"clock\"" + time + ",\"clock\":" + JsonString(IsoTime(status.m_Time));
         break;
     case CE_SMS_RECEIVED:
-        line += "\"sms\"" + time + ",\"sms\":" + (sms ? SmsJson(*sms, smsIndex) : "null");
+        line += "\"sms\"" + time + ",\"list\":" +
+                (smsIndex >= 0 ? JsonString(SmsListKey(SMS_RECEIVED)) : std::string("null")) +
+                ",\"sms\":" + (sms ? SmsJson(*sms, smsIndex) : "null");
         break;
     default:
         return {};

@@ -19,7 +19,8 @@ std::string JsonString(std::string_view utf8);
 
 // The text with every control character (C0, DEL and C1) replaced by a blank, so that what a
 // unit or a file holds can never move the cursor or switch the terminal into another mode.
-std::string ForTerminal(std::string_view utf8);
+// With `keepLineBreaks`, a line break (LF, CR LF) stays one LF.
+std::string ForTerminal(std::string_view utf8, bool keepLineBreaks = false);
 
 // A zero-terminated CP1250 field of at most `size` bytes, as UTF-8.
 std::string FieldText(const char* cp1250, size_t size);

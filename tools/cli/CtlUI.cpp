@@ -98,9 +98,53 @@ bool CConsole::Out(std::string_view text) {
 
 void CConsole::Err(std::string_view text) {
     std::lock_guard lock(m_mutex);
+    if (m_bJson) {
+        m_errors += text;
+        return;
+    }
     ClearBarLocked();
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
+}
+
+void CConsole::Ask(std::string_view text) {
+    std::lock_guard lock(m_mutex);
+    ClearBarLocked();
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+void CConsole::LinkFailure(uint32_t code, uint32_t command) {
+    std::lock_guard lock(m_mutex);
+    if (m_nLinkCode == 0) {
+        m_nLinkCode = code;
+        m_nLinkCommand = command;
+    }
+}
+
+void CConsole::Finish(int status) {
+    std::lock_guard lock(m_mutex);
+    if (!m_bJson)
+        return;
+    std::string text = m_errors;
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    std::string json;
+    if (status != 0) {
+        json = "{\"error\":{\"code\":" + std::to_string(status) +
+               ",\"text\":" + JsonString(ForTerminal(text, true));
+        if (m_nLinkCode != 0 && static_cast<int>(m_nLinkCode) == status && m_nLinkCommand != 0) {
+            char command[16];
+            std::snprintf(command, sizeof command, "0x%02X", m_nLinkCommand);
+            json += ",\"command\":" + JsonString(command);
+        }
+        json += "}}\n";
+    } else if (!text.empty()) {
+        json = "{\"warning\":{\"text\":" + JsonString(ForTerminal(text, true)) + "}}\n";
+    }
+    std::fwrite(json.data(), 1, json.size(), stderr);
+    std::fflush(stderr);
+    m_errors.clear();
 }
 
 void CConsole::Bar(std::string_view caption, uint32_t position, uint32_t maximum) {
@@ -158,7 +202,7 @@ bool Interrupted() {
 }
 
 std::optional<std::string> PromptLine(CConsole& console, std::string_view prompt, bool echo) {
-    console.Err(prompt);
+    console.Ask(prompt);
     struct termios saved {};
     const bool restore = !echo && ::tcgetattr(STDIN_FILENO, &saved) == 0;
     if (restore) {
@@ -194,7 +238,7 @@ std::optional<std::string> PromptLine(CConsole& console, std::string_view prompt
     if (restore)
         ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     if (!echo || !complete)
-        console.Err("\n");
+        console.Ask("\n");
     if (!complete)
         return std::nullopt;
     return line;
@@ -254,6 +298,7 @@ void CCtlUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
         if (!msg.m_sDetail.empty())
             text += "  (" + ForTerminal(msg.m_sDetail) + ")\n";
         m_console.Err(text);
+        m_console.LinkFailure(msg.m_nValue, msg.m_nValue2);
         Fail(msg.m_nValue);
         reply->Answer(0);
     } else if (msg.m_nType == PM_BAD_PIN) {
@@ -270,8 +315,11 @@ void CCtlUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
 }
 
 bool CCtlUI::AskPin(CConnectDsc* dsc) {
-    if (!dsc || !m_options.interactive)
+    if (!dsc || !m_options.interactive) {
+        m_console.Err("Jiný PIN nelze zadat, protože standardní vstup a chybový výstup nejsou "
+                      "terminál; zadejte správný PIN volbou --pin (nebo v seznamu připojení).\n");
         return false;
+    }
     while (!Interrupted()) {
         const std::optional<std::string> line = PromptLine(m_console, "PIN: ", false);
         if (!line || line->empty())
@@ -348,8 +396,10 @@ void CCtlUI::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {
     if (ev.m_nCode == CE_SMS_RECEIVED && ev.m_pSms) {
         auto copy = std::make_shared<CSMS>(*ev.m_pSms);
         // Stored and saved before the unit deletes it; when it is not, the unit keeps it.
+        std::unique_lock store(m_storeMutex);
         const uint32_t stored = m_device.OnSmsReceived(*ev.m_pSms);
         const int index = stored ? m_device.m_SMS.GetCount(SMS_RECEIVED) - 1 : -1;
+        store.unlock();
         if (stored) {
             std::lock_guard lock(m_mutex);
             m_received.emplace_back(copy, index);
@@ -361,7 +411,11 @@ void CCtlUI::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {
         if (stored)
             Monitor(ev, copy, index);
     } else if (ev.m_nCode == CE_SMS_SENT) {
-        const uint32_t moved = m_device.OnSmsSent(static_cast<int>(ev.m_nArg));
+        uint32_t moved = 0;
+        {
+            std::lock_guard store(m_storeMutex);
+            moved = m_device.OnSmsSent(static_cast<int>(ev.m_nArg));
+        }
         {
             std::lock_guard lock(m_mutex);
             ++m_nSent;
@@ -401,6 +455,20 @@ void CCtlUI::StartMonitor() {
     std::lock_guard lock(m_mutex);
     m_bMonitor = true;
     m_events.clear();
+}
+
+void CCtlUI::StopMonitor() {
+    std::lock_guard lock(m_mutex);
+    m_bMonitor = false;
+    m_events.clear();
+}
+
+void CCtlUI::NewStep() {
+    std::lock_guard lock(m_mutex);
+    m_failures.clear();
+    m_received.clear();
+    m_bSmsSaveFailed = false;
+    m_nSent = 0;
 }
 
 std::optional<MonitorEvent> CCtlUI::NextMonitorEvent(int timeoutMs) {

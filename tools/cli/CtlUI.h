@@ -25,14 +25,24 @@ class CTK630Com;
 namespace ctl {
 
 // Standard output and standard error, shared by both threads. On a terminal, standard error
-// also carries a progress bar on its last line, which every message clears first.
+// also carries a progress bar on its last line, which every message clears first. For JSON
+// the messages are collected instead and written at the end as one object (Finish).
 class CConsole {
 public:
-    explicit CConsole(bool progressBar) : m_bBar(progressBar) {}
+    explicit CConsole(bool progressBar, bool json = false)
+        : m_bBar(progressBar && !json), m_bJson(json) {}
 
     // False when standard output can no longer be written (its reader has gone).
     bool Out(std::string_view text);
     void Err(std::string_view text);
+    // A question on the terminal: shown at once, also for JSON.
+    void Ask(std::string_view text);
+    // The first link error, for the error object: its code and the command it ended.
+    void LinkFailure(uint32_t code, uint32_t command);
+    // For JSON: the messages as {"error": {"code", "text", "command"}} when the command
+    // failed with `status`, else as {"warning": {"text"}} when there were any.
+    void Finish(int status);
+    bool Json() const { return m_bJson; }
     // Draws the bar: caption, bar and percentage (nothing unless enabled).
     void Bar(std::string_view caption, uint32_t position, uint32_t maximum);
     void ClearBar();
@@ -43,7 +53,11 @@ private:
 
     std::mutex m_mutex;
     bool m_bBar;
+    bool m_bJson;
     bool m_bBarShown = false;
+    std::string m_errors;
+    uint32_t m_nLinkCode = 0;
+    uint32_t m_nLinkCommand = 0;
 };
 
 // Ctrl+C and its like. The first SIGINT, SIGTERM or SIGHUP cancels the running transfer (as
@@ -97,9 +111,16 @@ public:
     bool SmsSaveFailed() const;
     int SentCount() const;
 
+    // The device's SMS store is changed by the worker (a fetched message, a sent one) and,
+    // between the sequences of a session that stays online, by the commands: both hold this.
+    std::unique_lock<std::mutex> LockStore() { return std::unique_lock(m_storeMutex); }
+
     // Changes while online are collected from now on; those that arrive before the end of a
     // sequence are dropped with it (the state at the end is the snapshot).
     void StartMonitor();
+    void StopMonitor();
+    // A new step of `do`: its outcome and its messages start afresh.
+    void NewStep();
     // The next change, waiting at most `timeoutMs`.
     std::optional<MonitorEvent> NextMonitorEvent(int timeoutMs);
 
@@ -115,6 +136,7 @@ private:
     UIOptions m_options;
 
     mutable std::mutex m_mutex;
+    std::mutex m_storeMutex;
     std::condition_variable m_cv;
     std::vector<uint32_t> m_failures;
     CDevStatus m_snapshot;

@@ -29,6 +29,7 @@ bool Exists(const std::string& path) {
 int main(int argc, char** argv) {
     CLI::App app{"A virtual TK530 unit on a pseudo-terminal. Prints the device path to open "
                  "as its first line of output and serves until interrupted (SIGINT, SIGTERM)."};
+    app.set_version_flag("--version", std::string("tk530-sim ") + TK530_VERSION);
     std::string link;
     std::string pin = "1234";
     std::string stateFile;

@@ -1,0 +1,85 @@
+#include "link/PortAccess.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string StateFolder() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
+        return std::string(state) + "/tk530";
+    const char* home = std::getenv("HOME");
+    std::string base = home && *home == '/' ? home : "";
+    if (base.empty()) {
+        if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir)
+            base = pw->pw_dir;
+    }
+    return base.empty() ? std::string() : base + "/.local/state/tk530";
+}
+
+bool MakeFolders(const std::string& path) {
+    for (size_t pos = 1; pos <= path.size(); ++pos) {
+        if (pos < path.size() && path[pos] != '/')
+            continue;
+        const std::string part = path.substr(0, pos);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool PortNeedsGroup(const std::string& device, PortGroupHint& hint) {
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0)
+        return false;
+    if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) == 0 || errno != EACCES)
+        return false;
+    // Only when the group's rights would let the user in is joining the group the remedy.
+    if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || st.st_uid == ::geteuid())
+        return false;
+    hint = PortGroupHint{};
+    hint.device = device;
+    const group* gr = ::getgrgid(st.st_gid);
+    hint.group = gr && gr->gr_name ? gr->gr_name : std::to_string(st.st_gid);
+    const passwd* pw = ::getpwuid(::geteuid());
+    hint.user = pw && pw->pw_name ? pw->pw_name : std::to_string(::geteuid());
+    if (gr && gr->gr_mem) {
+        for (char** m = gr->gr_mem; *m; ++m)
+            hint.joined = hint.joined || hint.user == *m;
+    }
+    return true;
+}
+
+std::string PortGroupHintText(const PortGroupHint& hint) {
+    if (hint.joined)
+        return "Rada: port " + hint.device + " smí otevírat skupina " + hint.group +
+               " a uživatel " + hint.user +
+               " v ní už je, toto přihlášení to však ještě neví: odhlaste se a přihlaste "
+               "znovu. Tato rada se zobrazí jen jednou.\n";
+    return "Rada: port " + hint.device + " smí otevírat jen skupina " + hint.group +
+           " a uživatel " + hint.user +
+           " v ní není. Správce počítače jej do ní přidá "
+           "příkazem\n  sudo usermod -aG " +
+           hint.group + " " + hint.user +
+           "\nZměna platí po novém přihlášení. Tato rada se zobrazí jen jednou.\n";
+}
+
+bool TakePortGroupHint() {
+    const std::string folder = StateFolder();
+    if (folder.empty() || !MakeFolders(folder))
+        return true; // nowhere to remember it: better said again than never
+    const std::string marker = folder + "/port-group-hint";
+    const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno != EEXIST;
+    ::close(fd);
+    return true;
+}

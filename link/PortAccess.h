@@ -1,0 +1,23 @@
+// A serial device the user may not open: the group that owns it, and the hint, given once per
+// user, how to join it. The program never changes groups itself; that is the administrator's.
+#pragma once
+
+#include <string>
+
+struct PortGroupHint {
+    std::string device;  // the device path
+    std::string group;   // the group that owns it ("dialout")
+    std::string user;    // the user running the program
+    bool joined = false; // already listed in the group, but not in this login's groups
+};
+
+// True, with the facts in `hint`, when `device` exists and this process may not read and
+// write it, and its group would give the right (the device's group may read and write it).
+bool PortNeedsGroup(const std::string& device, PortGroupHint& hint);
+
+// The Czech hint for the user.
+std::string PortGroupHintText(const PortGroupHint& hint);
+
+// True the first time for this user (and marks the hint as given, in
+// $XDG_STATE_HOME/tk530 or ~/.local/state/tk530); false afterwards.
+bool TakePortGroupHint();

@@ -1,0 +1,324 @@
+#include "tools/cli/CtlSession.h"
+
+#include "base/Cp1250.h"
+#include "base/SafeFile.h"
+#include "base/Texts.h"
+#include "link/LinkError.h"
+#include "link/ModemList.h"
+#include "link/PortAccess.h"
+#include "link/SerCom.h"
+#include "link/TAPIMng.h"
+#include "sms/SMSMng.h"
+#include "tools/cli/CtlFormat.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ctl {
+
+namespace {
+
+constexpr size_t PORT_MAX = sizeof(CProfile::m_szPort) - 1;
+constexpr size_t MODEM_NAME_MAX = sizeof(CModemInf::m_szName) - 1;
+constexpr int IDLE_SLICE_MS = 200;
+
+// The session's lock, while a session holds it: the steps of `do` change the Data files
+// under it.
+tk::CDataLock* g_sessionLock = nullptr;
+CSession* g_sharedSession = nullptr;
+
+// The lock was not taken: either another program holds the Data files, or the folder itself
+// cannot be made or opened (a program folder the user may not write), which is said as such.
+void RefuseLocked(CConsole& console, const tk::CDataLock& lock) {
+    if (lock.Busy())
+        console.Err("Soubory ve složce Data právě používá jiný program (ovládací panel?); příkaz, "
+                    "který je mění, nyní nelze provést.\n  (" +
+                    ForTerminal(lock.Error()) + ")\n");
+    else
+        console.Err("Složku Data nelze vytvořit ani otevřít, příkaz nelze provést: " +
+                    ForTerminal(lock.Error()) + "\n");
+}
+
+UIOptions UIOptionsFor(const Args& args) {
+    UIOptions o;
+    o.interactive = ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO);
+    o.retries = args.retries;
+    return o;
+}
+
+} // namespace
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool AllDigits(const std::string& s) {
+    return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+}
+
+std::string Quoted(std::string_view s) {
+    return "\"" + ForTerminal(s) + "\"";
+}
+
+std::string LinkText(uint32_t textId) {
+    return std::string(GetText(textId));
+}
+
+std::optional<std::string> ToCp1250(CConsole& console, std::string_view what,
+                                    const std::string& utf8) {
+    std::string out;
+    std::string bad;
+    if (tk::Utf8ToCp1250(utf8, out, &bad))
+        return out;
+    console.Err(std::string(what) + ": znak " + Quoted(bad) + " nelze zapsat v kódování CP1250.\n");
+    return std::nullopt;
+}
+
+bool FolderOfFileExists(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return true;
+    return IsFolder(slash == 0 ? "/" : path.substr(0, slash));
+}
+
+bool CanWriteBeside(const std::string& path) {
+    tk::CSafeFileWriter probe;
+    const bool ok = probe.Open(path, 0600);
+    probe.Discard();
+    return ok;
+}
+
+std::string SaveFailure(const std::string& path) {
+    tk::CSafeFileWriter probe;
+    if (probe.Open(path, 0600)) {
+        probe.Discard();
+        return " (" + ForTerminal(path) + ")";
+    }
+    return " (" + ForTerminal(path) + ": " + std::strerror(probe.Error()) + ")";
+}
+
+bool SmsFileSound(CConsole& console) {
+    const std::string path = CSMSMng::FilePath();
+    if (!Exists(path))
+        return true;
+    CSMSMng probe;
+    if (probe.Load() == 1)
+        return true;
+    console.Err("Soubor " + ForTerminal(path) +
+                " je poškozený nebo jiné verze; aby se o jeho obsah nepřišlo, nebude změněn.\n");
+    return false;
+}
+
+bool LockData(tk::CDataLock& own, CConsole& console) {
+    if (g_sessionLock && g_sessionLock->IsHeld())
+        return true;
+    if (own.Acquire())
+        return true;
+    RefuseLocked(console, own);
+    return false;
+}
+
+std::optional<std::string> ProfilePort(const std::string& given, CConsole& console) {
+    std::string port = given;
+    if (port.empty()) {
+        console.Err("Název portu je prázdný.\n");
+        return std::nullopt;
+    }
+    // A name with a slash is a path, as a shell user means it; only a bare name is a device
+    // in /dev.
+    if (port[0] != '/' && port.find('/') != std::string::npos) {
+        char real[PATH_MAX];
+        if (::realpath(port.c_str(), real)) {
+            port = real;
+        } else {
+            char cwd[PATH_MAX];
+            if (::getcwd(cwd, sizeof cwd))
+                port = std::string(cwd) + "/" + port;
+        }
+    }
+    if (port.size() > PORT_MAX) {
+        // The profile holds 18 characters; a long link usually leads to a short name.
+        char real[PATH_MAX];
+        if (::realpath(SerialDevicePath(port).c_str(), real) && strlen(real) <= PORT_MAX)
+            port = real;
+    }
+    if (port.size() > PORT_MAX) {
+        console.Err("Název portu " + Quoted(given) + " je delší než " + std::to_string(PORT_MAX) +
+                    " znaků.\n");
+        return std::nullopt;
+    }
+    return port;
+}
+
+// --- CSession
+
+CSession::CSession(const Args& args, CConsole& console)
+    : m_args(&args), m_console(console), m_device(m_profile),
+      m_ui(m_device, console, UIOptionsFor(args)) {}
+
+CSession::~CSession() {
+    m_device.Stop(); // an open session is closed first
+    RemoveInterruptHandler();
+    if (g_sessionLock == &m_lock)
+        g_sessionLock = nullptr;
+    if (g_sharedSession == this)
+        g_sharedSession = nullptr;
+}
+
+void CSession::SetShared(bool shared) {
+    m_bShared = shared;
+    g_sharedSession = shared ? this : nullptr;
+}
+
+CSession* SharedSession() {
+    return g_sharedSession;
+}
+
+int CSession::Open(LockUse lockUse, bool localOnly) {
+    const Args& args = *m_args;
+    const bool haveProfile = m_profile.Load() == PROFILE_OK; // else the defaults, as the panel
+    bool override = false;
+    if (!args.port.empty()) {
+        const std::optional<std::string> port = ProfilePort(args.port, m_console);
+        if (!port)
+            return EXIT_USAGE;
+        m_profile.m_nConnType = CONN_LOCAL;
+        m_profile.SetPort(port->c_str());
+        override = true;
+    }
+    if (!args.modem.empty()) {
+        m_profile.m_nConnType = CONN_REMOTE;
+        override = true;
+    }
+    if (args.trace)
+        m_profile.m_bLog = 1;
+    if (!haveProfile && !override) {
+        // Nothing says which port: say which one is tried, and how to choose another.
+        m_console.Err("Soubor Profile.dat neexistuje, použije se port " +
+                      Quoted(m_profile.m_szPort) + " (" +
+                      ForTerminal(SerialDevicePath(m_profile.m_szPort)) +
+                      "). Jiný port: --port ZAŘÍZENÍ, proměnná TK530_PORT, nebo trvale "
+                      "tk530ctl settings --port ZAŘÍZENÍ.\n");
+    }
+    if (localOnly && m_profile.m_nConnType != CONN_LOCAL) {
+        m_console.Err("SMS lze číst a odesílat jen při lokálním přístupu (kabelem).\n");
+        return EXIT_USAGE;
+    }
+    const bool locked = m_lock.Acquire();
+    if (!locked && lockUse == LockUse::Require) {
+        RefuseLocked(m_console, m_lock);
+        return EXIT_FILE;
+    }
+    if (locked)
+        g_sessionLock = &m_lock;
+
+    m_device.m_Com.SetProgressSink(&m_ui);
+    m_device.m_Com.SetEventSink(&m_ui);
+    // The pauses only let a progress dialog show its full bar.
+    m_device.m_Com.SetPauseMs(0);
+    m_device.m_Com.SetTimeoutScale(args.timeoutScale);
+    m_device.m_Com.SetSaveConnectionsOnStop(locked && !override);
+
+    // Only this thread takes Ctrl+C; the worker started now inherits the blocked set.
+    BlockInterrupts();
+    const uint32_t started = m_device.Start();
+    InstallInterruptHandler(&m_device.m_Com);
+    UnblockInterrupts();
+    if (started != 1) {
+        m_console.Err(LinkText(TXT_INIT_ERROR) + std::to_string(started) + "\n");
+        return EXIT_INTERNAL;
+    }
+    if (!args.modem.empty())
+        return ChooseRemote();
+    return 0;
+}
+
+uint32_t CSession::Run(const std::function<uint32_t()>& post) {
+    const uint32_t queued = post();
+    if (queued != 1) {
+        m_console.Err(LinkText(TXT_INIT_ERROR) + std::to_string(queued) + "\n");
+        return EXIT_INTERNAL;
+    }
+    while (!m_device.m_Com.WaitIdle(IDLE_SLICE_MS)) {
+    }
+    const uint32_t result = m_ui.Result();
+    if (result == LE_PORT_OPEN)
+        HintPortGroup();
+    return result;
+}
+
+// A port refused for lack of permission: once per user, how to join the group that owns it.
+void CSession::HintPortGroup() {
+    std::string device = SerialDevicePath(m_profile.m_szPort);
+    if (m_profile.m_nConnType == CONN_REMOTE) {
+        const CModemMng& modems = m_device.m_Com.GetModems().Modems();
+        if (m_profile.m_nModem < 0 || static_cast<size_t>(m_profile.m_nModem) >= modems.Count())
+            return;
+        device = modems.Get(static_cast<size_t>(m_profile.m_nModem))->m_szDevice;
+    }
+    PortGroupHint hint;
+    if (m_bHinted || !PortNeedsGroup(device, hint) || !TakePortGroupHint())
+        return;
+    m_bHinted = true;
+    m_console.Err(ForTerminal(PortGroupHintText(hint), true));
+}
+
+// The modem and the connection given on the command line, for this run only.
+int CSession::ChooseRemote() {
+    CModemMng& modems = m_device.m_Com.GetModems().Modems();
+    const std::string& ref = m_args->modem;
+    int index = -1;
+    if (AllDigits(ref)) {
+        const unsigned long n = std::strtoul(ref.c_str(), nullptr, 10);
+        if (n < modems.Count())
+            index = static_cast<int>(n);
+    } else {
+        std::string name;
+        tk::Utf8ToCp1250(ref, name);
+        for (size_t i = 0; i < modems.Count() && index < 0; ++i) {
+            if (name == modems.Get(i)->m_szName)
+                index = static_cast<int>(i);
+        }
+        const bool isDevice =
+            ref[0] == '/' ||
+            (ref.size() > 3 && strncasecmp(ref.c_str(), "COM", 3) == 0 && AllDigits(ref.substr(3)));
+        if (index < 0 && isDevice) {
+            const std::string device = SerialDevicePath(ref);
+            for (size_t i = 0; i < modems.Count() && index < 0; ++i) {
+                if (device == modems.Get(i)->m_szDevice)
+                    index = static_cast<int>(i);
+            }
+            // A modem that is not in the list: in the list of this run only.
+            if (index < 0) {
+                const CModemInf inf = MakeModemInf(ref.substr(0, MODEM_NAME_MAX), device);
+                if (ValidateModem(inf) == 0)
+                    index = modems.Add(inf);
+            }
+        }
+    }
+    if (index < 0) {
+        m_console.Err("Modem " + Quoted(ref) + " není v seznamu modemů.\n");
+        return EXIT_USAGE;
+    }
+    m_profile.m_nModem = index;
+    CConnectDsc dsc{};
+    dsc.SetNum(m_args->number.c_str());
+    dsc.SetPIN(m_args->pin.c_str());
+    CConnectDscMng& conns = m_device.m_Com.GetConnections();
+    conns.Clear();
+    conns.Add(dsc);
+    conns.SetSel(0);
+    return 0;
+}
+
+} // namespace ctl
