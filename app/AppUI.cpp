@@ -22,6 +22,7 @@
 #include "status/PaneGSM.h"
 #include "status/PaneIO.h"
 #include "status/PaneTime.h"
+#include "status/StatusEvents.h"
 
 CAppUI::CAppUI(CApp& app, CTK630& device, CProfile& profile)
     : m_app(app), m_device(device), m_profile(profile),
@@ -128,6 +129,8 @@ int CAppUI::ShowComSetDlg() {
 }
 
 void CAppUI::OnNotify(const CComEvent& ev) {
+    // What the status panes keep from every event (shown or not), before a pane reloads.
+    NoteStatusEvent(m_PaneMng, ev);
     switch (ev.m_nCode) {
     case CE_ONLINE:
         m_status = ev.m_Status;

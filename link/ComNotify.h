@@ -58,6 +58,9 @@ inline constexpr int CE_IO = 6;           // inputs/outputs changed
 inline constexpr int CE_TIME = 7;         // the unit's clock changed
 inline constexpr int CE_SMS_RECEIVED = 8; // an SMS was read from the unit (sent)
 inline constexpr int CE_SMS_SENT = 9;     // an SMS of the to-send list was sent (sent)
+// A keepalive poll of the GSM state has ended, changed or not (after its CE_GSM, if any):
+// m_nArg 1 when the unit answered, 0 when it did not. What a signal history samples.
+inline constexpr int CE_GSM_POLL = 10;
 
 // Answers of the PIN prompt (the connection item dialog's modal result).
 inline constexpr uint32_t DLG_OK = 1;

@@ -272,6 +272,7 @@ void CTK630Com::Keepalive() {
         switch (m_nPollPhase) {
         case 0:
             phase = GetGsm(1);
+            PostEvent(CE_GSM_POLL, phase == LE_OK ? 1 : 0);
             m_nPollPhase = 1;
             break;
         case 1:

@@ -2,6 +2,7 @@
 
 #include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/TextLimit.h"
 
 #include "ui_PaneDevId.h"
 
@@ -12,6 +13,15 @@ TFrmDevId::TFrmDevId(CPaneDevId& pane, QWidget* parent)
 
 TFrmDevId::~TFrmDevId() = default;
 
+void TFrmDevId::Fill(const CDevIdent& id) {
+    const Ui::TFrmDevId& f = *m_pForm;
+    f.m_pTxtName->setText(tk::FromCp1250(id.m_szName, sizeof id.m_szName));
+    f.m_pTxtFWVer->setText(QString::fromStdString(FormatVersion(id.m_nFWMajor, id.m_nFWMinor)));
+    f.m_pTxtHWVer->setText(QString::fromStdString(FormatVersion(id.m_nHWMajor, id.m_nHWMinor)));
+    f.m_pTxtSerNum->setText(QString::fromStdString(FormatSerial(id.m_nSerNum)));
+    f.m_pTxtIMEI->setText(tk::FromCp1250(id.m_szIMEI, sizeof id.m_szIMEI));
+}
+
 CPaneDevId::CPaneDevId(CAppUI& ui) : CFramePane(ui, PANE_DEVID, nullptr) {}
 
 QWidget* CPaneDevId::NewFrame(QWidget* parent) {
@@ -20,4 +30,6 @@ QWidget* CPaneDevId::NewFrame(QWidget* parent) {
 
 void CPaneDevId::Load(int param) {
     BeginLoad(param);
+    if (auto* frame = static_cast<TFrmDevId*>(m_pFrm))
+        frame->Fill(UI().Status().m_DevId);
 }

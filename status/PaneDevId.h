@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/FramePane.h"
+#include "status/DevStatus.h"
 
 #include <QWidget>
 
@@ -17,6 +18,8 @@ class TFrmDevId : public QWidget {
 public:
     TFrmDevId(CPaneDevId& pane, QWidget* parent);
     ~TFrmDevId() override;
+
+    void Fill(const CDevIdent& id);
 
 private:
     CPaneDevId& m_pane;

@@ -2,15 +2,116 @@
 
 #include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/TextLimit.h"
+#include "link/ComNotify.h"
 
 #include "ui_PaneGSM.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QClipboard>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QGuiApplication>
+#include <QLineSeries>
+#include <QList>
+#include <QPointF>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+
+namespace {
+
+int64_t NowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+} // namespace
 
 TFrmGSM::TFrmGSM(CPaneGSM& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmGSM>()) {
     m_pForm->setupUi(this);
+    m_pForm->m_pLblDbm->setText(QString::fromStdString(SignalDbmText(0)));
+
+    m_pChart = new QChart;
+    m_pChart->legend()->hide();
+    m_pChart->setAnimationOptions(QChart::NoAnimation);
+    m_pChart->setMargins(QMargins(2, 2, 2, 2));
+    m_pChart->setBackgroundRoundness(0);
+    m_pAxTime = new QDateTimeAxis;
+    m_pAxTime->setFormat(QStringLiteral("HH:mm"));
+    m_pAxTime->setTickCount(6);
+    m_pAxValue = new QValueAxis;
+    m_pAxValue->setRange(0, 31);
+    m_pAxValue->setTickCount(5);
+    m_pAxValue->setLabelFormat(QStringLiteral("%d"));
+    m_pChart->addAxis(m_pAxTime, Qt::AlignBottom);
+    m_pChart->addAxis(m_pAxValue, Qt::AlignLeft);
+    const QDateTime now = QDateTime::currentDateTime();
+    m_pAxTime->setRange(now.addMSecs(-SIGNAL_CHART_SPAN_MS), now);
+
+    m_pChtSignal = new QChartView(m_pChart, m_pForm->m_pChartHost);
+    m_pChtSignal->setObjectName(QStringLiteral("m_pChtSignal"));
+    m_pChtSignal->setAccessibleName(QStringLiteral("průběh signálu za posledních 10 minut"));
+    m_pChtSignal->setRenderHint(QPainter::Antialiasing, false);
+    m_pChtSignal->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* copy = new QAction(QStringLiteral("Kopírovat průběh signálu jako CSV"), m_pChtSignal);
+    copy->setObjectName(QStringLiteral("m_pActCopyCsv"));
+    connect(copy, &QAction::triggered, this, &TFrmGSM::CopyCsv);
+    m_pChtSignal->addAction(copy);
+    auto* lay = new QVBoxLayout(m_pForm->m_pChartHost);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->addWidget(m_pChtSignal);
 }
 
 TFrmGSM::~TFrmGSM() = default;
+
+void TFrmGSM::Fill(const CGSMState& gsm) {
+    const Ui::TFrmGSM& f = *m_pForm;
+    f.m_pTxtOperator->setText(tk::FromCp1250(gsm.m_szOperator, sizeof gsm.m_szOperator));
+    f.m_pTxtGSMME->setText(QString::fromUtf8(GSMStateText(gsm.m_nGSMState)));
+    f.m_pTxtSIM->setText(QString::fromUtf8(SIMStateText(gsm.m_nSIMState)));
+    f.m_pTxtNet->setText(QString::fromUtf8(NetStateText(gsm.m_nNetState)));
+    f.m_pTxtCredit1->setText(QString::fromStdString(CreditText(gsm.m_fCredit1)));
+    f.m_pTxtBTS->setText(QString::fromStdString(FormatCellId(gsm.m_nBTS)));
+    f.m_pTxtWAC->setText(QString::number(gsm.m_nWAC));
+    // A figure beyond the bar shows a full bar; the dBm beside it says what it means.
+    const uint32_t max = static_cast<uint32_t>(f.m_pPrbSignal->maximum());
+    f.m_pPrbSignal->setValue(static_cast<int>(std::min(gsm.m_nSignal, max)));
+    f.m_pLblDbm->setText(QString::fromStdString(SignalDbmText(gsm.m_nSignal)));
+}
+
+void TFrmGSM::ShowHistory(const CSignalHistory& history, int64_t nowMs) {
+    const int64_t from = nowMs - SIGNAL_CHART_SPAN_MS;
+    const auto runs = history.Runs(from);
+    while (m_series.size() < runs.size()) {
+        auto* s = new QLineSeries;
+        s->setPointsVisible(true); // a lone value between two gaps is still seen
+        m_pChart->addSeries(s);
+        s->attachAxis(m_pAxTime);
+        s->attachAxis(m_pAxValue);
+        m_series.push_back(s);
+    }
+    for (size_t i = 0; i < m_series.size(); ++i) {
+        QList<QPointF> points;
+        if (i < runs.size()) {
+            points.reserve(static_cast<qsizetype>(runs[i].size()));
+            for (const SignalSample& p : runs[i])
+                points.append(QPointF(static_cast<double>(p.timeMs), p.value));
+        }
+        if (!points.isEmpty() || m_series[i]->count() != 0)
+            m_series[i]->replace(points);
+    }
+    m_pAxTime->setRange(QDateTime::fromMSecsSinceEpoch(from),
+                        QDateTime::fromMSecsSinceEpoch(nowMs));
+}
+
+void TFrmGSM::CopyCsv() {
+    if (QClipboard* clip = QGuiApplication::clipboard())
+        clip->setText(QString::fromStdString(m_pane.History().Csv()));
+}
 
 CPaneGSM::CPaneGSM(CAppUI& ui) : CFramePane(ui, PANE_GSM, nullptr) {}
 
@@ -20,4 +121,31 @@ QWidget* CPaneGSM::NewFrame(QWidget* parent) {
 
 void CPaneGSM::Load(int param) {
     BeginLoad(param);
+    if (TFrmGSM* f = Form()) {
+        f->Fill(UI().Status().m_GSM);
+        f->ShowHistory(m_history, NowMs());
+    }
+}
+
+void CPaneGSM::OnEvent(const CComEvent& ev) {
+    const int64_t now = NowMs();
+    bool added = false;
+    switch (ev.m_nCode) {
+    case CE_GSM:
+        added = m_history.Add(now, ev.m_Status.m_GSM.m_nSignal);
+        break;
+    case CE_GSM_POLL:
+        added = ev.m_nArg ? m_history.Add(now, ev.m_Status.m_GSM.m_nSignal) : m_history.AddGap(now);
+        break;
+    case CE_OFFLINE:
+        added = m_history.AddGap(now); // no line across the time offline
+        break;
+    default:
+        break;
+    }
+    // The chart is drawn only for a new point and only while it can be seen; a CE_GSM
+    // reloads the pane anyway.
+    TFrmGSM* f = Form();
+    if (added && f && f->isVisible() && ev.m_nCode != CE_GSM)
+        f->ShowHistory(m_history, now);
 }

@@ -2,15 +2,145 @@
 
 #include "app/AppUI.h"
 #include "app/Device.h"
+#include "status/StatusText.h"
 
 #include "ui_PaneIO.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QHeaderView>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
+#include <QTimer>
+#include <QTreeWidgetItem>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int COL_INPUT = 1;
+constexpr int COL_OUTPUT = 2;
+constexpr int FLASH_MS = 800;
+
+// The state mark: a filled green disc for 1, a hollow grey ring for 0, so the shape tells
+// the state as well as the colour does.
+const QIcon& StateMark(bool on) {
+    static const QIcon marks[2] = {[] {
+                                       QPixmap pm(12, 12);
+                                       pm.fill(Qt::transparent);
+                                       QPainter p(&pm);
+                                       p.setRenderHint(QPainter::Antialiasing);
+                                       p.setPen(QPen(QColor(0x80, 0x80, 0x80), 2));
+                                       p.drawEllipse(QRectF(1.5, 1.5, 9, 9));
+                                       return QIcon(pm);
+                                   }(),
+                                   [] {
+                                       QPixmap pm(12, 12);
+                                       pm.fill(Qt::transparent);
+                                       QPainter p(&pm);
+                                       p.setRenderHint(QPainter::Antialiasing);
+                                       p.setPen(QPen(QColor(0x1B, 0x5E, 0x20), 1));
+                                       p.setBrush(QColor(0x2E, 0xA0, 0x43));
+                                       p.drawEllipse(QRectF(1, 1, 10, 10));
+                                       return QIcon(pm);
+                                   }()};
+    return marks[on ? 1 : 0];
+}
+
+void SetBit(QTreeWidgetItem* row, int column, uint8_t bits, int bit) {
+    const char* text = IOBitText(bits, bit);
+    if (row->text(column) != QLatin1String(text))
+        row->setText(column, QString::fromLatin1(text));
+    row->setIcon(column, StateMark(text[0] == '1'));
+}
+
+} // namespace
 
 TFrmIO::TFrmIO(CPaneIO& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmIO>()) {
     m_pForm->setupUi(this);
+    QTreeWidget* list = m_pForm->m_pLsvIO;
+    for (int c = 0; c < 3; ++c)
+        list->setColumnWidth(c, 100);
+    list->headerItem()->setTextAlignment(COL_INPUT, Qt::AlignCenter);
+    list->headerItem()->setTextAlignment(COL_OUTPUT, Qt::AlignCenter);
+    list->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid palette(midlight); }"));
+    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TFrmIO::SelectionChanged);
+    connect(m_pForm->m_pBtnSet1, &QPushButton::clicked, this, [this] { SetOutputs(true); });
+    connect(m_pForm->m_pBtnSet0, &QPushButton::clicked, this, [this] { SetOutputs(false); });
+    m_pFlash = new QTimer(this);
+    m_pFlash->setSingleShot(true);
+    m_pFlash->setInterval(FLASH_MS);
+    connect(m_pFlash, &QTimer::timeout, this, &TFrmIO::EndFlash);
 }
 
 TFrmIO::~TFrmIO() = default;
+
+void TFrmIO::Fill(const CIOState& io) {
+    QTreeWidget* list = m_pForm->m_pLsvIO;
+    if (list->topLevelItemCount() == 0) {
+        for (int i = 0; i < IO_CHANNELS; ++i) {
+            auto* row = new QTreeWidgetItem(
+                list, QStringList{QStringLiteral("IO%1").arg(i + 1), QString(), QString()});
+            row->setTextAlignment(COL_INPUT, Qt::AlignCenter);
+            row->setTextAlignment(COL_OUTPUT, Qt::AlignCenter);
+            row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        }
+    }
+    const uint8_t changed = m_bFilled ? static_cast<uint8_t>(io.m_nInputs ^ m_nLastInputs) : 0;
+    const QBrush flash(palette().color(QPalette::Highlight).lighter(160));
+    for (int i = 0; i < IO_CHANNELS && i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = list->topLevelItem(i);
+        SetBit(row, COL_INPUT, io.m_nInputs, i);
+        SetBit(row, COL_OUTPUT, io.m_nOutputs, i);
+        if (changed >> i & 1)
+            row->setBackground(COL_INPUT, flash);
+    }
+    if (changed)
+        m_pFlash->start();
+    m_bFilled = true;
+    m_nLastInputs = io.m_nInputs;
+}
+
+void TFrmIO::EndFlash() {
+    QTreeWidget* list = m_pForm->m_pLsvIO;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        list->topLevelItem(i)->setBackground(COL_INPUT, QBrush());
+}
+
+std::vector<int> TFrmIO::SelectedRows() const {
+    std::vector<int> rows;
+    QTreeWidget* list = m_pForm->m_pLsvIO;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->isSelected())
+            rows.push_back(i);
+    return rows;
+}
+
+void TFrmIO::SelectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    // As the list reports each row: a row selected enables both buttons, a row deselected
+    // disables them (so a Ctrl+click that deselects one row of several disables them too).
+    bool enable = false;
+    if (!selected.isEmpty())
+        enable = true;
+    else if (!deselected.isEmpty())
+        enable = false;
+    else
+        return;
+    m_pForm->m_pBtnSet1->setEnabled(enable);
+    m_pForm->m_pBtnSet0->setEnabled(enable);
+}
+
+void TFrmIO::SetOutputs(bool toOne) {
+    const OutputCommand cmd = OutputsFor(SelectedRows(), toOne);
+    if (cmd.mask == 0)
+        return; // nothing selected: no output would change
+    m_pane.UI().Device().SetOutputs(cmd.mask, cmd.values);
+}
 
 CPaneIO::CPaneIO(CAppUI& ui) : CFramePane(ui, PANE_IO, nullptr) {}
 
@@ -20,4 +150,6 @@ QWidget* CPaneIO::NewFrame(QWidget* parent) {
 
 void CPaneIO::Load(int param) {
     BeginLoad(param);
+    if (auto* f = static_cast<TFrmIO*>(m_pFrm))
+        f->Fill(UI().Status().m_IO);
 }

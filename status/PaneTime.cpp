@@ -2,15 +2,55 @@
 
 #include "app/AppUI.h"
 #include "app/Device.h"
+#include "status/StatusText.h"
 
 #include "ui_PaneTime.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QTime>
 
 TFrmTime::TFrmTime(CPaneTime& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmTime>()) {
     m_pForm->setupUi(this);
+    // The short date of the PC's regional settings; the time always with its seconds, which
+    // the unit's clock keeps.
+    const QLocale locale;
+    m_pForm->m_pDtpDate->setDisplayFormat(locale.dateFormat(QLocale::ShortFormat));
+    m_pForm->m_pDtpDate->setMinimumDate(QDate(2000, 1, 1));
+    m_pForm->m_pDtpDate->setMaximumDate(QDate(2255, 12, 31));
+    connect(m_pForm->m_pBtnSet, &QPushButton::clicked, this, [this] {
+        const SysTime t = Entered();
+        m_pane.UI().Device().SetTime(&t);
+    });
+    connect(m_pForm->m_pBtnSync, &QPushButton::clicked, this,
+            [this] { m_pane.UI().Device().SetTime(nullptr); });
 }
 
 TFrmTime::~TFrmTime() = default;
+
+void TFrmTime::Fill(const SysTime& time, std::optional<int64_t> drift) {
+    const Ui::TFrmTime& f = *m_pForm;
+    m_pForm->m_pLblDrift->setText(drift ? QString::fromStdString(DriftText(*drift)) : QString());
+    if (f.m_pDtpTime->hasFocus() || f.m_pDtpDate->hasFocus())
+        return; // the user's entry stays
+    f.m_pDtpTime->setTime(QTime(time.wHour, time.wMinute, time.wSecond));
+    f.m_pDtpDate->setDate(QDate(time.wYear, time.wMonth, time.wDay));
+}
+
+SysTime TFrmTime::Entered() const {
+    const QTime t = m_pForm->m_pDtpTime->time();
+    const QDate d = m_pForm->m_pDtpDate->date();
+    SysTime s;
+    s.wYear = static_cast<uint16_t>(d.year());
+    s.wMonth = static_cast<uint16_t>(d.month());
+    s.wDay = static_cast<uint16_t>(d.day());
+    s.wHour = static_cast<uint16_t>(t.hour());
+    s.wMinute = static_cast<uint16_t>(t.minute());
+    s.wSecond = static_cast<uint16_t>(t.second());
+    s.wMilliseconds = static_cast<uint16_t>(t.msec());
+    return s;
+}
 
 CPaneTime::CPaneTime(CAppUI& ui) : CFramePane(ui, PANE_TIME, nullptr) {}
 
@@ -20,4 +60,12 @@ QWidget* CPaneTime::NewFrame(QWidget* parent) {
 
 void CPaneTime::Load(int param) {
     BeginLoad(param);
+    if (auto* f = static_cast<TFrmTime*>(m_pFrm))
+        f->Fill(UI().Status().m_Time, m_drift);
+}
+
+void CPaneTime::OnClockRead(const SysTime& unit) {
+    const SysTime pc = GetLocalTime();
+    // The unit counts whole seconds; the PC's time is taken to the nearest one.
+    m_drift = ClockDiffSeconds(unit, pc) - (pc.wMilliseconds >= 500 ? 1 : 0);
 }

@@ -1,11 +1,15 @@
-// The pane of the unit's clock: CPaneTime with its frame TFrmTime.
+// The pane of the unit's clock: CPaneTime with its frame TFrmTime. Beside the two pickers it
+// shows how far the unit's clock was from the PC's when it was last read.
 #pragma once
 
 #include "app/FramePane.h"
+#include "status/SysTime.h"
 
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 class CPaneTime;
 namespace Ui {
@@ -18,6 +22,12 @@ public:
     TFrmTime(CPaneTime& pane, QWidget* parent);
     ~TFrmTime() override;
 
+    // The pickers take the clock unless the user is in one of them; the drift line always
+    // follows (empty while the clock has not been read).
+    void Fill(const SysTime& time, std::optional<int64_t> drift);
+    // The time the two pickers hold (day of week not filled).
+    SysTime Entered() const;
+
 private:
     CPaneTime& m_pane;
     std::unique_ptr<Ui::TFrmTime> m_pForm;
@@ -29,6 +39,13 @@ public:
 
     void Load(int param) override;
 
+    // The unit's clock has just been read as `unit`: its difference from the PC's clock now.
+    void OnClockRead(const SysTime& unit);
+    std::optional<int64_t> Drift() const { return m_drift; }
+
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    std::optional<int64_t> m_drift; // unit minus PC, seconds
 };

@@ -1,12 +1,16 @@
 #include "status/DevStatus.h"
+#include "status/StatusText.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -164,4 +168,69 @@ TEST(DevStatus, DisplayFormats) {
     EXPECT_EQ(FormatVersion(0xFFFFFFFF, 0), "4294967295.00"); // never negative
     EXPECT_EQ(FormatCredit(-3.456f), "-3.46");
     EXPECT_EQ(FormatCellId(0xABCD), "ABCD");
+}
+
+TEST(StatusText, SignalCreditDriftAndOutputs) {
+    // Signal figure -> dBm; above 31 (99 in particular) the unit does not know.
+    const std::pair<uint32_t, const char*> dbm[] = {
+        {0, "-113 dBm"}, {17, "-79 dBm"}, {31, "-51 dBm"}, {32, "neznámý"}, {99, "neznámý"}};
+    for (const auto& [signal, text] : dbm)
+        EXPECT_EQ(SignalDbmText(signal), text) << signal;
+    EXPECT_EQ(CreditText(12.5f), "12.50");
+    EXPECT_EQ(CreditText(std::nanf("")), "");
+    EXPECT_EQ(CreditText(INFINITY), "");
+
+    // Unit minus PC, across a midnight and a year's end, and its text.
+    SysTime unit{2009, 1, 4, 1, 0, 0, 5, 0};
+    SysTime pc{2008, 12, 3, 31, 23, 59, 50, 999};
+    EXPECT_EQ(ClockDiffSeconds(unit, pc), 15);
+    EXPECT_EQ(ClockDiffSeconds(pc, unit), -15);
+    SysTime leap{2008, 3, 6, 1, 0, 0, 0, 0};
+    SysTime feb{2008, 2, 4, 28, 0, 0, 0, 0};
+    EXPECT_EQ(ClockDiffSeconds(leap, feb), 2 * 86400);
+    EXPECT_EQ(DriftText(192), "+00:03:12 proti PC");
+    EXPECT_EQ(DriftText(-3600), "-01:00:00 proti PC");
+    EXPECT_EQ(DriftText(0), "+00:00:00 proti PC");
+    EXPECT_EQ(DriftText(3 * 86400 + 1), "+72:00:01 proti PC");
+
+    // Rows 0 and 2 are channels 1 and 3; rows beyond the output byte are no channel.
+    EXPECT_EQ(OutputsFor({0, 2}, true), (OutputCommand{0x05, 0x05}));
+    EXPECT_EQ(OutputsFor({0, 2}, false), (OutputCommand{0x05, 0x00}));
+    EXPECT_EQ(OutputsFor({1, 3}, true), (OutputCommand{0x0A, 0x0A}));
+    EXPECT_EQ(OutputsFor({}, true), (OutputCommand{0, 0}));
+    EXPECT_EQ(OutputsFor({-1, 8}, true), (OutputCommand{0, 0}));
+}
+
+TEST(StatusText, SignalHistoryKeepsPollsGapsAndTheirCsv) {
+    CSignalHistory h(5);
+    EXPECT_FALSE(h.AddGap(1000)); // nothing to separate yet
+    EXPECT_TRUE(h.Add(1000, 10));
+    EXPECT_FALSE(h.Add(1200, 10)); // the change event and the poll of one read
+    EXPECT_TRUE(h.Add(4000, 10));  // the next poll with the same value is a sample
+    EXPECT_TRUE(h.AddGap(7000));
+    EXPECT_FALSE(h.AddGap(10000)); // one gap however many polls are missed
+    EXPECT_TRUE(h.Add(11000, 12));
+    EXPECT_TRUE(h.Add(13000, 99)); // unknown: a gap too
+    EXPECT_TRUE(h.Add(16000, 25));
+    EXPECT_TRUE(h.Add(15000, 26)); // the PC's clock set back: kept in order
+    using S = SignalSample;
+    // Capacity 5: the oldest went.
+    EXPECT_EQ(std::vector<S>(h.Samples().begin(), h.Samples().end()),
+              (std::vector<S>{{7000, -1}, {11000, 12}, {13000, -1}, {16000, 25}, {16000, 26}}));
+    const auto runs = h.Runs(0);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0], (std::vector<S>{{11000, 12}}));
+    EXPECT_EQ(runs[1], (std::vector<S>{{16000, 25}, {16000, 26}}));
+    EXPECT_EQ(h.Runs(12000).size(), 1u);
+
+    const std::string csv = h.Csv();
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "čas;signál;dBm");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 6);
+    EXPECT_NE(csv.find(";12;-89\n"), std::string::npos);
+    EXPECT_NE(csv.find(";;\n"), std::string::npos);
+    EXPECT_NE(csv.find(";26;-61\n"), std::string::npos);
+    // Local time, seconds precision: "YYYY-MM-DD HH:MM:SS;".
+    const size_t line2 = csv.find('\n') + 1;
+    EXPECT_EQ(csv[line2 + 4], '-');
+    EXPECT_EQ(csv[line2 + 19], ';');
 }

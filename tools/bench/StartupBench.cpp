@@ -5,7 +5,9 @@
 // unit; the child does what tk530's main does and reports when the main window first paints.
 //
 //     tk530-startup-bench [runs] [idle seconds]     (defaults: 10 runs, 10 s)
+//     TK530_BENCH_PANE=gsm tk530-startup-bench 1 60 (idle with the GSM pane shown)
 #include "app/App.h"
+#include "app/AppUI.h"
 #include "app/Prompts.h"
 #include "app/QtPrompts.h"
 #include "base/ProgramFolder.h"
@@ -108,6 +110,10 @@ int RunChild(int argc, char** argv, const std::string& folder, int idleSeconds) 
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     std::printf("paint %lld rss %ld\n", static_cast<long long>(watch.firstPaintNs), watch.rssKb);
     if (idleSeconds > 0) {
+        // TK530_BENCH_PANE=gsm: idle with the GSM pane and its signal chart shown.
+        if (const char* pane = std::getenv("TK530_BENCH_PANE");
+            pane && std::strcmp(pane, "gsm") == 0)
+            app.m_UI.PaneMng().Select(PANE_GSM, 0);
         app.m_Device.Online();
         wait.restart();
         while (!app.m_Device.m_Com.IsOnline() && wait.elapsed() < 20000)
