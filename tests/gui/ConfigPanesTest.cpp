@@ -356,7 +356,8 @@ TEST_F(GuiPaneTest, SIMThresholdEnablingAndUnknownValues) {
           Threshold{"-0,1", -0.1f, "-0,1"}, Threshold{" 3,", 3, "3"}}) {
         Retype(InPane<QLineEdit>("m_pTxtLowVal"), U(t.typed));
         SelectNode(TAB_CFG, kNodeAlarms);
-        EXPECT_EQ(Img().m_fLowVal, t.stored) << t.typed;
+        const float stored = Img().m_fLowVal; // a copy: the packed field is not aligned
+        EXPECT_EQ(stored, t.stored) << t.typed;
         SelectNode(TAB_CFG, kNodeSIM); // not stale: the pane keeps what was typed
         Panes().Invalidate(PANE_SIM, PANE_SIM);
         EXPECT_EQ(Text("m_pTxtLowVal"), U(t.shownAgain)) << t.typed;
