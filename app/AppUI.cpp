@@ -1,7 +1,7 @@
 #include "app/AppUI.h"
 
-#include "app/App.h"
-#include "app/ComBridge.h"
+#include "app/AppUIApp.h"
+#include "app/AppUIBridge.h"
 #include "app/MainWnd.h"
 #include "app/Prompts.h"
 #include "app/ShellRules.h"

@@ -1,6 +1,6 @@
 #include "app/MainWnd.h"
 
-#include "app/App.h"
+#include "app/AppUIApp.h"
 #include "app/AppUI.h"
 #include "app/DlgAbout.h"
 #include "app/ShellRules.h"

@@ -1,7 +1,7 @@
 // The right-hand side of the main window shows one pane at a time. Every pane (configuration,
 // status, SMS) follows the protocol of CPane; the pane manager holds the fourteen of them,
 // knows which one is shown, switches between them and reloads the ones whose data changed.
-// Nothing here knows a widget: the window side derives CFramePane (app/FramePane.h) from
+// Nothing here knows a widget: the window side derives CFramePane (app/PaneFrame.h) from
 // CPane, and the manager is tested with plain panes.
 #pragma once
 

@@ -1,5 +1,5 @@
 // tk530: the control panel of the TK530/TK630 GSM gateway unit.
-#include "app/App.h"
+#include "app/AppUIApp.h"
 #include "app/QtPrompts.h"
 
 #include <QApplication>

@@ -83,7 +83,7 @@ ProgramFolderInfo ResolveProgramFolder(const std::string& executableFolder,
         info.portable = true;
         return info;
     }
-    // The base directory specification ignores a relative XDG_DATA_HOME.
+    // A relative XDG_DATA_HOME is ignored, as desktops do: the folder must not move with the working directory.
     std::string base = Trimmed(xdgDataHome);
     if (base.empty() || base[0] != '/')
         base = home.empty() ? std::string() : Trimmed(home) + "/.local/share";

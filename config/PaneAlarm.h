@@ -2,7 +2,7 @@
 // CPaneAlarm with its frame TFrmAlarm.
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 
 #include <QWidget>
 

@@ -2,7 +2,7 @@
 // CPaneBasic1 with its frame TFrmBasic1.
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 
 #include <QWidget>
 

@@ -2,7 +2,7 @@
 // Every change goes into the image at once; leaving the pane stores nothing.
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "config/PaneCtl.h"
 
-#include "app/TextLimit.h"
+#include "app/AppUITextLimit.h"
 #include "base/Cp1250.h"
 #include "config/CfgCatalogue.h"
 #include "config/CfgImage.h"

@@ -1,6 +1,6 @@
 #include "config/PaneFields.h"
 
-#include "app/TextLimit.h"
+#include "app/AppUITextLimit.h"
 #include "config/CfgCatalogue.h"
 #include "config/CfgImage.h"
 

@@ -3,7 +3,7 @@
 // "Smazat"); the switch and the two DTMF values when the pane is left.
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 
 #include <QWidget>
 

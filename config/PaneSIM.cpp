@@ -2,7 +2,7 @@
 
 #include "app/AppUI.h"
 #include "app/Device.h"
-#include "app/TextLimit.h"
+#include "app/AppUITextLimit.h"
 #include "config/PaneFields.h"
 
 #include "ui_PaneSIM.h"

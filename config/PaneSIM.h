@@ -2,7 +2,7 @@
 // TFrmSIM.
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 
 #include <QWidget>
 

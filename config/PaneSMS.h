@@ -2,7 +2,7 @@
 // TFrmSMS.
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 
 #include <QWidget>
 

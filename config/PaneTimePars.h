@@ -1,7 +1,7 @@
 // The pane of the four timing values of dialling: CPaneTimePars with its frame TFrmTimePars.
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 
 #include <QWidget>
 

@@ -3,7 +3,7 @@
 #include "app/AppUI.h"
 #include "app/Device.h"
 #include "app/Prompts.h"
-#include "app/TextLimit.h"
+#include "app/AppUITextLimit.h"
 #include "base/Cp1250.h"
 #include "base/Texts.h"
 #include "sms/PaneSMSList.h"

@@ -3,7 +3,7 @@
 // that edits a stored message in place (sms/DlgSMSEdit.h).
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 #include "sms/SMS.h"
 
 #include <QString>

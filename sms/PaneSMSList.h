@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/AppUI.h"
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 #include "sms/SMSMng.h"
 
 #include <QAbstractTableModel>

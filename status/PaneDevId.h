@@ -1,7 +1,7 @@
 // The pane of the unit's identification: CPaneDevId with its frame TFrmDevId.
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 #include "status/DevStatus.h"
 
 #include <QWidget>

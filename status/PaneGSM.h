@@ -3,7 +3,7 @@
 // from the pane's history of the session (which the pane keeps also while hidden).
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 #include "status/DevStatus.h"
 #include "status/StatusText.h"
 

@@ -3,7 +3,7 @@
 // the last load flashes briefly. The two buttons set the selected channels' outputs.
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 #include "status/DevStatus.h"
 
 #include <QWidget>

@@ -2,7 +2,7 @@
 // shows how far the unit's clock was from the PC's when it was last read.
 #pragma once
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 #include "status/SysTime.h"
 
 #include <QWidget>

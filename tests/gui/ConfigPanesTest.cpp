@@ -4,7 +4,7 @@
 // edges of what the controls hold.
 #include "tests/gui/GuiFixture.h"
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 #include "config/DlgSetEnDir.h"
 
 #include <QApplication>

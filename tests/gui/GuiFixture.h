@@ -10,7 +10,7 @@
 //     }
 #pragma once
 
-#include "app/App.h"
+#include "app/AppUIApp.h"
 #include "app/MainWnd.h"
 #include "tests/gui/ScriptedPrompts.h"
 #include "tests/support/TempDir.h"

@@ -3,7 +3,7 @@
 #include "tests/gui/GuiFixture.h"
 
 #include "app/DlgAbout.h"
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 #include "sms/SMS.h"
 
 #include <QApplication>

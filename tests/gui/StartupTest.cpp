@@ -1,7 +1,7 @@
 // The program starts against the virtual unit: window, title, offline state, all panes.
 #include "tests/gui/GuiFixture.h"
 
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 #include "base/Texts.h"
 
 #include <QGroupBox>

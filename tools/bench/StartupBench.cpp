@@ -6,7 +6,7 @@
 //
 //     tk530-startup-bench [runs] [idle seconds]     (defaults: 10 runs, 10 s)
 //     TK530_BENCH_PANE=gsm tk530-startup-bench 1 60 (idle with the GSM pane shown)
-#include "app/App.h"
+#include "app/AppUIApp.h"
 #include "app/AppUI.h"
 #include "app/Prompts.h"
 #include "app/QtPrompts.h"

@@ -4,7 +4,7 @@
 // SMS).
 //
 //     tk530-screenshots <folder for the pictures>
-#include "app/App.h"
+#include "app/AppUIApp.h"
 #include "app/MainWnd.h"
 #include "app/Prompts.h"
 #include "app/QtPrompts.h"

@@ -1,4 +1,4 @@
-#include "app/TextLimit.h"
+#include "app/AppUITextLimit.h"
 
 #include "base/Cp1250.h"
 

@@ -1,4 +1,4 @@
-#include "app/ComBridge.h"
+#include "app/AppUIBridge.h"
 
 #include <QMetaObject>
 

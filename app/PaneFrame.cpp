@@ -1,4 +1,4 @@
-#include "app/FramePane.h"
+#include "app/PaneFrame.h"
 
 #include "app/AppUI.h"
 #include "app/MainWnd.h"

@@ -1,4 +1,4 @@
-#include "app/App.h"
+#include "app/AppUIApp.h"
 
 #include "app/QtPrompts.h"
 #include "base/ProgramFolder.h"
