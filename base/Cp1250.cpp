@@ -26,6 +26,8 @@ constexpr std::array<char16_t, 128> kHigh = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9, // F8-FF
 };
 
+} // namespace
+
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -44,7 +46,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Decodes one UTF-8 sequence at `pos`; returns the length consumed, or 0 when invalid.
 size_t DecodeUtf8(std::string_view s, size_t pos, char32_t& cp) {
     const auto b0 = static_cast<uint8_t>(s[pos]);
     size_t len;
@@ -79,8 +80,6 @@ size_t DecodeUtf8(std::string_view s, size_t pos, char32_t& cp) {
         return 0;
     return len;
 }
-
-} // namespace
 
 char32_t Cp1250ToUnicode(uint8_t byte) {
     return byte < 0x80 ? char32_t{byte} : char32_t{kHigh[byte - 0x80]};

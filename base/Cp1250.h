@@ -2,6 +2,7 @@
 // (the single-byte form of every text on the wire and in the program's files).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,5 +25,11 @@ std::string Cp1250ToUtf8(std::string_view cp1250);
 // invalid byte in hexadecimal) so that the caller can name it to the user. `out` is only
 // written on success: nothing is ever dropped silently.
 bool Utf8ToCp1250(std::string_view utf8, std::string& out, std::string* bad = nullptr);
+
+// UTF-8 helpers shared by every reader of text: appends code point cp as UTF-8; decodes the
+// sequence at pos of s into cp and returns its length, or 0 for an invalid, overlong or
+// surrogate sequence.
+void AppendUtf8(std::string& out, char32_t cp);
+size_t DecodeUtf8(std::string_view s, size_t pos, char32_t& cp);
 
 } // namespace tk

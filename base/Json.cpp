@@ -1,60 +1,13 @@
 #include "base/Json.h"
 
+#include "base/Cp1250.h"
+
 #include <cstdint>
 #include <cstdio>
 
 namespace tk::json {
 
 namespace {
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// The length of the valid UTF-8 sequence at `pos` (its code point in `cp`), or 0.
-size_t Utf8At(std::string_view s, size_t pos, char32_t& cp) {
-    const auto b0 = static_cast<uint8_t>(s[pos]);
-    size_t len = 0;
-    char32_t min = 0;
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    if ((b0 & 0xE0) == 0xC0) {
-        len = 2, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        len = 3, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (pos + len > s.size())
-        return 0;
-    for (size_t i = 1; i < len; ++i) {
-        const auto b = static_cast<uint8_t>(s[pos + i]);
-        if ((b & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
 
 class Parser {
 public:
@@ -262,7 +215,7 @@ private:
                 continue;
             }
             char32_t cp = 0;
-            const size_t len = Utf8At(m_in, m_pos, cp);
+            const size_t len = DecodeUtf8(m_in, m_pos, cp);
             if (len == 0)
                 return Fail("text není platné UTF-8");
             out.append(m_in.substr(m_pos, len));
