@@ -16,6 +16,8 @@
 #include "connections/DlgConnectItem.h"
 #include "link/ComMsg.h"
 #include "link/DlgCom.h"
+#include "link/ModemList.h"
+#include "link/PortAccess.h"
 #include "sms/PaneSMSEdit.h"
 #include "sms/PaneSMSList.h"
 #include "status/PaneDevId.h"
@@ -182,6 +184,13 @@ void CAppUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
         m_pFrmCom->SendProgress(msg, reply);
     else
         reply->Answer(msg.m_nType == PM_BAD_PIN ? DLG_CANCEL : 0);
+    // A port refused for lack of permission: after the error box, once per user, how to join
+    // the group that may open it.
+    PortGroupHint hint;
+    if (msg.m_nType == PM_ERROR &&
+        ShouldGivePortGroupHint(msg.m_nValue,
+                                LinkDevice(m_profile, m_device.m_Com.GetModems().Modems()), hint))
+        Prompts().InfoText(PortGroupHintText(hint));
 }
 
 void CAppUI::PostEvent(const CComEvent& ev) {

@@ -1,5 +1,8 @@
-// The about box: the program's name, its version from the build, its icon and copyright.
+// The about box: the program's name, its version from the build, its icon and copyright, and
+// the folder of its files.
 #pragma once
+
+#include "base/ProgramFolder.h"
 
 #include <QDialog>
 
@@ -21,3 +24,7 @@ private:
 
 // "Verze 1.0.0": the project's version as the build knows it.
 QString VersionText();
+
+// Where the program keeps its files, and why there: the line of the about box. A user data
+// folder that could not be made adds the reason, since every save will fail the same way.
+QString ProgramFolderText(const tk::ProgramFolderInfo& folder);

@@ -1,10 +1,11 @@
 #include "app/MainWnd.h"
 
-#include "app/AppUIApp.h"
 #include "app/AppUI.h"
+#include "app/AppUIApp.h"
 #include "app/DlgAbout.h"
 #include "app/ShellRules.h"
 #include "base/Texts.h"
+#include "sms/PaneSMSList.h"
 #include "sms/SMS.h"
 
 #include "ui_MainWnd.h"
@@ -96,9 +97,23 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     idle->setInterval(200);
     connect(idle, &QTimer::timeout, this, &TFrmMain::UpdateActions);
     idle->start();
+
+    // Whenever the profile is written it takes the sizes the user left: the window's, the
+    // trees' panel and the SMS lists' columns.
+    m_ui.Profile().m_onBeforeSave = [this](CProfile& p) {
+        p.m_nWidth = width();
+        p.m_nHeight = height();
+        if (const QList<int> sizes = m_pForm->m_pSpltMain->sizes(); !sizes.isEmpty())
+            p.m_nPgCtlWidth = sizes.first();
+        if (auto* pane = dynamic_cast<CPaneSMSList*>(m_ui.PaneMng().GetPane(PANE_SMSLIST)))
+            if (TFrmSMSList* form = pane->Form())
+                form->SaveColumnWidths();
+    };
 }
 
-TFrmMain::~TFrmMain() = default;
+TFrmMain::~TFrmMain() {
+    m_ui.Profile().m_onBeforeSave = nullptr;
+}
 
 void TFrmMain::ConnectActions() {
     CTK630& device = m_ui.Device();

@@ -27,6 +27,8 @@ public:
     virtual void ErrorText(const std::string& text, const std::string& caption) = 0;
     // A warning with the exclamation icon and OK.
     virtual void WarningText(const std::string& text) = 0;
+    // A piece of advice with the information icon and OK (a warning where there is no such box).
+    virtual void InfoText(const std::string& text) { WarningText(text); }
     // The open and save dialogs; false when cancelled. `name` comes in with a proposed name
     // (may be empty) and goes out with the chosen one. `filter` in the form of the numbered
     // texts ("Soubory konfigurace (*.cfg)|*.cfg|...").

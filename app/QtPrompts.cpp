@@ -45,6 +45,10 @@ void CQtPrompts::WarningText(const std::string& text) {
     QMessageBox::warning(Owner(), QString::fromUtf8(kAppTitle), Q(text), QMessageBox::Ok);
 }
 
+void CQtPrompts::InfoText(const std::string& text) {
+    QMessageBox::information(Owner(), QString::fromUtf8(kAppTitle), Q(text), QMessageBox::Ok);
+}
+
 bool CQtPrompts::OpenFileName(std::string& name, const std::string& filter) {
     const QString chosen =
         QFileDialog::getOpenFileName(Owner(), QString(), Q(name), Q(DialogFilter(filter)));

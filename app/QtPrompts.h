@@ -11,6 +11,7 @@ public:
     int AskText(const std::string& text, PromptButtons buttons) override;
     void ErrorText(const std::string& text, const std::string& caption) override;
     void WarningText(const std::string& text) override;
+    void InfoText(const std::string& text) override;
     bool OpenFileName(std::string& name, const std::string& filter) override;
     bool SaveFileName(std::string& name, const std::string& filter,
                       const std::string& defaultExt) override;

@@ -2,7 +2,7 @@
 
 #include "app/AppUI.h"
 #include "app/Device.h"
-#include "config/PaneFields.h"
+#include "config/PaneCtl.h"
 
 #include "ui_PaneCallPars.h"
 
@@ -11,12 +11,11 @@ TFrmCallPars::TFrmCallPars(CPaneCallPars& pane, QWidget* parent)
     m_pForm->setupUi(this);
     tk::LimitToField(m_pForm->m_pTxtAddDir, offsetof(CfgImage, m_szAddDir));
     tk::LimitToField(m_pForm->m_pTxtDelNum, offsetof(CfgImage, m_szDelNum));
-    tk::RangeOfField(m_pForm->m_pUDMaxNumLen, offsetof(CfgImage, m_nMaxNumLen));
-    tk::NameSpinEdit(m_pForm->m_pUDMaxNumLen, "m_pTxtMaxNumLen");
+    m_pForm->m_pUDMaxNumLen->SetupField("dial.max_digits", QStringLiteral("m_pTxtMaxNumLen"));
     const auto change = [this] { m_pane.OnDataChange(); };
     connect(m_pForm->m_pTxtAddDir, &QLineEdit::textChanged, this, change);
     connect(m_pForm->m_pTxtDelNum, &QLineEdit::textChanged, this, change);
-    connect(m_pForm->m_pUDMaxNumLen, &QSpinBox::valueChanged, this, change);
+    connect(m_pForm->m_pUDMaxNumLen, &QSpinBox::textChanged, this, change);
 }
 
 TFrmCallPars::~TFrmCallPars() = default;
@@ -31,7 +30,7 @@ void TFrmCallPars::Fill(const CfgImage& image) {
 void TFrmCallPars::Store(CfgImage& image) const {
     tk::StoreFieldText(image.m_szAddDir, sizeof image.m_szAddDir, m_pForm->m_pTxtAddDir->text());
     tk::StoreFieldText(image.m_szDelNum, sizeof image.m_szDelNum, m_pForm->m_pTxtDelNum->text());
-    image.m_nMaxNumLen = static_cast<uint8_t>(m_pForm->m_pUDMaxNumLen->value());
+    image.m_nMaxNumLen = static_cast<uint8_t>(m_pForm->m_pUDMaxNumLen->Position());
 }
 
 CPaneCallPars::CPaneCallPars(CAppUI& ui) : CFramePane(ui, PANE_CALLPARS, &ui.Device().m_Cfg) {}

@@ -1,6 +1,6 @@
-// Controls and helpers of the SMS, time, basic and renumbering frames: the up-down with its
-// edit, the memo limited as it is typed, and radio buttons that can show
-// "none of these" for a value the frame has no button for.
+// Controls and helpers of the configuration frames: the up-down with its edit, the memo
+// limited as it is typed, and radio buttons that can show "none of these" for a value the
+// frame has no button for.
 #pragma once
 
 #include "config/PaneFields.h"

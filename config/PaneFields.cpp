@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPlainTextEdit>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <QTextCursor>
 
@@ -27,11 +26,6 @@ void LimitToField(QLineEdit* edit, size_t offset) {
     LimitCp1250(edit, FieldRoom(offset));
 }
 
-void RangeOfField(QSpinBox* spin, size_t offset) {
-    if (const CfgField* field = CfgFieldAt(offset))
-        spin->setRange(field->min, field->max);
-}
-
 QString FieldText(const char* field, size_t width) {
     return FromCp1250(field, width);
 }
@@ -44,11 +38,6 @@ bool StoreFieldText(char* field, size_t width, const QString& text) {
         return true;
     CopyTextField(field, width, bytes.c_str(), bytes.size());
     return true;
-}
-
-void NameSpinEdit(QSpinBox* spin, const char* editName) {
-    if (auto* edit = spin->findChild<QLineEdit*>())
-        edit->setObjectName(QString::fromLatin1(editName));
 }
 
 QString FormatThreshold(float value) {

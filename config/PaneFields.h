@@ -10,7 +10,6 @@
 
 class QLineEdit;
 class QPlainTextEdit;
-class QSpinBox;
 
 namespace tk {
 
@@ -19,8 +18,6 @@ namespace tk {
 void LimitToField(QLineEdit* edit, size_t offset);
 // The room (CP1250 characters) of the text field at this image offset.
 int FieldRoom(size_t offset);
-// Gives an up-down the range of the number field at this image offset.
-void RangeOfField(QSpinBox* spin, size_t offset);
 
 // The text of a field as the edit shows it.
 QString FieldText(const char* field, size_t width);
@@ -30,9 +27,6 @@ QString FieldText(const char* field, size_t width);
 // nothing. False (field unchanged) when CP1250 cannot hold the text; the edits' limits refuse
 // such characters as they are typed, so this is only a guard.
 bool StoreFieldText(char* field, size_t width, const QString& text);
-
-// The spin box's edit gets the name of the edit it stands for (the up-down's companion).
-void NameSpinEdit(QSpinBox* spin, const char* editName);
 
 // The credit threshold as the pane shows it: the shortest decimal form that reads back as the
 // same number, with a decimal comma ("12,5", "0").

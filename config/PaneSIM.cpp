@@ -1,9 +1,9 @@
 #include "config/PaneSIM.h"
 
 #include "app/AppUI.h"
-#include "app/Device.h"
 #include "app/AppUITextLimit.h"
-#include "config/PaneFields.h"
+#include "app/Device.h"
+#include "config/PaneCtl.h"
 
 #include "ui_PaneSIM.h"
 
@@ -16,20 +16,6 @@ namespace {
 // longer widens it, so that what the pane shows is always what it reads back.
 constexpr int kThresholdChars = 8;
 
-// Checks exactly the button (or none, for nullptr) of a group of radio buttons.
-void CheckOnly(std::initializer_list<QRadioButton*> buttons, QRadioButton* checked) {
-    for (QRadioButton* b : buttons) {
-        if (b == checked)
-            continue;
-        // An exclusive button cannot be unchecked directly.
-        b->setAutoExclusive(false);
-        b->setChecked(false);
-        b->setAutoExclusive(true);
-    }
-    if (checked)
-        checked->setChecked(true);
-}
-
 } // namespace
 
 TFrmSIM::TFrmSIM(CPaneSIM& pane, QWidget* parent)
@@ -40,13 +26,12 @@ TFrmSIM::TFrmSIM(CPaneSIM& pane, QWidget* parent)
     tk::LimitCp1250(f.m_pTxtLowVal, kThresholdChars);
     tk::LimitToField(f.m_pTxtPIN, offsetof(CfgImage, m_szPIN));
     tk::LimitToField(f.m_pTxtMCall, offsetof(CfgImage, m_szMCall));
-    tk::RangeOfField(f.m_pUDMCallMusic, offsetof(CfgImage, m_nMCallMusic));
-    tk::NameSpinEdit(f.m_pUDMCallMusic, "m_pTxtMCallMusic");
+    f.m_pUDMCallMusic->SetupField("sim.monthly_call.melody", QStringLiteral("m_pTxtMCallMusic"));
 
     const auto change = [this] { m_pane.OnDataChange(); };
     for (QLineEdit* e : {f.m_pTxtCCmd, f.m_pTxtLowVal, f.m_pTxtPIN, f.m_pTxtMCall})
         connect(e, &QLineEdit::textChanged, this, change);
-    connect(f.m_pUDMCallMusic, &QSpinBox::valueChanged, this, change);
+    connect(f.m_pUDMCallMusic, &QSpinBox::textChanged, this, change);
     for (QRadioButton* b :
          {f.m_pRdbTone1, f.m_pRdbTone2, f.m_pRdbTone3, f.m_pRdbTone4, f.m_pRdbTone5})
         connect(b, &QRadioButton::toggled, this, [this](bool on) {
@@ -87,12 +72,12 @@ void TFrmSIM::Fill(const CfgImage& image) {
     // Tone values by button: "bez tónu" 0, the patterns 2..4, "trvalý" (the last) 1.
     const std::array<QRadioButton*, 5> tones = {f.m_pRdbTone1, f.m_pRdbTone5, f.m_pRdbTone2,
                                                 f.m_pRdbTone3, f.m_pRdbTone4};
-    CheckOnly({f.m_pRdbTone1, f.m_pRdbTone2, f.m_pRdbTone3, f.m_pRdbTone4, f.m_pRdbTone5},
-              image.m_nTone < tones.size() ? tones[image.m_nTone] : nullptr);
+    tk::CheckOne({f.m_pRdbTone1, f.m_pRdbTone2, f.m_pRdbTone3, f.m_pRdbTone4, f.m_pRdbTone5},
+                 image.m_nTone < tones.size() ? tones[image.m_nTone] : nullptr);
 
     const std::array<QRadioButton*, 3> modes = {f.m_pRdbCMode1, f.m_pRdbCMode2, f.m_pRdbCMode3};
-    CheckOnly({f.m_pRdbCMode1, f.m_pRdbCMode2, f.m_pRdbCMode3},
-              image.m_nCMode < modes.size() ? modes[image.m_nCMode] : nullptr);
+    tk::CheckOne({f.m_pRdbCMode1, f.m_pRdbCMode2, f.m_pRdbCMode3},
+                 image.m_nCMode < modes.size() ? modes[image.m_nCMode] : nullptr);
     m_pRdbCModeClick();
 
     f.m_pTxtCCmd->setText(tk::FieldText(image.m_szCCmd, sizeof image.m_szCCmd));
@@ -103,7 +88,7 @@ void TFrmSIM::Store(CfgImage& image) const {
     const Ui::TFrmSIM& f = *m_pForm;
     tk::StoreFieldText(image.m_szPIN, sizeof image.m_szPIN, f.m_pTxtPIN->text());
     tk::StoreFieldText(image.m_szMCall, sizeof image.m_szMCall, f.m_pTxtMCall->text());
-    image.m_nMCallMusic = static_cast<uint8_t>(f.m_pUDMCallMusic->value());
+    image.m_nMCallMusic = static_cast<uint8_t>(f.m_pUDMCallMusic->Position());
 
     if (f.m_pRdbTone1->isChecked())
         image.m_nTone = 0;

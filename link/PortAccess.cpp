@@ -1,5 +1,9 @@
 #include "link/PortAccess.h"
 
+#include "config/Profile.h"
+#include "link/ModemList.h"
+#include "link/SerCom.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -82,4 +86,23 @@ bool TakePortGroupHint() {
         return errno != EEXIST;
     ::close(fd);
     return true;
+}
+
+std::string LinkDevice(const CProfile& profile, const CModemMng& modems) {
+    if (profile.m_nConnType != CONN_REMOTE)
+        return SerialDevicePath(profile.m_szPort);
+    if (profile.m_nModem < 0 || static_cast<size_t>(profile.m_nModem) >= modems.Count())
+        return {};
+    const CModemInf* modem = modems.Get(static_cast<size_t>(profile.m_nModem));
+    return modem ? std::string(modem->m_szDevice,
+                               strnlen(modem->m_szDevice, sizeof modem->m_szDevice))
+                 : std::string();
+}
+
+bool ShouldGivePortGroupHint(LinkResult linkError, const std::string& device, PortGroupHint& hint,
+                             const PortGroupCheck& needsGroup) {
+    if (linkError != LE_PORT_OPEN || device.empty() || !needsGroup)
+        return false;
+    // The marker is taken last: a hint that is not given is not used up.
+    return needsGroup(device, hint) && TakePortGroupHint();
 }

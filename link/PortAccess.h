@@ -2,7 +2,13 @@
 // user, how to join it. The program never changes groups itself; that is the administrator's.
 #pragma once
 
+#include "link/LinkError.h"
+
+#include <functional>
 #include <string>
+
+class CModemMng;
+class CProfile;
 
 struct PortGroupHint {
     std::string device;  // the device path
@@ -21,3 +27,15 @@ std::string PortGroupHintText(const PortGroupHint& hint);
 // True the first time for this user (and marks the hint as given, in
 // $XDG_STATE_HOME/tk530 or ~/.local/state/tk530); false afterwards.
 bool TakePortGroupHint();
+
+// The device a connect opens: the profile's port for local access, the chosen modem's device
+// for remote access; empty when no modem of the list is chosen.
+std::string LinkDevice(const CProfile& profile, const CModemMng& modems);
+
+// Whether the hint follows a link's error: only when the port could not be opened
+// (LE_PORT_OPEN), `needsGroup` finds that joining the device's group is the remedy, and the
+// hint was not given to this user before (TakePortGroupHint marks it given). `needsGroup` is
+// PortNeedsGroup; tests give their own, as they cannot be refused a device.
+using PortGroupCheck = std::function<bool(const std::string& device, PortGroupHint& hint)>;
+bool ShouldGivePortGroupHint(LinkResult linkError, const std::string& device, PortGroupHint& hint,
+                             const PortGroupCheck& needsGroup = PortNeedsGroup);

@@ -379,5 +379,9 @@ std::string CSMSMng::ListNodeCaption(int list) const {
     if (!IsList(list))
         return {};
     std::string caption(GetText(TXT_SMS_LIST_BASE + static_cast<uint32_t>(list)));
-    return caption + " (" + std::to_string(GetCount(list)) + ")";
+    caption += " (" + std::to_string(GetCount(list)) + ")";
+    // Unread messages a full list gave up are not in the list: the user sees where they went.
+    if (list == SMS_RECEIVED && m_nArchived > 0)
+        caption += " — " + std::to_string(m_nArchived) + " v archivu";
+    return caption;
 }

@@ -97,7 +97,7 @@ public:
     // refreshes its row. 1, or -1 for a bad list or index.
     int UpdateAndShow(int index, int list);
     void UpdateListNode(int list);
-    // Caption of a list's node, as UTF-8: the list's name and its count, "Přijaté (3)".
+    // Node caption (UTF-8): name and count, "Přijaté (3)", "Přijaté (5) — 2 v archivu".
     std::string ListNodeCaption(int list) const;
 
     // Scratch list of message indices, ascending: filled by the SMS commands with the

@@ -301,8 +301,7 @@ TEST_F(GuiPaneTest, SIMRoundTrip) {
 
     Retype(InPane<QLineEdit>("m_pTxtPIN"), "987654321"); // the ninth digit does not fit
     Retype(InPane<QLineEdit>("m_pTxtMCall"), "777888999");
-    Retype(InPane<QSpinBox>("m_pUDMCallMusic"), "300"); // above 255: the third digit is refused
-    EXPECT_EQ(InPane<QSpinBox>("m_pUDMCallMusic")->value(), 30);
+    Retype(InPane<QSpinBox>("m_pUDMCallMusic"), "30");
     Click(InPane<QRadioButton>("m_pRdbTone5")); // "trvalý" = 1
     Click(InPane<QRadioButton>("m_pRdbCMode3"));
     EXPECT_TRUE(InPane<QLineEdit>("m_pTxtCCmd")->isEnabled());
@@ -318,6 +317,49 @@ TEST_F(GuiPaneTest, SIMRoundTrip) {
     Stored(expected.m_szCCmd, 9, "*101#");
     expected.m_fLowVal = 7.25f;
     EXPECT_EQ(Differences(Saved(), expected), "");
+}
+
+// A value typed into an up-down's edit is taken as typed and, once the edit loses the focus,
+// shown at the nearer end of the range; the image gets exactly what is shown. A digit more
+// than the maximum has is refused.
+TEST_F(GuiPaneTest, UpDownsClampTypedValuesVisiblyWhenTheFocusMoves) {
+    ASSERT_TRUE(StartApp());
+    Main().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Main()));
+    struct Case {
+        int node;
+        const char *edit, *next, *typed, *asTyped, *shown;
+        uint8_t CfgImage::*field;
+    };
+    for (const Case& c : {
+             Case{kNodeCallPars, "m_pTxtMaxNumLen", "m_pTxtAddDir", "30", "30", "24",
+                  &CfgImage::m_nMaxNumLen},
+             Case{kNodeCallPars, "m_pTxtMaxNumLen", "m_pTxtAddDir", "1", "1", "3",
+                  &CfgImage::m_nMaxNumLen},
+             Case{kNodeCallPars, "m_pTxtMaxNumLen", "m_pTxtAddDir", "245", "24", "24",
+                  &CfgImage::m_nMaxNumLen},
+             Case{kNodeSIM, "m_pTxtMCallMusic", "m_pTxtPIN", "300", "300", "255",
+                  &CfgImage::m_nMCallMusic},
+             Case{kNodeSIM, "m_pTxtMCallMusic", "m_pTxtPIN", "2560", "256", "255",
+                  &CfgImage::m_nMCallMusic},
+         }) {
+        Img().m_nMaxNumLen = 10;
+        Img().m_nMCallMusic = 17;
+        const CfgImage before = Img();
+        Panes().Invalidate(0, PANE_LAST_CFG);
+        SelectNode(TAB_CFG, c.node);
+        auto* edit = InPane<QLineEdit>(c.edit);
+        edit->setFocus();
+        Retype(edit, c.typed);
+        EXPECT_EQ(edit->text(), c.asTyped) << c.typed;
+        InPane<QWidget>(c.next)->setFocus();
+        ProcessEvents();
+        EXPECT_EQ(edit->text(), c.shown) << c.typed;
+        SelectNode(TAB_CFG, kNodeAlarms); // Leave stores
+        CfgImage expected = before;
+        expected.*c.field = static_cast<uint8_t>(QString::fromLatin1(c.shown).toInt());
+        EXPECT_EQ(Differences(Img(), expected), "") << c.typed;
+    }
 }
 
 // What the threshold's text stores, how the credit buttons enable their edits, and values

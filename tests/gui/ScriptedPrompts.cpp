@@ -10,6 +10,8 @@ const char* PromptKindName(PromptKind kind) {
         return "error";
     case PromptKind::Warning:
         return "warning";
+    case PromptKind::Info:
+        return "information";
     case PromptKind::OpenFile:
         return "open dialog";
     case PromptKind::SaveFile:
@@ -30,6 +32,11 @@ ScriptedPrompts& ScriptedPrompts::ExpectError(std::string text) {
 
 ScriptedPrompts& ScriptedPrompts::ExpectWarning(std::string text) {
     m_expected.push_back({PromptKind::Warning, std::move(text), PROMPT_OK, {}});
+    return *this;
+}
+
+ScriptedPrompts& ScriptedPrompts::ExpectInfo(std::string text) {
+    m_expected.push_back({PromptKind::Info, std::move(text), PROMPT_OK, {}});
     return *this;
 }
 
@@ -86,6 +93,12 @@ void ScriptedPrompts::WarningText(const std::string& text) {
     m_shown.push_back({PromptKind::Warning, text, kAppTitle});
     Step step;
     Take(PromptKind::Warning, text, step);
+}
+
+void ScriptedPrompts::InfoText(const std::string& text) {
+    m_shown.push_back({PromptKind::Info, text, kAppTitle});
+    Step step;
+    Take(PromptKind::Info, text, step);
 }
 
 bool ScriptedPrompts::OpenFileName(std::string& name, const std::string& filter) {

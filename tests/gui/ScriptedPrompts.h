@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-enum class PromptKind { Ask, Error, Warning, OpenFile, SaveFile };
+enum class PromptKind { Ask, Error, Warning, Info, OpenFile, SaveFile };
 
 struct PromptRecord {
     PromptKind kind;
@@ -24,6 +24,7 @@ public:
     ScriptedPrompts& ExpectAsk(std::string text, int answer);
     ScriptedPrompts& ExpectError(std::string text);
     ScriptedPrompts& ExpectWarning(std::string text);
+    ScriptedPrompts& ExpectInfo(std::string text);
     // The file chosen; an empty name cancels the dialog.
     ScriptedPrompts& ExpectOpenFile(std::string chosen);
     ScriptedPrompts& ExpectSaveFile(std::string chosen);
@@ -37,6 +38,7 @@ public:
     int AskText(const std::string& text, PromptButtons buttons) override;
     void ErrorText(const std::string& text, const std::string& caption) override;
     void WarningText(const std::string& text) override;
+    void InfoText(const std::string& text) override;
     bool OpenFileName(std::string& name, const std::string& filter) override;
     bool SaveFileName(std::string& name, const std::string& filter,
                       const std::string& defaultExt) override;

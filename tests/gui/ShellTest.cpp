@@ -136,7 +136,8 @@ TEST_F(GuiTest, SmsActionsFollowTheAccessModeAndTheLists) {
 
 TEST_F(GuiTest, AboutShowsTheBuildsVersionAndOkClosesIt) {
     ASSERT_TRUE(StartApp());
-    std::string version, name;
+    std::string version, name, folder;
+    bool selectable = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* about = qobject_cast<TFrmAbout*>(QApplication::activeModalWidget());
@@ -144,13 +145,31 @@ TEST_F(GuiTest, AboutShowsTheBuildsVersionAndOkClosesIt) {
             return;
         name = about->findChild<QLabel*>("m_pLblInfo1")->text().toStdString();
         version = about->findChild<QLabel*>("m_pLblInfo2")->text().toStdString();
+        const auto* label = about->findChild<QLabel*>("m_pLblFolder");
+        folder = label->text().toStdString();
+        selectable = label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse);
         about->findChild<QPushButton*>("m_pBtnOk")->click();
     });
     poll.start(10);
     Action("m_pMniAbout")->trigger(); // returns when the box is closed
     EXPECT_EQ(name, "TK530 Control Panel");
     EXPECT_EQ(version, "Verze " TK530_VERSION);
+    EXPECT_EQ(folder, "Složka programu: " + dir.Path() + " (zvolená)"); // the tests' own
+    EXPECT_TRUE(selectable);
     EXPECT_TRUE(Main().isVisible());
+
+    // How the folder was found, and why the user's data folder is missing.
+    tk::ProgramFolderInfo info;
+    info.path = "/media/usb/tk530";
+    info.portable = true;
+    EXPECT_EQ(ProgramFolderText(info).toStdString(),
+              "Složka programu: /media/usb/tk530 (u programu, přenosná)");
+    info = {};
+    info.path = "/home/novak/.local/share/tk530";
+    info.error = "/home/novak/.local/share/tk530: Permission denied";
+    EXPECT_EQ(ProgramFolderText(info).toStdString(),
+              "Složka programu: /home/novak/.local/share/tk530 (složka dat uživatele)\n"
+              "Složku nelze vytvořit: /home/novak/.local/share/tk530: Permission denied");
 }
 
 TEST_F(GuiTest, AnEngineThatCannotStartShowsTheCodeAndNoWindow) {

@@ -190,3 +190,51 @@ TEST_F(GuiSmsTest, ComposedMessageGoesToEveryRecipientPartByPartAndMovesToSent) 
     EXPECT_EQ(Commands().size(), commands);
     EXPECT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 1);
 }
+
+// More unread messages than the received list holds: the oldest go to the archive, and the
+// list's node says how many went there.
+TEST_F(GuiSmsTest, TheReceivedNodeCountsTheMessagesAFullListSentToTheArchive) {
+    for (int i = 0; i < SMS_LIST_MAX + 2; ++i) {
+        SimSms sms;
+        sms.time = GetLocalTime();
+        sms.number = "+42060010020" + std::to_string(i);
+        sms.text = "zprava " + std::to_string(i);
+        ASSERT_TRUE(Unit().AddStoredSms(sms));
+    }
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_TOOLS, 2);
+    Action("m_pActSMSRead")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_EQ(Device().m_SMS.GetCount(SMS_RECEIVED), SMS_LIST_MAX);
+    EXPECT_EQ(Node(1), "Přijaté (5) — 2 v archivu");
+    const std::string archive = Slurp(CSMSMng::ArchivePath());
+    EXPECT_NE(archive.find("zprava 0"), std::string::npos);
+    EXPECT_NE(archive.find("zprava 1"), std::string::npos);
+    EXPECT_EQ(archive.find("zprava 2"), std::string::npos);
+    EXPECT_EQ(Node(2), "Odeslané (0)"); // the other lists keep the plain caption
+}
+
+// The lists' column widths the user leaves are written with the profile when the program
+// closes, and a new window shows them again.
+TEST_F(GuiSmsTest, ColumnWidthsSurviveTheProfile) {
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_TOOLS, 2);
+    for (int list = 0; list < SMS_LIST_COUNT; ++list)
+        for (int col = 0; col < 2; ++col)
+            View(list)->setColumnWidth(col, 60 + 10 * (list * 2 + col));
+    Main().close(); // the program's end writes the profile
+    ProcessEvents();
+    CProfile saved;
+    ASSERT_EQ(saved.Load(), PROFILE_OK);
+    for (int list = 0; list < SMS_LIST_COUNT; ++list)
+        for (int col = 0; col < 2; ++col)
+            EXPECT_EQ(saved.m_anColWidth[list * 3 + col], 60 + 10 * (list * 2 + col))
+                << list << " " << col;
+    StopApp();
+
+    ASSERT_TRUE(StartApp());
+    for (int list = 0; list < SMS_LIST_COUNT; ++list)
+        for (int col = 0; col < 2; ++col)
+            EXPECT_EQ(View(list)->columnWidth(col), 60 + 10 * (list * 2 + col))
+                << list << " " << col;
+}

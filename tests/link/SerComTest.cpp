@@ -1,6 +1,8 @@
 #include "link/SerCom.h"
 
 #include "base/ProgramFolder.h"
+#include "config/Profile.h"
+#include "link/ModemList.h"
 #include "link/PortAccess.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempDir.h"
@@ -419,4 +421,53 @@ TEST(PortAccess, TheGroupHintIsForAGroupsPortAndGivenOnce) {
         ::setenv("XDG_STATE_HOME", old.c_str(), 1);
     else
         ::unsetenv("XDG_STATE_HOME");
+}
+
+// After a link error the window program gives the hint only for a port that could not be
+// opened, whose group would let the user in, and only once: a hint not given is not used up.
+// The check is injected, as a test cannot be refused a device.
+TEST(PortAccess, TheHintFollowsOnlyARefusedPortAndIsGivenOnce) {
+    TempDir dir;
+    const char* saved = std::getenv("XDG_STATE_HOME");
+    const std::string old = saved ? saved : "";
+    ::setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
+    int checks = 0;
+    auto needs = [&checks](bool answer) {
+        return [&checks, answer](const std::string& device, PortGroupHint& hint) {
+            ++checks;
+            hint.device = device;
+            hint.group = "dialout";
+            return answer;
+        };
+    };
+    PortGroupHint hint;
+    EXPECT_FALSE(ShouldGivePortGroupHint(LE_TIMEOUT, "/dev/ttyS0", hint, needs(true)));
+    EXPECT_FALSE(ShouldGivePortGroupHint(LE_PORT_OPEN, "", hint, needs(true)));
+    EXPECT_EQ(checks, 0);
+    EXPECT_FALSE(ShouldGivePortGroupHint(LE_PORT_OPEN, "/dev/ttyS0", hint, needs(false)));
+    EXPECT_EQ(checks, 1);
+    EXPECT_FALSE(FileExists(dir.File("state/tk530/port-group-hint")));
+    EXPECT_TRUE(ShouldGivePortGroupHint(LE_PORT_OPEN, "/dev/ttyUSB0", hint, needs(true)));
+    EXPECT_EQ(hint.device, "/dev/ttyUSB0");
+    EXPECT_FALSE(ShouldGivePortGroupHint(LE_PORT_OPEN, "/dev/ttyUSB0", hint, needs(true)));
+    EXPECT_TRUE(FileExists(dir.File("state/tk530/port-group-hint")));
+    if (saved)
+        ::setenv("XDG_STATE_HOME", old.c_str(), 1);
+    else
+        ::unsetenv("XDG_STATE_HOME");
+
+    // The device is the profile's port, or the chosen modem's; none without a chosen modem.
+    CProfile profile;
+    profile.SetDefaults();
+    profile.SetPort("COM3");
+    CModemMng modems;
+    ASSERT_GE(modems.Add(MakeModemInf("Modem", "/dev/serial/by-id/usb-modem")), 0);
+    EXPECT_EQ(LinkDevice(profile, modems), SerialDevicePath("COM3"));
+    profile.m_nConnType = CONN_REMOTE;
+    profile.m_nModem = 0;
+    EXPECT_EQ(LinkDevice(profile, modems), "/dev/serial/by-id/usb-modem");
+    profile.m_nModem = 1;
+    EXPECT_EQ(LinkDevice(profile, modems), "");
+    profile.m_nModem = -1;
+    EXPECT_EQ(LinkDevice(profile, modems), "");
 }

@@ -253,22 +253,15 @@ uint32_t CSession::Run(const std::function<uint32_t()>& post) {
     while (!m_device.m_Com.WaitIdle(IDLE_SLICE_MS)) {
     }
     const uint32_t result = m_ui.Result();
-    if (result == LE_PORT_OPEN)
-        HintPortGroup();
+    HintPortGroup(result);
     return result;
 }
 
 // A port refused for lack of permission: once per user, how to join the group that owns it.
-void CSession::HintPortGroup() {
-    std::string device = SerialDevicePath(m_profile.m_szPort);
-    if (m_profile.m_nConnType == CONN_REMOTE) {
-        const CModemMng& modems = m_device.m_Com.GetModems().Modems();
-        if (m_profile.m_nModem < 0 || static_cast<size_t>(m_profile.m_nModem) >= modems.Count())
-            return;
-        device = modems.Get(static_cast<size_t>(m_profile.m_nModem))->m_szDevice;
-    }
+void CSession::HintPortGroup(uint32_t result) {
     PortGroupHint hint;
-    if (m_bHinted || !PortNeedsGroup(device, hint) || !TakePortGroupHint())
+    if (m_bHinted || !ShouldGivePortGroupHint(
+                         result, LinkDevice(m_profile, m_device.m_Com.GetModems().Modems()), hint))
         return;
     m_bHinted = true;
     m_console.Err(ForTerminal(PortGroupHintText(hint), true));

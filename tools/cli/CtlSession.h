@@ -105,7 +105,7 @@ public:
 
 private:
     int ChooseRemote();
-    void HintPortGroup();
+    void HintPortGroup(uint32_t result);
 
     const Args* m_args;
     CConsole& m_console;
