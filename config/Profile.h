@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 inline constexpr int32_t CONN_LOCAL = 1;  // serial port ("lokální přístup")
 inline constexpr int32_t CONN_REMOTE = 2; // modem call ("vzdálený přístup")
@@ -49,6 +50,15 @@ public:
 
     // Puts a port name into m_szPort, cut to the field and always terminated.
     void SetPort(const char* port);
+
+    // The port the user chose, whole: m_szPort, or, for a path longer than the field holds
+    // (a /dev/serial/by-id name), the path kept beside Profile.dat. Every place that opens
+    // the port or shows the profile's port uses this, never m_szPort directly.
+    std::string PortPath() const;
+    // Stores a port the user chose: a short name in m_szPort as it stands; a longer path so
+    // that PortPath gives it back after a restart, while Profile.dat keeps its layout.
+    // PROFILE_OK, or an error code when the path could not be kept.
+    int SetPortPath(const std::string& path);
 
     // Lets the window that owns the sizes put its current ones into the window record.
     std::function<void(CProfile&)> m_onBeforeSave;
