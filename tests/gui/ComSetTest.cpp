@@ -485,3 +485,34 @@ TEST_F(ComSetTest, TheLineCheckNamesTheUnitOnTheChosenPort) {
     dlg.reset();
     ProcessEvents();
 }
+
+TEST_F(ComSetTest, TheModemProbeShowsWhatAnsweredAndSuggestsTheName) {
+    UseModem("1234");
+    ASSERT_TRUE(StartApp());
+    CModemInf modem = MakeModemInf("", Sim().SlavePath());
+    auto dlg = std::make_unique<TFrmModem>(prompts, &Main());
+    HayesTimeouts quick;
+    quick.nAtReplyMs = 300;
+    quick.nCommandMs = 1000;
+    dlg->SetProbeTimeouts(quick);
+    dlg->Bind(&modem);
+    bool finished = false;
+    QObject::connect(dlg.get(), &TFrmModem::probeFinished, [&finished] { finished = true; });
+    QPushButton* probe = Button(dlg.get(), "m_pBtnProbe");
+    probe->click();
+    EXPECT_EQ(Str(probe->text()), "Přerušit"); // the window stays usable meanwhile
+    ASSERT_TRUE(WaitFor([&finished] { return finished; }));
+    const std::string shown = Str(In<QLabel>(dlg.get(), "m_pLblProbe")->text());
+    EXPECT_NE(shown.find("TK530 virtual modem"), std::string::npos) << shown;
+    EXPECT_EQ(Str(In<QLineEdit>(dlg.get(), "m_pTxtName")->text()), "TK530 virtual modem");
+    Button(dlg.get(), "m_pBtnOk")->click();
+    EXPECT_STREQ(modem.m_szName, "TK530 virtual modem");
+    EXPECT_EQ(std::string(modem.m_szDevice), Sim().SlavePath());
+
+    // "Storno" while a probe runs: the probe gives up, the modem is left as it was.
+    probe->click();
+    Button(dlg.get(), "m_pBtnCancel")->click();
+    dlg.reset();
+    ProcessEvents();
+    EXPECT_STREQ(modem.m_szName, "TK530 virtual modem");
+}
