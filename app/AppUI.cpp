@@ -13,9 +13,11 @@
 #include "config/PaneSIM.h"
 #include "config/PaneSMS.h"
 #include "config/PaneTimePars.h"
+#include "connections/DlgComSet.h"
 #include "connections/DlgConnectItem.h"
 #include "link/ComMsg.h"
 #include "link/DlgCom.h"
+#include "link/DlgRemCon.h"
 #include "link/ModemList.h"
 #include "link/PortAccess.h"
 #include "sms/PaneSMSEdit.h"
@@ -125,9 +127,26 @@ int CAppUI::ShowConnectItemDlg(CConnectDsc* dsc, bool lockNumber) {
 }
 
 int CAppUI::ShowComSetDlg() {
-    // The communication settings dialog belongs to the connections subsystem; until it is
-    // there, the action is answered as a dialog that could not be created.
-    return DLG_CANCEL;
+    if (!m_pFrmMain)
+        return DLG_CANCEL;
+    TFrmComSet dlg(*this, m_pFrmMain.get());
+    dlg.Init();
+    return dlg.exec() == QDialog::Accepted ? DLG_OK : DLG_CANCEL;
+}
+
+int CAppUI::ShowRemConDlg() {
+    if (!m_pFrmMain)
+        return DLG_CANCEL;
+    TFrmRemCon dlg(Prompts(), m_profile, m_device.m_Com.GetModems().Modems(),
+                   m_device.m_Com.GetConnections(), m_pFrmMain.get());
+    dlg.Prepare();
+    return dlg.exec() == QDialog::Accepted ? DLG_OK : DLG_CANCEL;
+}
+
+void CAppUI::GoOnline() {
+    if (m_profile.m_nConnType == CONN_REMOTE && ShowRemConDlg() != DLG_OK)
+        return;
+    m_device.Online();
 }
 
 void CAppUI::OnNotify(const CComEvent& ev) {

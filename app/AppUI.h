@@ -79,8 +79,13 @@ public:
     void SetSmsView(ISMSStoreListener* view) { m_pSmsView = view; }
     void SetSmsCommands(ISmsCommands* commands) { m_pSmsCommands = commands; }
     ISmsCommands* SmsCommands() const { return m_pSmsCommands; }
-    // The dialogs other subsystems provide; 2 (cancelled) while a dialog cannot be created.
+    // The communication settings and the remote access dialog: made for one use, shown
+    // modally, destroyed; their modal result (2 when not created).
     int ShowComSetDlg();
+    int ShowRemConDlg();
+    // "Online": with remote access the remote access dialog comes first, and only "Spojit"
+    // posts the connect.
+    void GoOnline();
 
     // Makes the pane object of an id (the panes of every subsystem).
     std::unique_ptr<CPane> MakePane(int id);

@@ -128,7 +128,7 @@ void TFrmMain::ConnectActions() {
     on(f.m_pActCfgSaveAs, [&cfg] { cfg.Save(true); });
     on(f.m_pActCfgRead, [&cfg] { cfg.ReadFromUnit(); });
     on(f.m_pActCfgWrite, [&cfg] { cfg.WriteToUnit(); });
-    on(f.m_pActOnline, [&device] { device.Online(); });
+    on(f.m_pActOnline, [this] { m_ui.GoOnline(); });
     on(f.m_pActOffline, [&device] { device.Offline(); });
     on(f.m_pActComSet, [this] { m_ui.ShowComSetDlg(); });
     on(f.m_pActReadStatus, [&device] { device.ReadStatus(); });

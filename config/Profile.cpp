@@ -64,8 +64,60 @@ void CProfile::SetWindowDefaults() {
 
 void CProfile::SetPort(const char* port) {
     std::memset(m_szPort, 0, sizeof m_szPort);
+    m_strLongPort.clear();
     if (port != nullptr)
         std::memcpy(m_szPort, port, strnlen(port, sizeof m_szPort - 1));
+}
+
+namespace {
+
+bool IsMarker(const char (&port)[19]) {
+    return std::strncmp(port, kPortMarker, sizeof port) == 0;
+}
+
+} // namespace
+
+std::string CProfile::ReadPortFile() const {
+    std::string content;
+    if (tk::ReadFileContent(tk::ProgramFile(kPortFileName), content, 4096, true) != 0)
+        return {};
+    const size_t end = content.find_first_of("\r\n");
+    if (end != std::string::npos)
+        content.resize(end);
+    if (content.find('\0') != std::string::npos)
+        return {};
+    return content;
+}
+
+bool CProfile::WritePortFile(const std::string& path) {
+    const std::string line = path + "\n";
+    return tk::WriteFileAtomically(tk::ProgramFile(kPortFileName), line.data(), line.size(), 0644);
+}
+
+std::string CProfile::PortPath() const {
+    if (!IsMarker(m_szPort))
+        return std::string(m_szPort, strnlen(m_szPort, sizeof m_szPort));
+    if (!m_strLongPort.empty())
+        return m_strLongPort;
+    // The file beside the profile is gone: the marker itself, which no device is called, so
+    // that opening it fails with a message that names it.
+    const std::string kept = ReadPortFile();
+    return kept.empty() ? std::string(kPortMarker) : kept;
+}
+
+int CProfile::SetPortPath(const std::string& path) {
+    if (path.size() < sizeof m_szPort && path != kPortMarker &&
+        path.find('\0') == std::string::npos) {
+        SetPort(path.c_str());
+        return PROFILE_OK;
+    }
+    // One line of a file: a path with a line break (or a zero byte) cannot be kept whole.
+    if (path.find_first_of(std::string("\r\n\0", 3)) != std::string::npos || path.size() > 4000)
+        return PROFILE_ERR_PORT;
+    // Save writes the file: a path given for one run only changes nothing on disk.
+    SetPort(kPortMarker);
+    m_strLongPort = path;
+    return PROFILE_OK;
 }
 
 void CProfile::PutConnRecord(uint8_t* rec) const {
@@ -123,7 +175,10 @@ int CProfile::Load() {
     ::close(fd);
     if (got < 0)
         return PROFILE_ERR_LOAD;
-    return LoadBytes(file, static_cast<size_t>(got));
+    const int result = LoadBytes(file, static_cast<size_t>(got));
+    if (IsMarker(m_szPort))
+        m_strLongPort = ReadPortFile();
+    return result;
 }
 
 int CProfile::LoadBytes(const uint8_t* data, size_t size) {
@@ -153,6 +208,11 @@ int CProfile::Save() {
     const uint8_t* const conn = file + 4;
     const uint8_t* const wnd = conn + PROFILE_CONN_SIZE;
 
+    // The long path first: Profile.dat must never point to a file that is not there yet.
+    const bool longPort = IsMarker(m_szPort) && !m_strLongPort.empty();
+    if (longPort && ReadPortFile() != m_strLongPort && !WritePortFile(m_strLongPort))
+        return PROFILE_ERR_CONN;
+
     tk::CSafeFileWriter writer;
     if (!writer.Open(tk::ProgramFile(kFileName), 0644) || !writer.Write(file, 4))
         return PROFILE_ERR_CREATE;
@@ -160,5 +220,7 @@ int CProfile::Save() {
         return PROFILE_ERR_CONN;
     if (!writer.Write(wnd, PROFILE_WND_SIZE) || !writer.Commit())
         return PROFILE_ERR_WINDOW;
+    if (!IsMarker(m_szPort))
+        ::unlink(tk::ProgramFile(kPortFileName).c_str()); // a long path chosen before
     return PROFILE_OK;
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 inline constexpr int32_t CONN_LOCAL = 1;  // serial port ("lokální přístup")
 inline constexpr int32_t CONN_REMOTE = 2; // modem call ("vzdálený přístup")
@@ -22,6 +23,13 @@ inline constexpr int PROFILE_ERR_LOAD = 96;   // missing, unreadable or not vers
 inline constexpr int PROFILE_ERR_CREATE = 97; // not created, or its version not written
 inline constexpr int PROFILE_ERR_WINDOW = 99; // window record not written, or not committed
 inline constexpr int PROFILE_ERR_CONN = 101;  // connection record not written
+inline constexpr int PROFILE_ERR_PORT = 102;  // a port path that cannot be kept (a line break)
+
+// A port path longer than m_szPort holds lives in this file beside Profile.dat, one line, and
+// m_szPort holds kPortMarker: no device has that name, so a program that does not know the
+// file fails to open it with a message that names it.
+inline constexpr char kPortFileName[] = "ProfilePort.txt";
+inline constexpr char kPortMarker[] = "*ProfilePort.txt";
 
 class CProfile {
 public:
@@ -50,6 +58,16 @@ public:
     // Puts a port name into m_szPort, cut to the field and always terminated.
     void SetPort(const char* port);
 
+    // The port the user chose, whole: m_szPort, or, for a path longer than the field holds
+    // (a /dev/serial/by-id name), the path kept beside Profile.dat. Every place that opens
+    // the port or shows the profile's port uses this, never m_szPort directly.
+    std::string PortPath() const;
+    // Stores a port the user chose: a short name in m_szPort as it stands; a longer path so
+    // that PortPath gives it back after Save and a restart, while Profile.dat keeps its layout
+    // (Save writes the path into kPortFileName first). PROFILE_OK, or PROFILE_ERR_PORT for a
+    // path that cannot be kept (a line break in it).
+    int SetPortPath(const std::string& path);
+
     // Lets the window that owns the sizes put its current ones into the window record.
     std::function<void(CProfile&)> m_onBeforeSave;
 
@@ -73,6 +91,10 @@ private:
     void TakeConnRecord(const uint8_t* rec, size_t got);
     void TakeWindowRecord(const uint8_t* rec, size_t got);
 
+    std::string ReadPortFile() const;
+    static bool WritePortFile(const std::string& path);
+
+    std::string m_strLongPort; // the whole path while m_szPort holds kPortMarker
     int m_nScreenWidth = 1024;
     int m_nScreenHeight = 768;
 };

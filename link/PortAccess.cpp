@@ -90,7 +90,7 @@ bool TakePortGroupHint() {
 
 std::string LinkDevice(const CProfile& profile, const CModemMng& modems) {
     if (profile.m_nConnType != CONN_REMOTE)
-        return SerialDevicePath(profile.m_szPort);
+        return SerialDevicePath(profile.PortPath());
     if (profile.m_nModem < 0 || static_cast<size_t>(profile.m_nModem) >= modems.Count())
         return {};
     const CModemInf* modem = modems.Get(static_cast<size_t>(profile.m_nModem));

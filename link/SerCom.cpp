@@ -257,8 +257,9 @@ bool CSerCom::Init() {
     return m_cancelFd < 0;
 }
 
-void CSerCom::FailOpen(int fd, const std::string& reason) {
+void CSerCom::FailOpen(int fd, const std::string& reason, int err) {
     m_openError = reason;
+    m_openErrno = err;
     if (fd >= 0)
         ::close(fd); // also drops the advisory lock
 }
@@ -266,33 +267,38 @@ void CSerCom::FailOpen(int fd, const std::string& reason) {
 LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
     Close();
     m_openError.clear();
+    m_openErrno = 0;
+    m_openHolders.clear();
     const std::string path = SerialDevicePath(portName);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        FailOpen(-1, OpenErrorText(errno, path));
+        const int err = errno;
+        FailOpen(-1, OpenErrorText(err, path), err);
         return LE_PORT_OPEN;
     }
     if (!::isatty(fd)) {
-        FailOpen(fd, path + ": not a serial device");
+        FailOpen(fd, path + ": not a serial device", ENOTTY);
         return LE_PORT_OPEN;
     }
     // TIOCEXCL keeps out other users' programs; the lock keeps out every program that locks,
     // root's included (TIOCEXCL does not stop root).
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        FailOpen(fd, path + ": the port is in use by another program");
+        FailOpen(fd, path + ": the port is in use by another program", EBUSY);
         return LE_PORT_OPEN;
     }
     if (::ioctl(fd, TIOCEXCL) != 0) {
-        FailOpen(fd, OpenErrorText(errno, path));
+        const int err = errno;
+        FailOpen(fd, OpenErrorText(err, path), err);
         return LE_PORT_OPEN;
     }
     // Programs that had the port open before us would read our replies.
     struct stat st {};
     if (::fstat(fd, &st) == 0) {
-        const std::string holders = PortHoldersText(FindPortHolders(st.st_rdev));
-        if (!holders.empty()) {
+        std::vector<PortHolder> found = FindPortHolders(st.st_rdev);
+        if (!found.empty()) {
             ::ioctl(fd, TIOCNXCL);
-            FailOpen(fd, path + ": " + holders);
+            FailOpen(fd, path + ": " + PortHoldersText(found), EBUSY);
+            m_openHolders = std::move(found);
             return LE_PORT_OPEN;
         }
     }
@@ -304,7 +310,7 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
         if (haveSaved)
             ::tcsetattr(fd, TCSANOW, &saved);
         ::ioctl(fd, TIOCNXCL);
-        FailOpen(fd, path + ": " + reason);
+        FailOpen(fd, path + ": " + reason, 0);
         return LE_PORT_OPEN;
     }
     m_bNoFlowControl = noFlowControl;

@@ -145,6 +145,11 @@ public:
 
     // Why the last Open failed, in English words for the user ("permission denied ...").
     const std::string& LastOpenError() const { return m_openError; }
+    // The system's error number of the last failed Open (EBUSY when another program holds
+    // the port, ENOTTY for a file that is no terminal); 0 after a successful one.
+    int LastOpenErrno() const { return m_openErrno; }
+    // The programs found holding the port when the last Open failed for that reason.
+    const std::vector<PortHolder>& LastOpenHolders() const { return m_openHolders; }
     // Why the last transfer failed with 1 ("the line hung up ...").
     const std::string& LastIoError() const { return m_ioError; }
     // True when the last bytes received since the port was opened (read or discarded) hold
@@ -154,7 +159,7 @@ public:
 private:
     LinkResult WaitFor(short events, int64_t deadlineUs);
     void Trace(bool write, const uint8_t* buf, uint32_t count);
-    void FailOpen(int fd, const std::string& reason);
+    void FailOpen(int fd, const std::string& reason, int err);
     void Remember(const uint8_t* bytes, size_t count);
     LinkResult IoError(const char* what);
     LinkResult Drain(int64_t deadlineUs);
@@ -170,6 +175,8 @@ private:
     bool m_bSaved = false;
     struct termios m_saved {};
     std::string m_openError;
+    int m_openErrno = 0;
+    std::vector<PortHolder> m_openHolders;
     std::string m_ioError;
     OutputQueue m_outQueue;
     bool m_bNoFlowControl = false;

@@ -41,9 +41,7 @@ LinkResult CTK630Com::OpenLink() {
     if (m_nConnType == CONN_LOCAL) {
         CommDcb dcb = kDefaultDcb;
         dcb.BaudRate = 9600;
-        const std::string port(m_profile.m_szPort,
-                               strnlen(m_profile.m_szPort, sizeof m_profile.m_szPort));
-        if (m_serCom.Open(port, dcb) != LE_OK) {
+        if (m_serCom.Open(m_profile.PortPath(), dcb) != LE_OK) {
             m_sErrorDetail = m_serCom.LastOpenError();
             return LE_PORT_OPEN;
         }

@@ -749,6 +749,19 @@ TEST_F(CtlTest, SettingsAreKeptUsedAndGiveWayToTheEnvironmentAndOptions) {
                   "\"folder\":\"" +
                   m_dir.Path() + "\",\"folder_kind\":\"given\"}\n");
 
+    // A path longer than the profile's field (a by-id name) is kept whole and used as it is.
+    const std::string byId =
+        m_dir.File("serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    ASSERT_EQ(::mkdir(m_dir.File("serial").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(m_dir.File("serial/by-id").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink(m_sim->SlavePath().c_str(), byId.c_str()), 0);
+    const CtlResult setLong = Local({"settings", "--port", byId});
+    EXPECT_EQ(setLong.status, 0) << setLong.err;
+    EXPECT_TRUE(Has(Local({"settings"}).out, "  komunikační port:  " + byId + " (" + byId + ")"));
+    EXPECT_EQ(ReadFileBytes(m_dir.File("Profile.dat")).size(), PROFILE_FILE_SIZE);
+    const CtlResult viaLong = Local({"info"});
+    EXPECT_EQ(viaLong.status, 0) << viaLong.err;
+
     // The environment wins over the profile, the options over the environment.
     ::setenv("TK530_PORT", "/dev/tk530-none", 1);
     const CtlResult env = Local({"info"});

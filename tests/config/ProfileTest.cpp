@@ -152,3 +152,65 @@ TEST_F(ProfileTest, BytesInMemoryLoadAsTheFileDoesAndSaveAsItIsWritten) {
     EXPECT_STREQ(q.m_szPort, "COM1");
     EXPECT_EQ(q.LoadBytes(nullptr, 80), PROFILE_ERR_LOAD);
 }
+
+// A /dev/serial/by-id name is longer than the profile's port field: it is kept whole beside
+// Profile.dat, which keeps its 80 bytes and holds a marker no device is called.
+TEST_F(ProfileTest, ALongPortPathSurvivesARestartAndGivesWayToAShortOne) {
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    ASSERT_GT(byId.size(), 60u);
+    {
+        CProfile p;
+        ASSERT_EQ(p.SetPortPath(byId), PROFILE_OK);
+        EXPECT_EQ(p.PortPath(), byId);
+        EXPECT_FALSE(FileExists(m_dir.File(kPortFileName))); // a path for this run only
+        p.m_nModem = 2;
+        ASSERT_EQ(p.Save(), PROFILE_OK);
+    }
+    EXPECT_EQ(ReadFileBytes(File()).size(), PROFILE_FILE_SIZE);
+    EXPECT_EQ(ReadFileText(m_dir.File(kPortFileName)), byId + "\n");
+    CProfile q;
+    ASSERT_EQ(q.Load(), PROFILE_OK);
+    EXPECT_EQ(q.PortPath(), byId);
+    EXPECT_STREQ(q.m_szPort, kPortMarker);
+    EXPECT_EQ(q.m_nModem, 2);
+    // Saved again (another setting changed), the path stays.
+    q.m_bLog = 1;
+    ASSERT_EQ(q.Save(), PROFILE_OK);
+    CProfile r;
+    ASSERT_EQ(r.Load(), PROFILE_OK);
+    EXPECT_EQ(r.PortPath(), byId);
+
+    // A short port after the long one: the short one, and the file beside goes.
+    ASSERT_EQ(r.SetPortPath("/dev/ttyUSB0"), PROFILE_OK);
+    EXPECT_EQ(r.PortPath(), "/dev/ttyUSB0");
+    ASSERT_EQ(r.Save(), PROFILE_OK);
+    EXPECT_FALSE(FileExists(m_dir.File(kPortFileName)));
+    CProfile s;
+    ASSERT_EQ(s.Load(), PROFILE_OK);
+    EXPECT_EQ(s.PortPath(), "/dev/ttyUSB0");
+
+    // 18 characters still fit the field; a line break cannot be kept and changes nothing.
+    ASSERT_EQ(s.SetPortPath(std::string(18, 'p')), PROFILE_OK);
+    EXPECT_EQ(std::string(s.m_szPort), std::string(18, 'p'));
+    EXPECT_EQ(s.SetPortPath(byId + "\nCOM2"), PROFILE_ERR_PORT);
+    EXPECT_EQ(s.PortPath(), std::string(18, 'p'));
+}
+
+TEST_F(ProfileTest, AMarkerWithoutItsFileGivesTheMarkerNotACrash) {
+    const std::string byId = "/dev/serial/by-id/usb-Prolific_Technology_Inc._USB-Serial-if00";
+    CProfile p;
+    ASSERT_EQ(p.SetPortPath(byId), PROFILE_OK);
+    ASSERT_EQ(p.Save(), PROFILE_OK);
+    ASSERT_EQ(::unlink(m_dir.File(kPortFileName).c_str()), 0);
+    CProfile q;
+    ASSERT_EQ(q.Load(), PROFILE_OK);
+    EXPECT_EQ(q.PortPath(), kPortMarker);          // opening it fails with a message that names it
+    WriteFileBytes(m_dir.File(kPortFileName), {}); // empty: the same
+    ASSERT_EQ(q.Load(), PROFILE_OK);
+    EXPECT_EQ(q.PortPath(), kPortMarker);
+    // Saving such a profile keeps the marker and invents no path.
+    ASSERT_EQ(q.Save(), PROFILE_OK);
+    CProfile r;
+    ASSERT_EQ(r.Load(), PROFILE_OK);
+    EXPECT_EQ(r.PortPath(), kPortMarker);
+}

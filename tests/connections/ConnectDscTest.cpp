@@ -1,5 +1,7 @@
 #include "connections/ConnectDsc.h"
 
+#include "connections/ComSetRules.h"
+
 #include "base/ProgramFolder.h"
 #include "tests/support/DiskFull.h"
 #include "tests/support/TempDir.h"
@@ -178,4 +180,85 @@ TEST_F(ConnectDscTest, BytesInMemoryLoadAsTheFileDoesAndSaveAsItIsWritten) {
     EXPECT_EQ(n.GetCount(), 0);
     EXPECT_EQ(n.GetSel(), -1);
     EXPECT_EQ(n.LoadBytes(nullptr, 12), 0);
+}
+
+// The dialogs' rules: "Spojit", the buttons of the connection list, the selection after a
+// delete and the modem the profile names after a modem is deleted.
+TEST(ComSetRulesTest, ButtonsAndSelectionFollowTheListAndTheFields) {
+    struct Connect {
+        bool modem;
+        bool numberEmpty;
+        size_t pin;
+        bool enabled;
+    };
+    for (const Connect& c : {Connect{true, false, 3, false}, Connect{true, false, 4, true},
+                             Connect{true, false, 8, true}, Connect{false, false, 8, false},
+                             Connect{true, true, 8, false}})
+        EXPECT_EQ(CanConnectRemote(c.modem, c.numberEmpty, c.pin), c.enabled)
+            << c.modem << c.numberEmpty << c.pin;
+
+    struct Buttons {
+        int count, selected;
+        bool add, del;
+    };
+    for (const Buttons& b :
+         {Buttons{0, -1, true, false}, Buttons{3, 1, true, true}, Buttons{3, 3, true, false},
+          Buttons{99, -1, true, false}, Buttons{100, 0, false, true}}) {
+        const ConnListButtons got = ConnListButtonsFor(b.count, b.selected);
+        EXPECT_EQ(got.add, b.add) << b.count << "/" << b.selected;
+        EXPECT_EQ(got.del, b.del) << b.count << "/" << b.selected;
+        EXPECT_EQ(got.set, b.del) << b.count << "/" << b.selected;
+    }
+
+    struct AfterDelete {
+        int deleted, countBefore, selected;
+    };
+    for (const AfterDelete& d :
+         {AfterDelete{2, 3, 1}, AfterDelete{0, 3, 0}, AfterDelete{1, 3, 1}, AfterDelete{0, 1, -1},
+          AfterDelete{-1, 3, -1}, AfterDelete{3, 3, -1}})
+        EXPECT_EQ(SelectionAfterDelete(d.deleted, d.countBefore), d.selected)
+            << d.deleted << " of " << d.countBefore;
+
+    EXPECT_EQ(ModemIndexAfterDelete(2, 0), 1);  // the same modem, one place up
+    EXPECT_EQ(ModemIndexAfterDelete(0, 2), 0);  // before the deleted one: unchanged
+    EXPECT_EQ(ModemIndexAfterDelete(1, 1), -1); // the deleted one is no longer chosen
+    EXPECT_EQ(ModemIndexAfterDelete(-1, 0), -1);
+}
+
+TEST(ComSetRulesTest, PortBoxEntriesStoreTheDevicePathAndTypedTextAsTyped) {
+    SerialPortInfo usb;
+    usb.m_strPath = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+    usb.m_strDevice = "/dev/ttyUSB0";
+    usb.m_strDescription = "FTDI FT232R (ttyUSB0)";
+    SerialPortInfo uart;
+    uart.m_strPath = uart.m_strDevice = "/dev/ttyS4";
+    uart.m_strDescription = "ttyS4";
+    const std::vector<PortChoice> choices = PortChoices({usb, uart});
+    ASSERT_EQ(choices.size(), 6u);
+    EXPECT_EQ(choices[0].m_strText, "COM1");
+    EXPECT_EQ(choices[3].m_strPath, "COM4");
+    EXPECT_EQ(choices[4].m_strText, "FTDI FT232R (ttyUSB0) \u2014 /dev/ttyUSB0");
+    EXPECT_EQ(PortFromBoxText(choices[4].m_strText, choices), usb.m_strPath);
+    EXPECT_EQ(PortFromBoxText(choices[5].m_strText, choices), "/dev/ttyS4");
+    EXPECT_EQ(PortFromBoxText("COM2", choices), "COM2");
+    EXPECT_EQ(PortFromBoxText("/dev/ttyACM7", choices), "/dev/ttyACM7");
+    EXPECT_EQ(PortFromBoxText("", choices), "");
+}
+
+TEST(ComSetRulesTest, AModemWithoutItsDeviceSaysWhy) {
+    TempDir dir;
+    WriteFileBytes(dir.File("plain"), {1});
+    struct Case {
+        std::string device;
+        const char* problem; // part of the reason; empty: usable
+    };
+    for (const Case& c :
+         {Case{"/dev/null", ""}, Case{dir.File("ttyUSB9"), "není připojeno"},
+          Case{dir.File("plain"), "není sériové zařízení"}, Case{"", "není zadáno"}}) {
+        const std::string problem = ModemDeviceProblem(MakeModemInf("M", c.device));
+        if (*c.problem == '\0')
+            EXPECT_EQ(problem, "") << c.device;
+        else
+            EXPECT_NE(problem.find(c.problem), std::string::npos) << c.device << ": " << problem;
+    }
 }

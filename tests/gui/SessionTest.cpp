@@ -6,6 +6,7 @@
 #include "base/ProgramFolder.h"
 #include "connections/DlgConnectItem.h"
 #include "link/DlgCom.h"
+#include "link/DlgRemCon.h"
 #include "sms/SMS.h"
 
 #include <QApplication>
@@ -239,6 +240,11 @@ TEST_F(GuiSessionTest, ARefusedPinOpensTheItemDialogWithTheNumberLocked) {
     std::string number;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
+        // Online over a modem starts with the remote access dialog.
+        if (auto* remote = qobject_cast<TFrmRemCon*>(QApplication::activeModalWidget())) {
+            remote->findChild<QPushButton*>("m_pBtnConnect")->click();
+            return;
+        }
         auto* item = qobject_cast<TFrmConnectItem*>(QApplication::activeModalWidget());
         if (!item)
             return;

@@ -22,7 +22,7 @@ namespace ctl {
 
 namespace {
 
-constexpr size_t PORT_MAX = sizeof(CProfile::m_szPort) - 1;
+constexpr size_t PORT_MAX = 4000; // what the profile keeps of a path
 constexpr size_t MODEM_NAME_MAX = sizeof(CModemInf::m_szName) - 1;
 constexpr int IDLE_SLICE_MS = 200;
 
@@ -146,15 +146,13 @@ std::optional<std::string> ProfilePort(const std::string& given, CConsole& conso
                 port = std::string(cwd) + "/" + port;
         }
     }
-    if (port.size() > PORT_MAX) {
-        // The profile holds 18 characters; a long link usually leads to a short name.
-        char real[PATH_MAX];
-        if (::realpath(SerialDevicePath(port).c_str(), real) && strlen(real) <= PORT_MAX)
-            port = real;
-    }
-    if (port.size() > PORT_MAX) {
-        console.Err("Název portu " + Quoted(given) + " je delší než " + std::to_string(PORT_MAX) +
-                    " znaků.\n");
+    // A long path (a /dev/serial/by-id name) is kept whole: it names the adapter, wherever it
+    // is plugged in. Only a line break cannot be kept.
+    if (port.find_first_of("\r\n") != std::string::npos || port.size() > PORT_MAX) {
+        console.Err("Název portu " + Quoted(given) +
+                    " nelze uložit: obsahuje konec řádku nebo je "
+                    "delší než " +
+                    std::to_string(PORT_MAX) + " znaků.\n");
         return std::nullopt;
     }
     return port;
@@ -193,7 +191,8 @@ int CSession::Open(LockUse lockUse, bool localOnly) {
         if (!port)
             return EXIT_USAGE;
         m_profile.m_nConnType = CONN_LOCAL;
-        m_profile.SetPort(port->c_str());
+        if (m_profile.SetPortPath(*port) != PROFILE_OK)
+            return EXIT_USAGE; // ProfilePort refuses what the profile cannot keep
         override = true;
     }
     if (!args.modem.empty()) {
@@ -205,8 +204,8 @@ int CSession::Open(LockUse lockUse, bool localOnly) {
     if (!haveProfile && !override) {
         // Nothing says which port: say which one is tried, and how to choose another.
         m_console.Err("Soubor Profile.dat neexistuje, použije se port " +
-                      Quoted(m_profile.m_szPort) + " (" +
-                      ForTerminal(SerialDevicePath(m_profile.m_szPort)) +
+                      Quoted(m_profile.PortPath()) + " (" +
+                      ForTerminal(SerialDevicePath(m_profile.PortPath())) +
                       "). Jiný port: --port ZAŘÍZENÍ, proměnná TK530_PORT, nebo trvale "
                       "tk530ctl settings --port ZAŘÍZENÍ.\n");
     }

@@ -44,8 +44,8 @@ bool SmsFileSound(CConsole& console);
 bool LockData(tk::CDataLock& own, CConsole& console);
 
 // A port as the user gave it, in the form the profile keeps: "COM2", "ttyUSB0" (a device in
-// /dev), or an absolute path ("./x" is a path relative to the current folder, and a path too
-// long for the profile is used through the device it points to). nullopt after a refusal.
+// /dev), or an absolute path ("./x" is a path relative to the current folder; a long path such
+// as a /dev/serial/by-id name is kept as it stands). nullopt after a refusal.
 std::optional<std::string> ProfilePort(const std::string& given, CConsole& console);
 
 class CSession;

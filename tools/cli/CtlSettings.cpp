@@ -60,8 +60,8 @@ std::string SettingsText(const CProfile& p, bool saved, const CModemMng& modems)
     out += saved ? "\n" : " (Profile.dat zatím neexistuje: výchozí hodnoty)\n";
     out += "  přístup:           ";
     out += p.m_nConnType == CONN_REMOTE ? "vzdálený přístup\n" : "lokální přístup\n";
-    out += "  komunikační port:  " + ForTerminal(p.m_szPort) + " (" +
-           ForTerminal(SerialDevicePath(p.m_szPort)) + ")\n";
+    out += "  komunikační port:  " + ForTerminal(p.PortPath()) + " (" +
+           ForTerminal(SerialDevicePath(p.PortPath())) + ")\n";
     out += "  záznam komunikace: ";
     out += p.m_bLog ? "ano (sercom.log)\n" : "ne\n";
     out +=
@@ -81,8 +81,8 @@ std::string SettingsJson(const CProfile& p, bool saved, const CModemMng& modems)
     const tk::ProgramFolderInfo folder = tk::ProgramFolderInUse();
     const std::string modem = ModemName(modems, p.m_nModem);
     return "{\"access\":" + JsonString(p.m_nConnType == CONN_REMOTE ? "remote" : "local") +
-           ",\"port\":" + JsonString(tk::Cp1250ToUtf8(p.m_szPort)) +
-           ",\"device\":" + JsonString(tk::Cp1250ToUtf8(SerialDevicePath(p.m_szPort))) +
+           ",\"port\":" + JsonString(tk::Cp1250ToUtf8(p.PortPath())) +
+           ",\"device\":" + JsonString(tk::Cp1250ToUtf8(SerialDevicePath(p.PortPath()))) +
            ",\"trace\":" + (p.m_bLog ? "true" : "false") +
            ",\"modem\":" + std::to_string(p.m_nModem) +
            ",\"modem_name\":" + (modem.empty() ? "null" : JsonString(modem)) +
@@ -115,7 +115,8 @@ int Settings(const Args& given, CConsole& console) {
             const std::optional<std::string> port = ProfilePort(a.setPort, console);
             if (!port)
                 return EXIT_USAGE;
-            profile.SetPort(port->c_str());
+            if (profile.SetPortPath(*port) != PROFILE_OK)
+                return EXIT_USAGE; // ProfilePort refuses what the profile cannot keep
         }
         if (!a.setTrace.empty())
             profile.m_bLog = a.setTrace == "on" ? 1 : 0;

@@ -1,0 +1,307 @@
+#include "link/LineCheck.h"
+
+#include "base/Cp1250.h"
+#include "link/ComTrans.h"
+#include "link/Commands.h"
+#include "link/FrameCodec.h"
+#include "link/PortAccess.h"
+#include "link/SerCom.h"
+#include "status/DevStatus.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// How long the unit has to answer, and how long the request may wait for the line to take
+// it (with RTS/CTS and no unit on the cable, CTS stays low and nothing leaves).
+constexpr int64_t kReplyWaitMs = 3000;
+constexpr int64_t kSendWaitMs = 2000;
+// The longest single wait between two looks at the cancel.
+constexpr uint32_t kSliceMs = 100;
+
+std::string CurrentUser() {
+    const passwd* pw = ::getpwuid(::geteuid());
+    return pw && pw->pw_name ? pw->pw_name : std::to_string(::geteuid());
+}
+
+bool IsGoneErrno(int err) {
+    return err == ENOENT || err == ENXIO || err == ENODEV;
+}
+
+bool IsPermissionErrno(int err) {
+    return err == EACCES || err == EPERM;
+}
+
+void FillPermission(LineCheckResult& r) {
+    r.m_verdict = LINE_NO_PERMISSION;
+    PortGroupHint hint;
+    if (PortNeedsGroup(r.m_strDevice, hint)) {
+        r.m_strGroup = hint.group;
+        r.m_strUser = hint.user;
+    } else {
+        r.m_strGroup.clear();
+        r.m_strUser = CurrentUser();
+    }
+}
+
+std::string HoldersOf(const std::vector<PortHolder>& holders) {
+    std::string text;
+    for (const PortHolder& h : holders) {
+        if (!text.empty())
+            text += ", ";
+        text += h.name + " (pid " + std::to_string(h.pid) + ")";
+    }
+    return text;
+}
+
+void FillBusy(LineCheckResult& r, std::vector<PortHolder> holders) {
+    r.m_verdict = LINE_BUSY;
+    if (holders.empty()) {
+        // The lock or the exclusive mode refused us: look who it is.
+        struct stat st {};
+        if (::stat(r.m_strDevice.c_str(), &st) == 0 && S_ISCHR(st.st_mode))
+            holders = FindPortHolders(st.st_rdev);
+    }
+    r.m_strHolder = HoldersOf(holders);
+}
+
+// Czech plural of "bajt".
+std::string Bytes(int n) {
+    const char* word = n == 1 ? "bajt" : (n >= 2 && n <= 4) ? "bajty" : "bajtů";
+    return std::to_string(n) + " " + word;
+}
+
+LineVerdict Finish(LineCheckResult* out, LineCheckResult& r) {
+    if (out)
+        *out = r;
+    return r.m_verdict;
+}
+
+bool Cancelled(const CancelCheck& cancel) {
+    return cancel && cancel();
+}
+
+// Reads the reply to the identification request until a sound frame, the deadline or the
+// cancel. The payload goes into `reply`.
+LineVerdict AwaitReply(CSerCom& port, const CancelCheck& cancel, uint8_t* reply, uint32_t replySize,
+                       uint32_t* decoded, LineCheckResult& r) {
+    CFrameDecoder decoder(reply, replySize);
+    // A device that keeps talking (a console, a GPS) would never let the wait end by itself.
+    const uint32_t cap = CComTrans::ReceiveCap(replySize);
+    const int64_t deadline = MonotonicMs() + kReplyWaitMs;
+    for (;;) {
+        if (Cancelled(cancel)) {
+            r.m_strDetail = "zrušeno";
+            return LINE_OTHER;
+        }
+        const int64_t left = deadline - MonotonicMs();
+        if (left <= 0)
+            break;
+        uint8_t byte = 0;
+        const LinkResult got =
+            port.Read(&byte, 1, static_cast<uint32_t>(std::min<int64_t>(left, kSliceMs)));
+        if (got == LE_TIMEOUT || got == LE_CANCELLED)
+            continue;
+        if (got != LE_OK) {
+            r.m_strDetail = port.LastIoError();
+            return LINE_OTHER;
+        }
+        ++r.m_nBytes;
+        if (decoder.Feed(byte) == CFrameDecoder::Status::Complete &&
+            decoder.Decoded() >= HEADER_SIZE) {
+            *decoded = decoder.Decoded();
+            return LINE_OK;
+        }
+        if (static_cast<uint32_t>(r.m_nBytes) >= cap && !decoder.InFrame())
+            break;
+        if (static_cast<uint32_t>(r.m_nBytes) >= 4 * cap)
+            break; // frames that never end
+    }
+    return r.m_nBytes > 0 ? LINE_GARBLED : LINE_SILENT;
+}
+
+void TakeIdentification(uint8_t* reply, uint32_t decoded, LineCheckResult& r) {
+    if (reply[1] != CMD_GET_IDENT || reply[3] != 0 || decoded < IDENT_REPLY_SIZE) {
+        // A sound frame: the line works, though the unit did not give its identification.
+        r.m_strDetail =
+            "odpověď " + std::to_string(reply[1]) + ", potvrzení " + std::to_string(reply[3]);
+        return;
+    }
+    IdentReplyToHost(reply);
+    CDevStatus status;
+    uint8_t type[TYPE_REPLY_SIZE] = {};
+    status.UpdateIdentification(type, reply);
+    r.m_strUnitName = tk::Cp1250ToUtf8(status.m_DevId.m_szName);
+    r.m_strSerial = FormatSerial(status.m_DevId.m_nSerNum);
+}
+
+} // namespace
+
+LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const CancelCheck& cancel) {
+    LineCheckResult r;
+    r.m_strDevice = SerialDevicePath(port);
+
+    struct stat lst {};
+    struct stat st {};
+    if (::lstat(r.m_strDevice.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) &&
+        ::stat(r.m_strDevice.c_str(), &st) != 0 && IsGoneErrno(errno)) {
+        r.m_verdict = LINE_GONE; // a /dev/serial/by-id link of an adapter that was pulled
+        return Finish(result, r);
+    }
+
+    CSerCom com;
+    com.Init();
+    CommDcb dcb = kDefaultDcb;
+    dcb.BaudRate = 9600;
+    if (com.Open(port, dcb) != LE_OK) {
+        const int err = com.LastOpenErrno();
+        r.m_strDetail = com.LastOpenError();
+        if (IsGoneErrno(err))
+            r.m_verdict = LINE_GONE;
+        else if (IsPermissionErrno(err))
+            FillPermission(r);
+        else if (err == EBUSY || err == EWOULDBLOCK)
+            FillBusy(r, com.LastOpenHolders());
+        else
+            r.m_verdict = LINE_OTHER;
+        return Finish(result, r);
+    }
+
+    uint8_t request[HEADER_SIZE];
+    PutRequestHeader(request, CMD_GET_IDENT);
+    const std::vector<uint8_t> frame = EncodeFrame(std::vector<uint8_t>(request, request + 4));
+    const int64_t sendDeadline = MonotonicMs() + kSendWaitMs;
+    for (;;) {
+        if (Cancelled(cancel)) {
+            r.m_verdict = LINE_OTHER;
+            r.m_strDetail = "zrušeno";
+            return Finish(result, r);
+        }
+        const LinkResult sent =
+            com.Write(frame.data(), static_cast<uint32_t>(frame.size()), 2 * kSliceMs);
+        if (sent == LE_OK)
+            break;
+        if (sent != LE_TIMEOUT && sent != LE_CANCELLED) {
+            r.m_verdict = LINE_OTHER;
+            r.m_strDetail = com.LastIoError();
+            return Finish(result, r);
+        }
+        if (MonotonicMs() >= sendDeadline) {
+            // Nothing could leave: nobody on the other end raises CTS.
+            r.m_verdict = LINE_SILENT;
+            r.m_strDetail = "požadavek nebylo možné odeslat (chybí signál CTS)";
+            return Finish(result, r);
+        }
+    }
+
+    uint8_t reply[IDENT_REPLY_SIZE] = {};
+    PrepareReplyHeader(reply);
+    uint32_t decoded = 0;
+    r.m_verdict = AwaitReply(com, cancel, reply, sizeof reply, &decoded, r);
+    if (r.m_verdict == LINE_OK)
+        TakeIdentification(reply, decoded, r);
+    return Finish(result, r);
+}
+
+namespace {
+
+std::string PermissionText(const LineCheckResult& r, bool oneLine) {
+    std::string text = "Uživatel " + r.m_strUser + " nemá právo otevřít " + r.m_strDevice;
+    if (r.m_strGroup.empty())
+        return text + (oneLine ? ": požádejte správce počítače o přístup k zařízení."
+                               : ".\nPožádejte správce počítače o přístup k zařízení.");
+    text += " (skupina " + r.m_strGroup + ")";
+    const std::string fix = "sudo usermod -aG " + r.m_strGroup + " " + r.m_strUser;
+    if (oneLine)
+        return text + ": " + fix + " a přihlaste se znovu.";
+    return text + ".\nPřidejte ho do skupiny: " + fix + " a přihlaste se znovu.";
+}
+
+std::string BusyText(const LineCheckResult& r, bool oneLine) {
+    std::string text = "Port " + r.m_strDevice + " používá jiný program";
+    if (!r.m_strHolder.empty())
+        text += ": " + r.m_strHolder;
+    return text + (oneLine ? "; ukončete ho a zkuste to znovu."
+                           : ".\nUkončete ho (nebo v něm port zavřete) a zkuste to znovu.");
+}
+
+std::string GoneText(const LineCheckResult& r) {
+    return "Zařízení " + r.m_strDevice +
+           " neexistuje: zkontrolujte, že je kabel připojen, a vyberte port znovu.";
+}
+
+} // namespace
+
+std::string LineDiagnosisText(const LineCheckResult& r) {
+    switch (r.m_verdict) {
+    case LINE_OK: {
+        std::string text = "Jednotka";
+        if (!r.m_strUnitName.empty())
+            text += " " + r.m_strUnitName;
+        if (!r.m_strSerial.empty())
+            text += " (výrobní číslo " + r.m_strSerial + ")";
+        return text + " odpovídá na portu " + r.m_strDevice + ".";
+    }
+    case LINE_NO_PERMISSION:
+        return PermissionText(r, false);
+    case LINE_BUSY:
+        return BusyText(r, false);
+    case LINE_GONE:
+        return GoneText(r);
+    case LINE_SILENT: {
+        std::string text = "Port " + r.m_strDevice + " je otevřen, ale jednotka neodpověděla";
+        if (!r.m_strDetail.empty())
+            text += " (" + r.m_strDetail + ")";
+        return text + ".\nZkontrolujte kabel, napájení jednotky a zda je vybrán správný port.";
+    }
+    case LINE_GARBLED:
+        return "Z portu " + r.m_strDevice + " přišlo " + Bytes(r.m_nBytes) +
+               ", ale žádná platná odpověď jednotky.\nMožné příčiny: jiná rychlost linky než "
+               "9600 Bd, rušení na kabelu, nebo je na tomto portu jiné zařízení.";
+    case LINE_OTHER:
+    default:
+        if (r.m_strDetail == "zrušeno")
+            return "Zkouška spojení byla zrušena.";
+        return "Port " + r.m_strDevice + " nelze použít" +
+               (r.m_strDetail.empty() ? std::string(".") : ": " + r.m_strDetail + ".") +
+               "\nVyberte jiný port nebo zkontrolujte převodník.";
+    }
+}
+
+std::string DiagnoseConnectFailure(const std::string& port, int linkError) {
+    LineCheckResult r;
+    r.m_strDevice = SerialDevicePath(port);
+    if (linkError == LE_TIMEOUT)
+        return "Jednotka na portu " + r.m_strDevice +
+               " neodpověděla: zkontrolujte kabel, napájení jednotky a zda je vybrán správný "
+               "port.";
+    if (linkError != LE_PORT_OPEN)
+        return {};
+    struct stat st {};
+    if (::stat(r.m_strDevice.c_str(), &st) != 0) {
+        if (IsGoneErrno(errno))
+            return GoneText(r);
+        if (IsPermissionErrno(errno)) {
+            FillPermission(r);
+            return PermissionText(r, true);
+        }
+        return {};
+    }
+    if (!S_ISCHR(st.st_mode))
+        return r.m_strDevice + " není sériový port: vyberte jiný port.";
+    if (::access(r.m_strDevice.c_str(), R_OK | W_OK) != 0 && IsPermissionErrno(errno)) {
+        FillPermission(r);
+        return PermissionText(r, true);
+    }
+    const std::vector<PortHolder> holders = FindPortHolders(st.st_rdev);
+    if (!holders.empty()) {
+        r.m_strHolder = HoldersOf(holders);
+        return BusyText(r, true);
+    }
+    return {};
+}
