@@ -4,7 +4,10 @@
 #include "app/Device.h"
 #include "app/Prompts.h"
 #include "base/Texts.h"
+#include "config/Profile.h"
 #include "link/ComMsg.h"
+#include "link/Commands.h"
+#include "link/LineCheck.h"
 #include "link/LinkError.h"
 
 #include "ui_DlgCom.h"
@@ -17,6 +20,13 @@ namespace {
 
 // Captions are loaded into a buffer of 128 bytes.
 constexpr size_t kCaptionBuffer = 128;
+
+// A connect that could not open the port, or that the unit did not answer: the identification
+// requests are the first a local session sends.
+bool IsFailedConnect(uint32_t error, uint32_t command) {
+    return error == LE_PORT_OPEN ||
+           (error == LE_TIMEOUT && (command == CMD_GET_TYPE || command == CMD_GET_IDENT));
+}
 
 } // namespace
 
@@ -87,6 +97,14 @@ uint32_t TFrmCom::Handle(const CComNotifyMsg& msg) {
         break;
     case PM_ERROR: {
         std::string text = LinkErrorMessage(msg.m_nValue, msg.m_nValue2);
+        // What is likely wrong with the cable's port, found without another word to the unit.
+        const CProfile& profile = m_ui.Profile();
+        if (profile.m_nConnType == CONN_LOCAL && IsFailedConnect(msg.m_nValue, msg.m_nValue2)) {
+            const std::string why =
+                DiagnoseConnectFailure(profile.PortPath(), static_cast<int>(msg.m_nValue));
+            if (!why.empty())
+                text += "\n" + why;
+        }
         if (!msg.m_sDetail.empty())
             text += "\n(" + msg.m_sDetail + ")";
         m_ui.Prompts().ErrorText(text, windowTitle().toStdString());

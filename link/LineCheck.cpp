@@ -223,11 +223,14 @@ std::string PermissionText(const LineCheckResult& r, bool oneLine) {
 }
 
 std::string BusyText(const LineCheckResult& r, bool oneLine) {
-    std::string text = "Port " + r.m_strDevice + " používá jiný program";
-    if (!r.m_strHolder.empty())
-        text += ": " + r.m_strHolder;
-    return text + (oneLine ? "; ukončete ho a zkuste to znovu."
-                           : ".\nUkončete ho (nebo v něm port zavřete) a zkuste to znovu.");
+    if (r.m_strHolder.empty()) // the lock refused us, and no other process holds the device
+        return "Port " + r.m_strDevice +
+               " je obsazen (jiným programem, nebo spojením tohoto programu)" +
+               (oneLine ? "; ukončete ho nebo se odpojte a zkuste to znovu."
+                        : ".\nUkončete ten program nebo se odpojte a zkuste to znovu.");
+    return "Port " + r.m_strDevice + " používá jiný program: " + r.m_strHolder +
+           (oneLine ? "; ukončete ho a zkuste to znovu."
+                    : ".\nUkončete ho (nebo v něm port zavřete) a zkuste to znovu.");
 }
 
 std::string GoneText(const LineCheckResult& r) {

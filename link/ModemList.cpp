@@ -3,12 +3,14 @@
 #include "base/FileIO.h"
 #include "base/ProgramFolder.h"
 #include "base/SafeFile.h"
+#include "link/PortAccess.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -273,4 +275,27 @@ int CModemMng::Remove(size_t index) {
 void CModemMng::Renumber() {
     for (size_t i = 0; i < m_modems.size(); ++i)
         m_modems[i].m_nDeviceId = static_cast<int32_t>(i);
+}
+
+std::string ModemDeviceProblem(const CModemInf& modem) {
+    const std::string device(modem.m_szDevice, strnlen(modem.m_szDevice, sizeof modem.m_szDevice));
+    struct stat st {};
+    if (device.empty() || ::stat(device.c_str(), &st) != 0) {
+        if (device.empty() || errno == ENOENT || errno == ENOTDIR || errno == ENXIO ||
+            errno == ENODEV)
+            return "zařízení neexistuje"; // a by-id link stays behind an unplugged adapter
+        if (errno == EACCES)
+            return "chybí oprávnění";
+        return std::strerror(errno);
+    }
+    if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) != 0 &&
+        (errno == EACCES || errno == EPERM)) {
+        PortGroupHint hint;
+        if (PortNeedsGroup(device, hint))
+            return "chybí oprávnění (skupina " + hint.group + ")";
+        return "chybí oprávnění";
+    }
+    if (!S_ISCHR(st.st_mode))
+        return "není sériové zařízení";
+    return {};
 }

@@ -57,6 +57,11 @@ enum : int {
 // zero-terminated.
 int ValidateModem(const CModemInf& modem);
 
+// Why the modem's device cannot be used now, in short Czech words for a list ("zařízení
+// neexistuje", "chybí oprávnění (skupina dialout)", "není sériové zařízení"); empty when it
+// exists and this user may read and write it. Opens nothing.
+std::string ModemDeviceProblem(const CModemInf& modem);
+
 class CModemMng {
 public:
     static constexpr size_t MAX_MODEMS = 64;

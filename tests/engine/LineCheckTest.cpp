@@ -34,6 +34,7 @@ struct LineEnv {
     TempDir dir;
     std::unique_ptr<CSimServer> sim;
     std::unique_ptr<PtyPair> pty;
+    std::unique_ptr<CSerCom> session; // this program's own connection on the port
     std::atomic<bool> stop{false};
     std::thread talker;
     pid_t holder = -1;
@@ -174,6 +175,18 @@ TEST(LineCheck, EachKindOfLineGetsItsVerdictAndAnExplanation) {
              const std::string pid = "(pid " + std::to_string(e.holder) + ")";
              EXPECT_TRUE(Has(r.m_strHolder, pid)) << r.m_strHolder;
              return std::vector<std::string>{pid, "Ukončete"};
+         }},
+        {"a port this program's own connection holds",
+         [](LineEnv& e) {
+             e.pty = std::make_unique<PtyPair>();
+             e.session = std::make_unique<CSerCom>();
+             EXPECT_EQ(e.session->Open(e.pty->SlavePath(), kDefaultDcb), LE_OK);
+             return e.pty->SlavePath();
+         },
+         LINE_BUSY,
+         [](const LineEnv&, const LineCheckResult& r) {
+             EXPECT_EQ(r.m_strHolder, "");
+             return std::vector<std::string>{"obsazen", "odpojte"};
          }},
         {"a check the user cancels",
          [](LineEnv& e) {

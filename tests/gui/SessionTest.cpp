@@ -215,6 +215,20 @@ TEST_F(GuiSessionTest, AReadThatTimesOutShowsTheErrorAsksAndStillDisconnects) {
     EXPECT_EQ(std::memcmp(&before, Device().m_Cfg.GetImage(), sizeof before), 0);
 }
 
+// A connect to an adapter that is not plugged in: the error box says which device is missing,
+// below the link's own text. The port is a by-id path longer than the profile's field.
+TEST_F(GuiSessionTest, AConnectToAMissingDeviceNamesItInTheErrorBox) {
+    ASSERT_TRUE(StartApp());
+    const std::string missing = tk::ProgramFile("by-id/usb-FTDI_FT232R_USB_UART_A50285BI-port0");
+    ASSERT_EQ(App().m_Profile.SetPortPath(missing), PROFILE_OK);
+    prompts.ExpectError("Nepodařilo se otevřít komunikační port.\nZařízení " + missing +
+                        " neexistuje: zkontrolujte, že je kabel připojen, a vyberte port znovu.");
+    Action("m_pActOnline")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_FALSE(Device().m_Com.IsOnline());
+    EXPECT_TRUE(prompts.Done());
+}
+
 TEST_F(GuiSessionTest, AConfigurationReadReplacesTheImageAndKeepsTheTitle) {
     ASSERT_TRUE(StartApp());
     prompts.ExpectSaveFile(dir.File("old.cfg"));

@@ -2,11 +2,14 @@
 
 #include "base/ProgramFolder.h"
 #include "link/TAPIMng.h"
+#include "tests/support/PtyPair.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -130,4 +133,22 @@ TEST_F(ModemListTest, SaveFailsWhenTheDataFolderCannotBeMade) {
     CModemMng list;
     ASSERT_EQ(list.Add(MakeModemInf("A", "/dev/ttyS0")), 0);
     EXPECT_FALSE(list.Save());
+}
+
+// The dialogs mark a modem whose device cannot be used: gone, not allowed, or no device at all.
+TEST_F(ModemListTest, AModemDeviceThatCannotBeUsedIsNamedWhy) {
+    PtyPair pty;
+    EXPECT_EQ(ModemDeviceProblem(MakeModemInf("USB", pty.SlavePath())), "");
+    EXPECT_EQ(ModemDeviceProblem(MakeModemInf("USB", m_dir.File("ttyUSB4"))),
+              "zařízení neexistuje");
+    const std::string link = m_dir.File("usb-Modem-if00");
+    ASSERT_EQ(::symlink("/dev/tk530-unplugged", link.c_str()), 0);
+    EXPECT_EQ(ModemDeviceProblem(MakeModemInf("USB", link)), "zařízení neexistuje");
+    WriteFileBytes(m_dir.File("plain"), {1});
+    EXPECT_EQ(ModemDeviceProblem(MakeModemInf("File", m_dir.File("plain"))),
+              "není sériové zařízení");
+    if (::geteuid() != 0) { // root may open everything
+        ASSERT_EQ(::chmod(m_dir.File("plain").c_str(), 0), 0);
+        EXPECT_EQ(ModemDeviceProblem(MakeModemInf("File", m_dir.File("plain"))), "chybí oprávnění");
+    }
 }
