@@ -3,7 +3,6 @@
 #include "connections/ConnectDsc.h"
 
 #include <cstring>
-#include <sys/stat.h>
 
 bool CanConnectRemote(bool modemSelected, bool numberEmpty, size_t pinLength) {
     return modemSelected && !numberEmpty && pinLength >= PIN_MIN_LENGTH;
@@ -49,18 +48,6 @@ std::string PortFromBoxText(const std::string& text, const std::vector<PortChoic
             return choice.m_strPath;
     }
     return text;
-}
-
-std::string ModemDeviceProblem(const CModemInf& modem) {
-    const std::string device(modem.m_szDevice, strnlen(modem.m_szDevice, sizeof modem.m_szDevice));
-    if (device.empty())
-        return "není zadáno zařízení";
-    struct stat st {};
-    if (::stat(device.c_str(), &st) != 0)
-        return "zařízení " + device + " není připojeno";
-    if (!S_ISCHR(st.st_mode))
-        return device + " není sériové zařízení";
-    return {};
 }
 
 std::string ProbeResultText(int result, const ModemProbe& probe, const std::string& reason) {

@@ -48,9 +48,5 @@ std::vector<PortChoice> PortChoices(const std::vector<SerialPortInfo>& ports);
 // of the device entries, otherwise the text as typed.
 std::string PortFromBoxText(const std::string& text, const std::vector<PortChoice>& choices);
 
-// Why the modem's device cannot be used now, in Czech ("zařízení není připojeno"), or an
-// empty text when it is there and is a character device.
-std::string ModemDeviceProblem(const CModemInf& modem);
-
 // What the modem probe of the modem settings found, in Czech, for the result of ProbeModem.
 std::string ProbeResultText(int result, const ModemProbe& probe, const std::string& reason);

@@ -244,21 +244,3 @@ TEST(ComSetRulesTest, PortBoxEntriesStoreTheDevicePathAndTypedTextAsTyped) {
     EXPECT_EQ(PortFromBoxText("/dev/ttyACM7", choices), "/dev/ttyACM7");
     EXPECT_EQ(PortFromBoxText("", choices), "");
 }
-
-TEST(ComSetRulesTest, AModemWithoutItsDeviceSaysWhy) {
-    TempDir dir;
-    WriteFileBytes(dir.File("plain"), {1});
-    struct Case {
-        std::string device;
-        const char* problem; // part of the reason; empty: usable
-    };
-    for (const Case& c :
-         {Case{"/dev/null", ""}, Case{dir.File("ttyUSB9"), "není připojeno"},
-          Case{dir.File("plain"), "není sériové zařízení"}, Case{"", "není zadáno"}}) {
-        const std::string problem = ModemDeviceProblem(MakeModemInf("M", c.device));
-        if (*c.problem == '\0')
-            EXPECT_EQ(problem, "") << c.device;
-        else
-            EXPECT_NE(problem.find(c.problem), std::string::npos) << c.device << ": " << problem;
-    }
-}
