@@ -329,7 +329,7 @@ void CAppUI::SequenceEnded() {
         CompareWith(*m_pUnitCfg->GetImage(), QStringLiteral("TK530"));
 }
 
-void CAppUI::ShowBackups() {
+void CAppUI::ShowBackups(bool compare) {
     if (!m_pFrmMain)
         return;
     if (!m_pFrmBackups) {
@@ -343,6 +343,7 @@ void CAppUI::ShowBackups() {
                                               QString::fromStdString(BackupTimeText(b))));
         };
     }
+    m_pFrmBackups->SetCompareOnEnter(compare);
     m_pFrmBackups->SetBackups(ListConfigBackups(), CfgBackupFolder());
     m_pFrmBackups->open();
 }

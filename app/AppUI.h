@@ -96,8 +96,8 @@ public:
     void CompareWithFile();
     void CompareWithUnit();
     void CompareWithSaved(const std::string& path, const QString& caption);
-    // The backups dialog.
-    void ShowBackups();
+    // The backups dialog; with `compare` Enter on a backup compares it instead of opening.
+    void ShowBackups(bool compare = false);
     // The configuration files opened or saved lately, newest first.
     const CCfgRecent& Recent() const { return m_recent; }
     TFrmCfgCompare* CompareDialog() const { return m_pFrmCompare; }

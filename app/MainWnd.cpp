@@ -10,6 +10,7 @@
 
 #include "ui_MainWnd.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -128,6 +129,9 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     // A file deleted while the program runs is disabled when the menu next opens.
     connect(menu, &QMenu::aboutToShow, this, [this] { UpdateRecentMenu(); });
     setAcceptDrops(true);
+    // A configuration file dropped on a text field would otherwise be typed into it as its
+    // address: every drop of one inside this window goes to the window.
+    qApp->installEventFilter(this);
 
     // The SMS actions follow the state of the store, the link and the list pane; like an
     // action list's update handlers they are evaluated while the program idles.
@@ -154,7 +158,7 @@ void TFrmMain::ConnectActions() {
     on(f.m_pActCfgWrite, [&cfg] { cfg.WriteToUnit(); });
     on(f.m_pActCfgCompare, [this] { m_ui.CompareWithFile(); });
     on(f.m_pActCfgCompareUnit, [this] { m_ui.CompareWithUnit(); });
-    on(f.m_pActCfgCompareBackup, [this] { m_ui.ShowBackups(); });
+    on(f.m_pActCfgCompareBackup, [this] { m_ui.ShowBackups(true); });
     on(f.m_pActCfgBackups, [this] { m_ui.ShowBackups(); });
     on(f.m_pActOnline, [&device] { device.Online(); });
     on(f.m_pActOffline, [&device] { device.Offline(); });
@@ -339,6 +343,23 @@ void TFrmMain::dragMoveEvent(QDragMoveEvent* event) {
         event->acceptProposedAction();
     else
         event->ignore();
+}
+
+bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched != this &&
+        (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (widget && widget->window() == this && !DroppedCfgFile(drop->mimeData()).isEmpty()) {
+            if (type == QEvent::Drop)
+                dropEvent(drop);
+            else
+                drop->acceptProposedAction();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TFrmMain::dropEvent(QDropEvent* event) {

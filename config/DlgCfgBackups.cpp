@@ -29,8 +29,8 @@ TFrmCfgBackups::TFrmCfgBackups(QWidget* owner)
     m_pForm->setupUi(this);
     QTreeWidget* tree = m_pForm->m_pTrvBackups;
     connect(tree, &QTreeWidget::currentItemChanged, this, [this] { UpdateButtons(); });
-    // Enter or a double click opens, as the first button does.
-    connect(tree, &QTreeWidget::itemActivated, this, [this] { Choose(m_onOpen); });
+    connect(tree, &QTreeWidget::itemActivated, this,
+            [this] { Choose(m_bCompareOnEnter ? m_onCompare : m_onOpen); });
     connect(m_pForm->m_pBtnOpen, &QPushButton::clicked, this, [this] { Choose(m_onOpen); });
     connect(m_pForm->m_pBtnCompare, &QPushButton::clicked, this, [this] { Choose(m_onCompare); });
     connect(m_pForm->m_pBtnClose, &QPushButton::clicked, this, &QDialog::reject);

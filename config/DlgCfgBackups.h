@@ -27,6 +27,10 @@ public:
     // The backups in the order shown.
     const std::vector<CfgBackupInfo>& Backups() const { return m_backups; }
 
+    // What Enter or a double click on a row does: compare (the dialog was asked for to
+    // compare) or open.
+    void SetCompareOnEnter(bool compare) { m_bCompareOnEnter = compare; }
+
     std::function<void(const CfgBackupInfo&)> m_onOpen;
     std::function<void(const CfgBackupInfo&)> m_onCompare;
 
@@ -38,6 +42,7 @@ private:
 
     std::unique_ptr<Ui::TFrmCfgBackups> m_pForm;
     std::vector<CfgBackupInfo> m_backups;
+    bool m_bCompareOnEnter = false;
 };
 
 // "2026-12-08 14:05:09", or with the suffix of a second backup in that second ("… (2)").

@@ -218,19 +218,20 @@ protected:
     TFrmCfgBackups* Backups() { return UI().BackupsDialog(); }
     QPushButton* BackupButton(const char* name) { return Backups()->findChild<QPushButton*>(name); }
     // Sends a drop of these local files to the main window; whether the drag was accepted.
-    bool Drop(const std::vector<std::string>& files) {
+    bool Drop(const std::vector<std::string>& files, QWidget* on = nullptr) {
         QList<QUrl> urls;
         for (const std::string& f : files)
             urls << QUrl::fromLocalFile(QString::fromStdString(f));
         QMimeData data;
         data.setUrls(urls);
-        const QPoint at = Main().rect().center();
+        QWidget* target = on ? on : &Main();
+        const QPoint at = target->rect().center();
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&Main(), &enter);
+        QApplication::sendEvent(target, &enter);
         if (!enter.isAccepted())
             return false;
         QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&Main(), &drop);
+        QApplication::sendEvent(target, &drop);
         ProcessEvents(); // the file opens once the drop has ended
         return drop.isAccepted();
     }
@@ -332,6 +333,13 @@ TEST_F(GuiCfgMenuTest, ABackupOpensUntitledThroughTheSavePromptOrIsCompared) {
     EXPECT_STREQ(Img().m_szPIN, "1111");
     EXPECT_EQ(Title(Main()), "TK530 Control Panel (bezejmenná)");
     EXPECT_FALSE(Device().m_Cfg.IsModified());
+    // Asked for to compare, Enter on a backup compares it.
+    Action("m_pActCfgCompareBackup")->trigger();
+    list->setCurrentItem(list->topLevelItem(0));
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(Rows(DiffList()), std::vector<std::string>{"SIM karta | PIN | 1111 | 2222"});
+    Compare()->reject();
+
     // Untitled: saving asks where, so the backup itself is never written over.
     prompts.ExpectSaveFile(dir.File("restored.cfg"));
     Action("m_pActCfgSave")->trigger();
@@ -388,5 +396,14 @@ TEST_F(GuiCfgMenuTest, ADroppedCfgFileOpensThroughTheSavePromptOthersAreRefused)
     EXPECT_TRUE(Drop({dir.File("first.cfg"), dir.File("second.cfg")}));
     EXPECT_EQ(Device().m_Cfg.GetFileName(), dir.File("first.cfg"));
     EXPECT_FALSE(Device().m_Cfg.IsModified());
+
+    // Dropped on a text field of a pane, the file opens and is not typed into the field.
+    SelectNode(TAB_CFG, 4);
+    auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(PANE_SIM));
+    auto* pin = pane->Frame()->findChild<QLineEdit*>("m_pTxtPIN");
+    const QString before = pin->text();
+    EXPECT_TRUE(Drop({dir.File("second.cfg")}, pin));
+    EXPECT_EQ(Device().m_Cfg.GetFileName(), dir.File("second.cfg"));
+    EXPECT_EQ(pin->text(), before);
     EXPECT_TRUE(prompts.Done());
 }
