@@ -5,6 +5,10 @@
 #include "app/MainWnd.h"
 #include "app/Prompts.h"
 #include "app/ShellRules.h"
+#include "config/CfgBackup.h"
+#include "config/CfgCatalogue.h"
+#include "config/DlgCfgBackups.h"
+#include "config/DlgCfgCompare.h"
 #include "config/PaneAlarm.h"
 #include "config/PaneBasic.h"
 #include "config/PaneCallEnDirs.h"
@@ -27,6 +31,11 @@
 #include "status/PaneIO.h"
 #include "status/PaneTime.h"
 #include "status/StatusEvents.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <cstdio>
 
 CAppUI::CAppUI(CApp& app, CTK630& device, CProfile& profile)
     : m_app(app), m_device(device), m_profile(profile),
@@ -92,6 +101,7 @@ std::unique_ptr<CPane> CAppUI::MakePane(int id) {
 
 int CAppUI::Init() {
     m_status = m_device.m_Com.StatusSnapshot();
+    m_recent.Load(CCfgRecent::DefaultFile()); // a list that cannot be read starts empty
     m_pFrmMain = std::make_unique<TFrmMain>(*this);
     if (!m_pFrmMain)
         return 32;
@@ -102,6 +112,8 @@ int CAppUI::Init() {
     m_pFrmCom = new TFrmCom(*this, m_pFrmMain.get());
     if (!m_pFrmCom)
         return 33;
+    QObject::connect(m_pFrmCom, &QDialog::finished, m_pFrmMain.get(), [this] { SequenceEnded(); });
+    m_pFrmMain->UpdateRecentMenu();
     UpdateTitle();
     OnNotify(CE_OFFLINE);
     m_pFrmMain->show();
@@ -163,7 +175,11 @@ void CAppUI::OnNotify(const CComEvent& ev) {
             m_pFrmMain->SetOnline(false);
         break;
     case CE_CFG_READ:
-        ConfigReplaced();
+        // A read for a comparison filled its own buffer: the open configuration is as it was.
+        if (m_bUnitCompare)
+            m_bUnitCompareRead = true;
+        else
+            ConfigReplaced();
         break;
     case CE_DEVID:
     case CE_GSM:
@@ -260,11 +276,104 @@ void CAppUI::ShowError(uint32_t textId) {
 
 void CAppUI::TitleChanged() {
     UpdateTitle();
+    NoteRecentFile(); // a save names the file
 }
 
 void CAppUI::ConfigReplaced() {
     m_PaneMng.Invalidate(0, PANE_DEVID);
     UpdateTitle();
+    NoteRecentFile();
+}
+
+void CAppUI::NoteRecentFile() {
+    const std::string& name = m_device.m_Cfg.GetFileName();
+    if (name.empty() || (!m_recent.Files().empty() && m_recent.Files().front() == name))
+        return;
+    if (!m_recent.Add(name))
+        return;
+    // The list is a convenience: a disk that refuses it must not stop the user's work.
+    m_recent.Save(CCfgRecent::DefaultFile());
+    if (m_pFrmMain)
+        m_pFrmMain->UpdateRecentMenu();
+}
+
+int CAppUI::OpenCfgFile(const std::string& path, bool keepName) {
+    return m_device.m_Cfg.OpenFile(path, keepName);
+}
+
+void CAppUI::CompareWith(const CfgImage& other, const QString& caption) {
+    if (!m_pFrmMain)
+        return;
+    if (!m_pFrmCompare) {
+        m_pFrmCompare = new TFrmCfgCompare(m_pFrmMain.get());
+        m_pFrmCompare->m_onShowPane = [this](int pane, int param) {
+            if (m_pFrmMain)
+                m_pFrmMain->ShowPane(pane, param);
+        };
+    }
+    m_PaneMng.LeaveCurrent(); // edits not yet stored count as the open configuration
+    m_pFrmCompare->SetDiff(CfgDiff(*m_device.m_Cfg.GetImage(), other), caption);
+    m_pFrmCompare->open();
+}
+
+void CAppUI::CompareWithSaved(const std::string& path, const QString& caption) {
+    CTK630Cfg other; // without a host: its name and flag are nobody's
+    if (other.LoadFile(path) != 1) {
+        Prompts().Error(TXT_CFG_LOAD_ERROR);
+        return;
+    }
+    CompareWith(*other.GetImage(), caption);
+}
+
+void CAppUI::CompareWithFile() {
+    std::string name = m_device.m_Cfg.GetFileName();
+    std::string filter(GetText(TXT_FILTER_CFG));
+    filter += '|';
+    filter += GetText(TXT_FILTER_ALL);
+    if (!AskOpenFileName(name, filter))
+        return;
+    const size_t slash = name.find_last_of('/');
+    CompareWithSaved(
+        name, QStringLiteral("Soubor %1").arg(QString::fromStdString(name.substr(slash + 1))));
+}
+
+void CAppUI::CompareWithUnit() {
+    if (m_bUnitCompare)
+        return;
+    if (!m_pUnitCfg)
+        m_pUnitCfg = std::make_unique<CTK630Cfg>();
+    m_bUnitCompare = true;
+    m_bUnitCompareRead = false;
+    if (m_device.m_Com.Post({CM_READ_CFG, reinterpret_cast<uintptr_t>(m_pUnitCfg.get()), 0}) != 1)
+        m_bUnitCompare = false; // another sequence runs: nothing was queued
+}
+
+void CAppUI::SequenceEnded() {
+    if (!m_bUnitCompare)
+        return;
+    m_bUnitCompare = false;
+    // A read that failed or was cancelled has said so in the progress dialog already.
+    if (m_bUnitCompareRead)
+        CompareWith(*m_pUnitCfg->GetImage(), QStringLiteral("TK530"));
+}
+
+void CAppUI::ShowBackups(bool compare) {
+    if (!m_pFrmMain)
+        return;
+    if (!m_pFrmBackups) {
+        m_pFrmBackups = new TFrmCfgBackups(m_pFrmMain.get());
+        m_pFrmBackups->m_onOpen = [this](const CfgBackupInfo& b) { OpenCfgFile(b.path, false); };
+        m_pFrmBackups->m_onCompare = [this](const CfgBackupInfo& b) {
+            char serial[16];
+            std::snprintf(serial, sizeof serial, "%08u", static_cast<unsigned>(b.serialNumber));
+            CompareWithSaved(b.path, QStringLiteral("Záloha %1 %2")
+                                         .arg(QString::fromLatin1(serial),
+                                              QString::fromStdString(BackupTimeText(b))));
+        };
+    }
+    m_pFrmBackups->SetCompareOnEnter(compare);
+    m_pFrmBackups->SetBackups(ListConfigBackups(), CfgBackupFolder());
+    m_pFrmBackups->open();
 }
 
 void CAppUI::LeaveCurrentPane() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/PaneMng.h"
+#include "config/CfgRecent.h"
 #include "config/TK630Cfg.h"
 #include "link/ComNotify.h"
 #include "sms/SMSMng.h"
@@ -17,10 +18,14 @@ class CComBridge;
 class CProfile;
 class CTK630;
 class IPrompts;
+class QString;
+class TFrmCfgBackups;
+class TFrmCfgCompare;
 class TFrmCom;
 class TFrmConnectItem;
 class TFrmMain;
 struct CConnectDsc;
+struct CfgImage;
 
 // The SMS commands of the main window, offered by the SMS subsystem (its list pane knows the
 // selection). Kinds: 1 all, 2 the selected messages.
@@ -87,6 +92,22 @@ public:
     // posts the connect.
     void GoOnline();
 
+    // Opens a file (recent, dropped, a backup) after the save question; with `keepName`
+    // false it stays untitled. 1 when it was opened.
+    int OpenCfgFile(const std::string& path, bool keepName = true);
+    // The open configuration compared with a file the user picks, with the unit (one read
+    // into a separate buffer: the open configuration and its flag stay as they are), or
+    // with a saved file; the compare dialog shows the differences.
+    void CompareWithFile();
+    void CompareWithUnit();
+    void CompareWithSaved(const std::string& path, const QString& caption);
+    // The backups dialog; with `compare` Enter on a backup compares it instead of opening.
+    void ShowBackups(bool compare = false);
+    // The configuration files opened or saved lately, newest first.
+    const CCfgRecent& Recent() const { return m_recent; }
+    TFrmCfgCompare* CompareDialog() const { return m_pFrmCompare; }
+    TFrmCfgBackups* BackupsDialog() const { return m_pFrmBackups; }
+
     // Makes the pane object of an id (the panes of every subsystem).
     std::unique_ptr<CPane> MakePane(int id);
 
@@ -130,4 +151,19 @@ private:
     ISMSStoreListener* m_pSmsView = nullptr;
     ISmsCommands* m_pSmsCommands = nullptr;
     CDevStatus m_status;
+
+    void CompareWith(const CfgImage& other, const QString& caption);
+    // The progress dialog closed: a comparison read that finished is shown.
+    void SequenceEnded();
+    // The file of the open configuration goes first in the recent list.
+    void NoteRecentFile();
+
+    CCfgRecent m_recent;
+    TFrmCfgCompare* m_pFrmCompare = nullptr; // children of the main window, made at first use
+    TFrmCfgBackups* m_pFrmBackups = nullptr;
+    // The unit's configuration for a comparison; the link worker fills it. Kept until the
+    // program ends, so a worker still in its sequence never writes into freed memory.
+    std::unique_ptr<CTK630Cfg> m_pUnitCfg;
+    bool m_bUnitCompare = false;     // a comparison read is queued or running
+    bool m_bUnitCompareRead = false; // ... and its configuration has arrived
 };

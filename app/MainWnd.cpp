@@ -5,18 +5,24 @@
 #include "app/DlgAbout.h"
 #include "app/ShellRules.h"
 #include "base/Texts.h"
+#include "config/CfgRecent.h"
 #include "sms/PaneSMSList.h"
 #include "sms/SMS.h"
 
 #include "ui_MainWnd.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMimeData>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidgetItemIterator>
+#include <QUrl>
 
 namespace {
 
@@ -34,6 +40,18 @@ QTreeWidgetItem* NodeAt(QTreeWidget* tree, int index) {
             return *it;
     }
     return nullptr;
+}
+
+// The configuration file among dropped data: the first URL when it is a local *.cfg file,
+// else empty (several files: only the first counts).
+QString DroppedCfgFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().isEmpty())
+        return {};
+    const QUrl& first = data->urls().first();
+    if (!first.isLocalFile())
+        return {};
+    const QString path = first.toLocalFile();
+    return path.endsWith(QStringLiteral(".cfg"), Qt::CaseInsensitive) ? path : QString();
 }
 
 } // namespace
@@ -91,6 +109,31 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     connect(m_pForm->m_pPgCtlP1, &QTabWidget::currentChanged, this, [this] { m_pPgCtlP1Change(); });
     ConnectActions();
 
+    // The recent files go between the last commands and "Konec".
+    QMenu* menu = m_pForm->m_pMnuiCfg;
+    QAction* before = m_pForm->m_pMniExit;
+    const QList<QAction*> items = menu->actions();
+    const qsizetype exit = items.indexOf(before);
+    if (exit > 0 && items[exit - 1]->isSeparator())
+        before = items[exit - 1];
+    for (size_t i = 0; i < m_apActRecent.size(); ++i) {
+        QAction* action = new QAction(this);
+        action->setObjectName(QStringLiteral("m_pActCfgRecent%1").arg(i + 1));
+        action->setVisible(false);
+        menu->insertAction(before, action);
+        connect(action, &QAction::triggered, this,
+                [this, action] { m_ui.OpenCfgFile(action->data().toString().toStdString()); });
+        m_apActRecent[i] = action;
+    }
+    m_pRecentSep = menu->insertSeparator(m_apActRecent[0]);
+    m_pRecentSep->setVisible(false);
+    // A file deleted while the program runs is disabled when the menu next opens.
+    connect(menu, &QMenu::aboutToShow, this, [this] { UpdateRecentMenu(); });
+    setAcceptDrops(true);
+    // A configuration file dropped on a text field would otherwise be typed into it as its
+    // address: every drop of one inside this window goes to the window.
+    qApp->installEventFilter(this);
+
     // The SMS actions follow the state of the store, the link and the list pane; like an
     // action list's update handlers they are evaluated while the program idles.
     auto* idle = new QTimer(this);
@@ -128,6 +171,10 @@ void TFrmMain::ConnectActions() {
     on(f.m_pActCfgSaveAs, [&cfg] { cfg.Save(true); });
     on(f.m_pActCfgRead, [&cfg] { cfg.ReadFromUnit(); });
     on(f.m_pActCfgWrite, [&cfg] { cfg.WriteToUnit(); });
+    on(f.m_pActCfgCompare, [this] { m_ui.CompareWithFile(); });
+    on(f.m_pActCfgCompareUnit, [this] { m_ui.CompareWithUnit(); });
+    on(f.m_pActCfgCompareBackup, [this] { m_ui.ShowBackups(true); });
+    on(f.m_pActCfgBackups, [this] { m_ui.ShowBackups(); });
     on(f.m_pActOnline, [this] { m_ui.GoOnline(); });
     on(f.m_pActOffline, [&device] { device.Offline(); });
     on(f.m_pActComSet, [this] { m_ui.ShowComSetDlg(); });
@@ -263,6 +310,83 @@ void TFrmMain::UpdateActions() {
     f.m_pActSMSSaveSel->setEnabled(s.saveSel && cmds);
     f.m_pActSMSDelAll->setEnabled(s.delAll && cmds);
     f.m_pActSMSDelSel->setEnabled(s.delSel && cmds);
+}
+
+void TFrmMain::ShowPane(int id, int param) {
+    QTreeWidget* tree = m_pForm->m_pTrvCfg;
+    for (int node = 0; node < PaneMapSize(TAB_CFG); ++node) {
+        if (PaneMap(TAB_CFG, node) == PaneRef{id, param}) {
+            m_pForm->m_pPgCtlP1->setCurrentIndex(TAB_CFG);
+            tree->setCurrentItem(NodeAt(tree, node));
+            tree->setFocus();
+            return;
+        }
+    }
+}
+
+void TFrmMain::UpdateRecentMenu() {
+    const std::vector<std::string>& files = m_ui.Recent().Files();
+    for (size_t i = 0; i < m_apActRecent.size(); ++i) {
+        QAction* action = m_apActRecent[i];
+        if (i >= files.size()) {
+            action->setVisible(false);
+            continue;
+        }
+        const QString path = QString::fromStdString(files[i]);
+        QString name = path.section(QLatin1Char('/'), -1);
+        name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(name));
+        action->setData(path);
+        const bool there = CfgRecentFileExists(files[i]);
+        action->setEnabled(there);
+        action->setStatusTip(there ? path : QStringLiteral("%1 (soubor už neexistuje)").arg(path));
+        action->setToolTip(action->statusTip());
+        action->setVisible(true);
+    }
+    m_pRecentSep->setVisible(!files.empty());
+}
+
+void TFrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedCfgFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TFrmMain::dragMoveEvent(QDragMoveEvent* event) {
+    if (!DroppedCfgFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched != this &&
+        (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (widget && widget->window() == this && !DroppedCfgFile(drop->mimeData()).isEmpty()) {
+            if (type == QEvent::Drop)
+                dropEvent(drop);
+            else
+                drop->acceptProposedAction();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFrmMain::dropEvent(QDropEvent* event) {
+    const QString path = DroppedCfgFile(event->mimeData());
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // The save question waits until the drop has ended, so the program the file came from
+    // is not held by our message box.
+    QTimer::singleShot(0, this, [this, path] { m_ui.OpenCfgFile(path.toStdString()); });
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {

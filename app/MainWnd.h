@@ -5,10 +5,14 @@
 
 #include <QMainWindow>
 
+#include <array>
 #include <memory>
 
 class CAppUI;
 class QAction;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -38,9 +42,21 @@ public:
     static int NodeIndex(const QTreeWidget* tree, const QTreeWidgetItem* item);
     QLabel* StatusPanel(int index) const;
 
+    // Shows a configuration pane as its tree node does (the node selected, its tab active).
+    void ShowPane(int id, int param);
+    // The recent files at the end of the configuration menu ("&1 a.cfg"), from the list of
+    // the user-interface object; a file that is no longer there is shown disabled.
+    void UpdateRecentMenu();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // A configuration file dropped on the window opens as the open command does (only the
+    // first of several files; anything but a *.cfg file is refused).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void TreeChanged(int tab);
@@ -54,4 +70,6 @@ private:
     std::unique_ptr<Ui::TFrmMain> m_pForm;
     QLabel* m_pStbPanel0;
     QLabel* m_pStbPanel1;
+    QAction* m_pRecentSep = nullptr;
+    std::array<QAction*, 6> m_apActRecent{};
 };

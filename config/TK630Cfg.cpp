@@ -224,6 +224,16 @@ int CTK630Cfg::Open() {
     return 1;
 }
 
+int CTK630Cfg::OpenFile(const std::string& name, bool keepName) {
+    if (QuerySave() == CFG_CANCEL || !LoadFile(name))
+        return 0;
+    if (!keepName)
+        m_szFileName.clear();
+    if (m_pHost)
+        m_pHost->ConfigReplaced();
+    return 1;
+}
+
 int CTK630Cfg::Save(bool saveAs) {
     if (m_pHost)
         m_pHost->LeaveCurrentPane();

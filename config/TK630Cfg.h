@@ -109,6 +109,10 @@ public:
     void New();
     // 1 when a file was opened.
     int Open();
+    // Opens this file without the file dialog (a recent file, a dropped file, a backup),
+    // after the save question like Open. With `keepName` false the configuration stays
+    // untitled, so Save asks where to put it. 1 when it was opened.
+    int OpenFile(const std::string& name, bool keepName = true);
     // 1 when the configuration was saved.
     int Save(bool saveAs);
     // The link queue's result, or CFG_CANCEL when the user cancelled the save question.

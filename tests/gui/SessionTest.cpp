@@ -4,7 +4,12 @@
 #include "tests/gui/GuiFixture.h"
 
 #include "base/ProgramFolder.h"
+#include "config/CfgBackup.h"
+#include "config/CfgCatalogue.h"
+#include "config/DlgCfgCompare.h"
 #include "connections/DlgConnectItem.h"
+#include "link/CfgBlocks.h"
+#include "link/Commands.h"
 #include "link/DlgCom.h"
 #include "link/DlgRemCon.h"
 #include "sms/SMS.h"
@@ -25,6 +30,7 @@ namespace {
 
 constexpr uint8_t kLogout = 0x22;
 constexpr uint8_t kReadConfig = 0x28;
+constexpr uint8_t kWriteConfig = CMD_WRITE_CFG;
 
 // What the progress dialog showed after each message: caption and whether Storno was enabled.
 struct Shown {
@@ -245,6 +251,56 @@ TEST_F(GuiSessionTest, AConfigurationReadReplacesTheImageAndKeepsTheTitle) {
     ImageToDevice(device, *Device().m_Cfg.GetImage());
     ASSERT_EQ(memory.size(), sizeof device);
     EXPECT_EQ(std::memcmp(device, memory.data(), sizeof device), 0);
+}
+
+TEST_F(GuiSessionTest, ComparingWithTheUnitReadsOnceAndLeavesTheOpenConfigurationAlone) {
+    // The unit holds the open configuration but for its PIN.
+    CfgImage unit;
+    SetDefaults(unit);
+    std::strcpy(unit.m_szPIN, "5555");
+    std::vector<uint8_t> memory(CFG_DEVICE_SIZE);
+    ImageToDevice(memory.data(), unit);
+    ASSERT_TRUE(Unit().SetConfigMemory(memory));
+    ASSERT_TRUE(StartApp());
+    prompts.ExpectSaveFile(dir.File("open.cfg"));
+    Action("m_pActCfgSaveAs")->trigger();
+    Panes().GetPane(PANE_SIM)->OnDataChange(); // modified, and stays so
+    const CfgImage before = *Device().m_Cfg.GetImage();
+    SelectNode(TAB_CFG, 4);
+
+    Action("m_pActCfgCompareUnit")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    const auto codes = Commands();
+    // One configuration read, block by block, and no write.
+    EXPECT_EQ(static_cast<size_t>(std::count(codes.begin(), codes.end(), kReadConfig)),
+              SplitIntoBlocks(CFG_DEVICE_SIZE).size());
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), kWriteConfig), 0);
+    EXPECT_EQ(std::memcmp(&before, Device().m_Cfg.GetImage(), sizeof before), 0);
+    EXPECT_TRUE(Device().m_Cfg.IsModified());
+    EXPECT_EQ(Main().windowTitle().toStdString(), "TK530 Control Panel (open.cfg*)");
+    EXPECT_EQ(ListConfigBackups().size(), 1u); // like every read, it is backed up
+
+    TFrmCfgCompare* compare = UI().CompareDialog();
+    ASSERT_NE(compare, nullptr);
+    EXPECT_TRUE(compare->isVisible());
+    auto* list = compare->findChild<QTreeWidget*>("m_pTrvDiff");
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(1).toStdString(), "PIN");
+    EXPECT_EQ(list->topLevelItem(0)->text(2).toStdString(), "7093");
+    EXPECT_EQ(list->topLevelItem(0)->text(3).toStdString(), "5555");
+    EXPECT_EQ(list->headerItem()->text(3).toStdString(), "TK530");
+    compare->reject();
+
+    // A read that fails shows its error and no comparison.
+    Unit().AddFault({kReadConfig, SimFaultKind::NoAnswer});
+    Device().m_Com.SetTimeoutScale(5);
+    prompts.ExpectError("Vypršel komunikační timeout. EC: 0028")
+        .ExpectAsk("Došlo ke komunikační chybě. Opakovat komunikaci?", PROMPT_NO);
+    Action("m_pActCfgCompareUnit")->trigger();
+    ASSERT_TRUE(WaitIdle(30000));
+    EXPECT_FALSE(compare->isVisible());
+    EXPECT_EQ(std::memcmp(&before, Device().m_Cfg.GetImage(), sizeof before), 0);
+    EXPECT_TRUE(prompts.Done());
 }
 
 TEST_F(GuiSessionTest, ARefusedPinOpensTheItemDialogWithTheNumberLocked) {

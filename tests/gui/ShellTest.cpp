@@ -1,18 +1,30 @@
 // The main window without a session: title and configuration files, the trees and the panes
-// they select, the status bar, the SMS actions' enabling, the about box, a failed start.
+// they select, the status bar, the SMS actions' enabling, the about box, a failed start, and
+// the configuration menu's comparison, backups, recent files and dropped files.
 #include "tests/gui/GuiFixture.h"
 
 #include "app/DlgAbout.h"
 #include "app/PaneFrame.h"
+#include "config/CfgBackup.h"
+#include "config/DlgCfgBackups.h"
+#include "config/DlgCfgCompare.h"
+#include "config/TK630Cfg.h"
 #include "sms/SMS.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
+
+#include <cstring>
 
 namespace {
 
@@ -30,6 +42,24 @@ int VisibleFrames(CPaneMng& panes) {
     for (int id = 0; id < PANE_COUNT; ++id)
         visible += Frame(panes, id)->isVisible() ? 1 : 0;
     return visible;
+}
+
+// Every row of a dialog's list, its columns joined by " | ".
+std::vector<std::string> Rows(QTreeWidget* tree) {
+    std::vector<std::string> rows;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        QStringList columns;
+        for (int c = 0; c < tree->columnCount(); ++c)
+            columns << tree->topLevelItem(i)->text(c);
+        rows.push_back(columns.join(QStringLiteral(" | ")).toStdString());
+    }
+    return rows;
+}
+
+void DoubleClick(QTreeWidget* tree, int row) {
+    const QRect rect = tree->visualItemRect(tree->topLevelItem(row));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
 } // namespace
@@ -179,4 +209,220 @@ TEST_F(GuiTest, AnEngineThatCannotStartShowsTheCodeAndNoWindow) {
     EXPECT_EQ(prompts.Shown().size(), 1u);
     EXPECT_EQ(prompts.Shown()[0].text, "Došlo k chybě při inicializaci: 128");
     EXPECT_EQ(prompts.Shown()[0].caption, "TK530 Control Panel");
+}
+
+class GuiCfgMenuTest : public GuiTest {
+protected:
+    CfgImage& Img() { return *Device().m_Cfg.GetImage(); }
+    // The open configuration saved as `name` (the file dialog answered).
+    void SaveAs(const std::string& name) {
+        prompts.ExpectSaveFile(dir.File(name));
+        Action("m_pActCfgSaveAs")->trigger();
+        ASSERT_EQ(Device().m_Cfg.GetFileName(), dir.File(name));
+    }
+    // Types into a line edit of the shown pane as the user does.
+    void TypeInPane(const char* name, const char* text) {
+        auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(Panes().GetCur()));
+        ASSERT_NE(pane, nullptr);
+        auto* edit = pane->Frame()->findChild<QLineEdit*>(QString::fromLatin1(name));
+        ASSERT_NE(edit, nullptr) << name;
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, QString::fromLatin1(text));
+    }
+    TFrmCfgCompare* Compare() { return UI().CompareDialog(); }
+    QTreeWidget* DiffList() { return Compare()->findChild<QTreeWidget*>("m_pTrvDiff"); }
+    std::string Result() {
+        return Compare()->findChild<QLabel*>("m_pLblResult")->text().toStdString();
+    }
+    TFrmCfgBackups* Backups() { return UI().BackupsDialog(); }
+    QPushButton* BackupButton(const char* name) { return Backups()->findChild<QPushButton*>(name); }
+    // Sends a drop of these local files to the main window; whether the drag was accepted.
+    bool Drop(const std::vector<std::string>& files, QWidget* on = nullptr) {
+        QList<QUrl> urls;
+        for (const std::string& f : files)
+            urls << QUrl::fromLocalFile(QString::fromStdString(f));
+        QMimeData data;
+        data.setUrls(urls);
+        QWidget* target = on ? on : &Main();
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        ProcessEvents(); // the file opens once the drop has ended
+        return drop.isAccepted();
+    }
+};
+
+TEST_F(GuiCfgMenuTest, ComparingWithAFileListsTheEditedFieldsAndShowsTheirPane) {
+    ASSERT_TRUE(StartApp());
+    SaveAs("a.cfg");
+    SelectNode(TAB_CFG, 11); // "Alarm3"
+    TypeInPane("m_pTxtACall", "602111222");
+    SelectNode(TAB_CFG, 4);          // SIM karta
+    TypeInPane("m_pTxtPIN", "4321"); // still in the pane: the comparison stores it first
+    SelectNode(TAB_STATE, 0);
+
+    prompts.ExpectOpenFile(dir.File("a.cfg"));
+    Action("m_pActCfgCompare")->trigger();
+    ASSERT_NE(Compare(), nullptr);
+    EXPECT_TRUE(Compare()->isVisible());
+    EXPECT_EQ(prompts.Shown().back().text, dir.File("a.cfg")); // proposes the open file
+    const std::vector<std::string> rows = Rows(DiffList());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], "SIM karta | PIN | 4321 | 7093");
+    EXPECT_NE(rows[1].find("Alarm 3 | alarm volání | 602111222 | "), std::string::npos) << rows[1];
+    EXPECT_EQ(DiffList()->headerItem()->text(3).toStdString(), "Soubor a.cfg");
+    EXPECT_EQ(Result(), "Rozdílů: 2");
+    EXPECT_TRUE(Device().m_Cfg.IsModified()); // comparing changes nothing
+
+    // A double click on a row closes the list and shows that field's pane and record.
+    DoubleClick(DiffList(), 1);
+    EXPECT_FALSE(Compare()->isVisible());
+    EXPECT_EQ(Find<QTabWidget>("m_pPgCtlP1")->currentIndex(), TAB_CFG);
+    EXPECT_EQ(Panes().GetCur(), PANE_ALARM);
+    EXPECT_EQ(Panes().GetPane(PANE_ALARM)->m_nParam, 2);
+
+    // Saved: the same as the file; a file that is no configuration is refused.
+    SaveAs("b.cfg");
+    prompts.ExpectOpenFile(dir.File("b.cfg"));
+    Action("m_pActCfgCompare")->trigger();
+    EXPECT_TRUE(Rows(DiffList()).empty());
+    EXPECT_EQ(Result(), "Žádné rozdíly");
+    EXPECT_FALSE(Compare()->findChild<QPushButton*>("m_pBtnShow")->isEnabled());
+    Compare()->reject();
+    WriteFileBytes(dir.File("bad.cfg"), {1, 0, 0});
+    prompts.ExpectOpenFile(dir.File("bad.cfg"))
+        .ExpectError("Došlo k chybě při načítání konfigurace ze souboru.");
+    Action("m_pActCfgCompare")->trigger();
+    EXPECT_FALSE(Compare()->isVisible());
+    EXPECT_TRUE(prompts.Done());
+}
+
+TEST_F(GuiCfgMenuTest, ABackupOpensUntitledThroughTheSavePromptOrIsCompared) {
+    ASSERT_TRUE(StartApp());
+    Action("m_pActCfgBackups")->trigger();
+    ASSERT_NE(Backups(), nullptr);
+    QTreeWidget* list = Backups()->findChild<QTreeWidget*>("m_pTrvBackups");
+    EXPECT_EQ(Rows(list), std::vector<std::string>{"Žádné zálohy |  | "});
+    EXPECT_FALSE(BackupButton("m_pBtnOpen")->isEnabled());
+    EXPECT_FALSE(BackupButton("m_pBtnCompare")->isEnabled());
+    Backups()->reject();
+
+    CfgImage old = Img();
+    std::strcpy(old.m_szPIN, "1111");
+    ASSERT_TRUE(SaveConfigBackup(old, 12345, SysTime{2026, 12, 0, 7, 9, 30, 0, 0}));
+    CfgImage last = Img();
+    std::strcpy(last.m_szPIN, "2222");
+    ASSERT_TRUE(SaveConfigBackup(last, 12345, SysTime{2026, 12, 0, 8, 14, 5, 9, 0}));
+    ASSERT_TRUE(SaveConfigBackup(last, 777, SysTime{2026, 12, 0, 8, 10, 0, 0, 0}));
+    SaveAs("mine.cfg");
+    Panes().GetPane(PANE_SIM)->OnDataChange(); // unsaved edits
+    const CfgImage mine = Img();
+
+    Action("m_pActCfgBackups")->trigger();
+    // One unit's backups together, the unit read last first, each newest first.
+    EXPECT_EQ(Rows(list), (std::vector<std::string>{"00012345 | 2026-12-08 14:05:09 | 1667 B",
+                                                    "00012345 | 2026-12-07 09:30:00 | 1667 B",
+                                                    "00000777 | 2026-12-08 10:00:00 | 1667 B"}));
+    list->setCurrentItem(list->topLevelItem(1));
+    prompts.ExpectAsk("Konfigurace byla změněna, chcete změny uložit?", PROMPT_CANCEL);
+    QTest::mouseClick(BackupButton("m_pBtnOpen"), Qt::LeftButton);
+    EXPECT_EQ(std::memcmp(&Img(), &mine, sizeof mine), 0); // Storno: nothing changed
+    EXPECT_EQ(Device().m_Cfg.GetFileName(), dir.File("mine.cfg"));
+    EXPECT_TRUE(Device().m_Cfg.IsModified());
+
+    Action("m_pActCfgBackups")->trigger();
+    list->setCurrentItem(list->topLevelItem(1));
+    QTest::mouseClick(BackupButton("m_pBtnCompare"), Qt::LeftButton);
+    EXPECT_FALSE(Backups()->isVisible());
+    ASSERT_NE(Compare(), nullptr);
+    EXPECT_EQ(Rows(DiffList()), std::vector<std::string>{"SIM karta | PIN | 7093 | 1111"});
+    EXPECT_EQ(DiffList()->headerItem()->text(3).toStdString(),
+              "Záloha 00012345 2026-12-07 09:30:00");
+    Compare()->reject();
+
+    Action("m_pActCfgBackups")->trigger();
+    list->setCurrentItem(list->topLevelItem(1));
+    prompts.ExpectAsk("Konfigurace byla změněna, chcete změny uložit?", PROMPT_NO);
+    QTest::keyClick(list, Qt::Key_Return); // Enter opens, as the button does
+    EXPECT_FALSE(Backups()->isVisible());
+    EXPECT_STREQ(Img().m_szPIN, "1111");
+    EXPECT_EQ(Title(Main()), "TK530 Control Panel (bezejmenná)");
+    EXPECT_FALSE(Device().m_Cfg.IsModified());
+    // Asked for to compare, Enter on a backup compares it.
+    Action("m_pActCfgCompareBackup")->trigger();
+    list->setCurrentItem(list->topLevelItem(0));
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(Rows(DiffList()), std::vector<std::string>{"SIM karta | PIN | 1111 | 2222"});
+    Compare()->reject();
+
+    // Untitled: saving asks where, so the backup itself is never written over.
+    prompts.ExpectSaveFile(dir.File("restored.cfg"));
+    Action("m_pActCfgSave")->trigger();
+    EXPECT_EQ(Title(Main()), "TK530 Control Panel (restored.cfg)");
+    EXPECT_TRUE(prompts.Done());
+}
+
+TEST_F(GuiCfgMenuTest, RecentFilesNewestFirstOpenThroughTheSavePromptAndOutliveARun) {
+    ASSERT_TRUE(StartApp());
+    EXPECT_FALSE(Action("m_pActCfgRecent1")->isVisible());
+    for (const char* name : {"a.cfg", "b.cfg", "c.cfg", "a.cfg"})
+        SaveAs(name);
+    auto shown = [this] {
+        std::vector<std::string> texts;
+        for (const char* name :
+             {"m_pActCfgRecent1", "m_pActCfgRecent2", "m_pActCfgRecent3", "m_pActCfgRecent4"}) {
+            if (Action(name)->isVisible())
+                texts.push_back(Action(name)->text().toStdString() +
+                                (Action(name)->isEnabled() ? "" : " (off)"));
+        }
+        return texts;
+    };
+    EXPECT_EQ(shown(), (std::vector<std::string>{"&1 a.cfg", "&2 c.cfg", "&3 b.cfg"}));
+    EXPECT_EQ(ReadFileText(dir.File("Data/RecentFiles.txt")),
+              dir.File("a.cfg") + "\n" + dir.File("c.cfg") + "\n" + dir.File("b.cfg") + "\n");
+
+    Panes().GetPane(PANE_SIM)->OnDataChange();
+    prompts.ExpectAsk("Konfigurace byla změněna, chcete změny uložit?", PROMPT_CANCEL);
+    Action("m_pActCfgRecent3")->trigger();
+    EXPECT_EQ(Device().m_Cfg.GetFileName(), dir.File("a.cfg"));
+    prompts.ExpectAsk("Konfigurace byla změněna, chcete změny uložit?", PROMPT_NO);
+    Action("m_pActCfgRecent3")->trigger();
+    EXPECT_EQ(Device().m_Cfg.GetFileName(), dir.File("b.cfg"));
+    EXPECT_EQ(shown(), (std::vector<std::string>{"&1 b.cfg", "&2 a.cfg", "&3 c.cfg"}));
+    EXPECT_TRUE(prompts.Done());
+
+    // The next run lists them again; a file deleted meanwhile cannot be chosen.
+    StopApp();
+    std::remove(dir.File("c.cfg").c_str());
+    ASSERT_TRUE(StartApp());
+    EXPECT_EQ(shown(), (std::vector<std::string>{"&1 b.cfg", "&2 a.cfg", "&3 c.cfg (off)"}));
+}
+
+TEST_F(GuiCfgMenuTest, ADroppedCfgFileOpensThroughTheSavePromptOthersAreRefused) {
+    ASSERT_TRUE(StartApp());
+    SaveAs("first.cfg");
+    SaveAs("second.cfg");
+    WriteFileBytes(dir.File("notes.txt"), {'x'});
+    EXPECT_FALSE(Drop({dir.File("notes.txt")}));
+    EXPECT_FALSE(Drop({dir.File("notes.txt"), dir.File("first.cfg")})); // only the first counts
+
+    Panes().GetPane(PANE_SIM)->OnDataChange();
+    prompts.ExpectAsk("Konfigurace byla změněna, chcete změny uložit?", PROMPT_NO);
+    EXPECT_TRUE(Drop({dir.File("first.cfg"), dir.File("second.cfg")}));
+    EXPECT_EQ(Device().m_Cfg.GetFileName(), dir.File("first.cfg"));
+    EXPECT_FALSE(Device().m_Cfg.IsModified());
+
+    // Dropped on a text field of a pane, the file opens and is not typed into the field.
+    SelectNode(TAB_CFG, 4);
+    auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(PANE_SIM));
+    auto* pin = pane->Frame()->findChild<QLineEdit*>("m_pTxtPIN");
+    const QString before = pin->text();
+    EXPECT_TRUE(Drop({dir.File("second.cfg")}, pin));
+    EXPECT_EQ(Device().m_Cfg.GetFileName(), dir.File("second.cfg"));
+    EXPECT_EQ(pin->text(), before);
+    EXPECT_TRUE(prompts.Done());
 }

@@ -1,0 +1,71 @@
+#include "config/DlgCfgCompare.h"
+
+#include "ui_DlgCfgCompare.h"
+
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int kPaneRole = Qt::UserRole;
+constexpr int kParamRole = Qt::UserRole + 1;
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+TFrmCfgCompare::TFrmCfgCompare(QWidget* owner)
+    : QDialog(owner), m_pForm(std::make_unique<Ui::TFrmCfgCompare>()) {
+    m_pForm->setupUi(this);
+    QTreeWidget* tree = m_pForm->m_pTrvDiff;
+    // Enter and a double click both activate a row.
+    connect(tree, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item) { ShowPaneOf(item); });
+    connect(tree, &QTreeWidget::currentItemChanged, this, [this] { UpdateButtons(); });
+    connect(m_pForm->m_pBtnShow, &QPushButton::clicked, this,
+            [this, tree] { ShowPaneOf(tree->currentItem()); });
+    connect(m_pForm->m_pBtnClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TFrmCfgCompare::~TFrmCfgCompare() = default;
+
+void TFrmCfgCompare::SetDiff(const std::vector<CfgDiffEntry>& diff, const QString& other) {
+    QTreeWidget* tree = m_pForm->m_pTrvDiff;
+    tree->clear();
+    tree->headerItem()->setText(3, other);
+    for (const CfgDiffEntry& d : diff) {
+        const CfgField& f = *d.field;
+        std::string where = CfgPaneCaption(f.pane);
+        if (!f.group.empty())
+            where += " › " + f.group;
+        auto* item = new QTreeWidgetItem(tree, {Q(where), Q(f.label), Q(d.oldText), Q(d.newText)});
+        item->setData(0, kPaneRole, f.pane);
+        item->setData(0, kParamRole, f.paneParam);
+    }
+    m_pForm->m_pLblResult->setText(diff.empty() ? QStringLiteral("Žádné rozdíly")
+                                                : QStringLiteral("Rozdílů: %1").arg(diff.size()));
+    for (int column = 0; column < tree->columnCount(); ++column)
+        tree->resizeColumnToContents(column);
+    if (QTreeWidgetItem* first = tree->topLevelItem(0))
+        tree->setCurrentItem(first);
+    UpdateButtons();
+    tree->setFocus();
+}
+
+void TFrmCfgCompare::UpdateButtons() {
+    const QTreeWidgetItem* item = m_pForm->m_pTrvDiff->currentItem();
+    m_pForm->m_pBtnShow->setEnabled(item && item->data(0, kPaneRole).toInt() != CFG_PANE_NONE);
+}
+
+void TFrmCfgCompare::ShowPaneOf(QTreeWidgetItem* item) {
+    // Carried bytes belong to no pane: there is nothing to show.
+    if (!item || item->data(0, kPaneRole).toInt() == CFG_PANE_NONE)
+        return;
+    const int pane = item->data(0, kPaneRole).toInt();
+    const int param = item->data(0, kParamRole).toInt();
+    accept();
+    if (m_onShowPane)
+        m_onShowPane(pane, param);
+}
