@@ -110,7 +110,8 @@ void FillModemList(QListWidget* list, const CModemMng& modems) {
             item->setToolTip(QFile::decodeName(modem.m_szDevice));
         } else {
             item->setText(name + " (" + Q(problem) + ")");
-            item->setToolTip(Q(problem));
+            item->setToolTip(QFile::decodeName(modem.m_szDevice) + QStringLiteral(": ") +
+                             Q(problem));
             item->setForeground(list->palette().brush(QPalette::Disabled, QPalette::Text));
         }
     }
