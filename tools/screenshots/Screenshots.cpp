@@ -1,4 +1,4 @@
-// Renders the main window with each pane into PNG files, for the README: the offscreen
+// Renders the main window with each pane, and the main dialogs, into PNG files, for the README: the offscreen
 // platform, a program folder in a temporary directory whose profile points at an in-process
 // virtual unit, and the unit's data read as the user would (online, configuration, status,
 // SMS).
@@ -9,6 +9,11 @@
 #include "app/Prompts.h"
 #include "app/QtPrompts.h"
 #include "base/ProgramFolder.h"
+#include "config/CfgCatalogue.h"
+#include "config/DlgCfgCompare.h"
+#include "connections/ConnectDsc.h"
+#include "connections/DlgComSet.h"
+#include "link/DlgRemCon.h"
 #include "status/SysTime.h"
 #include "tools/sim/SimServer.h"
 
@@ -55,6 +60,53 @@ bool Run(CApp& app, uint32_t (CTK630::*command)()) {
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
     return !app.m_Device.m_Com.IsBusy();
+}
+
+bool Save(QWidget& widget, const std::filesystem::path& file) {
+    QCoreApplication::processEvents();
+    if (widget.grab().save(QString::fromStdString(file.string())))
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", file.c_str());
+    return false;
+}
+
+// The dialogs of the communication settings and of the configuration menu, as they open.
+void ShootDialogs(CApp& app, TFrmMain& main, const std::filesystem::path& out) {
+    CConnectDscMng& connections = app.m_Device.m_Com.GetConnections();
+    if (connections.GetCount() == 0) {
+        CConnectDsc dsc{};
+        std::snprintf(dsc.m_szNum, sizeof dsc.m_szNum, "%s", "+420601222333");
+        std::snprintf(dsc.m_szPIN, sizeof dsc.m_szPIN, "%s", "1234");
+        connections.SetSel(connections.Add(dsc));
+    }
+    {
+        TFrmComSet dlg(app.m_UI, &main);
+        dlg.Init();
+        dlg.show();
+        auto* pages = dlg.findChild<QTabWidget*>(QStringLiteral("m_pPgCtlCom"));
+        Save(dlg, out / "dlg-comset-local.png");
+        if (pages) {
+            pages->setCurrentIndex(1);
+            Save(dlg, out / "dlg-comset-remote.png");
+        }
+    }
+    {
+        TFrmRemCon dlg(app.Prompts(), app.m_UI.Profile(), app.m_Device.m_Com.GetModems().Modems(),
+                       connections, &main);
+        dlg.Prepare();
+        dlg.show();
+        Save(dlg, out / "dlg-remote-access.png");
+    }
+    {
+        CfgImage edited = *app.m_Device.m_Cfg.GetImage();
+        std::snprintf(edited.m_szPIN, sizeof edited.m_szPIN, "%s", "9876");
+        edited.m_nSMSMode = edited.m_nSMSMode == 0 ? 1 : 0;
+        TFrmCfgCompare dlg(&main);
+        dlg.SetDiff(CfgDiff(*app.m_Device.m_Cfg.GetImage(), edited),
+                    QStringLiteral("Soubor jiný.cfg"));
+        dlg.show();
+        Save(dlg, out / "dlg-compare.png");
+    }
 }
 
 struct Shot {
@@ -140,6 +192,7 @@ int main(int argc, char** argv) {
                 if (!main.grab().save(QString::fromStdString(file.string())))
                     std::fprintf(stderr, "cannot write %s\n", file.c_str());
             }
+            ShootDialogs(app, main, out);
             status = 0;
         } else {
             std::fprintf(stderr, "the virtual unit did not answer\n");
