@@ -1,7 +1,7 @@
-// Renders the main window with each pane, and the main dialogs, into PNG files, for the README: the offscreen
-// platform, a program folder in a temporary directory whose profile points at an in-process
-// virtual unit, and the unit's data read as the user would (online, configuration, status,
-// SMS).
+// Renders the main window with each pane, and the main dialogs, into PNG files for the
+// README: the offscreen platform, a program folder in a temporary directory whose profile
+// points at an in-process virtual unit, and the unit's data read as the user would (online,
+// configuration, status, SMS).
 //
 //     tk530-screenshots <folder for the pictures>
 #include "app/AppUIApp.h"
