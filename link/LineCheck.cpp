@@ -49,16 +49,6 @@ void FillPermission(LineCheckResult& r) {
     }
 }
 
-std::string HoldersOf(const std::vector<PortHolder>& holders) {
-    std::string text;
-    for (const PortHolder& h : holders) {
-        if (!text.empty())
-            text += ", ";
-        text += h.name + " (pid " + std::to_string(h.pid) + ")";
-    }
-    return text;
-}
-
 void FillBusy(LineCheckResult& r, std::vector<PortHolder> holders) {
     r.m_verdict = LINE_BUSY;
     if (holders.empty()) {
@@ -67,7 +57,7 @@ void FillBusy(LineCheckResult& r, std::vector<PortHolder> holders) {
         if (::stat(r.m_strDevice.c_str(), &st) == 0 && S_ISCHR(st.st_mode))
             holders = FindPortHolders(st.st_rdev);
     }
-    r.m_strHolder = HoldersOf(holders);
+    r.m_strHolder = PortHolderList(holders);
 }
 
 // Czech plural of "bajt".
@@ -285,25 +275,25 @@ std::string DiagnoseConnectFailure(const std::string& port, int linkError) {
                "port.";
     if (linkError != LE_PORT_OPEN)
         return {};
-    struct stat st {};
-    if (::stat(r.m_strDevice.c_str(), &st) != 0) {
-        if (IsGoneErrno(errno))
-            return GoneText(r);
-        if (IsPermissionErrno(errno)) {
-            FillPermission(r);
-            return PermissionText(r, true);
-        }
-        return {};
-    }
-    if (!S_ISCHR(st.st_mode))
-        return r.m_strDevice + " není sériový port: vyberte jiný port.";
-    if (::access(r.m_strDevice.c_str(), R_OK | W_OK) != 0 && IsPermissionErrno(errno)) {
+    switch (CheckDevice(r.m_strDevice)) {
+    case DEVICE_GONE:
+        return GoneText(r);
+    case DEVICE_NO_PERMISSION:
         FillPermission(r);
         return PermissionText(r, true);
+    case DEVICE_NOT_SERIAL:
+        return r.m_strDevice + " není sériový port: vyberte jiný port.";
+    case DEVICE_OTHER:
+        return {};
+    case DEVICE_USABLE:
+        break;
     }
+    struct stat st {};
+    if (::stat(r.m_strDevice.c_str(), &st) != 0)
+        return {};
     const std::vector<PortHolder> holders = FindPortHolders(st.st_rdev);
     if (!holders.empty()) {
-        r.m_strHolder = HoldersOf(holders);
+        r.m_strHolder = PortHolderList(holders);
         return BusyText(r, true);
     }
     return {};

@@ -279,23 +279,22 @@ void CModemMng::Renumber() {
 
 std::string ModemDeviceProblem(const CModemInf& modem) {
     const std::string device(modem.m_szDevice, strnlen(modem.m_szDevice, sizeof modem.m_szDevice));
-    struct stat st {};
-    if (device.empty() || ::stat(device.c_str(), &st) != 0) {
-        if (device.empty() || errno == ENOENT || errno == ENOTDIR || errno == ENXIO ||
-            errno == ENODEV)
-            return "zařízení neexistuje"; // a by-id link stays behind an unplugged adapter
-        if (errno == EACCES)
-            return "chybí oprávnění";
-        return std::strerror(errno);
-    }
-    if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) != 0 &&
-        (errno == EACCES || errno == EPERM)) {
+    int err = 0;
+    switch (CheckDevice(device, &err)) {
+    case DEVICE_USABLE:
+        return {};
+    case DEVICE_GONE:
+        return "zařízení neexistuje"; // a by-id link stays behind an unplugged adapter
+    case DEVICE_NO_PERMISSION: {
         PortGroupHint hint;
         if (PortNeedsGroup(device, hint))
             return "chybí oprávnění (skupina " + hint.group + ")";
         return "chybí oprávnění";
     }
-    if (!S_ISCHR(st.st_mode))
+    case DEVICE_NOT_SERIAL:
         return "není sériové zařízení";
-    return {};
+    case DEVICE_OTHER:
+    default:
+        return std::strerror(err);
+    }
 }

@@ -40,6 +40,22 @@ bool MakeFolders(const std::string& path) {
 
 } // namespace
 
+DeviceState CheckDevice(const std::string& device, int* err) {
+    struct stat st {};
+    if (device.empty() || ::stat(device.c_str(), &st) != 0) {
+        const int e = device.empty() ? ENOENT : errno;
+        if (err)
+            *err = e;
+        if (e == ENOENT || e == ENOTDIR || e == ENXIO || e == ENODEV)
+            return DEVICE_GONE;
+        return e == EACCES ? DEVICE_NO_PERMISSION : DEVICE_OTHER;
+    }
+    if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) != 0 &&
+        (errno == EACCES || errno == EPERM))
+        return DEVICE_NO_PERMISSION;
+    return S_ISCHR(st.st_mode) ? DEVICE_USABLE : DEVICE_NOT_SERIAL;
+}
+
 bool PortNeedsGroup(const std::string& device, PortGroupHint& hint) {
     struct stat st {};
     if (::stat(device.c_str(), &st) != 0)

@@ -21,6 +21,17 @@ struct PortGroupHint {
 // write it, and its group would give the right (the device's group may read and write it).
 bool PortNeedsGroup(const std::string& device, PortGroupHint& hint);
 
+// What a look at a device path, without opening it, says about using it as a port.
+enum DeviceState {
+    DEVICE_USABLE = 0,        // a character device this user may read and write
+    DEVICE_GONE = 1,          // no such device (an unplugged adapter's by-id link dangles)
+    DEVICE_NO_PERMISSION = 2, // this user may not read and write it
+    DEVICE_NOT_SERIAL = 3,    // there, but not a character device
+    DEVICE_OTHER = 4,         // stat failed otherwise; `err` says why
+};
+// An empty path counts as gone. `err` (optional) receives the errno of a failed look.
+DeviceState CheckDevice(const std::string& device, int* err = nullptr);
+
 // The Czech hint for the user.
 std::string PortGroupHintText(const PortGroupHint& hint);
 

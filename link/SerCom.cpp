@@ -229,16 +229,18 @@ std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoo
     return holders;
 }
 
-std::string PortHoldersText(const std::vector<PortHolder>& holders) {
-    if (holders.empty())
-        return {};
-    std::string text = "the port is in use by ";
-    for (size_t i = 0; i < holders.size(); ++i) {
-        if (i > 0)
+std::string PortHolderList(const std::vector<PortHolder>& holders) {
+    std::string text;
+    for (const PortHolder& h : holders) {
+        if (!text.empty())
             text += ", ";
-        text += holders[i].name + " (pid " + std::to_string(holders[i].pid) + ")";
+        text += h.name + " (pid " + std::to_string(h.pid) + ")";
     }
     return text;
+}
+
+std::string PortHoldersText(const std::vector<PortHolder>& holders) {
+    return holders.empty() ? std::string() : "the port is in use by " + PortHolderList(holders);
 }
 
 CSerCom::CSerCom() = default;

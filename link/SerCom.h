@@ -80,6 +80,8 @@ struct PortHolder {
     std::string name; // /proc/<pid>/comm
 };
 std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoot = "/proc");
+// "ModemManager (pid 812), minicom (pid 2001)"; empty when there is no holder.
+std::string PortHolderList(const std::vector<PortHolder>& holders);
 // "the port is in use by ModemManager (pid 812)"; empty when there is no holder.
 std::string PortHoldersText(const std::vector<PortHolder>& holders);
 
