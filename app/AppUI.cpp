@@ -26,6 +26,7 @@
 #include "link/PortAccess.h"
 #include "sms/PaneSMSEdit.h"
 #include "sms/PaneSMSList.h"
+#include "status/DevStatus.h"
 #include "status/PaneDevId.h"
 #include "status/PaneGSM.h"
 #include "status/PaneIO.h"
@@ -34,8 +35,6 @@
 
 #include <QDialog>
 #include <QString>
-
-#include <cstdio>
 
 CAppUI::CAppUI(CApp& app, CTK630& device, CProfile& profile)
     : m_app(app), m_device(device), m_profile(profile),
@@ -364,10 +363,9 @@ void CAppUI::ShowBackups(bool compare) {
         m_pFrmBackups = new TFrmCfgBackups(m_pFrmMain.get());
         m_pFrmBackups->m_onOpen = [this](const CfgBackupInfo& b) { OpenCfgFile(b.path, false); };
         m_pFrmBackups->m_onCompare = [this](const CfgBackupInfo& b) {
-            char serial[16];
-            std::snprintf(serial, sizeof serial, "%08u", static_cast<unsigned>(b.serialNumber));
+            const std::string serial = FormatSerial(b.serialNumber);
             CompareWithSaved(b.path, QStringLiteral("Záloha %1 %2")
-                                         .arg(QString::fromLatin1(serial),
+                                         .arg(QString::fromStdString(serial),
                                               QString::fromStdString(BackupTimeText(b))));
         };
     }

@@ -1,5 +1,6 @@
 #include "config/DlgCfgBackups.h"
 
+#include "status/DevStatus.h"
 #include "ui_DlgCfgBackups.h"
 
 #include <QPushButton>
@@ -55,9 +56,8 @@ void TFrmCfgBackups::SetBackups(std::vector<CfgBackupInfo> backups, const std::s
     tree->clear();
     for (size_t i = 0; i < m_backups.size(); ++i) {
         const CfgBackupInfo& b = m_backups[i];
-        char serial[16];
-        std::snprintf(serial, sizeof serial, "%08u", static_cast<unsigned>(b.serialNumber));
-        auto* item = new QTreeWidgetItem(tree, {QString::fromLatin1(serial),
+        const std::string serial = FormatSerial(b.serialNumber);
+        auto* item = new QTreeWidgetItem(tree, {QString::fromStdString(serial),
                                                 QString::fromStdString(BackupTimeText(b)),
                                                 QStringLiteral("%1 B").arg(b.size)});
         item->setData(0, kIndexRole, static_cast<int>(i));

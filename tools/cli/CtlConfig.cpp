@@ -8,6 +8,7 @@
 #include "config/CfgCatalogue.h"
 #include "config/CfgJson.h"
 #include "config/TK630Cfg.h"
+#include "status/DevStatus.h"
 #include "tools/cli/CtlCommands.h"
 #include "tools/cli/CtlFormat.h"
 #include "tools/cli/CtlUI.h"
@@ -386,8 +387,7 @@ int Backups(const Args& a, CConsole& console) {
         const CfgBackupInfo& b = backups[i];
         if (unit && b.serialNumber != *unit)
             continue;
-        char serial[16];
-        std::snprintf(serial, sizeof serial, "%08u", static_cast<unsigned>(b.serialNumber));
+        const std::string serial = FormatSerial(b.serialNumber);
         if (a.json) {
             out += out.empty() ? "" : ",";
             out += "{\"index\":" + std::to_string(i + 1) + ",\"serial\":\"" + serial +
@@ -395,8 +395,8 @@ int Backups(const Args& a, CConsole& console) {
                    ",\"path\":" + tk::json::Quote(b.path) + "}";
         } else {
             char line[160];
-            std::snprintf(line, sizeof line, "%4zu  %-13s  %-10s %-8s  %8llu  ", i + 1, serial,
-                          FormatDate(b.time).c_str(), FormatClock(b.time).c_str(),
+            std::snprintf(line, sizeof line, "%4zu  %-13s  %-10s %-8s  %8llu  ", i + 1,
+                          serial.c_str(), FormatDate(b.time).c_str(), FormatClock(b.time).c_str(),
                           static_cast<unsigned long long>(b.size));
             out += line + ForTerminal(b.name) + "\n";
         }
