@@ -389,20 +389,22 @@ void CPaneSMSList::SendCmd(int kind) {
     SmsSend(m_ui, indices);
 }
 
+int CPaneSMSList::ChooseRows(int kind, int list, int32_t* sel) const {
+    if (kind == 2)
+        return std::min(GetSelection(sel, SMS_LIST_MAX), SMS_LIST_MAX);
+    const int n = m_ui.Device().m_SMS.GetCount(list);
+    for (int i = 0; i < n; ++i)
+        sel[i] = i;
+    return n;
+}
+
 void CPaneSMSList::ExportCmd(int kind) {
     if (!IsCurrent())
         return;
     const int list = GetShownList();
     CSMSMng& store = m_ui.Device().m_SMS;
     int32_t* sel = store.m_anSel.data();
-    int n = 0;
-    if (kind == 2) {
-        n = std::min(GetSelection(sel, SMS_LIST_MAX), SMS_LIST_MAX);
-    } else {
-        n = store.GetCount(list);
-        for (int i = 0; i < n; ++i)
-            sel[i] = i;
-    }
+    const int n = ChooseRows(kind, list, sel);
     if (n <= 0)
         return;
     IPrompts& prompts = m_ui.Prompts();
@@ -430,15 +432,8 @@ void CPaneSMSList::DeleteCmd(int kind) {
     const int list = GetShownList();
     CSMSMng& store = m_ui.Device().m_SMS;
     int32_t* sel = store.m_anSel.data();
-    int n = 0;
-    if (kind == 2) {
-        n = std::min(GetSelection(sel, SMS_LIST_MAX), SMS_LIST_MAX);
-        if (n == 0)
-            return;
-    } else {
-        n = store.GetCount(list);
-        for (int i = 0; i < n; ++i)
-            sel[i] = i;
-    }
+    const int n = ChooseRows(kind, list, sel);
+    if (kind == 2 && n == 0)
+        return;
     store.DeleteAndShow(list, n);
 }
