@@ -208,12 +208,7 @@ int Monitor(CSession& s) {
     s.UI().StopMonitor();
     if (device.m_Com.IsOnline() && !s.Shared())
         s.Run([&] { return device.Offline(); });
-    const bool saved = SmsSavedInTheEnd(s);
-    if (result == LE_SMS_NOT_STORED)
-        return EXIT_FILE; // the message the PC could not save stays on the unit
-    if (result != 0)
-        return CSession::ExitStatus(result);
-    return saved ? 0 : EXIT_FILE;
+    return SmsReadStatus(s, result);
 }
 
 // --- local commands (no unit)

@@ -67,6 +67,9 @@ int SmsSend(CSession& s, const CSMS& message);
 int SmsResend(CSession& s, const std::vector<int32_t>& indices);
 // The store could not save a message it took from the unit: try once more, else say so.
 bool SmsSavedInTheEnd(CSession& s);
+// The exit status after reading messages ended with `result`: the store saved in the end
+// (SmsSavedInTheEnd), a message the PC could not store, or the link's error.
+int SmsReadStatus(CSession& s, uint32_t result);
 
 // The session of `do` while it runs, else nullptr: its steps change its SMS store.
 CSession* SharedSession();

@@ -218,6 +218,15 @@ bool SmsSavedInTheEnd(CSession& s) {
     return false;
 }
 
+int SmsReadStatus(CSession& s, uint32_t result) {
+    const bool saved = SmsSavedInTheEnd(s);
+    if (result == LE_SMS_NOT_STORED)
+        return EXIT_FILE; // the message the PC could not save stays on the unit
+    if (result != 0)
+        return CSession::ExitStatus(result);
+    return saved ? 0 : EXIT_FILE;
+}
+
 int SmsRead(CSession& s) {
     const uint32_t result = s.Run([&] { return s.Device().ReadSms(); });
     const auto received = s.UI().Received();
@@ -241,12 +250,7 @@ int SmsRead(CSession& s) {
         s.Console().Err("Nepřečtené SMS, které se do seznamu nevešly, uloženy do archivu: " +
                         std::to_string(archived) + " (" + ForTerminal(CSMSMng::ArchivePath()) +
                         ")\n");
-    const bool saved = SmsSavedInTheEnd(s);
-    if (result == LE_SMS_NOT_STORED)
-        return EXIT_FILE; // the message the PC could not save stays on the unit
-    if (result != 0)
-        return CSession::ExitStatus(result);
-    return saved ? 0 : EXIT_FILE;
+    return SmsReadStatus(s, result);
 }
 
 int SmsSend(CSession& s, const CSMS& message) {
