@@ -1,6 +1,6 @@
 // The rules of the communication settings and remote access dialogs that need no widget:
 // when their buttons may be pressed, which entry is selected after a delete, how a serial
-// device is offered in the port boxes, and why a modem's device cannot be used now.
+// device is offered in the port boxes, and what a modem probe found.
 #pragma once
 
 #include "link/ModemList.h"

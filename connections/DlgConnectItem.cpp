@@ -2,6 +2,7 @@
 
 #include "app/Prompts.h"
 #include "base/Cp1250.h"
+#include "connections/ComSetRules.h"
 #include "connections/ConnectDsc.h"
 
 #include "ui_DlgConnectItem.h"
@@ -44,7 +45,8 @@ void TFrmConnectItem::LockNumber(bool lock) {
 
 void TFrmConnectItem::OnDataChange() {
     m_pForm->m_pBtnOk->setEnabled(!m_pForm->m_pTxtNum->text().isEmpty() &&
-                                  m_pForm->m_pTxtPIN->text().size() >= 4);
+                                  static_cast<size_t>(m_pForm->m_pTxtPIN->text().size()) >=
+                                      PIN_MIN_LENGTH);
 }
 
 void TFrmConnectItem::m_pBtnOkClick() {

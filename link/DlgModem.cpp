@@ -25,12 +25,6 @@ std::string PathOf(const QString& text) {
     return QFile::encodeName(text).toStdString();
 }
 
-void CopyTo(char* field, size_t room, const std::string& text) {
-    const size_t n = std::min(text.size(), room - 1);
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
-}
-
 } // namespace
 
 // --- port box -------------------------------------------------------------------------------
@@ -225,9 +219,9 @@ void TFrmModem::m_pBtnOkClick() {
         return;
     }
     CModemInf edited = m_pModem ? *m_pModem : MakeModemInf("", "");
-    CopyTo(edited.m_szName, sizeof edited.m_szName, name);
-    CopyTo(edited.m_szDevice, sizeof edited.m_szDevice, m_pPortBox->Port());
-    CopyTo(edited.m_szInit, sizeof edited.m_szInit, m_pForm->m_pTxtInit->text().toStdString());
+    CopyField(edited.m_szName, name);
+    CopyField(edited.m_szDevice, m_pPortBox->Port());
+    CopyField(edited.m_szInit, m_pForm->m_pTxtInit->text().toStdString());
     edited.m_bGsm = m_pForm->m_pChbGsm->isChecked();
     switch (ValidateModem(edited)) {
     case 0:

@@ -18,13 +18,6 @@ namespace {
 constexpr const char* kHeader = "TK530 modem list 1";
 constexpr const char* kFileName = "Modems.dat";
 
-template <size_t N>
-void CopyField(char (&field)[N], const std::string& text) {
-    const size_t n = std::min(text.size(), N - 1);
-    std::memcpy(field, text.data(), n);
-    std::memset(field + n, 0, N - n);
-}
-
 // The text of a field, or false when it is not zero-terminated within its width.
 template <size_t N>
 bool FieldText(const char (&field)[N], std::string_view* text) {
@@ -62,7 +55,7 @@ template <size_t N>
 bool SetField(char (&field)[N], std::string_view value) {
     if (value.size() > N - 1 || value.find('\0') != std::string_view::npos)
         return false;
-    CopyField(field, std::string(value));
+    CopyField(field, value);
     return true;
 }
 

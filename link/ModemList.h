@@ -18,9 +18,12 @@
 // damaged: it then reads as an empty list.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The data bearer of a GSM modem: 9600 bit/s V.32, non-transparent.
@@ -52,6 +55,14 @@ enum : int {
     ML_FULL = -5,       // MAX_MODEMS reached
     ML_BAD_INDEX = -6,
 };
+
+// Puts text into a field of a modem entry: cut to the field's room, the rest zeroed.
+template <size_t N>
+void CopyField(char (&field)[N], std::string_view text) {
+    const size_t n = std::min(text.size(), N - 1);
+    std::memcpy(field, text.data(), n);
+    std::memset(field + n, 0, N - n);
+}
 
 // 0 when the entry could be stored, else one of the codes above. The fields must be
 // zero-terminated.
