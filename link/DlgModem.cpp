@@ -10,8 +10,6 @@
 #include <QListWidget>
 #include <QPalette>
 
-#include <cstring>
-
 #include "ui_DlgModem.h"
 
 namespace {
