@@ -7,12 +7,29 @@
 #   3. the tests with threads (link engine, virtual unit, end to end) under ThreadSanitizer
 #      (not gui: Qt's own hand-over between threads is invisible to ThreadSanitizer);
 #   4. the fuzz targets (clang, libFuzzer), FUZZ_SECONDS each (20 by default; scripts/fuzz.sh).
-# Benchmarks are built but not run here (ctest -L bench runs them).
+# Benchmarks are built but not run here (ctest -L bench runs them). At the end (also when a
+# stage fails) it checks that no process it started is still running, and fails naming them.
+# With ccache installed (the install script brings it), unchanged files are not compiled again.
 set -euo pipefail
 cd "$(dirname "$0")"
 JOBS=${JOBS:-2}
 
+RUN_MARK=$(scripts/leftovers.sh mark)
+check_leftovers() {
+    local rc=$?
+    if ! scripts/leftovers.sh check "$RUN_MARK"; then
+        echo "== the test run left processes running" >&2
+        [ $rc -eq 0 ] && rc=1
+    fi
+    exit $rc
+}
+trap check_leftovers EXIT
+
 scripts/install-deps.sh
+export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER-$(command -v ccache || true)}
+export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-$(command -v ccache || true)}
+# Trees in other folders (worktrees, a fresh clone) share the compiled files.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 
 echo "== build (warnings as errors)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTK_WERROR=ON
@@ -36,4 +53,5 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 echo "== fuzz targets under AddressSanitizer + UndefinedBehaviorSanitizer"
 FUZZ_SECONDS=${FUZZ_SECONDS:-20} JOBS="$JOBS" scripts/fuzz.sh
 
+scripts/leftovers.sh check "$RUN_MARK"
 echo "== all tests passed"

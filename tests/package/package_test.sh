@@ -25,7 +25,10 @@ hasnt() { ! grep -qF -- "$2" <<<"$1" || fail "$3: '$2' in: $1"; }
 T=$(mktemp -d /tmp/tk530-package.XXXXXX)
 SIM_PID=
 cleanup() {
-    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null || true
+    if [ -n "$SIM_PID" ]; then
+        kill "$SIM_PID" 2>/dev/null || true
+        wait "$SIM_PID" 2>/dev/null || true
+    fi
     chmod -R u+w "$T" 2>/dev/null || true
     rm -rf "$T"
 }
@@ -79,14 +82,17 @@ if [ "$(id -u)" -eq 0 ]; then
     chown nobody:nogroup "$T/home" "$T/xdg" "$T/state" "$T/out" "$T/portable"
     as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
 fi
-run() {
-    env -i PATH=/usr/bin:/bin HOME="$T/home" XDG_DATA_HOME="$T/xdg" XDG_STATE_HOME="$T/state" \
-        LANG=C.UTF-8 "${as_user[@]}" "$@"
-}
+user_env=(env -i PATH=/usr/bin:/bin HOME="$T/home" XDG_DATA_HOME="$T/xdg"
+    XDG_STATE_HOME="$T/state" LANG=C.UTF-8)
+run() { "${user_env[@]}" "${as_user[@]}" "$@"; }
+# In the background as a simple command, so that env and setpriv exec into the program and
+# $! is the program itself: a backgrounded function would leave $! naming a subshell, and
+# killing that leaves the program running.
+start() { "${user_env[@]}" "${as_user[@]}" "$@" & }
 listing() { (cd "$1" && find . | sort); }
 before=$(listing "$T/ro")
 
-run "$BIN/tk530-sim" >"$T/sim.out" 2>"$T/sim.err" &
+start "$BIN/tk530-sim" >"$T/sim.out" 2>"$T/sim.err"
 SIM_PID=$!
 for _ in $(seq 100); do
     [ -s "$T/sim.out" ] && break

@@ -31,6 +31,17 @@ std::string FirstLine(int fd, int timeoutMs) {
     }
 }
 
+// Ends the child when a failed assertion leaves the test early, so no unit is left running.
+struct ChildGuard {
+    pid_t pid = -1;
+    ~ChildGuard() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
 } // namespace
 
 TEST(SimProgram, PrintsTheDeviceServesAFrameAndExitsCleanlyOnSigterm) {
@@ -41,6 +52,7 @@ TEST(SimProgram, PrintsTheDeviceServesAFrameAndExitsCleanlyOnSigterm) {
     ASSERT_EQ(::pipe(out), 0);
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
+    ChildGuard guard{pid};
     if (pid == 0) {
         ::dup2(out[1], STDOUT_FILENO);
         ::close(out[0]);
@@ -70,6 +82,7 @@ TEST(SimProgram, PrintsTheDeviceServesAFrameAndExitsCleanlyOnSigterm) {
     ::kill(pid, SIGTERM);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    guard.pid = -1;
     ::close(out[0]);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
