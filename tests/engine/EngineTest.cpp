@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -49,7 +50,8 @@ TEST_F(EngineTest, OfflineStatusReadConnectsReadsAndDisconnects) {
     EXPECT_EQ(requests.back().payload, (std::vector<uint8_t>{0x80, 0x86, 0x01, 0xFF, 0x00}));
     EXPECT_FALSE(m_com->IsOnline());
     EXPECT_EQ(m_ui.EventCodes(), (std::vector<int>{CE_BEGIN, CE_ONLINE, CE_DEVID, CE_GSM, CE_IO,
-                                                   CE_TIME, CE_OFFLINE}));
+                                                   CE_TIME, CE_DONE, CE_OFFLINE}));
+    EXPECT_EQ(m_ui.Events()[6].arg, static_cast<intptr_t>(CM_READ_STATUS));
     const auto types = Types(m_ui.Progress());
     ASSERT_FALSE(types.empty());
     EXPECT_EQ(types.back(), PM_END);
@@ -157,6 +159,7 @@ TEST_F(EngineTest, TimeOutOffersRepeatAndNoStillDisconnects) {
     Run({CM_READ_STATUS, 0, 0});
     EXPECT_EQ(m_ui.Errors(), (std::vector<std::pair<uint32_t, uint32_t>>{{LE_TIMEOUT, 0x24}}));
     EXPECT_EQ(m_ui.RepeatQuestions(), 1);
+    EXPECT_FALSE(Contains(m_ui.EventCodes(), CE_DONE)) << "a failed operation is not done";
     EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x24, 0x24, 0x24, 0x22, 0x86}));
     EXPECT_EQ(m_ui.EventCodes().back(), CE_OFFLINE);
     EXPECT_EQ(Types(m_ui.Progress()).back(), PM_END);
@@ -646,4 +649,147 @@ TEST_F(EngineTest, TheTraceOfAModemSessionIsPrivate) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_NE(ReadFileText(m_dir.File("sercom.log")).find("31 32 33 34"),
               std::string::npos); // the login with its PIN "1234"
+}
+
+// --- A unit that stops answering while online
+
+namespace {
+
+std::vector<EventRecord> EventsOf(const std::vector<EventRecord>& all, int code) {
+    std::vector<EventRecord> found;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(found),
+                 [code](const EventRecord& e) { return e.code == code; });
+    return found;
+}
+
+} // namespace
+
+// The unit goes mute: after the silence time the window learns it (with when it last
+// answered), the session stays open, the polls go on (inputs only), nothing is shown as an
+// error; the first answer ends it and the other polls come back.
+TEST_F(EngineTest, ASilentUnitIsReportedAndItsFirstAnswerEndsTheSilence) {
+    StartAll();
+    m_com->SetTimeoutScale(10); // a poll waits 300 ms for its reply
+    m_com->SetSilenceMs(1000);
+    Run({CM_CONNECT, 1, 0});
+    ASSERT_TRUE(Unit().WaitForRequests(Unit().RequestCount() + 2, 10000));
+    const int64_t mutedAt = static_cast<int64_t>(std::time(nullptr));
+    const auto t0 = steady_clock::now();
+    Unit().SetMuted(true);
+    const size_t before = Unit().RequestCount();
+    ASSERT_TRUE(m_ui.WaitEvent(CE_NO_ANSWER, 1, 15000));
+    EXPECT_GE(MsSince(t0), 1000) << "one missed poll is not yet silence";
+    EXPECT_TRUE(m_com->IsOnline());
+    EXPECT_FALSE(m_com->IsAnswering());
+    const auto silent = EventsOf(m_ui.Events(), CE_NO_ANSWER);
+    EXPECT_GE(silent[0].arg, mutedAt - 2);
+    EXPECT_LE(silent[0].arg, mutedAt + 1);
+
+    // Polling goes on while silent, with the inputs alone.
+    const size_t later = Unit().RequestCount();
+    ASSERT_TRUE(Unit().WaitForRequests(later + 3, 15000));
+    for (uint8_t c : Commands(later))
+        EXPECT_EQ(c, 0x26);
+    EXPECT_GT(later, before);
+
+    Unit().SetMuted(false);
+    ASSERT_TRUE(m_ui.WaitEvent(CE_ANSWERING, 1, 15000));
+    EXPECT_TRUE(m_com->IsAnswering());
+    const size_t back = Unit().RequestCount();
+    ASSERT_TRUE(Unit().WaitForRequests(back + 4, 15000));
+    const Codes resumed = Commands(back);
+    EXPECT_TRUE(std::any_of(resumed.begin(), resumed.end(), [](uint8_t c) { return c != 0x26; }))
+        << "the other polls come back";
+    EXPECT_EQ(EventsOf(m_ui.Events(), CE_NO_ANSWER).size(), 1u) << "one report per silence";
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_EQ(m_ui.RepeatQuestions(), 0);
+    EXPECT_TRUE(m_com->IsOnline());
+}
+
+// Single missed polls and a garbled reply among answers are a noisy line, not a silent unit.
+TEST_F(EngineTest, PollsThatFailNowAndThenAreNotSilence) {
+    StartAll();
+    m_com->SetTimeoutScale(10);
+    m_com->SetSilenceMs(1500);
+    // Two polls in a row unanswered (well within the silence time), later a garbled reply.
+    Unit().AddFault({SIM_ANY_COMMAND, SimFaultKind::NoAnswer, 0, 2, 4});
+    Unit().AddFault({SIM_ANY_COMMAND, SimFaultKind::BadChecksum, 0, 1, 9});
+    Run({CM_CONNECT, 1, 0});
+    const size_t before = Unit().RequestCount();
+    ASSERT_TRUE(Unit().WaitForRequests(before + 14, 20000));
+    const auto codes = m_ui.EventCodes();
+    EXPECT_FALSE(Contains(codes, CE_NO_ANSWER));
+    EXPECT_TRUE(m_com->IsAnswering());
+}
+
+// The port vanishes under an online session (adapter pulled, far end closed): the session ends
+// at once as a dropped call does, without an error box and without waiting for silence.
+TEST_F(EngineTest, AVanishedDeviceEndsTheOnlineSession) {
+    StartAll();
+    m_com->SetTimeoutScale(10);
+    Run({CM_CONNECT, 1, 0});
+    ASSERT_TRUE(m_com->IsOnline());
+    m_sim->HangUp();
+    ASSERT_TRUE(m_ui.WaitEvent(CE_OFFLINE, 1, 10000));
+    EXPECT_FALSE(m_com->IsOnline());
+    const auto events = m_ui.Events();
+    EXPECT_EQ(events.back().code, CE_OFFLINE);
+    EXPECT_EQ(events.back().arg, static_cast<intptr_t>(LE_SERIAL));
+    EXPECT_FALSE(Contains(m_ui.EventCodes(), CE_NO_ANSWER));
+    EXPECT_TRUE(m_ui.Errors().empty());
+}
+
+// "Ano" after an error that broke the line starts on a new link: the port is closed and
+// opened anew (the device came back under the same name), the unit identified, the operation
+// repeated; the old descriptor is never used again.
+TEST_F(EngineTest, RepeatAfterAHangUpReopensThePortAndLogsInAgain) {
+    SimServerOptions options;
+    options.linkPath = m_dir.File("tk530");
+    StartAll(false, options);
+    ASSERT_EQ(m_profile.SetPortPath(options.linkPath), PROFILE_OK);
+    m_com->SetTimeoutScale(10);
+    Unit().AddFault({0x24, SimFaultKind::HangUp, 0, 1});
+    m_ui.HoldQuestions(true);
+    ASSERT_EQ(m_com->Post({CM_READ_STATUS, 0, 0}), 1u);
+    ASSERT_TRUE(m_ui.WaitHeld(1)); // the error box
+    m_ui.AnswerHeld(1);
+    ASSERT_TRUE(m_ui.WaitHeld(1)); // the repeat question
+    EXPECT_EQ(m_ui.Errors().back().first, LE_SERIAL);
+    ASSERT_TRUE(m_sim->Reopen());
+    const size_t before = Unit().RequestCount();
+    m_ui.HoldQuestions(false);
+    m_ui.AnswerHeld(1);
+    ASSERT_TRUE(m_com->WaitIdle(30000));
+    EXPECT_EQ(Commands(before), (Codes{0x20, 0x23, 0x24, 0x26, 0x30, 0x22, 0x86}));
+    EXPECT_EQ(m_ui.Errors().size(), 1u);
+    EXPECT_FALSE(m_com->IsOnline());
+}
+
+// The same while online and the unit silent: a new link, and the session stays online.
+TEST_F(EngineTest, RepeatWhileTheUnitIsSilentReconnectsAndStaysOnline) {
+    StartAll();
+    m_com->SetTimeoutScale(10);
+    m_com->SetSilenceMs(500);
+    Run({CM_CONNECT, 1, 0});
+    Unit().SetMuted(true);
+    ASSERT_TRUE(m_ui.WaitEvent(CE_NO_ANSWER, 1, 15000));
+    m_ui.HoldQuestions(true);
+    ASSERT_EQ(m_com->Post({CM_READ_STATUS, 0, 0}), 1u);
+    ASSERT_TRUE(m_ui.WaitHeld(1));
+    m_ui.AnswerHeld(1);
+    ASSERT_TRUE(m_ui.WaitHeld(1));
+    EXPECT_EQ(m_ui.Errors().back(), (std::pair<uint32_t, uint32_t>{LE_TIMEOUT, 0x24}));
+    Unit().SetMuted(false);
+    const size_t before = Unit().RequestCount();
+    const size_t onlines = EventsOf(m_ui.Events(), CE_ONLINE).size();
+    m_ui.HoldQuestions(false);
+    m_ui.AnswerHeld(1);
+    ASSERT_TRUE(m_com->WaitIdle(30000));
+    const Codes after = Commands(before);
+    ASSERT_GE(after.size(), 5u);
+    EXPECT_EQ(Codes(after.begin(), after.begin() + 5), (Codes{0x20, 0x23, 0x24, 0x26, 0x30}));
+    EXPECT_EQ(EventsOf(m_ui.Events(), CE_ONLINE).size(), onlines + 1);
+    EXPECT_TRUE(m_com->IsOnline());
+    EXPECT_TRUE(m_com->IsAnswering());
+    EXPECT_EQ(m_ui.Errors().size(), 1u);
 }
