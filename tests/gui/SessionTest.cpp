@@ -440,24 +440,6 @@ TEST_F(GuiSessionTest, ASilentUnitIsShownAndItsReturnToo) {
     EXPECT_EQ(GroupTitle(Panes(), PANE_GSM), gsmTitle);
 }
 
-// Silent, then Offline: the panes are live-looking again (they show the last values, as after
-// any disconnect) and the silence message is gone.
-TEST_F(GuiSessionTest, OfflineWhileSilentEndsTheSilenceDisplay) {
-    ASSERT_TRUE(StartApp([](CApp& app) {
-        app.m_Device.m_Com.SetTimeoutScale(5);
-        app.m_Device.m_Com.SetSilenceMs(500);
-    }));
-    GoOnline();
-    Unit().SetMuted(true);
-    ASSERT_TRUE(WaitFor([this] { return Panel() == "bez odezvy"; }, 15000));
-    Action("m_pActOffline")->trigger();
-    ASSERT_TRUE(WaitIdle(30000));
-    EXPECT_EQ(Panel(), "offline");
-    EXPECT_FALSE(Find<QLabel>("m_pStbWarning")->isVisibleTo(&Main()));
-    EXPECT_TRUE(Main().StatusPanel(0)->text().isEmpty());
-    EXPECT_FALSE(FrameStale(Panes(), PANE_IO));
-}
-
 // Every operation ends with a word in the first panel; one that failed does not claim success.
 TEST_F(GuiSessionTest, EachOperationEndsWithItsMessage) {
     ASSERT_TRUE(StartApp([](CApp& app) { app.m_Device.m_Com.SetTimeoutScale(5); }));
