@@ -502,12 +502,13 @@ TEST_F(CtlTest, MonitorReportsASilentUnitAndGivesUpAfterItsTime) {
         if (!Unit().WaitForRequests(6, 20000))
             return;
         Unit().SetMuted(true);
-        std::this_thread::sleep_for(std::chrono::seconds(5));
+        std::this_thread::sleep_for(std::chrono::seconds(6)); // silence takes 3 s of misses
         Unit().SetMuted(false);
-        std::this_thread::sleep_for(std::chrono::seconds(6)); // a poll's time-out, then one answer
+        std::this_thread::sleep_for(std::chrono::seconds(3));
         Unit().SetMuted(true);
     });
-    const CtlResult r = Ctl({"--json", "monitor", "--give-up", "10"});
+    // A poll waits 300 ms for its reply.
+    const CtlResult r = Ctl({"--timeout-scale", "10", "--json", "monitor", "--give-up", "9"});
     unit.join();
     EXPECT_EQ(r.status, 3) << r.err;
     const size_t silent = r.out.find("{\"event\":\"no_answer\",\"time\":\"");
