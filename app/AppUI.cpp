@@ -2,7 +2,9 @@
 
 #include "app/AppUIApp.h"
 #include "app/AppUIBridge.h"
+#include "app/AppUITextLimit.h"
 #include "app/MainWnd.h"
+#include "app/PaneFrame.h"
 #include "app/Prompts.h"
 #include "app/ShellRules.h"
 #include "config/CfgBackup.h"
@@ -22,6 +24,7 @@
 #include "link/ComMsg.h"
 #include "link/DlgCom.h"
 #include "link/DlgRemCon.h"
+#include "link/LinkError.h"
 #include "link/ModemList.h"
 #include "link/PortAccess.h"
 #include "sms/PaneSMSEdit.h"
@@ -32,9 +35,13 @@
 #include "status/PaneIO.h"
 #include "status/PaneTime.h"
 #include "status/StatusEvents.h"
+#include "status/StatusStale.h"
+#include "status/SysTime.h"
 
 #include <QDialog>
+
 #include <QString>
+#include <cstring>
 
 CAppUI::CAppUI(CApp& app, CTK630& device, CProfile& profile)
     : m_app(app), m_device(device), m_profile(profile),
@@ -170,9 +177,38 @@ void CAppUI::OnNotify(const CComEvent& ev) {
             m_pFrmMain->SetOnline(true);
         break;
     case CE_OFFLINE:
-        if (m_pFrmMain)
+        if (m_bSilent)
+            ShowSilence(false);
+        if (m_pFrmMain) {
             m_pFrmMain->SetOnline(false);
+            // A session that ended by itself says why; the one the user closed needs no word.
+            if (ev.m_nArg == LE_NO_CONNECTION)
+                StatusMessage(QStringLiteral("Spojení s jednotkou skončilo: hovor byl ukončen."));
+            else if (ev.m_nArg != 0)
+                StatusMessage(QStringLiteral(
+                    "Spojení s jednotkou skončilo: port zmizel (odpojený kabel nebo adaptér?)."));
+        }
         break;
+    case CE_NO_ANSWER:
+        ShowSilence(true, static_cast<int64_t>(ev.m_nArg));
+        break;
+    case CE_ANSWERING:
+        ShowSilence(false);
+        StatusMessage(QStringLiteral("Jednotka opět odpovídá."));
+        break;
+    case CE_DONE: {
+        // A read for a comparison is shown by the compare dialog.
+        if (ev.m_nArg == CM_READ_CFG && m_bUnitCompare)
+            break;
+        DoneFacts facts;
+        facts.unitName = tk::FromCp1250(m_status.m_DevId.m_szName, sizeof m_status.m_DevId.m_szName)
+                             .toStdString();
+        facts.serial = m_status.m_DevId.m_nSerNum;
+        facts.smsRead = m_nSeqSmsRead;
+        facts.smsSent = m_nSeqSmsSent;
+        m_sDone = DoneText(static_cast<uint32_t>(ev.m_nArg), facts);
+        break;
+    }
     case CE_CFG_READ:
         // A read for a comparison filled its own buffer: the open configuration is as it was.
         if (m_bUnitCompare)
@@ -198,6 +234,10 @@ void CAppUI::OnNotify(const CComEvent& ev) {
         m_device.OnSmsSent(static_cast<int>(ev.m_nArg));
         break;
     case CE_BEGIN:
+        m_bSequence = true;
+        m_nSeqSmsRead = 0;
+        m_nSeqSmsSent = 0;
+        m_sDone.clear();
         if (m_pFrmCom)
             m_pFrmCom->Begin();
         break;
@@ -233,13 +273,20 @@ void CAppUI::PostEvent(const CComEvent& ev) {
 
 void CAppUI::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {
     switch (ev.m_nCode) {
-    case CE_SMS_RECEIVED:
+    case CE_SMS_RECEIVED: {
         // 1 only when the message is safely in "SMS.dat": only then may the unit delete it.
-        reply->Answer(ev.m_pSms ? m_device.OnSmsReceived(*ev.m_pSms) : 0);
+        const uint32_t stored = ev.m_pSms ? m_device.OnSmsReceived(*ev.m_pSms) : 0;
+        reply->Answer(stored);
+        if (stored)
+            NoteSmsStored(*ev.m_pSms);
         break;
-    case CE_SMS_SENT:
-        reply->Answer(m_device.OnSmsSent(static_cast<int>(ev.m_nArg)));
+    }
+    case CE_SMS_SENT: {
+        const uint32_t moved = m_device.OnSmsSent(static_cast<int>(ev.m_nArg));
+        reply->Answer(moved);
+        ++m_nSeqSmsSent; // sent by the unit, moved or not
         break;
+    }
     default:
         OnNotify(ev);
         reply->Answer(1);
@@ -347,7 +394,55 @@ void CAppUI::CompareWithUnit() {
         m_bUnitCompare = false; // another sequence runs: nothing was queued
 }
 
+void CAppUI::StatusMessage(const QString& text) {
+    if (m_pFrmMain)
+        m_pFrmMain->ShowMessage(text, STATUS_MESSAGE_MS);
+}
+
+void CAppUI::ShowSilence(bool silent, int64_t since) {
+    m_bSilent = silent;
+    const QString lastSeen =
+        silent ? QString::fromStdString(LastSeenText(LocalTimeAt(since))) : QString();
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
+        if (auto* pane = dynamic_cast<CFramePane*>(m_PaneMng.GetPane(id)))
+            ShowStale(pane->Frame(), lastSeen);
+    }
+    if (!m_pFrmMain)
+        return;
+    m_pFrmMain->SetAnswering(!silent);
+    if (silent) {
+        // It stays while the unit is silent: no box to click away while polling goes on.
+        m_sSilence = QString::fromStdString(SilenceText(LocalTimeAt(since)));
+        m_pFrmMain->ShowMessage(m_sSilence, 0);
+    } else {
+        m_pFrmMain->ClearMessage(m_sSilence);
+        m_sSilence.clear();
+    }
+}
+
+void CAppUI::NoteSmsStored(const CSMS& sms) {
+    if (m_bSequence) {
+        ++m_nSeqSmsRead;
+        return;
+    }
+    // Fetched by the keepalive: nobody asked for it, so it is announced and marked unseen
+    // unless the received list is what the user is looking at.
+    const char* number = sms.GetNumber(0);
+    StatusMessage(QString::fromStdString(FetchedSmsText(
+        number ? tk::FromCp1250(number, std::strlen(number) + 1).toStdString() : std::string())));
+    const CPane* shown = m_PaneMng.GetPane(m_PaneMng.GetCur());
+    const bool looking =
+        m_PaneMng.GetCur() == PANE_SMSLIST && shown && shown->m_nParam == SMS_RECEIVED;
+    if (m_pFrmMain && !looking)
+        m_pFrmMain->SetReceivedUnseen(true);
+}
+
 void CAppUI::SequenceEnded() {
+    m_bSequence = false;
+    if (!m_sDone.empty()) {
+        StatusMessage(QString::fromStdString(m_sDone));
+        m_sDone.clear();
+    }
     if (!m_bUnitCompare)
         return;
     m_bUnitCompare = false;

@@ -10,15 +10,18 @@
 #include "sms/SMSMng.h"
 #include "status/DevStatus.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class CApp;
 class CComBridge;
 class CProfile;
 class CTK630;
 class IPrompts;
-class QString;
+class CSMS;
 class TFrmCfgBackups;
 class TFrmCfgCompare;
 class TFrmCom;
@@ -64,6 +67,12 @@ public:
     // the records with them; the SMS events (which need an answer) come through SendEvent.
     void OnNotify(const CComEvent& ev);
     void OnNotify(int code) { OnNotify(CComEvent{code, 0, Status(), nullptr}); }
+
+    // A message in the first status panel for about ten seconds: how an operation ended, a
+    // message that arrived. Any part of the window may say so here.
+    void StatusMessage(const QString& text);
+    // False while the unit of an open session does not answer.
+    bool UnitAnswering() const { return !m_bSilent; }
 
     // The unit's status as the last status event brought it: what the status panes show.
     // The engine's own records are its worker's and are never read here.
@@ -153,8 +162,14 @@ private:
     CDevStatus m_status;
 
     void CompareWith(const CfgImage& other, const QString& caption);
-    // The progress dialog closed: a comparison read that finished is shown.
+    // The progress dialog closed: a comparison read that finished is shown, and the message
+    // of an operation that succeeded.
     void SequenceEnded();
+    // The unit stopped answering (with its last answer, seconds since the epoch) or answers
+    // again: the status bar and the status panes.
+    void ShowSilence(bool silent, int64_t since = 0);
+    // A message stored on the PC: counted when a read brought it, else announced.
+    void NoteSmsStored(const CSMS& sms);
     // The file of the open configuration goes first in the recent list.
     void NoteRecentFile();
 
@@ -166,4 +181,11 @@ private:
     std::unique_ptr<CTK630Cfg> m_pUnitCfg;
     bool m_bUnitCompare = false;     // a comparison read is queued or running
     bool m_bUnitCompareRead = false; // ... and its configuration has arrived
+
+    bool m_bSequence = false; // between CE_BEGIN and the end of the progress dialog
+    int m_nSeqSmsRead = 0;    // messages the sequence read and stored
+    int m_nSeqSmsSent = 0;    // messages it sent
+    std::string m_sDone;      // what the first panel says when the sequence has ended
+    bool m_bSilent = false;
+    QString m_sSilence; // the first panel's message while silent
 };

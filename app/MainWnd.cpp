@@ -19,10 +19,13 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -89,13 +92,25 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     m_pStbPanel1->setObjectName(QStringLiteral("m_pStbPanel1"));
     m_pStbPanel1->setAlignment(Qt::AlignCenter);
     m_pStbPanel1->setFixedWidth(50);
+    m_pStbWarning = new QLabel(this);
+    m_pStbWarning->setObjectName(QStringLiteral("m_pStbWarning"));
+    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize);
+    m_pStbWarning->setPixmap(
+        style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
+    m_pStbWarning->setToolTip(QStringLiteral("Jednotka neodpovídá"));
+    m_pStbWarning->hide();
     // The first panel's width is set on every resize; it never keeps the window from
     // becoming narrower.
     m_pStbPanel0->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_pStbPanel0->setMinimumWidth(0);
     m_pStbPanel0->setMaximumWidth(50);
     m_pForm->m_pStbrMain->addWidget(m_pStbPanel0, 1);
-    m_pForm->m_pStbrMain->addWidget(m_pStbPanel1);
+    // The connection state is permanent: a hint in the first panel never hides it.
+    m_pForm->m_pStbrMain->addPermanentWidget(m_pStbWarning);
+    m_pForm->m_pStbrMain->addPermanentWidget(m_pStbPanel1);
+    m_pMsgTimer = new QTimer(this);
+    m_pMsgTimer->setSingleShot(true);
+    connect(m_pMsgTimer, &QTimer::timeout, this, [this] { ClearMessage(); });
 
     m_pForm->m_pTrvCfg->expandAll();
     m_pForm->m_pTrvTools->expandAll();
@@ -247,8 +262,52 @@ int TFrmMain::NodeIndex(const QTreeWidget* tree, const QTreeWidgetItem* item) {
 void TFrmMain::SetOnline(bool online) {
     m_pForm->m_pActOnline->setEnabled(!online);
     m_pForm->m_pActOffline->setEnabled(online);
+    m_pStbWarning->hide();
+    m_pStbPanel1->setFixedWidth(50);
     m_pStbPanel1->setText(Q(GetText(online ? TXT_ONLINE : TXT_OFFLINE)));
     UpdateActions();
+}
+
+void TFrmMain::SetAnswering(bool answering) {
+    if (answering) {
+        SetOnline(true);
+        return;
+    }
+    const QString text = QStringLiteral("bez odezvy");
+    m_pStbPanel1->setFixedWidth(
+        std::max(50, m_pStbPanel1->fontMetrics().horizontalAdvance(text) + 10));
+    m_pStbPanel1->setText(text);
+    m_pStbWarning->show();
+}
+
+void TFrmMain::ShowMessage(const QString& text, int timeoutMs) {
+    m_pStbPanel0->setText(text);
+    m_pStbPanel0->setToolTip(text); // a long message is read whole in its tooltip
+    if (timeoutMs > 0)
+        m_pMsgTimer->start(timeoutMs);
+    else
+        m_pMsgTimer->stop();
+}
+
+void TFrmMain::ClearMessage(const QString& text) {
+    if (!text.isEmpty() && m_pStbPanel0->text() != text)
+        return;
+    m_pMsgTimer->stop();
+    m_pStbPanel0->clear();
+    m_pStbPanel0->setToolTip(QString());
+}
+
+void TFrmMain::SetReceivedUnseen(bool unseen) {
+    if (QTreeWidgetItem* node = NodeAt(m_pForm->m_pTrvTools, kListNode[SMS_RECEIVED])) {
+        QFont font = node->font(0);
+        font.setBold(unseen);
+        node->setFont(0, font);
+    }
+}
+
+bool TFrmMain::ReceivedUnseen() const {
+    const QTreeWidgetItem* node = NodeAt(m_pForm->m_pTrvTools, kListNode[SMS_RECEIVED]);
+    return node && node->font(0).bold();
 }
 
 void TFrmMain::UpdateListNode(int list) {
@@ -281,6 +340,8 @@ void TFrmMain::SelectNodeOf(int tab) {
         return;
     const PaneRef ref = PaneMap(tab, NodeIndex(tree, tree->currentItem()));
     m_ui.PaneMng().Select(ref.id, ref.param);
+    if (ref.id == PANE_SMSLIST && ref.param == SMS_RECEIVED)
+        SetReceivedUnseen(false); // seen now
     UpdateActions();
 }
 

@@ -14,6 +14,7 @@ class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
 class QLabel;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 namespace Ui {
@@ -30,6 +31,17 @@ public:
     QWidget* PaneArea() const;
     // The online/offline state: actions and the second status panel.
     void SetOnline(bool online);
+    // While online: "bez odezvy" with a warning sign while the unit does not answer, "online"
+    // again when it does.
+    void SetAnswering(bool answering);
+    // A message in the first status panel for `timeoutMs` (0: until the next message or
+    // ClearMessage). Hints of menus and buttons show over it for a moment and leave it.
+    void ShowMessage(const QString& text, int timeoutMs);
+    // Clears the message, or only the message `text` when given.
+    void ClearMessage(const QString& text = {});
+    // The "Přijaté" node in bold while messages fetched by the keepalive were not yet seen.
+    void SetReceivedUnseen(bool unseen);
+    bool ReceivedUnseen() const;
     // Caption of an SMS list node ("Přijaté (3)").
     void UpdateListNode(int list);
     // Selects the first node of every tree (the start of the program).
@@ -70,6 +82,8 @@ private:
     std::unique_ptr<Ui::TFrmMain> m_pForm;
     QLabel* m_pStbPanel0;
     QLabel* m_pStbPanel1;
+    QLabel* m_pStbWarning; // the sign before "bez odezvy"
+    QTimer* m_pMsgTimer;
     QAction* m_pRecentSep = nullptr;
     std::array<QAction*, 6> m_apActRecent{};
 };

@@ -2,8 +2,12 @@
 
 #include "app/PaneMng.h"
 #include "base/Texts.h"
+#include "link/ComMsg.h"
+#include "status/DevStatus.h"
+#include "status/SysTime.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -87,4 +91,57 @@ std::string DialogFilter(std::string_view filter) {
         out += " (" + pattern + ")";
     }
     return out;
+}
+
+namespace {
+
+std::string ClockOf(const SysTime& t) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", t.wHour % 100u, t.wMinute % 100u,
+                  t.wSecond % 100u);
+    return buf;
+}
+
+} // namespace
+
+std::string SilenceText(const SysTime& since) {
+    return "Jednotka neodpovídá od " + ClockOf(since) +
+           " — zkontrolujte kabel a napájení. Offline (F3) spojení ukončí.";
+}
+
+std::string LastSeenText(const SysTime& since) {
+    return "naposledy " + ClockOf(since);
+}
+
+std::string DoneText(uint32_t command, const DoneFacts& facts) {
+    switch (command) {
+    case CM_READ_CFG:
+        return "Konfigurace načtena z jednotky " + facts.unitName + " (výrobní číslo " +
+               FormatSerial(facts.serial) + ").";
+    case CM_READ_STATUS:
+        return "Stav jednotky načten.";
+    case CM_SET_OUTPUTS:
+        return "Výstupy nastaveny.";
+    case CM_SET_TIME:
+        return "Čas jednotky nastaven.";
+    case CM_READ_SMS:
+        return facts.smsRead > 0 ? "Načteno " + std::to_string(facts.smsRead) + " nových SMS"
+                                 : std::string("Žádné nové SMS");
+    case CM_SEND_SMS:
+        return facts.smsSent == 1 ? std::string("SMS odeslána.")
+                                  : "Odesláno SMS: " + std::to_string(facts.smsSent) + ".";
+    default:
+        return {}; // a configuration write reports its changes itself
+    }
+}
+
+std::string ExportDoneText(int count, std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    return "Do souboru " + std::string(name) + " uloženo zpráv: " + std::to_string(count) + ".";
+}
+
+std::string FetchedSmsText(std::string_view number) {
+    return number.empty() ? std::string("Přijata nová SMS.")
+                          : "Přijata nová SMS od " + std::string(number) + ".";
 }

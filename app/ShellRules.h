@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+struct SysTime;
+
 // "TK530 Control Panel (name)" or "(name*)" when modified. The name is the part of the path
 // after its last separator, cut to 127 characters; "bezejmenná" when the path is empty.
 // UTF-8 in and out.
@@ -48,3 +50,28 @@ SmsActionStates SmsActionRules(const SmsActionInputs& in);
 // A filter of the numbered texts ("Soubory konfigurace (*.cfg)|*.cfg|Všechny soubory|*.*")
 // as a file dialog takes it ("Soubory konfigurace (*.cfg);;Všechny soubory (*)").
 std::string DialogFilter(std::string_view filter);
+
+// How long a message of the first status panel stays (an operation's end, a fetched message).
+inline constexpr int STATUS_MESSAGE_MS = 10000;
+
+// The first panel while the unit does not answer, `since` being its last answer: "Jednotka
+// neodpovídá od 14:05:09 — zkontrolujte kabel a napájení. Offline (F3) spojení ukončí."
+std::string SilenceText(const SysTime& since);
+// What a status pane adds to its values while they are not live: "naposledy 14:05:09".
+std::string LastSeenText(const SysTime& since);
+
+// What the window counted of one sequence, for the message at its end.
+struct DoneFacts {
+    std::string unitName; // UTF-8
+    uint32_t serial = 0;
+    int smsRead = 0; // messages read from the unit and stored
+    int smsSent = 0; // messages the unit sent
+};
+// The message after an operation succeeded (its command, CM_READ_CFG ...); empty for one
+// that says so itself.
+std::string DoneText(uint32_t command, const DoneFacts& facts);
+// After an export: "Do souboru zpravy.txt uloženo zpráv: 3." (the file's name without its
+// folder).
+std::string ExportDoneText(int count, std::string_view path);
+// A message the keepalive fetched: "Přijata nová SMS od +420777123456."
+std::string FetchedSmsText(std::string_view number);

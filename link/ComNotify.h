@@ -61,6 +61,15 @@ inline constexpr int CE_SMS_SENT = 9;     // an SMS of the to-send list was sent
 // A keepalive poll of the GSM state has ended, changed or not (after its CE_GSM, if any):
 // m_nArg 1 when the unit answered, 0 when it did not. What a signal history samples.
 inline constexpr int CE_GSM_POLL = 10;
+// The unit has not answered the keepalive polls of the last few seconds (a cable pulled, the
+// unit without power): m_nArg is when it last answered, in seconds since the epoch. The
+// session stays open and polling goes on.
+inline constexpr int CE_NO_ANSWER = 11;
+// The first answer after CE_NO_ANSWER.
+inline constexpr int CE_ANSWERING = 12;
+// An operation of a sequence (not its connect or disconnect) has succeeded: m_nArg is its
+// command (CM_READ_CFG ...), so the window can say what was done.
+inline constexpr int CE_DONE = 13;
 
 // Answers of the PIN prompt (the connection item dialog's modal result).
 inline constexpr uint32_t DLG_OK = 1;

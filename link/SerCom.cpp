@@ -324,6 +324,8 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
     m_fd = fd;
     m_recent.clear();
     m_bOwned = true;
+    m_devicePath = st.st_rdev != 0 ? path : std::string(); // fstat failed: cannot compare
+    m_nDevice = st.st_rdev;
     m_bSaved = haveSaved;
     m_saved = saved;
     m_rxPos = m_rxLen = 0;
@@ -338,6 +340,21 @@ void CSerCom::Attach(int fd) {
     m_bOwned = false;
     m_bSaved = false;
     m_rxPos = m_rxLen = 0;
+}
+
+bool CSerCom::LineGone() const {
+    if (m_fd < 0)
+        return true;
+    struct pollfd p = {m_fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return true;
+    if (!m_bOwned || m_devicePath.empty())
+        return false;
+    // The node is looked up anew: a symbolic link (a udev name) may lead elsewhere now.
+    struct stat st {};
+    if (::stat(m_devicePath.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR;
+    return st.st_rdev != m_nDevice;
 }
 
 void CSerCom::Close() {

@@ -107,6 +107,11 @@ public:
     void Close();
 
     bool IsOpen() const { return m_fd >= 0; }
+    // True when the line cannot come back by itself: nothing is open, the device hung up
+    // (a pseudo-terminal's far end closed, a USB adapter pulled), or the device node of a
+    // port we opened is gone or now names another device. A silent unit on a line that is
+    // still there is not gone. Asked after a transfer failed with 1.
+    bool LineGone() const;
 
     // Read or write exactly `count` bytes within `timeoutMs`: 0, 1 (I/O error or the line
     // hung up), 3 (time-out) or 4 (cancelled).
@@ -176,6 +181,8 @@ private:
     bool m_bOwned = false; // opened by us: restore settings on close
     bool m_bSaved = false;
     struct termios m_saved {};
+    std::string m_devicePath; // what Open opened, and the device it was then
+    dev_t m_nDevice = 0;
     std::string m_openError;
     int m_openErrno = 0;
     std::vector<PortHolder> m_openHolders;

@@ -54,6 +54,7 @@ LinkResult CTK630Com::OpenLink() {
     if (m_profile.m_bLog)
         m_serCom.OpenLog(); // a trace that cannot be written does not stop the session
     m_bOpen = true;
+    ResetSilence();
     PostEvent(CE_ONLINE);
     return LE_OK;
 }
@@ -177,6 +178,7 @@ LinkResult CTK630Com::Disconnect() {
     m_bOpen = false;
     m_bOnline = false;
     m_nPollPhase = 0;
+    ResetSilence();
     PostEvent(CE_OFFLINE);
     Pause();
     return LE_OK;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 
 CTK630Com::CTK630Com(CProfile& profile, CDevStatus& status)
     : m_profile(profile), m_status(status), m_trans(&m_serCom) {}
@@ -122,6 +123,9 @@ LinkResult CTK630Com::Xchg(const uint8_t* request, uint32_t requestLen, uint8_t*
     }
     LinkResult r = m_trans.Exchange(request, requestLen, reply, replySize, readTimeout,
                                     writeTimeout, attempts);
+    // A refusal is an answer too: the unit is there.
+    if (r == LE_OK || r == LE_CONFIRM)
+        NoteAnswer();
     if (r == LE_SERIAL)
         m_sErrorDetail = m_serCom.LastIoError();
     // A modem whose call ended says so in the data stream: then the unit is gone, not mute.
@@ -192,19 +196,37 @@ void CTK630Com::RunQueue() {
     m_serCom.IsCancelled();
     PostEvent(CE_BEGIN);
     m_bRepeating = false;
+    m_bReconnect = false;
+    // Whether the session of the current entry was online: a new link after a broken one is.
+    bool online = m_bOnline;
     for (;;) {
-        const LinkResult e = Dispatch(cur);
+        LinkResult e = LE_OK;
+        bool relinkFailed = false; // the new link did not come up: the entry did not run
+        if (m_bReconnect) {
+            m_bReconnect = false;
+            e = Reconnect(cur, online, m_nReconnectWhy);
+            relinkFailed = e != LE_OK;
+        }
+        if (e == LE_OK)
+            e = Dispatch(cur);
         m_bRepeating = false;
+        if (e == LE_OK && cur.m_nType != CM_CONNECT && cur.m_nType != CM_DISCONNECT)
+            PostEvent(CE_DONE, static_cast<intptr_t>(cur.m_nType));
         if (e != LE_OK) {
             if (e != LE_ABORTED && !m_bStopping)
                 m_notify.Send(PM_ERROR, e, m_trans.LastCommand(), nullptr, m_sErrorDetail);
             const bool repeatable =
                 e != LE_PORT_OPEN && e != LE_CANCELLED && e != LE_BLOCKED && e != LE_ABORTED;
+            // Judged before the question: the answer takes time in which nothing changes.
+            const bool broken = LineBroken(e);
             if (repeatable && !m_bStopping && m_notify.AskRepeat()) {
                 m_bRepeating = true;
+                // The same port would fail again: a device that came back is a new device.
+                m_bReconnect = broken || relinkFailed;
+                m_nReconnectWhy = e;
                 continue; // the same entry again
             }
-            if (cur.m_nType == CM_CONNECT) {
+            if (cur.m_nType == CM_CONNECT || relinkFailed) {
                 // Without a connection the queued operation is dropped; the link still closes.
                 std::lock_guard lock(m_mutex);
                 m_queue.Push(CComMsg{CM_DISCONNECT, 0, 0}, true);
@@ -216,6 +238,7 @@ void CTK630Com::RunQueue() {
             std::unique_lock lock(m_mutex);
             if (m_queue.Count() > 1) {
                 cur = *m_queue.Next();
+                online = m_bOnline;
                 continue;
             }
         }
@@ -265,18 +288,39 @@ LinkResult CTK630Com::Dispatch(const CComMsg& cmd) {
     }
 }
 
+namespace {
+
+// Failures that say nothing came back (or nothing usable): a run of them is a silent unit.
+bool IsSilence(LinkResult r) {
+    return r == LE_TIMEOUT || r == LE_CRC || r == LE_BAD_REPLY || r == LE_SERIAL;
+}
+
+} // namespace
+
 void CTK630Com::Keepalive() {
-    LinkResult r = GetIO(1);
+    // Each poll is one attempt; a failed one is left to the next cycle, and only failures
+    // lasting m_nSilenceMs make the unit silent.
+    auto poll = [this](auto&& run) {
+        const int64_t started = MonotonicMs();
+        const LinkResult r = run();
+        if (IsSilence(r) && !(r == LE_SERIAL && m_serCom.LineGone()))
+            NotePollFailed(r, started);
+        return r;
+    };
+    const LinkResult r = poll([this] { return GetIO(1); });
+    const bool gone = r == LE_NO_CONNECTION || (r == LE_SERIAL && m_serCom.LineGone());
     LinkResult phase = LE_OK;
-    if (r != LE_NO_CONNECTION) {
+    // A silent unit is asked for its inputs only: the cycle stays short and its first answer
+    // is seen at once.
+    if (!gone && !m_bSilent) {
         switch (m_nPollPhase) {
         case 0:
-            phase = GetGsm(1);
+            phase = poll([this] { return GetGsm(1); });
             PostEvent(CE_GSM_POLL, phase == LE_OK ? 1 : 0);
             m_nPollPhase = 1;
             break;
         case 1:
-            phase = GetTime(1);
+            phase = poll([this] { return GetTime(1); });
             m_nPollPhase = 2;
             break;
         default:
@@ -286,11 +330,70 @@ void CTK630Com::Keepalive() {
             break;
         }
     }
-    // Other poll failures are left to the next poll; a dropped call is not.
+    // Other poll failures are left to the next poll; a dropped call or a vanished device is
+    // not.
     if (r == LE_NO_CONNECTION || phase == LE_NO_CONNECTION)
         LoseSession(LE_NO_CONNECTION);
+    else if (gone || (phase == LE_SERIAL && m_serCom.LineGone()))
+        LoseSession(LE_SERIAL);
 }
 
+void CTK630Com::NoteAnswer() {
+    m_nFailSinceMs = -1;
+    m_nLastAnswerT = static_cast<int64_t>(std::time(nullptr));
+    if (m_bSilent.exchange(false))
+        PostEvent(CE_ANSWERING);
+}
+
+void CTK630Com::NotePollFailed(LinkResult, int64_t startedMs) {
+    if (m_nFailSinceMs < 0)
+        m_nFailSinceMs = startedMs;
+    if (m_bSilent || MonotonicMs() - m_nFailSinceMs < static_cast<int64_t>(m_nSilenceMs))
+        return;
+    m_bSilent = true;
+    PostEvent(CE_NO_ANSWER, static_cast<intptr_t>(m_nLastAnswerT));
+}
+
+void CTK630Com::ResetSilence() {
+    m_bSilent = false;
+    m_nFailSinceMs = -1;
+}
+
+bool CTK630Com::LineBroken(LinkResult e) const {
+    switch (e) {
+    case LE_SERIAL:
+    case LE_NO_CONNECTION:
+        return true;
+    case LE_TIMEOUT:
+    case LE_CRC:
+        return m_bSilent;
+    default:
+        return false;
+    }
+}
+
+LinkResult CTK630Com::Reconnect(const CComMsg& cur, bool online, LinkResult why) {
+    m_trans.ResetLastCommand();
+    m_sErrorDetail.clear();
+    if (m_bOpen) {
+        if (m_nConnType != CONN_LOCAL) {
+            if (why == LE_NO_CONNECTION)
+                m_tapi.GetLine().ReleaseEndedCall();
+            else
+                m_tapi.GetLine().DropCall();
+        }
+        m_serCom.CloseLog();
+        m_serCom.Close();
+        m_bOpen = false;
+        m_bOnline = false;
+        m_nPollPhase = 0;
+        ResetSilence();
+        PostEvent(CE_OFFLINE);
+    }
+    if (cur.m_nType == CM_CONNECT || cur.m_nType == CM_DISCONNECT)
+        return LE_OK; // the entry itself opens (or has nothing left to close)
+    return Connect(CComMsg{CM_CONNECT, online ? 1u : 0u, 0});
+}
 void CTK630Com::LoseSession(LinkResult why) {
     m_tapi.GetLine().ReleaseEndedCall();
     m_serCom.CloseLog();
@@ -298,6 +401,7 @@ void CTK630Com::LoseSession(LinkResult why) {
     m_bOpen = false;
     m_bOnline = false;
     m_nPollPhase = 0;
+    ResetSilence();
     // The main window shows that the call ended (its status bar), the monitor ends with it.
     PostEvent(CE_OFFLINE, static_cast<intptr_t>(why));
 }

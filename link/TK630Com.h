@@ -55,6 +55,8 @@ public:
     uint32_t Post(const CComMsg& msg);
 
     bool IsOnline() const { return m_bOnline.load(); }
+    // False from CE_NO_ANSWER until the unit answers again (or the session ends).
+    bool IsAnswering() const { return !m_bSilent.load(); }
     // 1 = local port, other = modem; -1 before the first connect.
     int32_t GetConnType() const { return m_nConnType.load(); }
     CTAPIMng& GetModems() { return m_tapi; }
@@ -74,6 +76,8 @@ public:
     void SetPauseMs(uint32_t ms) { m_nPauseMs = ms; }
     // The pause between two polls of an SMS's send state (500 ms).
     void SetSmsPollMs(uint32_t ms) { m_nSmsPollMs = ms; }
+    // How long every keepalive poll must have failed before the unit counts as silent (3000).
+    void SetSilenceMs(uint32_t ms) { m_nSilenceMs = ms; }
     // Scales every exchange's time-outs (100 = as they are); tests of time-outs use a fraction.
     void SetTimeoutScale(uint32_t percent) { m_nTimeoutScale = percent; }
     // Whether Stop saves the connection list (it does unless told otherwise). A program that
@@ -107,8 +111,20 @@ private:
     void RunQueue();
     LinkResult Dispatch(const CComMsg& cmd);
     void Keepalive();
-    // The call dropped while online: the session ends at once, without a logout or an escape.
+    // The call dropped or the device vanished while online: the session ends at once, without
+    // a logout or an escape.
     void LoseSession(LinkResult why);
+    // Whether an error means the line itself broke (hung up, an I/O error, the device or the
+    // call gone, or a time-out while the unit is known silent): a repetition then starts on
+    // a new link.
+    bool LineBroken(LinkResult e) const;
+    // Closes a broken link without talking to the unit, and before a repetition of `cur`
+    // opens it anew and logs in again (for a connect the repetition itself does that).
+    LinkResult Reconnect(const CComMsg& cur, bool online, LinkResult why);
+    // The keepalive's view of the unit: an answer ends a silence, a failed poll may start one.
+    void NoteAnswer();
+    void NotePollFailed(LinkResult r, int64_t startedMs);
+    void ResetSilence();
     void Pause();
 
     // Session
@@ -160,6 +176,13 @@ private:
     std::atomic<bool> m_bOpen{false};
     CConnectDscMng m_connMng;
     uint32_t m_nPollPhase = 0;
+    std::atomic<bool> m_bSilent{false};
+    int64_t m_nFailSinceMs = -1; // start of the first failed poll since the last answer
+    int64_t m_nLastAnswerT = 0;  // when the unit last answered, seconds since the epoch
+    uint32_t m_nSilenceMs = 3000;
+    bool m_bReconnect = false; // the repetition starts on a new link
+    bool m_bReconnectOnline = false;
+    LinkResult m_nReconnectWhy = LE_OK;
     uint32_t m_nPauseMs = 1000;
     uint32_t m_nSmsPollMs = 500;
     std::atomic<uint32_t> m_nTimeoutScale{100}; // set by tests while a session polls

@@ -1,8 +1,10 @@
 #include "sms/PaneSMSList.h"
 
+#include "app/AppUI.h"
 #include "app/Device.h"
 #include "app/MainWnd.h"
 #include "app/Prompts.h"
+#include "app/ShellRules.h"
 #include "base/Cp1250.h"
 #include "base/Texts.h"
 #include "config/Profile.h"
@@ -421,6 +423,8 @@ void CPaneSMSList::ExportCmd(int kind) {
     const std::string_view error = ExportErrorText(result);
     if (!error.empty())
         prompts.Error(std::string(error));
+    else
+        m_ui.StatusMessage(QString::fromStdString(ExportDoneText(n, path)));
 }
 
 void CPaneSMSList::DeleteCmd(int kind) {

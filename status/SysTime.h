@@ -19,3 +19,5 @@ struct SysTime {
 
 // The local time of this machine now.
 SysTime GetLocalTime();
+// The local time of a moment given in seconds since the epoch (milliseconds 0).
+SysTime LocalTimeAt(int64_t epochSeconds);

@@ -493,6 +493,37 @@ TEST_F(CtlTest, MonitorPrintsChangesAndStoresFetchedSms) {
     EXPECT_EQ(Codes(codes.end() - 2, codes.end()), (Codes{0x22, 0x86}));
 }
 
+// The unit goes silent under a monitor: a line says so and another when it answers again;
+// silent for longer than --give-up, the monitor ends with 3 after logging out.
+TEST_F(CtlTest, MonitorReportsASilentUnitAndGivesUpAfterItsTime) {
+    StartSim();
+    std::thread unit([this] {
+        // Muted after the status read and a poll, back for a while, then muted for good.
+        if (!Unit().WaitForRequests(6, 20000))
+            return;
+        Unit().SetMuted(true);
+        std::this_thread::sleep_for(std::chrono::seconds(6)); // silence takes 3 s of misses
+        Unit().SetMuted(false);
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        Unit().SetMuted(true);
+    });
+    // A poll waits 300 ms for its reply.
+    const CtlResult r = Ctl({"--timeout-scale", "10", "--json", "monitor", "--give-up", "9"});
+    unit.join();
+    EXPECT_EQ(r.status, 3) << r.err;
+    const size_t silent = r.out.find("{\"event\":\"no_answer\",\"time\":\"");
+    const size_t back = r.out.find("{\"event\":\"answering\",\"time\":\"");
+    ASSERT_NE(silent, std::string::npos) << r.out;
+    ASSERT_NE(back, std::string::npos) << r.out;
+    EXPECT_LT(silent, back);
+    EXPECT_NE(r.out.find("{\"event\":\"no_answer\"", back), std::string::npos)
+        << "the second silence is reported too";
+    EXPECT_TRUE(Has(r.out.substr(silent), "\"since\":\"")) << r.out;
+    EXPECT_TRUE(Has(r.err, "neodpovídá")) << r.err;
+    const Codes codes = Commands();
+    EXPECT_EQ(Codes(codes.end() - 2, codes.end()), (Codes{0x22, 0x86}));
+}
+
 TEST_F(CtlTest, DataFilesInUseByAnotherProgramAreNotTouched) {
     StartSim();
     // Settings from the files, as the control panel keeps them.

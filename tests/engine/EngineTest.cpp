@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -49,7 +50,8 @@ TEST_F(EngineTest, OfflineStatusReadConnectsReadsAndDisconnects) {
     EXPECT_EQ(requests.back().payload, (std::vector<uint8_t>{0x80, 0x86, 0x01, 0xFF, 0x00}));
     EXPECT_FALSE(m_com->IsOnline());
     EXPECT_EQ(m_ui.EventCodes(), (std::vector<int>{CE_BEGIN, CE_ONLINE, CE_DEVID, CE_GSM, CE_IO,
-                                                   CE_TIME, CE_OFFLINE}));
+                                                   CE_TIME, CE_DONE, CE_OFFLINE}));
+    EXPECT_EQ(m_ui.Events()[6].arg, static_cast<intptr_t>(CM_READ_STATUS));
     const auto types = Types(m_ui.Progress());
     ASSERT_FALSE(types.empty());
     EXPECT_EQ(types.back(), PM_END);
@@ -157,6 +159,7 @@ TEST_F(EngineTest, TimeOutOffersRepeatAndNoStillDisconnects) {
     Run({CM_READ_STATUS, 0, 0});
     EXPECT_EQ(m_ui.Errors(), (std::vector<std::pair<uint32_t, uint32_t>>{{LE_TIMEOUT, 0x24}}));
     EXPECT_EQ(m_ui.RepeatQuestions(), 1);
+    EXPECT_FALSE(Contains(m_ui.EventCodes(), CE_DONE)) << "a failed operation is not done";
     EXPECT_EQ(Commands(), (Codes{0x20, 0x23, 0x24, 0x24, 0x24, 0x22, 0x86}));
     EXPECT_EQ(m_ui.EventCodes().back(), CE_OFFLINE);
     EXPECT_EQ(Types(m_ui.Progress()).back(), PM_END);
@@ -646,4 +649,89 @@ TEST_F(EngineTest, TheTraceOfAModemSessionIsPrivate) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_NE(ReadFileText(m_dir.File("sercom.log")).find("31 32 33 34"),
               std::string::npos); // the login with its PIN "1234"
+}
+
+// --- A unit that stops answering while online
+
+// The unit goes mute: after the silence time the window learns it (with when it last
+// answered), the session stays open and the polls go on (inputs only), no error is shown; the
+// first answer ends it. A single missed poll before that is no silence.
+TEST_F(EngineTest, ASilentUnitIsReportedAndItsFirstAnswerEndsTheSilence) {
+    StartAll();
+    m_com->SetTimeoutScale(10); // a poll waits 300 ms for its reply
+    m_com->SetSilenceMs(1000);
+    Unit().AddFault({0x26, SimFaultKind::NoAnswer, 0, 1, 1});
+    Run({CM_CONNECT, 1, 0});
+    ASSERT_TRUE(Unit().WaitForRequests(Unit().RequestCount() + 4, 10000)); // the miss among them
+    EXPECT_FALSE(Contains(m_ui.EventCodes(), CE_NO_ANSWER));
+    const int64_t mutedAt = static_cast<int64_t>(std::time(nullptr));
+    Unit().SetMuted(true);
+    ASSERT_TRUE(m_ui.WaitEvent(CE_NO_ANSWER, 1, 15000));
+    EXPECT_TRUE(m_com->IsOnline());
+    EXPECT_FALSE(m_com->IsAnswering());
+    const intptr_t since = m_ui.Events().back().arg;
+    EXPECT_TRUE(since >= mutedAt - 2 && since <= mutedAt + 1) << since - mutedAt;
+    const size_t later = Unit().RequestCount();
+    ASSERT_TRUE(Unit().WaitForRequests(later + 2, 15000));
+    const Codes polls = Commands(later);
+    EXPECT_EQ(polls, Codes(polls.size(), 0x26)) << "the inputs alone";
+
+    Unit().SetMuted(false);
+    ASSERT_TRUE(m_ui.WaitEvent(CE_ANSWERING, 1, 15000));
+    EXPECT_TRUE(m_com->IsAnswering() && m_com->IsOnline());
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_EQ(m_ui.RepeatQuestions(), 0);
+}
+
+// The port vanishes under an online session (adapter pulled, far end closed): the session ends
+// at once as a dropped call does, without an error box and without waiting for silence.
+TEST_F(EngineTest, AVanishedDeviceEndsTheOnlineSession) {
+    StartAll();
+    m_com->SetTimeoutScale(10);
+    Run({CM_CONNECT, 1, 0});
+    m_sim->HangUp();
+    ASSERT_TRUE(m_ui.WaitEvent(CE_OFFLINE, 1, 10000));
+    EXPECT_FALSE(m_com->IsOnline());
+    EXPECT_EQ(m_ui.Events().back().arg, static_cast<intptr_t>(LE_SERIAL));
+    EXPECT_FALSE(Contains(m_ui.EventCodes(), CE_NO_ANSWER));
+    EXPECT_TRUE(m_ui.Errors().empty());
+}
+
+// "Ano" after an error that broke the line starts on a new link: the port is opened anew (the
+// device is back under its name), the unit identified, the operation repeated. Once after a
+// hang-up in a single operation, once after a time-out while online and silent.
+TEST_F(EngineTest, RepeatAfterABrokenLineReconnectsFromScratch) {
+    for (const bool online : {false, true}) {
+        SCOPED_TRACE(online ? "online, silent" : "hang-up");
+        SimServerOptions options;
+        options.linkPath = m_dir.File("tk530");
+        StartAll(false, options);
+        ASSERT_EQ(m_profile.SetPortPath(options.linkPath), PROFILE_OK);
+        m_com->SetTimeoutScale(10);
+        m_com->SetSilenceMs(500);
+        if (online) {
+            Run({CM_CONNECT, 1, 0});
+            Unit().SetMuted(true);
+            ASSERT_TRUE(m_ui.WaitEvent(CE_NO_ANSWER, 1, 15000));
+        } else {
+            Unit().AddFault({0x24, SimFaultKind::HangUp, 0, 1});
+        }
+        size_t before = 0;
+        m_ui.onProgress = [&](const ProgressRecord& p) { // the line comes back meanwhile
+            if (p.type != PM_ERROR)
+                return;
+            online ? Unit().SetMuted(false) : void(m_sim->Reopen());
+            before = Unit().RequestCount();
+        };
+        m_ui.AnswerRepeat({true});
+        Run({CM_READ_STATUS, 0, 0});
+        const Codes after = Commands(before);
+        ASSERT_GE(after.size(), 5u);
+        EXPECT_EQ(Codes(after.begin(), after.begin() + 5), (Codes{0x20, 0x23, 0x24, 0x26, 0x30}));
+        EXPECT_EQ(m_ui.Errors().size(), 1u);
+        EXPECT_EQ(m_com->IsOnline(), online);
+        m_ui.onProgress = nullptr;
+        TearDown();
+        m_ui.Clear();
+    }
 }

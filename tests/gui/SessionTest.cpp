@@ -3,6 +3,7 @@
 // correction, and the events that bring status and SMS.
 #include "tests/gui/GuiFixture.h"
 
+#include "app/PaneFrame.h"
 #include "base/ProgramFolder.h"
 #include "config/CfgBackup.h"
 #include "config/CfgCatalogue.h"
@@ -13,16 +14,21 @@
 #include "link/DlgCom.h"
 #include "link/DlgRemCon.h"
 #include "sms/SMS.h"
+#include "status/StatusStale.h"
+#include "tools/sim/SimState.h"
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -369,4 +375,126 @@ TEST_F(GuiSessionTest, StatusAndSmsEventsReachTheWindowWithTheirRecords) {
     CSMSMng disk;
     EXPECT_EQ(disk.Load(), 1);
     EXPECT_EQ(disk.GetCount(SMS_RECEIVED), 1);
+}
+
+// --- A unit that stops answering, and the word at the end of every operation
+
+namespace {
+
+QString GroupTitle(CPaneMng& panes, int id) {
+    auto* pane = dynamic_cast<CFramePane*>(panes.GetPane(id));
+    auto* group = pane ? pane->Frame()->findChild<QGroupBox*>("m_pGrbMain") : nullptr;
+    return group ? group->title() : QString();
+}
+
+bool FrameStale(CPaneMng& panes, int id) {
+    auto* pane = dynamic_cast<CFramePane*>(panes.GetPane(id));
+    return pane && IsStale(pane->Frame());
+}
+
+} // namespace
+
+// The cable is pulled while online: within seconds the state panel says "bez odezvy" with its
+// sign (and keeps saying it while a hint shows), the first panel says since when and what to
+// check, the status panes grey their values with the time of the last good one; no box. The
+// first answer brings "online" and live panes back.
+TEST_F(GuiSessionTest, ASilentUnitIsShownAndItsReturnToo) {
+    ASSERT_TRUE(StartApp([](CApp& app) {
+        app.m_Device.m_Com.SetTimeoutScale(10);
+        app.m_Device.m_Com.SetSilenceMs(800);
+    }));
+    SelectNode(TAB_STATE, 1);
+    GoOnline();
+    const QString gsmTitle = GroupTitle(Panes(), PANE_GSM);
+    QLabel* message = Main().StatusPanel(0);
+    QLabel* warning = Find<QLabel>("m_pStbWarning");
+    ASSERT_NE(warning, nullptr);
+    Unit().SetMuted(true);
+    ASSERT_TRUE(WaitFor([this] { return Panel() == "bez odezvy"; }, 15000));
+    EXPECT_TRUE(warning->isVisibleTo(&Main()));
+    const std::string text = message->text().toStdString();
+    ASSERT_EQ(text.rfind("Jednotka neodpovídá od ", 0), 0u) << text;
+    const size_t at = text.find(" od ") + 4;
+    const std::string since = text.substr(at, 8); // HH:MM:SS
+    EXPECT_EQ(text.substr(at + 8),
+              " — zkontrolujte kabel a napájení. Offline (F3) spojení ukončí.");
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
+        EXPECT_TRUE(FrameStale(Panes(), id)) << id;
+        EXPECT_TRUE(
+            GroupTitle(Panes(), id).endsWith(QString::fromStdString(" — naposledy " + since)))
+            << GroupTitle(Panes(), id).toStdString();
+    }
+    EXPECT_TRUE(prompts.Shown().empty()) << "no box while polling";
+    EXPECT_TRUE(Device().m_Com.IsOnline());
+
+    // A hint in the first panel leaves the state panel where it is.
+    Main().statusBar()->showMessage(QStringLiteral("Načíst konfiguraci z TK530"));
+    EXPECT_TRUE(Main().StatusPanel(1)->isVisibleTo(&Main()));
+    Main().statusBar()->clearMessage();
+
+    Unit().SetMuted(false);
+    ASSERT_TRUE(WaitFor([this] { return Panel() == "online"; }, 15000));
+    EXPECT_FALSE(warning->isVisibleTo(&Main()));
+    EXPECT_EQ(message->text().toStdString(), "Jednotka opět odpovídá.");
+    EXPECT_FALSE(FrameStale(Panes(), PANE_GSM));
+    EXPECT_EQ(GroupTitle(Panes(), PANE_GSM), gsmTitle);
+}
+
+// Every operation ends with a word in the first panel; one that failed does not claim success.
+TEST_F(GuiSessionTest, EachOperationEndsWithItsMessage) {
+    ASSERT_TRUE(StartApp([](CApp& app) { app.m_Device.m_Com.SetTimeoutScale(5); }));
+    struct Case {
+        const char* action;
+        std::function<void()> before;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"m_pActReadStatus", {}, "Stav jednotky načten."},
+        {"m_pActTimeSync", {}, "Čas jednotky nastaven."},
+        {"m_pActCfgRead",
+         {},
+         "Konfigurace načtena z jednotky TK530 virtual unit (výrobní číslo 00012345)."},
+        {"m_pActSMSRead", {}, "Žádné nové SMS"},
+        {"m_pActSMSRead",
+         [this] {
+             for (int i = 1; i <= 2; ++i)
+                 ASSERT_TRUE(Unit().AddStoredSms(SimSampleSms(i, GetLocalTime())));
+         },
+         "Načteno 2 nových SMS"},
+        {"m_pActReadStatus",
+         [this] {
+             Unit().AddFault({0x24, SimFaultKind::NoAnswer});
+             prompts.ExpectError("Vypršel komunikační timeout. EC: 0024")
+                 .ExpectAsk("Došlo ke komunikační chybě. Opakovat komunikaci?", PROMPT_NO);
+         },
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.said.empty() ? "a failed read" : c.said);
+        Main().ClearMessage();
+        if (c.before)
+            c.before();
+        Action(c.action)->trigger();
+        ASSERT_TRUE(WaitIdle(30000));
+        EXPECT_EQ(Main().StatusPanel(0)->text().toStdString(), c.said);
+    }
+    EXPECT_TRUE(prompts.Done());
+}
+
+// A message the keepalive fetched is announced and its list node is bold until the list is
+// looked at.
+TEST_F(GuiSessionTest, AMessageFetchedInTheBackgroundIsAnnouncedAndMarkedUntilSeen) {
+    ASSERT_TRUE(StartApp());
+    GoOnline();
+    EXPECT_FALSE(Main().ReceivedUnseen());
+    SimSms sms;
+    sms.time = GetLocalTime();
+    sms.number = "+420600100200";
+    sms.text = "ahoj";
+    ASSERT_TRUE(Unit().AddStoredSms(sms));
+    ASSERT_TRUE(WaitFor([this] { return Device().m_SMS.GetCount(SMS_RECEIVED) == 1; }, 15000));
+    ASSERT_TRUE(WaitFor([this] { return Main().ReceivedUnseen(); }));
+    EXPECT_EQ(Main().StatusPanel(0)->text().toStdString(), "Přijata nová SMS od +420600100200.");
+    SelectNode(TAB_TOOLS, 2); // "Přijaté"
+    EXPECT_FALSE(Main().ReceivedUnseen());
 }

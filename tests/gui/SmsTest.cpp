@@ -107,6 +107,7 @@ TEST_F(GuiSmsTest, ReadOpenExportAndDeleteWorkOnTheShownListNewestFirst) {
     EXPECT_EQ(all.find("old"), std::string::npos);
     EXPECT_LT(all.find("zprava 0"), all.find("zprava 2")); // oldest first
     EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 3);
+    EXPECT_EQ(Main().StatusPanel(0)->text().toStdString(), "Do souboru sms.txt uloženo zpráv: 3.");
     EXPECT_TRUE(prompts.Done());
 
     // The archive folder is opened where the store writes its archive.

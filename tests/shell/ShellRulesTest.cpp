@@ -2,6 +2,7 @@
 // the file dialogs' filters.
 #include "app/ShellRules.h"
 #include "app/PaneMng.h"
+#include "link/ComMsg.h"
 
 #include <gtest/gtest.h>
 
@@ -62,4 +63,17 @@ TEST(ShellRules, FiltersOfTheTextsBecomeDialogFilters) {
               "Soubory konfigurace (*.cfg);;Všechny soubory (*)");
     EXPECT_EQ(DialogFilter("Textové dokumenty (*.txt)|*.txt"), "Textové dokumenty (*.txt)");
     EXPECT_EQ(DialogFilter(""), "");
+}
+
+// The words of the first status panel that the window's tests do not reach: the counts of
+// sent messages, and an announcement without a number.
+TEST(ShellRules, MessagesCountWhatWasDone) {
+    DoneFacts facts;
+    facts.smsSent = 1;
+    EXPECT_EQ(DoneText(CM_SEND_SMS, facts), "SMS odeslána.");
+    facts.smsSent = 4;
+    EXPECT_EQ(DoneText(CM_SEND_SMS, facts), "Odesláno SMS: 4.");
+    EXPECT_EQ(DoneText(CM_SET_OUTPUTS, facts), "Výstupy nastaveny.");
+    EXPECT_EQ(DoneText(CM_WRITE_CFG, facts), ""); // the write says its changes itself
+    EXPECT_EQ(FetchedSmsText(""), "Přijata nová SMS.");
 }

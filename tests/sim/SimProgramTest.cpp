@@ -77,6 +77,19 @@ TEST(SimProgram, PrintsTheDeviceServesAFrameAndExitsCleanlyOnSigterm) {
     uint8_t reply[8] = {};
     EXPECT_EQ(trans.Exchange(request, 4, reply, 8, 2000, 2000, 1), LE_OK);
     EXPECT_EQ(reply[7], 1); // the device type of the 1665-byte layout
+    // SIGUSR1 mutes the unit, SIGUSR2 lets it answer again (a few tries: the signal is
+    // taken by another thread than the one that serves).
+    auto answers = [&] { return trans.Exchange(request, 4, reply, 8, 300, 2000, 1) == LE_OK; };
+    ::kill(pid, SIGUSR1);
+    bool muted = false;
+    for (int i = 0; i < 20 && !muted; ++i)
+        muted = !answers();
+    EXPECT_TRUE(muted);
+    ::kill(pid, SIGUSR2);
+    bool back = false;
+    for (int i = 0; i < 20 && !back; ++i)
+        back = answers();
+    EXPECT_TRUE(back);
     port.Close();
 
     ::kill(pid, SIGTERM);

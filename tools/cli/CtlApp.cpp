@@ -166,6 +166,11 @@ void AddCommands(CLI::App& app, Args& a) {
                                 "času; kabelem také načítá zprávy, které se v jednotce SMAŽOU");
     monitor->add_option("--seconds", a.seconds, "Skončí po N sekundách (jinak Ctrl+C)")
         ->option_text("N");
+    monitor
+        ->add_option("--give-up", a.giveUp,
+                     "Skončí se stavem 3, když jednotka N sekund neodpovídá (výchozí 60; "
+                     "0 = nikdy)")
+        ->option_text("N");
 
     Command(app, "modems", kLocal, "Vypíše seznam modemů");
     CLI::App* modemAdd = Command(app, "modem-add", kLocal, "Přidá modem do seznamu modemů");

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <strings.h>
@@ -188,18 +189,32 @@ int Monitor(CSession& s) {
                              : InfoText(status.m_DevId) + StatusText(status));
         using Clock = std::chrono::steady_clock;
         const uint32_t seconds = s.Arguments().seconds;
+        const uint32_t giveUp = s.Arguments().giveUp;
         const Clock::time_point end = Clock::now() + std::chrono::seconds(seconds);
+        int64_t silentSince = -1; // the last answer while the unit is silent, else -1
         while (!Interrupted() && (seconds == 0 || Clock::now() < end)) {
+            if (silentSince >= 0 && giveUp != 0 &&
+                static_cast<int64_t>(std::time(nullptr)) - silentSince >= giveUp) {
+                s.Console().Err("Jednotka neodpovídá déle než " + std::to_string(giveUp) +
+                                " s, sledování končí.\n");
+                result = LE_TIMEOUT;
+                break;
+            }
             const std::optional<MonitorEvent> ev = s.UI().NextMonitorEvent(IDLE_SLICE_MS);
             if (!ev)
                 continue;
             if (ev->code == CE_OFFLINE) {
-                result = s.UI().Result(); // the call dropped: 9
+                result = s.UI().Result(); // the call dropped: 9; the device vanished: 1
                 break;
             }
-            const std::string line =
-                json ? MonitorJson(ev->code, ev->pcTime, ev->status, ev->sms.get(), ev->smsIndex)
-                     : MonitorLine(ev->code, ev->pcTime, ev->status, ev->sms.get(), ev->smsIndex);
+            if (ev->code == CE_NO_ANSWER)
+                silentSince = ev->since;
+            else if (ev->code == CE_ANSWERING)
+                silentSince = -1;
+            const std::string line = json ? MonitorJson(ev->code, ev->pcTime, ev->status,
+                                                        ev->sms.get(), ev->smsIndex, ev->since)
+                                          : MonitorLine(ev->code, ev->pcTime, ev->status,
+                                                        ev->sms.get(), ev->smsIndex, ev->since);
             // Nobody reads any more (a pipe to a program that has ended): end as for Ctrl+C.
             if (!s.Console().Out(line))
                 break;

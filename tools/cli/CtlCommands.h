@@ -55,6 +55,7 @@ struct Args {
     bool gsm = false;
     std::string modemRef;
     uint32_t seconds = 0; // 0: until interrupted
+    uint32_t giveUp = 60; // monitor: seconds without an answer before it gives up; 0: never
 
     // settings
     std::string setPort;

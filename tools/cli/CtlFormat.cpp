@@ -264,7 +264,7 @@ std::string StatusJson(const CDevStatus& status) {
 }
 
 std::string MonitorLine(int event, const SysTime& pcTime, const CDevStatus& status, const CSMS* sms,
-                        int smsIndex) {
+                        int smsIndex, int64_t since) {
     std::string line = PcStamp(pcTime) + "  ";
     switch (event) {
     case CE_IO:
@@ -284,6 +284,13 @@ std::string MonitorLine(int event, const SysTime& pcTime, const CDevStatus& stat
                                           : std::string_view("jen v paměti")) +
                 ": " + (sms ? SmsLine(*sms, smsIndex) : std::string());
         break;
+    case CE_NO_ANSWER:
+        line += "Jednotka neodpovídá od " + FormatClock(LocalTimeAt(since)) +
+                " — zkontrolujte kabel a napájení";
+        break;
+    case CE_ANSWERING:
+        line += "Jednotka opět odpovídá";
+        break;
     default:
         return {};
     }
@@ -291,7 +298,7 @@ std::string MonitorLine(int event, const SysTime& pcTime, const CDevStatus& stat
 }
 
 std::string MonitorJson(int event, const SysTime& pcTime, const CDevStatus& status, const CSMS* sms,
-                        int smsIndex) {
+                        int smsIndex, int64_t since) {
     std::string line = "{\"event\":";
     const std::string time = ",\"time\":" + JsonString(IsoTime(pcTime));
     switch (event) {
@@ -313,6 +320,12 @@ std::string MonitorJson(int event, const SysTime& pcTime, const CDevStatus& stat
         line += "\"sms\"" + time + ",\"list\":" +
                 (smsIndex >= 0 ? JsonString(SmsListKey(SMS_RECEIVED)) : std::string("null")) +
                 ",\"sms\":" + (sms ? SmsJson(*sms, smsIndex) : "null");
+        break;
+    case CE_NO_ANSWER:
+        line += "\"no_answer\"" + time + ",\"since\":" + JsonString(IsoTime(LocalTimeAt(since)));
+        break;
+    case CE_ANSWERING:
+        line += "\"answering\"" + time;
         break;
     default:
         return {};

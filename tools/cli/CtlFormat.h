@@ -48,12 +48,14 @@ std::string IoJson(const CIOState& io);
 std::string StatusJson(const CDevStatus& status);
 
 // One line of a monitor: the change as it was reported (CE_IO, CE_GSM, CE_TIME,
-// CE_SMS_RECEIVED, or MONITOR_STATUS for the whole state at the start), with the PC's time.
+// CE_SMS_RECEIVED, CE_NO_ANSWER with `since` the unit's last answer in seconds since the
+// epoch, CE_ANSWERING, or MONITOR_STATUS for the whole state at the start), with the PC's
+// time.
 inline constexpr int MONITOR_STATUS = 0;
 std::string MonitorLine(int event, const SysTime& pcTime, const CDevStatus& status, const CSMS* sms,
-                        int smsIndex);
+                        int smsIndex, int64_t since = 0);
 std::string MonitorJson(int event, const SysTime& pcTime, const CDevStatus& status, const CSMS* sms,
-                        int smsIndex);
+                        int smsIndex, int64_t since = 0);
 
 // The key of a list in commands and JSON: "received", "sent", "tosend"; -1 for another text.
 int SmsListByKey(std::string_view key);

@@ -383,12 +383,15 @@ void CCtlUI::Monitor(const CComEvent& event, std::shared_ptr<CSMS> sms, int smsI
     ev.status = event.m_Status;
     ev.sms = std::move(sms);
     ev.smsIndex = smsIndex;
+    if (event.m_nCode == CE_NO_ANSWER)
+        ev.since = static_cast<int64_t>(event.m_nArg);
     m_events.push_back(std::move(ev));
     m_cv.notify_all();
 }
 
 void CCtlUI::PostEvent(const CComEvent& ev) {
-    if (ev.m_nCode == CE_IO || ev.m_nCode == CE_GSM || ev.m_nCode == CE_TIME)
+    if (ev.m_nCode == CE_IO || ev.m_nCode == CE_GSM || ev.m_nCode == CE_TIME ||
+        ev.m_nCode == CE_NO_ANSWER || ev.m_nCode == CE_ANSWERING)
         Monitor(ev);
     if (ev.m_nCode == CE_OFFLINE && ev.m_nArg != 0) {
         // The session ended by itself (the modem call dropped).

@@ -85,6 +85,7 @@ struct MonitorEvent {
     CDevStatus status;
     std::shared_ptr<CSMS> sms;
     int smsIndex = -1;
+    int64_t since = 0; // CE_NO_ANSWER: the unit's last answer, seconds since the epoch
 };
 
 class CCtlUI : public IComProgress, public IComEvents {

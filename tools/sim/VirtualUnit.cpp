@@ -158,6 +158,16 @@ CVirtualUnit::CVirtualUnit(TimeSource now) : m_now(now ? std::move(now) : TimeSo
     SetClockLocked(GetLocalTime());
 }
 
+void CVirtualUnit::SetMuted(bool muted) {
+    std::lock_guard lock(m_mutex);
+    m_muted = muted;
+}
+
+bool CVirtualUnit::IsMuted() const {
+    std::lock_guard lock(m_mutex);
+    return m_muted;
+}
+
 SimResponse CVirtualUnit::Process(const uint8_t* request, size_t size) {
     std::lock_guard lock(m_mutex);
     if (m_requests.size() >= kMaxLoggedRequests)
@@ -167,7 +177,7 @@ SimResponse CVirtualUnit::Process(const uint8_t* request, size_t size) {
     m_requestArrived.notify_all();
 
     SimResponse response;
-    if (size < 2) { // not even a command code to answer to
+    if (m_muted || size < 2) { // muted, or not even a command code to answer to
         response.answer = false;
         return response;
     }

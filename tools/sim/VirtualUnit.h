@@ -204,6 +204,11 @@ public:
     // A new session (call connected) or its end: either way the unit is logged out.
     void ResetSession();
 
+    // A muted unit is as if powered off or cut off: requests still arrive (and are logged, so a
+    // test sees the polls go on) but nothing is carried out and nothing is answered.
+    void SetMuted(bool muted);
+    bool IsMuted() const;
+
     // Faults apply in the order added; several may hit one request.
     void AddFault(const SimFault& fault);
     void ClearFaults();
@@ -239,6 +244,7 @@ private:
     int64_t m_clockSetMs = 0; // when m_state.clock was last set
     bool m_loginRequired = false;
     bool m_loggedIn = false;
+    bool m_muted = false;
     uint8_t m_badPinCode = SIM_CONF_BAD_PIN;
     uint8_t m_sendState = 2; // nothing pending reads as sent
     uint32_t m_pollsLeft = 0;

@@ -28,7 +28,9 @@ bool Exists(const std::string& path) {
 
 int main(int argc, char** argv) {
     CLI::App app{"A virtual TK530 unit on a pseudo-terminal. Prints the device path to open "
-                 "as its first line of output and serves until interrupted (SIGINT, SIGTERM)."};
+                 "as its first line of output and serves until interrupted (SIGINT, SIGTERM). "
+                 "SIGUSR1 mutes the unit (requests arrive, nothing answers, as with the cable "
+                 "pulled at the unit's end); SIGUSR2 lets it answer again."};
     app.set_version_flag("--version", std::string("tk530-sim ") + TK530_VERSION);
     std::string link;
     std::string pin = "1234";
@@ -123,6 +125,8 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGHUP);
+    sigaddset(&signals, SIGUSR1);
+    sigaddset(&signals, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN); // whoever reads the device path may stop listening
 
@@ -173,6 +177,12 @@ int main(int argc, char** argv) {
     for (;;) {
         const struct timespec wait = {0, 200 * 1000 * 1000};
         const int sig = sigtimedwait(&signals, nullptr, &wait);
+        if (sig == SIGUSR1 || sig == SIGUSR2) {
+            unit.SetMuted(sig == SIGUSR1);
+            if (verbose)
+                LogLine(sig == SIGUSR1 ? "muted" : "answering again");
+            continue;
+        }
         if (sig > 0)
             break;
         if (server.IsHungUp()) {

@@ -35,7 +35,7 @@ _tk530ctl() {
         COMPREPLY=($(compgen -W "cp1250 utf8" -- "$cur"))
         return
         ;;
-    --number | --pin | --retries | --timeout-scale | --seconds | --to | --text | --set | \
+    --number | --pin | --retries | --timeout-scale | --seconds | --give-up | --to | --text | --set | \
         --clear | --init | --bearer | --modem)
         return
         ;;
@@ -66,7 +66,7 @@ _tk530ctl() {
     set-outputs) options="--set --clear" ;;
     sms-send) options="--to --text" ;;
     sms-export) options="--append --overwrite --encoding" ;;
-    monitor) options="--seconds" ;;
+    monitor) options="--seconds --give-up" ;;
     modem-add) options="--init --bearer --gsm" ;;
     settings) options="--port --trace --local --remote --modem" ;;
     do) options="--keep-going" ;;
