@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/PaneFrame.h"
+#include "sms/Recipients.h"
 #include "sms/SMS.h"
 
 #include <QString>
@@ -22,8 +23,8 @@ class TFrmSMSEdit;
 QString SmsCounterText(int length);
 // Length of a memo text as the unit counts it: every line break is CR LF.
 int SmsMemoLength(const QString& text);
-// The numbers a recipient line gives (as the message will keep them), UTF-8 -> QString.
-QStringList SmsRecipients(const QString& line);
+// The recipients of the editor's line, by the one rule of sms/Recipients.h.
+RecipientList SmsRecipients(const QString& line);
 // A number with fewer digits than this is most likely a typo (a number split at a blank).
 inline constexpr int SMS_SHORT_NUMBER = 6;
 

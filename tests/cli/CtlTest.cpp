@@ -616,8 +616,8 @@ TEST_F(CtlTest, AMessageTheUnitDeletedSurvivesAKillRightAfterTheAcknowledgement)
 
 TEST_F(CtlTest, RecipientsAreOneAnOptionCleanedAndRefusedBeforeConnecting) {
     StartSim();
-    const CtlResult r = Ctl({"sms-send", "--to", "+420 777 123 456", "--to", "(603) 11-22.33",
-                             "--to", "+420.777.123.456.789", "--text", "-"},
+    const CtlResult r = Ctl({"sms-send", "--to", "+420 777 123 456", "--to",
+                             "(603) 11-22.33; +420.777.123.456.789", "--text", "-"},
                             "Ahoj\tsvěte\n");
     EXPECT_EQ(r.status, 0) << r.err;
     const auto sent = Unit().SentMessages();
@@ -635,12 +635,13 @@ TEST_F(CtlTest, RecipientsAreOneAnOptionCleanedAndRefusedBeforeConnecting) {
         std::vector<std::string> to;
         std::string why;
     } refused[] = {
-        {{"+420111, +420222"}, "\"+420111, +420222\": znak \",\""},
-        {{"- ( ) ."}, "\"- ( ) .\" neobsahuje žádné číslo"},
+        {{"+420111, Jana"}, "„Jana“: znak „J“"},
+        {{"- ( ) ."}, "„- ( ) .“ neobsahuje žádné číslo"},
         {{"420+111"}, "znak + smí být jen na začátku"},
         {{"+4207771234567890"}, "má 17 znaků; číslo jich smí mít nejvýše 16"},
         {{"1", "2", "3", "4", "5"}, "nejvýše 4 příjemce"},
-        {{"nikdo"}, "\"nikdo\": znak \"n\""},
+        {{"1; 2", "3,4", "5"}, "nejvýše 4 příjemce"},
+        {{"nikdo"}, "„nikdo“: znak „n“"},
     };
     for (const auto& c : refused) {
         std::vector<std::string> args = {"sms-send", "--text", "ahoj"};

@@ -119,8 +119,9 @@ void AddCommands(CLI::App& app, Args& a) {
                                 "(jen kabelem)");
     smsSend
         ->add_option("--to", a.to,
-                     "Jeden příjemce (volbu opakujte, nejvýše 4); mezery, pomlčky, tečky a "
-                     "závorky se vynechají, + jen na začátku, nejvýše 16 znaků")
+                     "Příjemce (víc jich oddělte čárkou nebo středníkem, nebo volbu opakujte; "
+                     "nejvýše 4); mezery, pomlčky, tečky a závorky se vynechají, + jen na "
+                     "začátku, nejvýše 16 znaků")
         ->option_text("ČÍSLO")
         ->required()
         ->allow_extra_args(false);
