@@ -427,7 +427,9 @@ void CPaneSMSList::DeleteCmd(int kind) {
     if (!IsCurrent())
         return;
     IPrompts& prompts = m_ui.Prompts();
-    if (prompts.Ask(kind == 1 ? TXT_SMS_DELETE_ALL_QUERY : TXT_SMS_DELETE_SEL_QUERY) != PROMPT_YES)
+    // Deleted messages are gone for good: Enter must not delete them.
+    if (prompts.Ask(kind == 1 ? TXT_SMS_DELETE_ALL_QUERY : TXT_SMS_DELETE_SEL_QUERY,
+                    PromptButtons::YesNo, PromptDefault::No) != PROMPT_YES)
         return;
     const int list = GetShownList();
     CSMSMng& store = m_ui.Device().m_SMS;
