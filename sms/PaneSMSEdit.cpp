@@ -233,6 +233,19 @@ bool TFrmSMSEdit::Collect(bool requireNumber) {
     return false;
 }
 
+bool TFrmSMSEdit::HasDraft() const {
+    return !m_pForm->m_pTxtText->toPlainText().isEmpty() || !m_pForm->m_pTxtFor->text().isEmpty();
+}
+
+void TFrmSMSEdit::Compose(const QString& recipients, const QString& text) {
+    m_pForm->m_pTxtText->setPlainText(text);
+    m_pForm->m_pTxtFor->setText(recipients);
+    if (recipients.isEmpty())
+        m_pForm->m_pTxtFor->setFocus();
+    else
+        m_pForm->m_pTxtText->setFocus();
+}
+
 void TFrmSMSEdit::Clear() {
     m_pForm->m_pTxtText->clear();
     m_pForm->m_pTxtFor->clear();

@@ -38,6 +38,12 @@ public:
     // the controls get its text and numbers.
     void Bind(CSMS* sms, int index, bool load);
     CSMS* Message() const { return m_pSMS; }
+    // Text or recipients typed and not yet saved or sent.
+    bool HasDraft() const;
+    // Starts a new message with these recipients and text (a reply, a forwarded message);
+    // the cursor goes where the user writes next: the text of a reply, the recipients of a
+    // forwarded message.
+    void Compose(const QString& recipients, const QString& text);
 
 signals:
     // Send or save was pressed (after its handler ran).

@@ -7,6 +7,7 @@
 #include "base/Texts.h"
 #include "config/Profile.h"
 #include "sms/DlgSMSEdit.h"
+#include "sms/DlgSMSView.h"
 #include "sms/PaneSMSEdit.h"
 #include "sms/SMSExport.h"
 
@@ -336,6 +337,44 @@ void CPaneSMSList::OpenArchiveFolder() {
     OpenUrl()(QUrl::fromLocalFile(folder));
 }
 
+int CPaneSMSList::ShowSMSViewDlg(const CSMS& sms, int list) {
+    if (!m_pViewDlg) {
+        TFrmMain* main = m_ui.MainWindow();
+        if (!main)
+            return 0;
+        m_pViewDlg = new TFrmSMSViewDlg(main);
+    }
+    m_pViewDlg->Show(sms, list);
+    const int result = m_pViewDlg->exec();
+    return result == SMS_VIEW_REPLY || result == SMS_VIEW_FORWARD ? result : 0;
+}
+
+void CPaneSMSList::ComposeFrom(const CSMS& sms, bool reply) {
+    auto* pane = static_cast<CPaneSMSEdit*>(m_ui.PaneMng().GetPane(PANE_SMSEDIT));
+    TFrmSMSEdit* editor = pane ? pane->Form() : nullptr;
+    TFrmMain* main = m_ui.MainWindow();
+    if (!editor || !main)
+        return;
+    if (editor->HasDraft() &&
+        m_ui.Prompts().AskText("V editoru SMS je rozepsaná zpráva. Chcete ji nahradit?",
+                               PromptButtons::YesNo, PromptDefault::No) != PROMPT_YES)
+        return;
+    QString recipients;
+    QString text;
+    if (reply) {
+        // A received message is answered to its sender, a sent one to its recipients.
+        QStringList numbers;
+        for (int i = 0; i < sms.GetNumberCount(); ++i)
+            numbers.push_back(Utf8(tk::Cp1250ToUtf8(sms.GetNumber(i))));
+        recipients = numbers.join(QStringLiteral(", "));
+    } else if (sms.GetText()) {
+        text = Utf8(tk::Cp1250ToUtf8(sms.GetText()));
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    }
+    main->ShowPane(PANE_SMSEDIT, 0);
+    editor->Compose(recipients, text);
+}
+
 void CPaneSMSList::OpenCmd() {
     if (!IsCurrent())
         return;
@@ -347,6 +386,20 @@ void CPaneSMSList::OpenCmd() {
     CSMS* sms = store.Get(index, list);
     if (!sms)
         return;
+    if (list != SMS_TOSEND) {
+        // Received and sent messages are records: shown, never edited. Only the read mark
+        // changes.
+        const int choice = ShowSMSViewDlg(*sms, list);
+        if (sms->IsUnread()) {
+            sms->SetUnread(false);
+            store.UpdateAndShow(index, list);
+        }
+        if (choice != 0) {
+            const CSMS copy(*sms); // the editor may change the lists
+            ComposeFrom(copy, choice == SMS_VIEW_REPLY);
+        }
+        return;
+    }
     const int result = ShowSMSEditDlg(sms, index);
     // The dialog may have changed the lists (a copy into the to-send list can evict one, and
     // only from that list): look the message up again rather than trust the pointer.
