@@ -14,6 +14,7 @@
 #include "sms/SMS.h"
 #include "sms/SMSMng.h"
 #include "tests/cli/CtlProcess.h"
+#include "tests/support/EnglishWords.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempDir.h"
 #include "tools/sim/SimServer.h"
@@ -580,6 +581,36 @@ TEST_F(CtlTest, UsageErrorsEndWith64AndHelpWith0) {
     EXPECT_EQ(send.status, 0);
     EXPECT_TRUE(Has(send.out, "Příklad:\n  tk530ctl sms-send --to"));
     EXPECT_TRUE(Has(send.out, "Společné volby (před příkazem i za ním):\n  --folder SLOŽKA"));
+    // The parser's own complaints are Czech and name what was wrong.
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } wrong[] = {
+        {{"info", "navic"}, "nečekaný argument: navic"},
+        {{"--bogus", "info"}, "nečekaný argument: --bogus"},
+        {{"sms-show"}, "chybí povinný argument SEZNAM"},
+        {{"sms-send", "--to", "1"}, "chybí povinný argument --text"},
+        {{"sms-list", "all"},
+         "hodnota \"all\" není povolena (povolené jsou: received, sent, tosend)"},
+        {{"--timeout-scale", "5", "info"}, "hodnota \"5\" je mimo rozsah 10 až 1000"},
+        {{"--timeout-scale", "abc", "info"}, "\"abc\""},
+        {{"--folder", m_dir.File("chybi"), "info"}, "neexistuje"},
+        {{"info", "--port"}, "nesprávný počet hodnot u --port"},
+        {{"settings", "--local", "--remote"}, "nelze zadat zároveň"},
+        {{"--number", "1", "info"}, "vyžaduje také --modem"},
+        {{"do", "info navic"}, "krok 1 \"info navic\": nečekaný argument: navic"},
+        {{}, "chybí příkaz"},
+    };
+    for (const auto& c : wrong) {
+        std::vector<std::string> args = {"--folder", folder};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        if (c.args.size() > 1 && c.args[0] == "--folder")
+            args.assign(c.args.begin(), c.args.end());
+        const CtlResult r = RunCtl(args);
+        EXPECT_EQ(r.status, 64) << r.err;
+        EXPECT_TRUE(Has(r.err, c.says)) << r.err;
+        EXPECT_EQ(EnglishWords(r.err), std::vector<std::string>{}) << r.err;
+    }
     const CtlResult typo = RunCtl({"--port", "/dev/x", "sms-lst"});
     EXPECT_EQ(typo.status, 64);
     EXPECT_TRUE(Has(typo.err, "neznámý příkaz \"sms-lst\". Měli jste na mysli \"sms-list\"?"));
