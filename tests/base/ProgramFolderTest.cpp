@@ -104,7 +104,7 @@ TEST(ProgramFolder, AFolderThatCannotBeMadeIsReportedWithItsPathAndReason) {
     EXPECT_FALSE(lock.Acquire());
     EXPECT_FALSE(lock.Busy());
     EXPECT_EQ(lock.Error(), info.path + "/Data: není složka");
-    EXPECT_EQ(lock.Error().find("in use"), std::string::npos);
+    EXPECT_EQ(lock.Error().find("používá jiná"), std::string::npos);
 }
 
 TEST(ProgramFolder, AReadOnlyFolderIsNotPortable) {
