@@ -25,7 +25,9 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -337,6 +339,24 @@ void CPaneSMSList::OpenArchiveFolder() {
     OpenUrl()(QUrl::fromLocalFile(folder));
 }
 
+namespace {
+
+// The same message: time stamp, numbers and text.
+bool SameMessage(const CSMS& a, const CSMS& b) {
+    const auto stamp = [](const CSMS& m) {
+        return std::array<uint8_t, 6>{m.m_nDay,  m.m_nMonth,  m.m_nYear,
+                                      m.m_nHour, m.m_nMinute, m.m_nSecond};
+    };
+    if (stamp(a) != stamp(b) || a.GetNumberCount() != b.GetNumberCount())
+        return false;
+    for (int i = 0; i < a.GetNumberCount(); ++i)
+        if (std::strcmp(a.GetNumber(i), b.GetNumber(i)) != 0)
+            return false;
+    return std::strcmp(a.GetText() ? a.GetText() : "", b.GetText() ? b.GetText() : "") == 0;
+}
+
+} // namespace
+
 int CPaneSMSList::ShowSMSViewDlg(const CSMS& sms, int list) {
     if (!m_pViewDlg) {
         TFrmMain* main = m_ui.MainWindow();
@@ -389,15 +409,23 @@ void CPaneSMSList::OpenCmd() {
     if (list != SMS_TOSEND) {
         // Received and sent messages are records: shown, never edited. Only the read mark
         // changes.
-        const int choice = ShowSMSViewDlg(*sms, list);
-        if (sms->IsUnread()) {
-            sms->SetUnread(false);
-            store.UpdateAndShow(index, list);
+        const CSMS shown(*sms);
+        const int choice = ShowSMSViewDlg(shown, list);
+        // Messages fetched in the background while the dialog was open may have moved the
+        // message down its list or pushed it out (into the archive): find it again by what
+        // it holds, never by a pointer that may have been freed.
+        for (int i = 0; i < store.GetCount(list); ++i) {
+            CSMS* now = store.Get(i, list);
+            if (SameMessage(*now, shown)) {
+                if (now->IsUnread()) {
+                    now->SetUnread(false);
+                    store.UpdateAndShow(i, list);
+                }
+                break;
+            }
         }
-        if (choice != 0) {
-            const CSMS copy(*sms); // the editor may change the lists
-            ComposeFrom(copy, choice == SMS_VIEW_REPLY);
-        }
+        if (choice != 0)
+            ComposeFrom(shown, choice == SMS_VIEW_REPLY);
         return;
     }
     const int result = ShowSMSEditDlg(sms, index);

@@ -353,6 +353,20 @@ TEST_F(GuiSmsTest, ReceivedAndSentMessagesOpenReadOnlyAndStayAsTheyCame) {
     EXPECT_EQ(InEditor<QPlainTextEdit>("m_pTxtText")->toPlainText().toStdString(), "odeslano");
     EXPECT_EQ(Device().m_SMS.GetCount(SMS_SENT), 1);
     EXPECT_STREQ(Device().m_SMS.Get(0, SMS_SENT)->GetText(), "odeslano");
+
+    // Messages fetched while the dialog is open push the shown one out: none of them is
+    // taken for it and marked read.
+    open(SMS_RECEIVED, [this](TFrmSMSViewDlg* dlg) {
+        for (int i = 0; i < SMS_LIST_MAX; ++i) {
+            CSMS fetched;
+            fetched.AddNumber("603111222");
+            fetched.SetText("nova " + std::to_string(i));
+            EXPECT_GE(Device().m_SMS.StoreReceived(fetched), 0);
+        }
+        dlg->reject();
+    });
+    for (int i = 0; i < SMS_LIST_MAX; ++i)
+        EXPECT_TRUE(Device().m_SMS.Get(i, SMS_RECEIVED)->IsUnread()) << i;
 }
 
 // The real message box of a deletion: Enter answers "Ne".
