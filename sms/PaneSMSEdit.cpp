@@ -256,7 +256,7 @@ void TFrmSMSEdit::m_pBtnSendClick() {
         return;
     int index = m_nIndex;
     if (m_nIndex < 0 || m_pSMS->GetList() != SMS_TOSEND)
-        index = m_ui.Device().m_SMS.AddAndShow(*m_pSMS, SMS_TOSEND);
+        index = StoreToSend();
     if (index < 0)
         return;
     SmsSend(m_ui, {index});
@@ -268,9 +268,22 @@ void TFrmSMSEdit::m_pBtnSaveClick() {
         return;
     if (m_nIndex >= 0 && m_pSMS->GetList() == SMS_TOSEND)
         return; // changed in place; the controls keep their contents
-    if (m_ui.Device().m_SMS.AddAndShow(*m_pSMS, SMS_TOSEND) < 0)
+    if (StoreToSend() < 0)
         return;
     Clear();
+}
+
+int TFrmSMSEdit::StoreToSend() {
+    const int index = m_ui.Device().m_SMS.AddAndShow(*m_pSMS, SMS_TOSEND);
+    // A full list makes room only once its oldest unread message is safe in the archive;
+    // the message stays in the editor, and the user is told why.
+    if (index == -2)
+        m_ui.Prompts().Error("Zprávu nelze uložit do seznamu K odeslání: seznam je plný a jeho "
+                             "nejstarší nepřečtenou zprávu se nepodařilo zapsat do archivu " +
+                             CSMSMng::ArchivePath() + ".");
+    else if (index < 0)
+        m_ui.Prompts().Error("Zprávu nelze uložit do seznamu K odeslání (nedostatek paměti).");
+    return index;
 }
 
 CPaneSMSEdit::CPaneSMSEdit(CAppUI& ui) : CFramePane(ui, PANE_SMSEDIT, nullptr) {}

@@ -60,6 +60,8 @@ private:
     // Controls -> message. False (the message unchanged) when the text holds characters CP1250
     // cannot hold, or (requireNumber) when there is no number.
     bool Collect(bool requireNumber);
+    // A copy of the message into the to-send list: its index, or -1 after telling the user.
+    int StoreToSend();
     void Clear();
 
     CAppUI& m_ui;

@@ -10,6 +10,7 @@
 #include "sms/PaneSMSList.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -206,6 +207,21 @@ TEST_F(GuiSmsTest, ComposedMessageGoesToEveryRecipientPartByPartAndMovesToSent) 
     ProcessEvents();
     EXPECT_EQ(Commands().size(), commands);
     EXPECT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 1);
+
+    // A full list whose oldest unread message cannot reach the archive keeps the new one in
+    // the editor, with a word why.
+    for (int i = 1; i < SMS_LIST_MAX; ++i) {
+        text->setPlainText(QStringLiteral("dalsi"));
+        InEditor<QPushButton>("m_pBtnSave")->click();
+    }
+    ASSERT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), SMS_LIST_MAX);
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(CSMSMng::ArchivePath()))); // unwritable
+    text->setPlainText(QStringLiteral("šestá"));
+    prompts.ExpectError("nepodařilo zapsat do archivu");
+    InEditor<QPushButton>("m_pBtnSave")->click();
+    EXPECT_TRUE(prompts.Done());
+    EXPECT_EQ(text->toPlainText().toStdString(), "šestá");
+    EXPECT_STREQ(Device().m_SMS.Get(0, SMS_TOSEND)->GetText(), "bez \xE8\xEDsla");
 }
 
 // More unread messages than the received list holds: the oldest go to the archive, and the
