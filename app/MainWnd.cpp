@@ -374,13 +374,15 @@ void TFrmMain::UpdateActions() {
 }
 
 void TFrmMain::ShowPane(int id, int param) {
-    QTreeWidget* tree = m_pForm->m_pTrvCfg;
-    for (int node = 0; node < PaneMapSize(TAB_CFG); ++node) {
-        if (PaneMap(TAB_CFG, node) == PaneRef{id, param}) {
-            m_pForm->m_pPgCtlP1->setCurrentIndex(TAB_CFG);
-            tree->setCurrentItem(NodeAt(tree, node));
-            tree->setFocus();
-            return;
+    for (int tab = 0; tab < TAB_COUNT; ++tab) {
+        QTreeWidget* tree = Tree(tab);
+        for (int node = 0; tree && node < PaneMapSize(tab); ++node) {
+            if (PaneMap(tab, node) == PaneRef{id, param}) {
+                m_pForm->m_pPgCtlP1->setCurrentIndex(tab);
+                tree->setCurrentItem(NodeAt(tree, node));
+                tree->setFocus();
+                return;
+            }
         }
     }
 }

@@ -54,7 +54,7 @@ public:
     static int NodeIndex(const QTreeWidget* tree, const QTreeWidgetItem* item);
     QLabel* StatusPanel(int index) const;
 
-    // Shows a configuration pane as its tree node does (the node selected, its tab active).
+    // Shows a pane as its tree node does (the node selected, its tab active).
     void ShowPane(int id, int param);
     // The recent files at the end of the configuration menu ("&1 a.cfg"), from the list of
     // the user-interface object; a file that is no longer there is shown disabled.

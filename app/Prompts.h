@@ -16,13 +16,16 @@ inline constexpr int PROMPT_YES = 6;
 inline constexpr int PROMPT_NO = 7;
 
 enum class PromptButtons { YesNo, YesNoCancel };
+// The button that Enter presses. A question whose Yes destroys something (deleting messages)
+// makes No the default, so that a hurried Enter keeps the data.
+enum class PromptDefault { Yes, No };
 
 class IPrompts {
 public:
     virtual ~IPrompts() = default;
 
     // A question with the question icon: PROMPT_YES, PROMPT_NO or PROMPT_CANCEL.
-    virtual int AskText(const std::string& text, PromptButtons buttons) = 0;
+    virtual int AskText(const std::string& text, PromptButtons buttons, PromptDefault def) = 0;
     // An error with the error icon and OK.
     virtual void ErrorText(const std::string& text, const std::string& caption) = 0;
     // A warning with the exclamation icon and OK.
@@ -37,8 +40,9 @@ public:
                               const std::string& defaultExt) = 0;
 
     // By text number, with the program's caption.
-    int Ask(uint32_t textId, PromptButtons buttons = PromptButtons::YesNo) {
-        return AskText(std::string(GetText(textId)), buttons);
+    int Ask(uint32_t textId, PromptButtons buttons = PromptButtons::YesNo,
+            PromptDefault def = PromptDefault::Yes) {
+        return AskText(std::string(GetText(textId)), buttons, def);
     }
     void Error(uint32_t textId) { ErrorText(std::string(GetText(textId)), kAppTitle); }
     void Error(const std::string& text) { ErrorText(text, kAppTitle); }

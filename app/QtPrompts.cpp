@@ -22,13 +22,14 @@ QWidget* CQtPrompts::Owner() {
     return QApplication::activeWindow();
 }
 
-int CQtPrompts::AskText(const std::string& text, PromptButtons buttons) {
+int CQtPrompts::AskText(const std::string& text, PromptButtons buttons, PromptDefault def) {
     const QMessageBox::StandardButtons set =
         buttons == PromptButtons::YesNoCancel
             ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
             : QMessageBox::Yes | QMessageBox::No;
-    const auto answer = QMessageBox::question(Owner(), QString::fromUtf8(kAppTitle), Q(text), set,
-                                              QMessageBox::Yes);
+    const auto answer =
+        QMessageBox::question(Owner(), QString::fromUtf8(kAppTitle), Q(text), set,
+                              def == PromptDefault::No ? QMessageBox::No : QMessageBox::Yes);
     if (answer == QMessageBox::Yes)
         return PROMPT_YES;
     if (answer == QMessageBox::No)

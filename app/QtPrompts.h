@@ -8,7 +8,7 @@ class QWidget;
 
 class CQtPrompts : public IPrompts {
 public:
-    int AskText(const std::string& text, PromptButtons buttons) override;
+    int AskText(const std::string& text, PromptButtons buttons, PromptDefault def) override;
     void ErrorText(const std::string& text, const std::string& caption) override;
     void WarningText(const std::string& text) override;
     void InfoText(const std::string& text) override;

@@ -2,6 +2,7 @@
 
 #include "base/ProgramFolder.h"
 #include "base/SafeFile.h"
+#include "base/SysError.h"
 
 #include <cerrno>
 #include <cstring>
@@ -23,18 +24,18 @@ bool CDataLock::Acquire() {
     if (!EnsureFolder(folder)) {
         // A user data folder that could not be made is the cause, not its missing Data.
         const std::string cause = ProgramFolderInUse().error;
-        m_error = cause.empty() ? folder + ": " + std::strerror(errno) : cause;
+        m_error = cause.empty() ? folder + ": " + tk::SystemErrorText(errno) : cause;
         return false;
     }
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        m_error = folder + ": " + std::strerror(errno);
+        m_error = folder + ": " + tk::SystemErrorText(errno);
         return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         m_busy = errno == EWOULDBLOCK;
-        m_error = m_busy ? folder + " is in use by another copy of the program (the control panel?)"
-                         : folder + ": " + std::strerror(errno);
+        m_error = m_busy ? folder + " používá jiná spuštěná kopie programu (ovládací panel?)"
+                         : folder + ": " + tk::SystemErrorText(errno);
         ::close(fd);
         return false;
     }

@@ -1,5 +1,7 @@
 #include "base/ProgramFolder.h"
 
+#include "base/SysError.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -43,14 +45,14 @@ std::string MakeFolders(const std::string& path) {
         struct stat st {};
         if (::stat(part.c_str(), &st) == 0) {
             if (!S_ISDIR(st.st_mode))
-                return part + ": " + std::strerror(ENOTDIR);
+                return part + ": " + tk::SystemErrorText(ENOTDIR);
             continue;
         }
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return part + ": " + std::strerror(errno);
+            return part + ": " + tk::SystemErrorText(errno);
     }
     if (!IsWritableFolder(path))
-        return path + ": " + std::strerror(errno != 0 ? errno : EACCES);
+        return path + ": " + tk::SystemErrorText(errno != 0 ? errno : EACCES);
     return {};
 }
 
@@ -83,14 +85,15 @@ ProgramFolderInfo ResolveProgramFolder(const std::string& executableFolder,
         info.portable = true;
         return info;
     }
-    // A relative XDG_DATA_HOME is ignored, as desktops do: the folder must not move with the working directory.
+    // A relative XDG_DATA_HOME is ignored, as desktops do: the folder must not move with the
+    // working directory.
     std::string base = Trimmed(xdgDataHome);
     if (base.empty() || base[0] != '/')
         base = home.empty() ? std::string() : Trimmed(home) + "/.local/share";
     if (base.empty()) {
         info.path = exe;
         info.portable = true;
-        info.error = "$HOME: " + std::string(std::strerror(ENOENT));
+        info.error = "$HOME: " + tk::SystemErrorText(ENOENT);
         return info;
     }
     info.path = base + "/tk530";

@@ -139,7 +139,7 @@ void TFrmComSet::m_pBtnModemAddClick() {
 void TFrmComSet::m_pBtnModemDelClick() {
     const int i = SelectedModem();
     if (i < 0 || m_ui.Prompts().AskText("Opravdu chcete tento modem odstranit?",
-                                        PromptButtons::YesNo) != PROMPT_YES)
+                                        PromptButtons::YesNo, PromptDefault::No) != PROMPT_YES)
         return;
     const int before = static_cast<int>(m_modems.Count());
     if (m_modems.Remove(static_cast<size_t>(i)) < 0)
@@ -168,7 +168,8 @@ void TFrmComSet::m_pBtnAddClick() {
 }
 
 void TFrmComSet::m_pBtnDelClick() {
-    if (m_ui.Prompts().Ask(TXT_CONN_DELETE_QUERY) != PROMPT_YES)
+    if (m_ui.Prompts().Ask(TXT_CONN_DELETE_QUERY, PromptButtons::YesNo, PromptDefault::No) !=
+        PROMPT_YES)
         return;
     const int i = SelectedConnection();
     if (i < 0)

@@ -42,7 +42,7 @@ LinkResult CTK630Com::BlockTransfer(bool write, uint8_t* buf, uint32_t length) {
         // The unit must echo the block's offset and length, and a read must bring the data.
         const uint32_t expected = CFG_BLOCK_HEADER + (write ? 0 : block.size);
         if (std::memcmp(reply + 6, request + 6, 4) != 0 || m_trans.LastReplyLength() < expected) {
-            m_sErrorDetail = "block at offset " + std::to_string(block.offset);
+            m_sErrorDetail = "blok na adrese " + std::to_string(block.offset);
             return LE_BAD_REPLY;
         }
         if (!write)
@@ -101,7 +101,7 @@ LinkResult CTK630Com::WriteConfig(CTK630Cfg* cfg, bool verify) {
         return r;
     size_t diff = 0;
     if (!CfgBuffersEqual(buf, back.data(), length, &diff)) {
-        m_sErrorDetail = "the unit holds other data at offset " + std::to_string(diff);
+        m_sErrorDetail = "jednotka má na adrese " + std::to_string(diff) + " jiná data";
         return LE_BAD_REPLY;
     }
     return LE_OK;

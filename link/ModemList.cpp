@@ -3,6 +3,7 @@
 #include "base/FileIO.h"
 #include "base/ProgramFolder.h"
 #include "base/SafeFile.h"
+#include "base/SysError.h"
 #include "link/PortAccess.h"
 
 #include <algorithm>
@@ -288,6 +289,6 @@ std::string ModemDeviceProblem(const CModemInf& modem) {
         return "není sériové zařízení";
     case DEVICE_OTHER:
     default:
-        return std::strerror(err);
+        return tk::SystemErrorText(err);
     }
 }

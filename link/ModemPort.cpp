@@ -1,5 +1,6 @@
 #include "link/ModemPort.h"
 
+#include "base/SysError.h"
 #include "link/SerCom.h"
 
 #include <algorithm>
@@ -21,11 +22,7 @@ bool CModemPort::Open(const std::string& path, std::string* reason) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        *reason = path + ": " + std::strerror(err);
-        if (err == EACCES)
-            *reason += " (the user may need to be a member of the group 'dialout')";
-        if (err == EBUSY)
-            *reason = path + ": the port is in use by another program";
+        *reason = OpenErrorText(err, path);
         return false;
     }
     auto fail = [&](const std::string& why) {
@@ -34,11 +31,11 @@ bool CModemPort::Open(const std::string& path, std::string* reason) {
         return false;
     };
     if (!::isatty(fd))
-        return fail("not a serial device");
+        return fail("není sériové zařízení");
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return fail("the port is in use by another program");
+        return fail("port používá jiný program");
     if (::ioctl(fd, TIOCEXCL) != 0)
-        return fail(std::strerror(errno));
+        return fail(tk::SystemErrorText(errno));
     struct stat st {};
     if (::fstat(fd, &st) == 0) {
         const std::string holders = PortHoldersText(FindPortHolders(st.st_rdev));

@@ -1,6 +1,7 @@
 #include "link/SerCom.h"
 
 #include "base/ProgramFolder.h"
+#include "base/SysError.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -66,16 +67,16 @@ speed_t SpeedOf(uint32_t baud) {
     }
 }
 
+} // namespace
+
 std::string OpenErrorText(int err, const std::string& path) {
     if (err == EBUSY)
-        return path + ": the port is in use by another program";
-    std::string text = path + ": " + std::strerror(err);
+        return path + ": port používá jiný program";
+    std::string text = path + ": " + tk::SystemErrorText(err);
     if (err == EACCES)
-        text += " (the user may need to be a member of the group 'dialout')";
+        text += " (uživatel asi musí být ve skupině dialout)";
     return text;
 }
-
-} // namespace
 
 bool CheckLineSettings(const struct termios& tio, const struct termios& back, std::string* reason,
                        bool* noFlowControl) {
@@ -87,7 +88,7 @@ bool CheckLineSettings(const struct termios& tio, const struct termios& back, st
         ::cfgetispeed(&back) != ::cfgetispeed(&tio) ||
         ::cfgetospeed(&back) != ::cfgetospeed(&tio)) {
         if (reason)
-            *reason = "the device did not take the line settings";
+            *reason = "zařízení nepřijalo nastavení linky";
         return false;
     }
     if (noFlowControl)
@@ -101,13 +102,13 @@ bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason, bool* 
     const speed_t speed = SpeedOf(dcb.BaudRate);
     if (speed == B0) {
         if (reason)
-            *reason = "unsupported baud rate " + std::to_string(dcb.BaudRate);
+            *reason = "nepodporovaná rychlost " + std::to_string(dcb.BaudRate) + " Bd";
         return false;
     }
     struct termios tio {};
     if (::tcgetattr(fd, &tio) != 0) {
         if (reason)
-            *reason = std::string("cannot read the line settings: ") + std::strerror(errno);
+            *reason = "nastavení linky nelze přečíst: " + tk::SystemErrorText(errno);
         return false;
     }
     ::cfmakeraw(&tio);
@@ -126,14 +127,14 @@ bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason, bool* 
     ::cfsetospeed(&tio, speed);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
         if (reason)
-            *reason = std::string("cannot set the line: ") + std::strerror(errno);
+            *reason = "linku nelze nastavit: " + tk::SystemErrorText(errno);
         return false;
     }
     // tcsetattr succeeds when any part of the change took: check that all of it did.
     struct termios back {};
     if (::tcgetattr(fd, &back) != 0) {
         if (reason)
-            *reason = std::string("cannot read the line settings: ") + std::strerror(errno);
+            *reason = "nastavení linky nelze přečíst: " + tk::SystemErrorText(errno);
         return false;
     }
     return CheckLineSettings(tio, back, reason, noFlowControl);
@@ -222,7 +223,7 @@ std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoo
         std::ifstream comm(procDir + "/comm");
         std::getline(comm, h.name);
         if (h.name.empty())
-            h.name = "another program";
+            h.name = "jiný program";
         holders.push_back(std::move(h));
     }
     ::closedir(proc);
@@ -240,7 +241,7 @@ std::string PortHolderList(const std::vector<PortHolder>& holders) {
 }
 
 std::string PortHoldersText(const std::vector<PortHolder>& holders) {
-    return holders.empty() ? std::string() : "the port is in use by " + PortHolderList(holders);
+    return holders.empty() ? std::string() : "port používá " + PortHolderList(holders);
 }
 
 CSerCom::CSerCom() = default;
@@ -279,13 +280,13 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
         return LE_PORT_OPEN;
     }
     if (!::isatty(fd)) {
-        FailOpen(fd, path + ": not a serial device", ENOTTY);
+        FailOpen(fd, path + ": není sériové zařízení", ENOTTY);
         return LE_PORT_OPEN;
     }
     // TIOCEXCL keeps out other users' programs; the lock keeps out every program that locks,
     // root's included (TIOCEXCL does not stop root).
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        FailOpen(fd, path + ": the port is in use by another program", EBUSY);
+        FailOpen(fd, path + ": port používá jiný program", EBUSY);
         return LE_PORT_OPEN;
     }
     if (::ioctl(fd, TIOCEXCL) != 0) {
@@ -385,7 +386,7 @@ LinkResult CSerCom::WaitFor(short events, int64_t deadlineUs) {
         if (r < 0) {
             if (errno == EINTR)
                 continue; // the deadline stays where it was
-            return IoError(std::strerror(errno));
+            return IoError(tk::SystemErrorText(errno));
         }
         if (r == 0)
             continue;
@@ -394,7 +395,7 @@ LinkResult CSerCom::WaitFor(short events, int64_t deadlineUs) {
         if (fds[0].revents & events)
             return LE_OK;
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-            return IoError("the line hung up (cable or adapter unplugged?)");
+            return IoError(kLineHungUpText);
         if (nfds == 2 && (fds[1].revents & POLLIN) && IsCancelled())
             return LE_CANCELLED;
     }
@@ -402,7 +403,7 @@ LinkResult CSerCom::WaitFor(short events, int64_t deadlineUs) {
 
 LinkResult CSerCom::Read(uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
     if (m_fd < 0)
-        return IoError("the port is not open");
+        return IoError(kPortNotOpenText);
     const int64_t deadline = MonotonicUs() + int64_t{timeoutMs} * 1000;
     uint32_t got = 0;
     while (got < count) {
@@ -421,12 +422,11 @@ LinkResult CSerCom::Read(uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
             continue;
         }
         if (n == 0)
-            return IoError("the line hung up (cable or adapter unplugged?)");
+            return IoError(kLineHungUpText);
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
-            return IoError(errno == EIO ? "the line hung up (cable or adapter unplugged?)"
-                                        : std::strerror(errno));
+            return IoError(errno == EIO ? kLineHungUpText : tk::SystemErrorText(errno));
         const LinkResult r = WaitFor(POLLIN, deadline);
         if (r != LE_OK)
             return r;
@@ -437,7 +437,7 @@ LinkResult CSerCom::Read(uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
 
 LinkResult CSerCom::Write(const uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
     if (m_fd < 0)
-        return IoError("the port is not open");
+        return IoError(kPortNotOpenText);
     const int64_t deadline = MonotonicUs() + int64_t{timeoutMs} * 1000;
     uint32_t sent = 0;
     while (sent < count) {
@@ -455,8 +455,7 @@ LinkResult CSerCom::Write(const uint8_t* buf, uint32_t count, uint32_t timeoutMs
             PurgeTransmit(); // abort what is still queued of this write
             return r;
         }
-        return IoError(n == 0 || errno == EIO ? "the line hung up (cable or adapter unplugged?)"
-                                              : std::strerror(errno));
+        return IoError(n == 0 || errno == EIO ? kLineHungUpText : tk::SystemErrorText(errno));
     }
     Trace(true, buf, count);
     return Drain(deadline);
@@ -533,7 +532,7 @@ bool CSerCom::RecentlyReceived(std::string_view text) const {
     return m_recent.find(text) != std::string::npos;
 }
 
-LinkResult CSerCom::IoError(const char* what) {
+LinkResult CSerCom::IoError(const std::string& what) {
     m_ioError = what;
     return LE_SERIAL;
 }

@@ -69,7 +69,16 @@ bool CheckLineSettings(const struct termios& wanted, const struct termios& back,
 
 // The text a port that does not take RTS/CTS adds to the trace and to a failed transfer.
 inline constexpr const char kNoFlowControlNote[] =
-    "the port does not do RTS/CTS flow control; going on without it";
+    "port nezvládá řízení toku RTS/CTS; pokračuje se bez něj";
+
+// Why a transfer failed (LastIoError) when the line itself went: the port reported a hang-up,
+// or reading or writing it gave an I/O error.
+inline constexpr const char kLineHungUpText[] =
+    "linka se přerušila (není odpojen kabel nebo převodník?)";
+inline constexpr const char kPortNotOpenText[] = "port není otevřen";
+
+// Why `path` could not be opened as a port (LastOpenError), from the system's error number.
+std::string OpenErrorText(int err, const std::string& path);
 
 // Other programs that hold this character device open: flock and TIOCEXCL only keep out
 // later openers. Found through /proc/<pid>/fd; this process and the far end of a
@@ -82,7 +91,7 @@ struct PortHolder {
 std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoot = "/proc");
 // "ModemManager (pid 812), minicom (pid 2001)"; empty when there is no holder.
 std::string PortHolderList(const std::vector<PortHolder>& holders);
-// "the port is in use by ModemManager (pid 812)"; empty when there is no holder.
+// "port používá ModemManager (pid 812)"; empty when there is no holder.
 std::string PortHoldersText(const std::vector<PortHolder>& holders);
 
 class CSerCom {
@@ -150,7 +159,7 @@ public:
     void CloseLog();
     bool IsLogging() const { return m_bLog; }
 
-    // Why the last Open failed, in English words for the user ("permission denied ...").
+    // Why the last Open failed, in Czech for the user ("/dev/ttyUSB0: přístup odepřen ...").
     const std::string& LastOpenError() const { return m_openError; }
     // The system's error number of the last failed Open (EBUSY when another program holds
     // the port, ENOTTY for a file that is no terminal); 0 after a successful one.
@@ -168,7 +177,7 @@ private:
     void Trace(bool write, const uint8_t* buf, uint32_t count);
     void FailOpen(int fd, const std::string& reason, int err);
     void Remember(const uint8_t* bytes, size_t count);
-    LinkResult IoError(const char* what);
+    LinkResult IoError(const std::string& what);
     LinkResult Drain(int64_t deadlineUs);
     int OutputPending() const;
 

@@ -62,18 +62,18 @@ LinkResult CTK630Com::OpenLink() {
 LinkResult CTK630Com::DialModem() {
     const CConnectDsc* dsc = m_connMng.Get(m_connMng.GetSel());
     if (!dsc) {
-        m_sErrorDetail = "no connection is chosen";
+        m_sErrorDetail = "není vybráno žádné spojení";
         return LE_NO_CONNECTION;
     }
     if (m_profile.m_nModem < 0 ||
         static_cast<size_t>(m_profile.m_nModem) >= m_tapi.GetModemCount()) {
-        m_sErrorDetail = "no modem is chosen";
+        m_sErrorDetail = "není vybrán žádný modem";
         return LE_NO_CONNECTION;
     }
     const std::string number(dsc->m_szNum, strnlen(dsc->m_szNum, sizeof dsc->m_szNum));
     const int made = m_tapi.MakeCall(number.c_str(), m_profile.m_nModem);
     if (made != 0) {
-        m_sErrorDetail = m_tapi.GetLine().LastReason();
+        m_sErrorDetail = ModemReasonText(m_tapi.GetLine().LastReason());
         return DialResultToLinkError(made);
     }
     CTAPILine& line = m_tapi.GetLine();
@@ -86,13 +86,13 @@ LinkResult CTK630Com::DialModem() {
             continue;
         }
         if (r != 0) {
-            m_sErrorDetail = line.LastReason();
+            m_sErrorDetail = ModemReasonText(line.LastReason());
             return DialResultToLinkError(r);
         }
         if (state == LINECALLSTATE_CONNECTED)
             break;
         if (state == LINECALLSTATE_DISCONNECTED) {
-            m_sErrorDetail = line.LastReason();
+            m_sErrorDetail = ModemReasonText(line.LastReason());
             return LE_NO_CONNECTION;
         }
     }

@@ -41,7 +41,7 @@ LinkResult CTK630Com::FetchSms(uint32_t attempts, bool progress) {
     ev.m_pSms = std::make_shared<const CSMS>(reply, sizeof reply);
     ev.m_Status = m_status;
     if (m_notify.SendEvent(ev, 0) != 1) {
-        m_sErrorDetail = "the message stays on the unit";
+        m_sErrorDetail = "zpráva zůstává v jednotce";
         return LE_SMS_NOT_STORED;
     }
 
@@ -104,7 +104,7 @@ LinkResult CTK630Com::SendSms(const int32_t* indices, uint32_t count) {
 LinkResult CTK630Com::SendOne(uint32_t outboxIndex) {
     const CSMS* sms = m_pSMS->Get(static_cast<int>(outboxIndex), SMS_TOSEND);
     if (!sms) {
-        m_sErrorDetail = "the message is no longer in the to-send list";
+        m_sErrorDetail = "zpráva už v seznamu K odeslání není";
         return LE_SMS_FAILED;
     }
     const char* text = sms->GetText() ? sms->GetText() : "";
@@ -138,7 +138,7 @@ LinkResult CTK630Com::SendOne(uint32_t outboxIndex) {
                     return r;
                 // A reply without the state byte tells nothing: neither sent nor failed.
                 if (m_trans.LastReplyLength() < sizeof state) {
-                    m_sErrorDetail = "the send-state reply has no state";
+                    m_sErrorDetail = "odpověď na stav odeslání neobsahuje stav";
                     return LE_BAD_REPLY;
                 }
                 if (state[HEADER_SIZE] == SMS_STATE_SENT)

@@ -8,6 +8,33 @@
 #include <poll.h>
 #include <unistd.h>
 
+std::string ModemReasonText(const std::string& reason) {
+    static constexpr struct {
+        const char* word;
+        const char* text;
+    } kReasons[] = {
+        {"NO CARRIER", "spojení se nenavázalo nebo skončilo"},
+        {"BUSY", "volané číslo je obsazeno"},
+        {"NO DIALTONE", "v telefonní lince není oznamovací tón"},
+        {"NO DIAL TONE", "v telefonní lince není oznamovací tón"},
+        {"NO ANSWER", "volaný neodpovídá"},
+        {"ERROR", "modem příkaz odmítl"},
+        {"DELAYED", "modem volání zatím nedovolí (opakované volání)"},
+        {"BLACKLISTED", "modem volání na toto číslo zakázal"},
+        {REASON_NO_RESULT, "modem neohlásil výsledek volání"},
+        {REASON_LINE_DOWN, "modem přestal odpovídat nebo byl odpojen"},
+    };
+    for (const auto& r : kReasons)
+        if (reason == r.word)
+            return std::string(r.text) + " (" + r.word + ")";
+    // Any other result line of the modem is its own word: named as such.
+    const bool modemWord =
+        !reason.empty() &&
+        std::none_of(reason.begin(), reason.end(), [](char c) { return c >= 'a' && c <= 'z'; }) &&
+        static_cast<unsigned char>(reason[0]) < 0x80;
+    return modemWord ? "modem odpověděl " + reason : reason;
+}
+
 LinkResult DialResultToLinkError(int result) {
     switch (result) {
     case 0:
@@ -364,12 +391,12 @@ int CTAPIMng::MakeCall(const char* number, int modemIndex) {
     const CModemInf* modem =
         modemIndex >= 0 ? m_modems.Get(static_cast<size_t>(modemIndex)) : nullptr;
     if (!modem) {
-        m_line.m_strReason = "no such modem in the list";
+        m_line.m_strReason = "modem v seznamu modemů není";
         return DIALERR_DEVICE;
     }
     std::string dial;
     if (!MakeDialString(number, &dial)) {
-        m_line.m_strReason = "not a telephone number";
+        m_line.m_strReason = "není to telefonní číslo";
         return DIALERR_BAD_NUMBER;
     }
     const CModemInf copy = *modem;

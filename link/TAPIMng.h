@@ -36,6 +36,11 @@ LinkResult DialResultToLinkError(int result);
 inline constexpr const char* REASON_NO_RESULT = "NO RESULT"; // no result within the dial time
 inline constexpr const char* REASON_LINE_DOWN = "LINE DOWN"; // the device failed or went away
 
+// A reason of LastReason as the user reads it: the modem's result words ("BUSY") and the
+// reasons of our own in Czech, with the modem's word kept in brackets; other reasons (already
+// Czech, from opening the device) unchanged.
+std::string ModemReasonText(const std::string& reason);
+
 // Turns a telephone number into a dial string: digits and the dial modifiers
 // 0-9 * # + , A-D W P T ! @ are kept (letters upper-cased); blanks, '-', '(', ')', '.' and
 // '/' are dropped. False for an empty number, one longer than 40 characters, or anything

@@ -131,7 +131,7 @@ LinkResult CTK630Com::Xchg(const uint8_t* request, uint32_t requestLen, uint8_t*
     // A modem whose call ended says so in the data stream: then the unit is gone, not mute.
     if ((r == LE_SERIAL || r == LE_TIMEOUT || r == LE_CRC) && m_nConnType != CONN_LOCAL &&
         m_serCom.RecentlyReceived("NO CARRIER")) {
-        m_sErrorDetail = "NO CARRIER";
+        m_sErrorDetail = ModemReasonText("NO CARRIER");
         r = LE_NO_CONNECTION;
     }
     // A line without flow control may lose bytes: say so with the failure.

@@ -1,12 +1,13 @@
 #include "sms/PaneSMSEdit.h"
 
 #include "app/AppUI.h"
+#include "app/AppUITextLimit.h"
 #include "app/Device.h"
 #include "app/Prompts.h"
-#include "app/AppUITextLimit.h"
 #include "base/Cp1250.h"
 #include "base/Texts.h"
 #include "sms/PaneSMSList.h"
+#include "sms/Recipients.h"
 
 #include "ui_PaneSMSEdit.h"
 
@@ -20,7 +21,9 @@
 
 namespace {
 
-constexpr int kMaxFor = 64;
+// Four international numbers written in groups ("+420 777 123 456, ") with room to spare;
+// the recipients themselves are limited by the recipient rule, not by the line.
+constexpr int kMaxFor = 100;
 
 QString Utf8(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -54,17 +57,8 @@ QString SmsCounterText(int length) {
     return QStringLiteral("%1/%2").arg(r).arg((length + part - 1) / part);
 }
 
-QStringList SmsRecipients(const QString& line) {
-    CSMS sms;
-    std::string bytes;
-    if (!tk::Utf8ToCp1250(line.toStdString(), bytes))
-        return {};
-    sms.SetNumbers(bytes);
-    QStringList numbers;
-    for (int i = 0; i < SMS_MAX_NUMBERS; ++i)
-        if (const char* n = sms.GetNumber(i))
-            numbers.push_back(QString::fromLatin1(n));
-    return numbers;
+RecipientList SmsRecipients(const QString& line) {
+    return ParseRecipients(line.toStdString());
 }
 
 TFrmSMSEdit::TFrmSMSEdit(CAppUI& ui, QWidget* parent)
@@ -140,9 +134,12 @@ void TFrmSMSEdit::m_pTxtForChange() {
 
 void TFrmSMSEdit::UpdateButtons() {
     const bool text = !m_pForm->m_pTxtText->toPlainText().isEmpty();
-    const bool recipients = !m_pForm->m_pTxtFor->text().isEmpty();
-    m_pForm->m_pBtnSend->setEnabled(text && recipients);
-    m_pForm->m_pBtnSave->setEnabled(text || recipients);
+    const RecipientList recipients = SmsRecipients(m_pForm->m_pTxtFor->text());
+    // A faulty recipient is named under the line and nothing leaves the editor until mended:
+    // a message stored with the numbers before the fault would go to fewer people than meant.
+    const bool sound = recipients.error == RCPT_OK;
+    m_pForm->m_pBtnSend->setEnabled(text && sound && !recipients.numbers.empty());
+    m_pForm->m_pBtnSave->setEnabled(sound && (text || !m_pForm->m_pTxtFor->text().isEmpty()));
 }
 
 void TFrmSMSEdit::MarkUnsendable() {
@@ -176,10 +173,16 @@ void TFrmSMSEdit::MarkUnsendable() {
 }
 
 void TFrmSMSEdit::UpdateRecipients() {
-    const QStringList numbers = SmsRecipients(m_pForm->m_pTxtFor->text());
+    const RecipientList recipients = SmsRecipients(m_pForm->m_pTxtFor->text());
+    QStringList numbers;
+    for (const std::string& n : recipients.numbers)
+        numbers.push_back(QString::fromStdString(n));
     m_pForm->m_pLblRecipients->setText(numbers.isEmpty() ? QString()
                                                          : QStringLiteral("Příjemci: ") +
                                                                numbers.join(QStringLiteral(", ")));
+    QLabel* error = m_pForm->m_pLblRecipientsError;
+    error->setText(Utf8(RecipientErrorText(recipients)));
+    error->setVisible(recipients.error != RCPT_OK);
     QStringList shortOnes;
     for (const QString& n : numbers) {
         const auto digits = std::count_if(n.begin(), n.end(), [](QChar c) { return c.isDigit(); });
@@ -190,7 +193,7 @@ void TFrmSMSEdit::UpdateRecipients() {
     warn->setVisible(!shortOnes.isEmpty());
     warn->setToolTip(shortOnes.isEmpty()
                          ? QString()
-                         : QStringLiteral("Číslo %1 má méně než %2 číslic: nerozdělila je mezera?")
+                         : QStringLiteral("Číslo %1 má méně než %2 číslic: je celé?")
                                .arg(shortOnes.join(QStringLiteral(", ")))
                                .arg(SMS_SHORT_NUMBER));
 }
@@ -202,9 +205,7 @@ bool TFrmSMSEdit::Collect(bool requireNumber) {
     memo.replace(QLatin1String("\n"), QLatin1String("\r\n"));
     std::string text;
     std::string bad;
-    std::string numbers;
-    if (SmsTextFromUtf8(memo.toStdString(), text, &bad) != SMS_INPUT_OK ||
-        !tk::Utf8ToCp1250(m_pForm->m_pTxtFor->text().toStdString(), numbers)) {
+    if (SmsTextFromUtf8(memo.toStdString(), text, &bad) != SMS_INPUT_OK) {
         // Named, never dropped: the message keeps what it had.
         const QStringList all = Unsendable(m_pForm->m_pTxtText->toPlainText());
         m_ui.Prompts().Error(
@@ -212,9 +213,17 @@ bool TFrmSMSEdit::Collect(bool requireNumber) {
                 .toStdString());
         return false;
     }
+    const RecipientList recipients = SmsRecipients(m_pForm->m_pTxtFor->text());
+    if (recipients.error != RCPT_OK) {
+        m_ui.Prompts().Error(RecipientErrorText(recipients));
+        return false;
+    }
     m_pSMS->SetTime(GetLocalTime());
     m_pSMS->SetText(text);
-    m_pSMS->SetNumbers(numbers);
+    std::string line;
+    for (const std::string& n : recipients.numbers)
+        line += n + ",";
+    m_pSMS->SetNumbers(line);
     // A stored message edited in place is saved at once (and its row refreshed).
     if (m_nIndex >= 0)
         m_ui.Device().m_SMS.UpdateAndShow(m_nIndex, m_pSMS->GetList());
@@ -222,6 +231,19 @@ bool TFrmSMSEdit::Collect(bool requireNumber) {
         return true;
     m_ui.Prompts().Warning(TXT_NO_RECIPIENT);
     return false;
+}
+
+bool TFrmSMSEdit::HasDraft() const {
+    return !m_pForm->m_pTxtText->toPlainText().isEmpty() || !m_pForm->m_pTxtFor->text().isEmpty();
+}
+
+void TFrmSMSEdit::Compose(const QString& recipients, const QString& text) {
+    m_pForm->m_pTxtText->setPlainText(text);
+    m_pForm->m_pTxtFor->setText(recipients);
+    if (recipients.isEmpty())
+        m_pForm->m_pTxtFor->setFocus();
+    else
+        m_pForm->m_pTxtText->setFocus();
 }
 
 void TFrmSMSEdit::Clear() {
@@ -234,7 +256,7 @@ void TFrmSMSEdit::m_pBtnSendClick() {
         return;
     int index = m_nIndex;
     if (m_nIndex < 0 || m_pSMS->GetList() != SMS_TOSEND)
-        index = m_ui.Device().m_SMS.AddAndShow(*m_pSMS, SMS_TOSEND);
+        index = StoreToSend();
     if (index < 0)
         return;
     SmsSend(m_ui, {index});
@@ -246,9 +268,22 @@ void TFrmSMSEdit::m_pBtnSaveClick() {
         return;
     if (m_nIndex >= 0 && m_pSMS->GetList() == SMS_TOSEND)
         return; // changed in place; the controls keep their contents
-    if (m_ui.Device().m_SMS.AddAndShow(*m_pSMS, SMS_TOSEND) < 0)
+    if (StoreToSend() < 0)
         return;
     Clear();
+}
+
+int TFrmSMSEdit::StoreToSend() {
+    const int index = m_ui.Device().m_SMS.AddAndShow(*m_pSMS, SMS_TOSEND);
+    // A full list makes room only once its oldest unread message is safe in the archive;
+    // the message stays in the editor, and the user is told why.
+    if (index == -2)
+        m_ui.Prompts().Error("Zprávu nelze uložit do seznamu K odeslání: seznam je plný a jeho "
+                             "nejstarší nepřečtenou zprávu se nepodařilo zapsat do archivu " +
+                             CSMSMng::ArchivePath() + ".");
+    else if (index < 0)
+        m_ui.Prompts().Error("Zprávu nelze uložit do seznamu K odeslání (nedostatek paměti).");
+    return index;
 }
 
 CPaneSMSEdit::CPaneSMSEdit(CAppUI& ui) : CFramePane(ui, PANE_SMSEDIT, nullptr) {}

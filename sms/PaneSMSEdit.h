@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/PaneFrame.h"
+#include "sms/Recipients.h"
 #include "sms/SMS.h"
 
 #include <QString>
@@ -22,8 +23,8 @@ class TFrmSMSEdit;
 QString SmsCounterText(int length);
 // Length of a memo text as the unit counts it: every line break is CR LF.
 int SmsMemoLength(const QString& text);
-// The numbers a recipient line gives (as the message will keep them), UTF-8 -> QString.
-QStringList SmsRecipients(const QString& line);
+// The recipients of the editor's line, by the one rule of sms/Recipients.h.
+RecipientList SmsRecipients(const QString& line);
 // A number with fewer digits than this is most likely a typo (a number split at a blank).
 inline constexpr int SMS_SHORT_NUMBER = 6;
 
@@ -37,6 +38,12 @@ public:
     // the controls get its text and numbers.
     void Bind(CSMS* sms, int index, bool load);
     CSMS* Message() const { return m_pSMS; }
+    // Text or recipients typed and not yet saved or sent.
+    bool HasDraft() const;
+    // Starts a new message with these recipients and text (a reply, a forwarded message);
+    // the cursor goes where the user writes next: the text of a reply, the recipients of a
+    // forwarded message.
+    void Compose(const QString& recipients, const QString& text);
 
 signals:
     // Send or save was pressed (after its handler ran).
@@ -53,6 +60,8 @@ private:
     // Controls -> message. False (the message unchanged) when the text holds characters CP1250
     // cannot hold, or (requireNumber) when there is no number.
     bool Collect(bool requireNumber);
+    // A copy of the message into the to-send list: its index, or -1 after telling the user.
+    int StoreToSend();
     void Clear();
 
     CAppUI& m_ui;

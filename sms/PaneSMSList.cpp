@@ -9,6 +9,7 @@
 #include "base/Texts.h"
 #include "config/Profile.h"
 #include "sms/DlgSMSEdit.h"
+#include "sms/DlgSMSView.h"
 #include "sms/PaneSMSEdit.h"
 #include "sms/SMSExport.h"
 
@@ -26,7 +27,9 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -338,6 +341,62 @@ void CPaneSMSList::OpenArchiveFolder() {
     OpenUrl()(QUrl::fromLocalFile(folder));
 }
 
+namespace {
+
+// The same message: time stamp, numbers and text.
+bool SameMessage(const CSMS& a, const CSMS& b) {
+    const auto stamp = [](const CSMS& m) {
+        return std::array<uint8_t, 6>{m.m_nDay,  m.m_nMonth,  m.m_nYear,
+                                      m.m_nHour, m.m_nMinute, m.m_nSecond};
+    };
+    if (stamp(a) != stamp(b) || a.GetNumberCount() != b.GetNumberCount())
+        return false;
+    for (int i = 0; i < a.GetNumberCount(); ++i)
+        if (std::strcmp(a.GetNumber(i), b.GetNumber(i)) != 0)
+            return false;
+    return std::strcmp(a.GetText() ? a.GetText() : "", b.GetText() ? b.GetText() : "") == 0;
+}
+
+} // namespace
+
+int CPaneSMSList::ShowSMSViewDlg(const CSMS& sms, int list) {
+    if (!m_pViewDlg) {
+        TFrmMain* main = m_ui.MainWindow();
+        if (!main)
+            return 0;
+        m_pViewDlg = new TFrmSMSViewDlg(main);
+    }
+    m_pViewDlg->Show(sms, list);
+    const int result = m_pViewDlg->exec();
+    return result == SMS_VIEW_REPLY || result == SMS_VIEW_FORWARD ? result : 0;
+}
+
+void CPaneSMSList::ComposeFrom(const CSMS& sms, bool reply) {
+    auto* pane = static_cast<CPaneSMSEdit*>(m_ui.PaneMng().GetPane(PANE_SMSEDIT));
+    TFrmSMSEdit* editor = pane ? pane->Form() : nullptr;
+    TFrmMain* main = m_ui.MainWindow();
+    if (!editor || !main)
+        return;
+    if (editor->HasDraft() &&
+        m_ui.Prompts().AskText("V editoru SMS je rozepsaná zpráva. Chcete ji nahradit?",
+                               PromptButtons::YesNo, PromptDefault::No) != PROMPT_YES)
+        return;
+    QString recipients;
+    QString text;
+    if (reply) {
+        // A received message is answered to its sender, a sent one to its recipients.
+        QStringList numbers;
+        for (int i = 0; i < sms.GetNumberCount(); ++i)
+            numbers.push_back(Utf8(tk::Cp1250ToUtf8(sms.GetNumber(i))));
+        recipients = numbers.join(QStringLiteral(", "));
+    } else if (sms.GetText()) {
+        text = Utf8(tk::Cp1250ToUtf8(sms.GetText()));
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    }
+    main->ShowPane(PANE_SMSEDIT, 0);
+    editor->Compose(recipients, text);
+}
+
 void CPaneSMSList::OpenCmd() {
     if (!IsCurrent())
         return;
@@ -349,6 +408,28 @@ void CPaneSMSList::OpenCmd() {
     CSMS* sms = store.Get(index, list);
     if (!sms)
         return;
+    if (list != SMS_TOSEND) {
+        // Received and sent messages are records: shown, never edited. Only the read mark
+        // changes.
+        const CSMS shown(*sms);
+        const int choice = ShowSMSViewDlg(shown, list);
+        // Messages fetched in the background while the dialog was open may have moved the
+        // message down its list or pushed it out (into the archive): find it again by what
+        // it holds, never by a pointer that may have been freed.
+        for (int i = 0; i < store.GetCount(list); ++i) {
+            CSMS* now = store.Get(i, list);
+            if (SameMessage(*now, shown)) {
+                if (now->IsUnread()) {
+                    now->SetUnread(false);
+                    store.UpdateAndShow(i, list);
+                }
+                break;
+            }
+        }
+        if (choice != 0)
+            ComposeFrom(shown, choice == SMS_VIEW_REPLY);
+        return;
+    }
     const int result = ShowSMSEditDlg(sms, index);
     // The dialog may have changed the lists (a copy into the to-send list can evict one, and
     // only from that list): look the message up again rather than trust the pointer.
@@ -431,7 +512,9 @@ void CPaneSMSList::DeleteCmd(int kind) {
     if (!IsCurrent())
         return;
     IPrompts& prompts = m_ui.Prompts();
-    if (prompts.Ask(kind == 1 ? TXT_SMS_DELETE_ALL_QUERY : TXT_SMS_DELETE_SEL_QUERY) != PROMPT_YES)
+    // Deleted messages are gone for good: Enter must not delete them.
+    if (prompts.Ask(kind == 1 ? TXT_SMS_DELETE_ALL_QUERY : TXT_SMS_DELETE_SEL_QUERY,
+                    PromptButtons::YesNo, PromptDefault::No) != PROMPT_YES)
         return;
     const int list = GetShownList();
     CSMSMng& store = m_ui.Device().m_SMS;

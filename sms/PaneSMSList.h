@@ -18,6 +18,7 @@ class CPaneSMSList;
 class QTreeView;
 class QUrl;
 class TFrmSMSEditDlg;
+class TFrmSMSViewDlg;
 namespace Ui {
 class TFrmSMSList;
 }
@@ -100,6 +101,10 @@ public:
     // save button, 2 otherwise.
     int ShowSMSEditDlg(CSMS* sms, int index);
     TFrmSMSEditDlg* EditDialog() const { return m_pDlg; }
+    // The read-only view of a received or sent message (made at first use): SMS_VIEW_REPLY,
+    // SMS_VIEW_FORWARD, or 0 when closed otherwise.
+    int ShowSMSViewDlg(const CSMS& sms, int list);
+    TFrmSMSViewDlg* ViewDialog() const { return m_pViewDlg; }
     // Opens the folder of the received-message archive.
     void OpenArchiveFolder();
 
@@ -124,7 +129,13 @@ private:
     bool IsCurrent() const;
     void Refresh(int list);
 
-    TFrmSMSEditDlg* m_pDlg = nullptr; // child of the main window
+    // A new message in the editor pane from a received or sent one: to its other party
+    // (reply) or with its text (forward). A draft in the editor is replaced only when the
+    // user agrees.
+    void ComposeFrom(const CSMS& sms, bool reply);
+
+    TFrmSMSEditDlg* m_pDlg = nullptr;     // child of the main window
+    TFrmSMSViewDlg* m_pViewDlg = nullptr; // child of the main window
 };
 
 // Kind 3 of the send command and text 111 when nothing could be sent: what every send of the

@@ -1,6 +1,7 @@
 #include "sms/SMS.h"
 
 #include "base/Cp1250.h"
+#include "sms/Recipients.h"
 
 #include <cstdio>
 #include <cstring>
@@ -135,23 +136,16 @@ void CSMS::RemoveNumber(int i) {
     m_apszNumber.back().reset();
 }
 
-void CSMS::SetNumbers(std::string_view line) {
-    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    int found = 0;
-    size_t p = 0;
-    while (found < SMS_MAX_NUMBERS && p < line.size() && line[p] != '\0') {
-        if (!isDigit(line[p]) && line[p] != '+') {
-            ++p;
-            continue;
-        }
-        const size_t start = p++;
-        while (p < line.size() && isDigit(line[p]))
-            ++p;
-        SetNumber(line.substr(start, p - start), found);
-        ++found;
-    }
-    while (GetNumberCount() > found)
-        RemoveNumber(found);
+int CSMS::SetNumbers(std::string_view line) {
+    const RecipientList list = ParseRecipients(line);
+    if (list.error != RCPT_OK)
+        return list.error;
+    int k = 0;
+    for (const std::string& number : list.numbers)
+        SetNumber(number, k++);
+    while (GetNumberCount() > k)
+        RemoveNumber(k);
+    return RCPT_OK;
 }
 
 const char* CSMS::SetText(std::string_view s) {

@@ -57,10 +57,11 @@ public:
     void SetNumber(std::string_view s, int i);
     // Frees slot i and moves the later numbers one slot down.
     void RemoveNumber(int i);
-    // Parses the recipient line of the editor: every run of a "+" or a digit followed by
-    // digits is a number (its first 16 characters); anything else separates numbers. The
-    // first four are kept; surplus numbers held before are removed.
-    void SetNumbers(std::string_view line);
+    // Takes the numbers of a recipient line as people write it (sms/Recipients.h: "," ";"
+    // or a line break between recipients, blanks, dashes, dots and brackets dropped); surplus
+    // numbers held before are removed. RCPT_OK, or the line's fault: the numbers are then
+    // left as they were, so nothing is sent to a number nobody meant.
+    int SetNumbers(std::string_view line);
 
     // Copies the text (up to its first zero byte, at most 640 characters). The stored text,
     // or nullptr when no buffer could be had (the message then has no text).

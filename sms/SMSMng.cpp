@@ -63,13 +63,19 @@ int CSMSMng::Delete(int index, int list) {
     if (!IsList(list) || index < 0 || index >= GetCount(list))
         return -1;
     auto& items = m_aList[static_cast<size_t>(list)];
+    if (items[static_cast<size_t>(index)].get() == m_pArchivedKept)
+        m_pArchivedKept = nullptr;
     items.erase(items.begin() + index);
     return 1;
 }
 
 void CSMSMng::Clear(int list) {
-    if (IsList(list))
-        m_aList[static_cast<size_t>(list)].clear();
+    if (!IsList(list))
+        return;
+    for (const auto& sms : m_aList[static_cast<size_t>(list)])
+        if (sms.get() == m_pArchivedKept)
+            m_pArchivedKept = nullptr;
+    m_aList[static_cast<size_t>(list)].clear();
 }
 
 int CSMSMng::Move(int index, int from, int to) {
@@ -215,6 +221,8 @@ std::string CSMSMng::ArchivePath() {
 }
 
 bool CSMSMng::Archive(const CSMS& sms) {
+    if (&sms == m_pArchivedKept)
+        return true;
     CMemoryWriter line;
     if (!sms.WriteText(line))
         return false;
@@ -270,7 +278,8 @@ int CSMSMng::StoreReceived(const CSMS& sms) {
         return -3;
     }
     const bool full = items.size() >= static_cast<size_t>(SMS_LIST_MAX);
-    if (full && items.front()->IsUnread() && !Archive(*items.front())) {
+    const bool archive = full && items.front()->IsUnread();
+    if (archive && !Archive(*items.front())) {
         m_nSaveError = errno != 0 ? errno : EIO;
         return -1;
     }
@@ -284,11 +293,16 @@ int CSMSMng::StoreReceived(const CSMS& sms) {
     items.push_back(std::move(copy));
     if (!Save()) {
         items.pop_back();
-        if (evicted)
+        if (evicted) {
+            if (archive)
+                m_pArchivedKept = evicted.get();
             items.insert(items.begin(), std::move(evicted));
+        }
         return -1;
     }
     const int index = static_cast<int>(items.size()) - 1;
+    if (evicted && evicted.get() == m_pArchivedKept)
+        m_pArchivedKept = nullptr; // destroyed below
     if (m_pListener) {
         if (evicted) {
             const int32_t row = 0;

@@ -117,4 +117,7 @@ private:
     ISMSStoreListener* m_pListener = nullptr;
     int m_nSaveError = 0;
     int m_nArchived = 0;
+    // A message already in the archive that went back into its list (its store could not be
+    // saved): evicting it again must not write it twice. Cleared when it is destroyed.
+    const CSMS* m_pArchivedKept = nullptr;
 };

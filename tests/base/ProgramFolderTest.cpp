@@ -96,15 +96,15 @@ TEST(ProgramFolder, AFolderThatCannotBeMadeIsReportedWithItsPathAndReason) {
         tk::ResolveProgramFolder(dir.File("bin"), dir.File("file/share"), dir.Path());
     EXPECT_EQ(info.path, dir.File("file/share/tk530"));
     EXPECT_FALSE(info.portable);
-    EXPECT_EQ(info.error, dir.File("file") + ": Not a directory");
+    EXPECT_EQ(info.error, dir.File("file") + ": není složka");
 
     // The Data lock then names the same cause, never another program.
     tk::SetProgramFolder(info.path);
     tk::CDataLock lock;
     EXPECT_FALSE(lock.Acquire());
     EXPECT_FALSE(lock.Busy());
-    EXPECT_EQ(lock.Error(), info.path + "/Data: Not a directory");
-    EXPECT_EQ(lock.Error().find("in use"), std::string::npos);
+    EXPECT_EQ(lock.Error(), info.path + "/Data: není složka");
+    EXPECT_EQ(lock.Error().find("používá jiná"), std::string::npos);
 }
 
 TEST(ProgramFolder, AReadOnlyFolderIsNotPortable) {

@@ -14,6 +14,7 @@
 #include "sms/SMS.h"
 #include "sms/SMSMng.h"
 #include "tests/cli/CtlProcess.h"
+#include "tests/support/EnglishWords.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempDir.h"
 #include "tools/sim/SimServer.h"
@@ -611,6 +612,36 @@ TEST_F(CtlTest, UsageErrorsEndWith64AndHelpWith0) {
     EXPECT_EQ(send.status, 0);
     EXPECT_TRUE(Has(send.out, "Příklad:\n  tk530ctl sms-send --to"));
     EXPECT_TRUE(Has(send.out, "Společné volby (před příkazem i za ním):\n  --folder SLOŽKA"));
+    // The parser's own complaints are Czech and name what was wrong.
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } wrong[] = {
+        {{"info", "navic"}, "nečekaný argument: navic"},
+        {{"--bogus", "info"}, "nečekaný argument: --bogus"},
+        {{"sms-show"}, "chybí povinný argument SEZNAM"},
+        {{"sms-send", "--to", "1"}, "chybí povinný argument --text"},
+        {{"sms-list", "all"},
+         "hodnota \"all\" není povolena (povolené jsou: received, sent, tosend)"},
+        {{"--timeout-scale", "5", "info"}, "hodnota \"5\" je mimo rozsah 10 až 1000"},
+        {{"--timeout-scale", "abc", "info"}, "\"abc\""},
+        {{"--folder", m_dir.File("chybi"), "info"}, "neexistuje"},
+        {{"info", "--port"}, "nesprávný počet hodnot u --port"},
+        {{"settings", "--local", "--remote"}, "nelze zadat zároveň"},
+        {{"--number", "1", "info"}, "vyžaduje také --modem"},
+        {{"do", "info navic"}, "krok 1 \"info navic\": nečekaný argument: navic"},
+        {{}, "chybí příkaz"},
+    };
+    for (const auto& c : wrong) {
+        std::vector<std::string> args = {"--folder", folder};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        if (c.args.size() > 1 && c.args[0] == "--folder")
+            args.assign(c.args.begin(), c.args.end());
+        const CtlResult r = RunCtl(args);
+        EXPECT_EQ(r.status, 64) << r.err;
+        EXPECT_TRUE(Has(r.err, c.says)) << r.err;
+        EXPECT_EQ(EnglishWords(r.err), std::vector<std::string>{}) << r.err;
+    }
     const CtlResult typo = RunCtl({"--port", "/dev/x", "sms-lst"});
     EXPECT_EQ(typo.status, 64);
     EXPECT_TRUE(Has(typo.err, "neznámý příkaz \"sms-lst\". Měli jste na mysli \"sms-list\"?"));
@@ -647,8 +678,8 @@ TEST_F(CtlTest, AMessageTheUnitDeletedSurvivesAKillRightAfterTheAcknowledgement)
 
 TEST_F(CtlTest, RecipientsAreOneAnOptionCleanedAndRefusedBeforeConnecting) {
     StartSim();
-    const CtlResult r = Ctl({"sms-send", "--to", "+420 777 123 456", "--to", "(603) 11-22.33",
-                             "--to", "+420.777.123.456.789", "--text", "-"},
+    const CtlResult r = Ctl({"sms-send", "--to", "+420 777 123 456", "--to",
+                             "(603) 11-22.33; +420.777.123.456.789", "--text", "-"},
                             "Ahoj\tsvěte\n");
     EXPECT_EQ(r.status, 0) << r.err;
     const auto sent = Unit().SentMessages();
@@ -666,12 +697,13 @@ TEST_F(CtlTest, RecipientsAreOneAnOptionCleanedAndRefusedBeforeConnecting) {
         std::vector<std::string> to;
         std::string why;
     } refused[] = {
-        {{"+420111, +420222"}, "\"+420111, +420222\": znak \",\""},
-        {{"- ( ) ."}, "\"- ( ) .\" neobsahuje žádné číslo"},
+        {{"+420111, Jana"}, "„Jana“: znak „J“"},
+        {{"- ( ) ."}, "„- ( ) .“ neobsahuje žádné číslo"},
         {{"420+111"}, "znak + smí být jen na začátku"},
         {{"+4207771234567890"}, "má 17 znaků; číslo jich smí mít nejvýše 16"},
         {{"1", "2", "3", "4", "5"}, "nejvýše 4 příjemce"},
-        {{"nikdo"}, "\"nikdo\": znak \"n\""},
+        {{"1; 2", "3,4", "5"}, "nejvýše 4 příjemce"},
+        {{"nikdo"}, "„nikdo“: znak „n“"},
     };
     for (const auto& c : refused) {
         std::vector<std::string> args = {"sms-send", "--text", "ahoj"};

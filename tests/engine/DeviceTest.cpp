@@ -108,7 +108,7 @@ TEST(DataLock, OnlyOneHolderAtATime) {
     EXPECT_TRUE(FileExists(dir.File("Data")));
     tk::CDataLock second;
     EXPECT_FALSE(second.Acquire());
-    EXPECT_NE(second.Error().find("in use"), std::string::npos);
+    EXPECT_NE(second.Error().find("používá jiná spuštěná kopie"), std::string::npos);
     EXPECT_TRUE(second.Busy());
     first.Release();
     EXPECT_TRUE(second.Acquire());

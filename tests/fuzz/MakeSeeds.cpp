@@ -331,7 +331,7 @@ void SmsStoreSeeds() {
     sent.SetUnread(false);
     store.Add(sent, SMS_SENT);
     CSMS full;
-    full.SetNumbers("1234567890123456 2234567890123456 3234567890123456 4234567890123456");
+    full.SetNumbers("1234567890123456,2234567890123456,3234567890123456,4234567890123456");
     full.SetText(std::string(SMS_MAX_TEXT, 'z'));
     store.Add(full, SMS_TOSEND);
     CSMS empty;

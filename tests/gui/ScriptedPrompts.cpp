@@ -75,8 +75,8 @@ bool ScriptedPrompts::Take(PromptKind kind, const std::string& text, Step& step)
     return true;
 }
 
-int ScriptedPrompts::AskText(const std::string& text, PromptButtons buttons) {
-    m_shown.push_back({PromptKind::Ask, text, kAppTitle});
+int ScriptedPrompts::AskText(const std::string& text, PromptButtons buttons, PromptDefault def) {
+    m_shown.push_back({PromptKind::Ask, text, kAppTitle, def});
     Step step;
     if (!Take(PromptKind::Ask, text, step))
         return buttons == PromptButtons::YesNoCancel ? PROMPT_CANCEL : PROMPT_NO;

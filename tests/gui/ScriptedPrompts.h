@@ -14,8 +14,9 @@ enum class PromptKind { Ask, Error, Warning, Info, OpenFile, SaveFile };
 
 struct PromptRecord {
     PromptKind kind;
-    std::string text;    // message text, or the proposed file name
-    std::string caption; // errors: the box's caption; files: the filter
+    std::string text;                       // message text, or the proposed file name
+    std::string caption;                    // errors: the box's caption; files: the filter
+    PromptDefault def = PromptDefault::Yes; // questions: the button Enter presses
 };
 
 class ScriptedPrompts : public IPrompts {
@@ -35,7 +36,7 @@ public:
     const std::vector<PromptRecord>& Shown() const { return m_shown; }
     void ClearShown() { m_shown.clear(); }
 
-    int AskText(const std::string& text, PromptButtons buttons) override;
+    int AskText(const std::string& text, PromptButtons buttons, PromptDefault def) override;
     void ErrorText(const std::string& text, const std::string& caption) override;
     void WarningText(const std::string& text) override;
     void InfoText(const std::string& text) override;

@@ -3,15 +3,19 @@
 // what the editor shows of recipients and of characters the unit cannot take.
 #include "tests/gui/GuiFixture.h"
 
+#include "app/QtPrompts.h"
 #include "sms/DlgSMSEdit.h"
+#include "sms/DlgSMSView.h"
 #include "sms/PaneSMSEdit.h"
 #include "sms/PaneSMSList.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -20,6 +24,7 @@
 #include <QUrl>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -81,9 +86,9 @@ TEST_F(GuiSmsTest, ReadOpenExportAndDeleteWorkOnTheShownListNewestFirst) {
     // Enter opens the selected message; closing the dialog by any means marks it read.
     SelectRows(SMS_RECEIVED, {2});
     QTimer::singleShot(0, [this] {
-        auto* dlg = Main().findChild<TFrmSMSEditDlg*>();
+        auto* dlg = Main().findChild<TFrmSMSViewDlg*>();
         ASSERT_NE(dlg, nullptr);
-        EXPECT_EQ(dlg->findChild<QLineEdit*>("m_pTxtFor")->text().toStdString(), "+420600100200");
+        EXPECT_EQ(dlg->findChild<QLineEdit*>("m_pTxtWho")->text().toStdString(), "+420600100200");
         dlg->reject();
     });
     View(SMS_RECEIVED)->setFocus();
@@ -132,6 +137,7 @@ TEST_F(GuiSmsTest, ReadOpenExportAndDeleteWorkOnTheShownListNewestFirst) {
     QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
     QApplication::sendEvent(View(SMS_TOSEND), &del);
     EXPECT_TRUE(prompts.Done());
+    EXPECT_EQ(prompts.Shown().back().def, PromptDefault::No); // Enter keeps the messages
     ASSERT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 3);
     EXPECT_EQ(Cell(SMS_TOSEND, 0, 1) + Cell(SMS_TOSEND, 1, 1) + Cell(SMS_TOSEND, 2, 1), "m4m2m0");
     EXPECT_EQ(Node(3), "K odeslání (3)");
@@ -149,11 +155,23 @@ TEST_F(GuiSmsTest, ComposedMessageGoesToEveryRecipientPartByPartAndMovesToSent) 
     EXPECT_EQ(InEditor<QLabel>("m_pLblLen2")->text().toStdString(), "1/2");
     text->setPlainText(QStringLiteral("smajlík ☺ a ✓"));
     EXPECT_EQ(text->extraSelections().size(), 2); // both marked as typed
-    to->setText(QStringLiteral("+420 777 123456"));
+    // Numbers as people write them are one recipient each; a faulty one is named in red
+    // under the line and keeps the message in the editor.
+    auto* error = InEditor<QLabel>("m_pLblRecipientsError");
+    to->setText(QStringLiteral("+420 777 123 456; (603) 11-22-33"));
     EXPECT_EQ(InEditor<QLabel>("m_pLblRecipients")->text().toStdString(),
-              "Příjemci: +420, 777, 123456");
-    EXPECT_FALSE(InEditor<QLabel>("m_pImgRecipientsWarn")->isHidden());
-    EXPECT_NE(InEditor<QLabel>("m_pImgRecipientsWarn")->toolTip().indexOf("+420, 777"), -1);
+              "Příjemci: +420777123456, 603112233");
+    EXPECT_TRUE(error->isHidden());
+    EXPECT_TRUE(send->isEnabled());
+    to->setText(QStringLiteral("+420 777 123 456, 603 11+22"));
+    EXPECT_FALSE(error->isHidden());
+    EXPECT_EQ(error->text().toStdString(),
+              "Příjemce „603 11+22“: znak + smí být jen na začátku čísla.");
+    EXPECT_FALSE(send->isEnabled());
+    EXPECT_FALSE(InEditor<QPushButton>("m_pBtnSave")->isEnabled());
+    to->setText(QStringLiteral("112"));
+    EXPECT_TRUE(error->isHidden());
+    EXPECT_FALSE(InEditor<QLabel>("m_pImgRecipientsWarn")->isHidden()); // short: a hint only
     prompts.ExpectError("„☺“, „✓“");
     InEditor<QPushButton>("m_pBtnSave")->click();
     EXPECT_TRUE(prompts.Done());
@@ -190,6 +208,21 @@ TEST_F(GuiSmsTest, ComposedMessageGoesToEveryRecipientPartByPartAndMovesToSent) 
     ProcessEvents();
     EXPECT_EQ(Commands().size(), commands);
     EXPECT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 1);
+
+    // A full list whose oldest unread message cannot reach the archive keeps the new one in
+    // the editor, with a word why.
+    for (int i = 1; i < SMS_LIST_MAX; ++i) {
+        text->setPlainText(QStringLiteral("dalsi"));
+        InEditor<QPushButton>("m_pBtnSave")->click();
+    }
+    ASSERT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), SMS_LIST_MAX);
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(CSMSMng::ArchivePath()))); // unwritable
+    text->setPlainText(QStringLiteral("šestá"));
+    prompts.ExpectError("nepodařilo zapsat do archivu");
+    InEditor<QPushButton>("m_pBtnSave")->click();
+    EXPECT_TRUE(prompts.Done());
+    EXPECT_EQ(text->toPlainText().toStdString(), "šestá");
+    EXPECT_STREQ(Device().m_SMS.Get(0, SMS_TOSEND)->GetText(), "bez \xE8\xEDsla");
 }
 
 // More unread messages than the received list holds: the oldest go to the archive, and the
@@ -238,4 +271,134 @@ TEST_F(GuiSmsTest, ColumnWidthsSurviveTheProfile) {
         for (int col = 0; col < 2; ++col)
             EXPECT_EQ(View(list)->columnWidth(col), 60 + 10 * (list * 2 + col))
                 << list << " " << col;
+}
+
+// A received or sent message is shown, never edited: only its read mark changes. Replying and
+// forwarding start new messages in the editor.
+TEST_F(GuiSmsTest, ReceivedAndSentMessagesOpenReadOnlyAndStayAsTheyCame) {
+    ASSERT_TRUE(StartApp());
+    CSMS received;
+    received.m_nDay = 7;
+    received.m_nMonth = 12;
+    received.m_nYear = 8;
+    received.m_nHour = 14;
+    received.m_nMinute = 5;
+    received.m_nSecond = 9;
+    received.AddNumber("+420600100200");
+    const std::string whole = std::string(170, 'a') + "\r\nkonec \xE8"; // over one part, "č"
+    received.SetText(whole);
+    ASSERT_EQ(Device().m_SMS.StoreReceived(received), 0);
+    CSMS sent;
+    sent.AddNumber("603111222");
+    sent.AddNumber("604111222");
+    sent.SetText("odeslano");
+    ASSERT_GE(Device().m_SMS.AddAndShow(sent, SMS_SENT), 0);
+    auto record = [this](int list) {
+        CMemoryWriter bytes;
+        Device().m_SMS.Get(0, list)->Write(bytes);
+        std::vector<uint8_t> b = bytes.Data();
+        b[9] &= 0x7F; // the flags' top byte: the unread bit may change, nothing else
+        return b;
+    };
+    const std::vector<uint8_t> before = record(SMS_RECEIVED);
+
+    // Each opening answers the dialog in its own way; Zavřít is the default.
+    auto open = [this](int list, std::function<void(TFrmSMSViewDlg*)> answer) {
+        SelectNode(TAB_TOOLS, 2 + list);
+        SelectRows(list, {0});
+        Main().UpdateActions();
+        QTimer::singleShot(0, [this, answer] {
+            auto* dlg = Main().findChild<TFrmSMSViewDlg*>();
+            ASSERT_NE(dlg, nullptr);
+            ASSERT_TRUE(dlg->isVisible());
+            EXPECT_TRUE(dlg->findChild<QPushButton*>("m_pBtnClose")->isDefault());
+            EXPECT_TRUE(dlg->findChild<QLineEdit*>("m_pTxtWho")->isReadOnly());
+            EXPECT_TRUE(dlg->findChild<QPlainTextEdit*>("m_pTxtText")->isReadOnly());
+            answer(dlg);
+        });
+        Action("m_pActSMSOpen")->trigger();
+    };
+    auto text = [](TFrmSMSViewDlg* dlg, const char* name) {
+        if (auto* line = dlg->findChild<QLineEdit*>(name))
+            return line->text().toStdString();
+        if (auto* label = dlg->findChild<QLabel*>(name))
+            return label->text().toStdString();
+        return dlg->findChild<QPlainTextEdit*>(name)->toPlainText().toStdString();
+    };
+    open(SMS_RECEIVED, [&](TFrmSMSViewDlg* dlg) {
+        EXPECT_EQ(text(dlg, "m_pLblWho"), "Od:");
+        EXPECT_EQ(text(dlg, "m_pTxtWho"), "+420600100200");
+        EXPECT_EQ(text(dlg, "m_pTxtTime"), "14:05:09  7.12.2008");
+        EXPECT_EQ(text(dlg, "m_pTxtText"), std::string(170, 'a') + "\nkonec č");
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(dlg, &enter); // the default button closes
+        EXPECT_FALSE(dlg->isVisible());
+    });
+    EXPECT_FALSE(Device().m_SMS.Get(0, SMS_RECEIVED)->IsUnread());
+    EXPECT_EQ(record(SMS_RECEIVED), before);
+    EXPECT_EQ(Panes().GetCur(), PANE_SMSLIST);
+
+    // Reply: a new message to the sender, the text left to write.
+    open(SMS_RECEIVED,
+         [](TFrmSMSViewDlg* dlg) { dlg->findChild<QPushButton*>("m_pBtnReply")->click(); });
+    ASSERT_EQ(Panes().GetCur(), PANE_SMSEDIT);
+    EXPECT_EQ(InEditor<QLineEdit>("m_pTxtFor")->text().toStdString(), "+420600100200");
+    EXPECT_TRUE(InEditor<QPlainTextEdit>("m_pTxtText")->toPlainText().isEmpty());
+    InEditor<QPlainTextEdit>("m_pTxtText")->setPlainText(QStringLiteral("odpověď"));
+    InEditor<QPushButton>("m_pBtnSave")->click();
+    EXPECT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 1);
+    EXPECT_EQ(record(SMS_RECEIVED), before); // the reply is a message of its own
+
+    // Forward from the sent list: the text, no recipient; "Komu:" names its recipients. A
+    // draft in the editor is replaced only when the user agrees.
+    InEditor<QLineEdit>("m_pTxtFor")->setText(QStringLiteral("605"));
+    prompts.ExpectAsk("rozepsaná zpráva", PROMPT_NO);
+    open(SMS_SENT, [&](TFrmSMSViewDlg* dlg) {
+        EXPECT_EQ(text(dlg, "m_pLblWho"), "Komu:");
+        EXPECT_EQ(text(dlg, "m_pTxtWho"), "603111222, 604111222");
+        dlg->findChild<QPushButton*>("m_pBtnForward")->click();
+    });
+    EXPECT_TRUE(prompts.Done());
+    EXPECT_EQ(prompts.Shown().back().def, PromptDefault::No);
+    EXPECT_EQ(InEditor<QLineEdit>("m_pTxtFor")->text().toStdString(), "605"); // kept
+    prompts.ExpectAsk("rozepsaná zpráva", PROMPT_YES);
+    open(SMS_SENT,
+         [](TFrmSMSViewDlg* dlg) { dlg->findChild<QPushButton*>("m_pBtnForward")->click(); });
+    EXPECT_TRUE(prompts.Done());
+    ASSERT_EQ(Panes().GetCur(), PANE_SMSEDIT);
+    EXPECT_TRUE(InEditor<QLineEdit>("m_pTxtFor")->text().isEmpty());
+    EXPECT_EQ(InEditor<QPlainTextEdit>("m_pTxtText")->toPlainText().toStdString(), "odeslano");
+    EXPECT_EQ(Device().m_SMS.GetCount(SMS_SENT), 1);
+    EXPECT_STREQ(Device().m_SMS.Get(0, SMS_SENT)->GetText(), "odeslano");
+
+    // Messages fetched while the dialog is open push the shown one out: none of them is
+    // taken for it and marked read.
+    open(SMS_RECEIVED, [this](TFrmSMSViewDlg* dlg) {
+        for (int i = 0; i < SMS_LIST_MAX; ++i) {
+            CSMS fetched;
+            fetched.AddNumber("603111222");
+            fetched.SetText("nova " + std::to_string(i));
+            EXPECT_GE(Device().m_SMS.StoreReceived(fetched), 0);
+        }
+        dlg->reject();
+    });
+    for (int i = 0; i < SMS_LIST_MAX; ++i)
+        EXPECT_TRUE(Device().m_SMS.Get(i, SMS_RECEIVED)->IsUnread()) << i;
+}
+
+// The real message box of a deletion: Enter answers "Ne".
+TEST_F(GuiSmsTest, DeleteConfirmationBoxDefaultsToNo) {
+    CQtPrompts real;
+    bool checked = false;
+    QTimer::singleShot(0, [&checked] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        checked = true;
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(box, &enter);
+    });
+    EXPECT_EQ(real.Ask(TXT_SMS_DELETE_SEL_QUERY, PromptButtons::YesNo, PromptDefault::No),
+              PROMPT_NO);
+    EXPECT_TRUE(checked);
 }

@@ -164,7 +164,7 @@ TEST_F(SerComTest, SecondOpenOfTheSameDeviceFails) {
     CSerCom other;
     ASSERT_FALSE(other.Init());
     EXPECT_EQ(other.Open(m_pty.SlavePath(), kDefaultDcb), LE_PORT_OPEN);
-    EXPECT_NE(other.LastOpenError().find("in use"), std::string::npos);
+    EXPECT_NE(other.LastOpenError().find("používá"), std::string::npos);
     m_port.Close();
     EXPECT_EQ(other.Open(m_pty.SlavePath(), kDefaultDcb), LE_OK);
 }
@@ -249,7 +249,7 @@ TEST_F(SerComTest, AHangUpSaysWhatHappened) {
     m_pty.CloseMaster();
     uint8_t b = 0;
     EXPECT_EQ(m_port.Read(&b, 1, 1000), LE_SERIAL);
-    EXPECT_NE(m_port.LastIoError().find("hung up"), std::string::npos) << m_port.LastIoError();
+    EXPECT_EQ(m_port.LastIoError(), kLineHungUpText) << m_port.LastIoError();
 }
 
 // What a driver may give back after the change: RTS/CTS is best effort, the rest must stick.
@@ -376,7 +376,7 @@ TEST_F(SerComTest, APortThatAnotherProgramHoldsIsRefusedWithItsName) {
     ASSERT_GT(pid, 0);
     WaitForHolder(pid, st.st_rdev);
     EXPECT_EQ(m_port.Open(m_pty.SlavePath(), kDefaultDcb), LE_PORT_OPEN);
-    EXPECT_NE(m_port.LastOpenError().find("in use by sleep (pid " + std::to_string(pid) + ")"),
+    EXPECT_NE(m_port.LastOpenError().find("používá sleep (pid " + std::to_string(pid) + ")"),
               std::string::npos)
         << m_port.LastOpenError();
     EndChild(pid);

@@ -116,7 +116,7 @@ ls "$T/xdg/tk530/Data/Backups/"*.cfg >/dev/null || fail "no backup in the data f
 # A data folder that cannot be made is named with the system's reason, not as "in use".
 out=$(env -i PATH=/usr/bin:/bin HOME="$T/home" XDG_DATA_HOME="$T/ro/share" LANG=C.UTF-8 \
     "${as_user[@]}" "$BIN/tk530ctl" modem-add Office /dev/ttyS0 2>&1) && fail "modem-add in a read-only folder: $out"
-has "$out" "$T/ro/share/tk530: Permission denied" "unwritable data folder"
+has "$out" "$T/ro/share/tk530: přístup odepřen" "unwritable data folder"
 hasnt "$out" "jiný program" "unwritable data folder"
 
 # --- 3. a port the user may not open: the group's hint, once
@@ -145,7 +145,7 @@ hasnt "$(cat "$T/xdg/tk530/Data/Modems.dat")" "Portable" "the user's modem list"
 # A portable folder that holds the files but is read-only: the save names the cause.
 chmod a-w "$T/portable"
 out=$(run "$T/portable/tk530ctl" settings --port /dev/ttyS1 2>&1) && fail "settings in a read-only folder: $out"
-has "$out" "$T/portable/Profile.dat: Permission denied" "read-only portable folder"
+has "$out" "$T/portable/Profile.dat: přístup odepřen" "read-only portable folder"
 chmod u+w "$T/portable"
 kill "$SIM_PID"
 wait "$SIM_PID" 2>/dev/null || true

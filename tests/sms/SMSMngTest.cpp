@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -422,4 +424,66 @@ TEST_F(SMSStoreOnDisk, AReceivedMessageThatCannotBeSavedShiftsNothing) {
     EXPECT_EQ(store.StoreReceived(Message("m6")), 4);
     EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), (Strings{"m2", "m3", "m4", "m5", "m6"}));
     EXPECT_EQ(screen.events, (Strings{"remove 0 0 5", "add 0 4", "count 0 5"}));
+}
+
+// Whatever pushes an unread message out of a full list, it reaches the archive first, once;
+// read messages and those the user deletes do not go there.
+TEST_F(SMSStoreOnDisk, EveryUnreadMessageAFullListGivesUpReachesTheArchive) {
+    const struct {
+        const char* how;
+        int list;
+        bool unread;
+        std::function<int(CSMSMng&)> push;
+    } cases[] = {
+        {"received into a full list", SMS_RECEIVED, true,
+         [](CSMSMng& s) { return s.StoreReceived(Message("new")); }},
+        {"received through the screen", SMS_RECEIVED, true,
+         [](CSMSMng& s) { return s.AddAndShow(Message("new"), SMS_RECEIVED); }},
+        {"sent into a full sent list", SMS_SENT, true,
+         [](CSMSMng& s) {
+             EXPECT_EQ(s.Add(Message("new"), SMS_TOSEND), 0);
+             return s.MoveAndShow(0, SMS_TOSEND, SMS_SENT);
+         }},
+        {"an edited message saved for sending", SMS_TOSEND, true,
+         [](CSMSMng& s) { return s.AddAndShow(Message("new"), SMS_TOSEND); }},
+        {"read messages are the user's to keep", SMS_RECEIVED, false,
+         [](CSMSMng& s) { return s.StoreReceived(Message("new")); }},
+    };
+    for (const auto& c : cases) {
+        ::unlink(CSMSMng::ArchivePath().c_str());
+        CSMSMng store;
+        for (int i = 1; i <= SMS_LIST_MAX; ++i) {
+            CSMS sms = Message("m" + std::to_string(i));
+            sms.SetUnread(c.unread);
+            ASSERT_GE(store.Add(sms, c.list), 0);
+        }
+        EXPECT_EQ(c.push(store), SMS_LIST_MAX - 1) << c.how;
+        EXPECT_EQ(Texts(store, c.list).front(), "m2") << c.how;
+        const Bytes archive = ReadFileBytes(CSMSMng::ArchivePath());
+        const std::string text(archive.begin(), archive.end());
+        EXPECT_EQ(text.find("\tm1\r\n") != std::string::npos, c.unread) << c.how << ": " << text;
+        EXPECT_EQ(store.ArchivedCount(), c.unread ? 1 : 0) << c.how;
+        store.m_anSel = {0, 1, 2, 3, 4};
+        store.DeleteAndShow(c.list, SMS_LIST_MAX); // deleted on purpose: not archived
+        EXPECT_EQ(ReadFileBytes(CSMSMng::ArchivePath()), archive) << c.how;
+    }
+}
+
+// A received message whose store could not be saved is taken back; taking it in again later
+// must not archive the evicted message a second time.
+TEST_F(SMSStoreOnDisk, ARetriedReceiveArchivesTheEvictedMessageOnce) {
+    CSMSMng store;
+    for (int i = 1; i <= SMS_LIST_MAX; ++i)
+        ASSERT_GE(store.StoreReceived(Message("m" + std::to_string(i))), 0);
+    const tk::SyncFunction old = tk::ReplaceSyncFunction([](int) {
+        errno = ENOSPC;
+        return -1;
+    });
+    EXPECT_EQ(store.StoreReceived(Message("m6")), -1);
+    tk::ReplaceSyncFunction(old);
+    EXPECT_EQ(store.StoreReceived(Message("m6")), SMS_LIST_MAX - 1);
+    const Bytes archive = ReadFileBytes(CSMSMng::ArchivePath());
+    const std::string text(archive.begin(), archive.end());
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    EXPECT_EQ(store.ArchivedCount(), 1);
 }

@@ -1,6 +1,7 @@
 #include "sms/SMS.h"
 
 #include "base/Cp1250.h"
+#include "sms/Recipients.h"
 
 #include <gtest/gtest.h>
 
@@ -31,24 +32,94 @@ std::vector<uint8_t> Reply(const std::string& number, const std::string& text) {
 
 TEST(SMSRecord, RecipientLineParsing) {
     CSMS sms;
-    sms.SetNumbers("111 222");
-    sms.SetNumbers("Jana a Petr");
+    EXPECT_EQ(sms.SetNumbers("111, 222"), RCPT_OK);
+    EXPECT_EQ(sms.SetNumbers("Jana a Petr"), RCPT_BAD_CHAR);
+    EXPECT_EQ(Numbers(sms), (Strings{"111", "222"})); // a faulty line changes nothing
+    EXPECT_EQ(sms.SetNumbers(" , ;"), RCPT_OK);
     EXPECT_EQ(sms.GetNumberCount(), 0);
-    sms.SetNumbers("1,2,3,4,5");
-    EXPECT_EQ(Numbers(sms), (Strings{"1", "2", "3", "4"}));
-    sms.SetNumbers("12345678901234567890");
+    EXPECT_EQ(sms.SetNumbers("1,2,3,4,5"), RCPT_TOO_MANY);
+    EXPECT_EQ(sms.GetNumberCount(), 0);
+    EXPECT_EQ(sms.SetNumbers("1234567890123456"), RCPT_OK);
+    EXPECT_EQ(sms.SetNumbers("12345678901234567"), RCPT_TOO_LONG);
     EXPECT_EQ(Numbers(sms), Strings{"1234567890123456"});
-    sms.SetNumbers("+420 123 456 789");
-    EXPECT_EQ(Numbers(sms), (Strings{"+420", "123", "456", "789"}));
-    sms.SetNumbers("+420604111222, 605333444");
+    EXPECT_EQ(sms.SetNumbers("+420 123 456 789"), RCPT_OK);
+    EXPECT_EQ(Numbers(sms), Strings{"+420123456789"});
+    EXPECT_EQ(sms.SetNumbers("+420604111222, 605333444"), RCPT_OK);
     EXPECT_EQ(Numbers(sms), (Strings{"+420604111222", "605333444"}));
-    sms.SetNumbers("12+34"); // a second "+" starts the next number
-    EXPECT_EQ(Numbers(sms), (Strings{"12", "+34"}));
+}
+
+// Recipients as people write them: one rule for the editor and tk530ctl.
+TEST(SMSRecipients, WrittenFormsGiveTheNumbersSent) {
+    const struct {
+        const char* line;
+        Strings numbers;
+    } good[] = {
+        {"+420 777 123 456", {"+420777123456"}},
+        {"(603) 11-22.33; [604] 111 222\n605111222", {"603112233", "604111222", "605111222"}},
+        {"1\r\n2,,3;", {"1", "2", "3"}},
+        {" ( +420 ) 777", {"+420777"}}, // "+" first once fillers go
+        {"+420\xC2\xA0"
+         "777\xE2\x80\x93"
+         "123",
+         {"+420777123"}},                               // pasted no-break space, dash
+        {"+420.777.123.456.789", {"+420777123456789"}}, // 16 characters, whole
+        {"1,2,3,4", {"1", "2", "3", "4"}},
+        {"603111222,+420777", {"603111222", "+420777"}}, // "+" first in the second one
+        {"", {}},
+    };
+    for (const auto& c : good) {
+        const RecipientList r = ParseRecipients(c.line);
+        EXPECT_EQ(r.error, RCPT_OK) << c.line << ": " << RecipientErrorText(r);
+        EXPECT_EQ(r.numbers, c.numbers) << c.line;
+        EXPECT_EQ(RecipientErrorText(r), "") << c.line;
+    }
+
+    const struct {
+        const char* line;
+        int error;
+        const char* text; // part of the sentence the user reads
+    } bad[] = {
+        {"603111222, Jana", RCPT_BAD_CHAR, "Příjemce „Jana“: znak „J“"},
+        {"777 123/456", RCPT_BAD_CHAR, "znak „/“"},
+        {"60311122\xC5\xA1", RCPT_BAD_CHAR, "znak „š“"},
+        {"603, - ( ) .", RCPT_NO_DIGITS, "„- ( ) .“ neobsahuje žádné číslo"},
+        {"+", RCPT_NO_DIGITS, "neobsahuje"},
+        {"++420", RCPT_PLUS_INSIDE, "znak + smí být jen na začátku"},
+        {"+4207771234567890", RCPT_TOO_LONG, "má 17 znaků; číslo jich smí mít nejvýše 16"},
+        {"1;2;3;4;5 55", RCPT_TOO_MANY, "nejvýše 4 příjemce („5 55“ je pátý)"},
+    };
+    for (const auto& c : bad) {
+        const RecipientList r = ParseRecipients(c.line);
+        EXPECT_EQ(r.error, c.error) << c.line;
+        EXPECT_NE(RecipientErrorText(r).find(c.text), std::string::npos)
+            << c.line << ": " << RecipientErrorText(r);
+    }
+    // The numbers before the faulty recipient are still named for the preview.
+    EXPECT_EQ(ParseRecipients("603111222, Jana").numbers, Strings{"603111222"});
+}
+
+// A "+" is a number's first character or a fault, wherever else it stands.
+TEST(SMSRecipients, PlusOnlyFirstInEveryPosition) {
+    const std::string digits = "420777123456";
+    for (size_t at = 0; at <= digits.size(); ++at) {
+        std::string written = digits;
+        written.insert(at, "+");
+        const RecipientList r = ParseRecipients(written);
+        EXPECT_EQ(r.error, at == 0 ? RCPT_OK : RCPT_PLUS_INSIDE) << written;
+    }
+    // In the written form too: after a blank, a bracket or a dash the "+" is still inside.
+    const std::string spaced = "420 777-123 (456)";
+    for (size_t at = 0; at <= spaced.size(); ++at) {
+        std::string written = spaced;
+        written.insert(at, "+");
+        EXPECT_EQ(ParseRecipients(written).error, at == 0 ? RCPT_OK : RCPT_PLUS_INSIDE) << written;
+    }
+    EXPECT_EQ(ParseRecipients("+420777123456").numbers, Strings{"+420777123456"});
 }
 
 TEST(SMSRecord, NumberSlots) {
     CSMS sms;
-    sms.SetNumbers("1 2 3 4");
+    sms.SetNumbers("1, 2, 3, 4");
     EXPECT_EQ(sms.AddNumber("5"), -1);
     sms.RemoveNumber(1);
     EXPECT_EQ(Numbers(sms), (Strings{"1", "3", "4"}));

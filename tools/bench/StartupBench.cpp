@@ -6,8 +6,8 @@
 //
 //     tk530-startup-bench [runs] [idle seconds]     (defaults: 10 runs, 10 s)
 //     TK530_BENCH_PANE=gsm tk530-startup-bench 1 60 (idle with the GSM pane shown)
-#include "app/AppUIApp.h"
 #include "app/AppUI.h"
+#include "app/AppUIApp.h"
 #include "app/Prompts.h"
 #include "app/QtPrompts.h"
 #include "base/ProgramFolder.h"
@@ -63,7 +63,7 @@ double CpuSeconds() {
 // No box may wait for a user here: every prompt is printed and answered No or Cancel.
 class PrintedPrompts : public IPrompts {
 public:
-    int AskText(const std::string& text, PromptButtons) override {
+    int AskText(const std::string& text, PromptButtons, PromptDefault) override {
         std::printf("prompt %s\n", text.c_str());
         return PROMPT_NO;
     }

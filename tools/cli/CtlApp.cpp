@@ -119,8 +119,9 @@ void AddCommands(CLI::App& app, Args& a) {
                                 "(jen kabelem)");
     smsSend
         ->add_option("--to", a.to,
-                     "Jeden příjemce (volbu opakujte, nejvýše 4); mezery, pomlčky, tečky a "
-                     "závorky se vynechají, + jen na začátku, nejvýše 16 znaků")
+                     "Příjemce (víc jich oddělte čárkou nebo středníkem, nebo volbu opakujte; "
+                     "nejvýše 4); mezery, pomlčky, tečky a závorky se vynechají, + jen na "
+                     "začátku, nejvýše 16 znaků")
         ->option_text("ČÍSLO")
         ->required()
         ->allow_extra_args(false);
@@ -333,26 +334,97 @@ std::string UnknownCommand(const CLI::App& app, const std::vector<std::string>& 
     return {};
 }
 
-// CLI11's messages, in the tool's language (the details name options and values).
+// The text of `what` after `marker`; empty when the marker is not there.
+std::string After(const std::string& what, const std::string& marker) {
+    const size_t at = what.find(marker);
+    return at == std::string::npos ? std::string() : what.substr(at + marker.size());
+}
+
+// The text of `what` before `marker`; empty when the marker is not there.
+std::string Before(const std::string& what, const std::string& marker) {
+    const size_t at = what.find(marker);
+    return at == std::string::npos ? std::string() : what.substr(0, at);
+}
+
+// What a validator said of a value, in Czech; empty when it is none of the parser's own.
+std::string CzechValidation(const std::string& msg) {
+    if (const std::string value = Before(msg, " not in {"); !value.empty()) {
+        std::string set = After(msg, " not in {");
+        if (!set.empty() && set.back() == '}')
+            set.pop_back();
+        for (size_t at = 0; (at = set.find(',', at)) != std::string::npos; ++at)
+            if (at + 1 < set.size() && set[at + 1] != ' ')
+                set.insert(at + 1, " ");
+        return "hodnota " + Quoted(value) + " není povolena (povolené jsou: " + set + ")";
+    }
+    if (const std::string range = After(msg, " not in range "); !range.empty()) {
+        const std::string value = After(Before(msg, " not in range "), "Value ");
+        return "hodnota " + Quoted(value) + " je mimo rozsah " + Before(range, " to ") + " až " +
+               After(range, " to ");
+    }
+    if (const std::string dir = After(msg, "Directory does not exist: "); !dir.empty())
+        return "složka " + Quoted(dir) + " neexistuje";
+    if (const std::string file = After(msg, "Directory is actually a file: "); !file.empty())
+        return Quoted(file) + " je soubor, ne složka";
+    if (const std::string value = Before(msg, " could not be converted"); !value.empty())
+        return "hodnotu " + Quoted(After(value, "Value ")) + " nelze převést";
+    if (const std::string value = After(msg, "Failed parsing "); !value.empty())
+        return "hodnotu " + Quoted(Before(value, " as ")) + " nelze převést";
+    return {};
+}
+
+// CLI11's messages, in the tool's language: each kind of error is recognised by its type and
+// its names and values are taken out of CLI11's English sentence. What cannot be recognised
+// is said in general words, never passed through.
 std::string CzechError(const CLI::Error& e) {
-    std::string kind;
-    if (dynamic_cast<const CLI::ExtrasError*>(&e))
-        kind = "nečekaný argument";
-    else if (dynamic_cast<const CLI::RequiredError*>(&e))
-        kind = "chybí povinný argument nebo volba";
-    else if (dynamic_cast<const CLI::ValidationError*>(&e))
-        kind = "neplatná hodnota";
-    else if (dynamic_cast<const CLI::ArgumentMismatch*>(&e))
-        kind = "nesprávný počet hodnot";
-    else if (dynamic_cast<const CLI::ConversionError*>(&e))
-        kind = "hodnotu nelze převést";
-    else if (dynamic_cast<const CLI::ExcludesError*>(&e))
-        kind = "volby se navzájem vylučují";
-    else if (dynamic_cast<const CLI::RequiresError*>(&e))
-        kind = "volba vyžaduje jinou volbu";
-    else
-        kind = "neplatný příkazový řádek";
-    return kind + " (" + e.what() + ")";
+    const std::string what = e.what();
+    if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+        const std::string args = After(what, " expected: ");
+        const bool several = args.find(' ') != std::string::npos;
+        return (several ? "nečekané argumenty: " : "nečekaný argument: ") + args;
+    }
+    if (dynamic_cast<const CLI::RequiredError*>(&e)) {
+        if (const std::string name = Before(what, " is required");
+            !name.empty() && name.find(' ') == std::string::npos)
+            return "chybí povinný argument " + name;
+        if (what.find("subcommand") != std::string::npos)
+            return "chybí příkaz";
+        if (const std::string list = After(what, "option from ["); !list.empty())
+            return "zadejte právě jednu z voleb " + Before(list, "]");
+        return "chybí povinný argument nebo volba";
+    }
+    if (dynamic_cast<const CLI::ValidationError*>(&e)) {
+        const std::string name = Before(what, ": ");
+        const std::string detail = CzechValidation(name.empty() ? what : After(what, ": "));
+        std::string text = "neplatná hodnota";
+        if (!name.empty() && name.find(' ') == std::string::npos)
+            text += " u " + name;
+        return detail.empty() ? text : text + ": " + detail;
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+        std::string name = Before(what, ": ");
+        if (name.empty() || name.find(' ') != std::string::npos)
+            name = Before(After(what, " arguments to "), ",");
+        if (what.find("disallowed flag override") != std::string::npos)
+            return "volba " + Before(what, " was given") + " hodnotu nepřijímá";
+        return name.empty() ? std::string("nesprávný počet hodnot")
+                            : "nesprávný počet hodnot u " + name;
+    }
+    if (dynamic_cast<const CLI::ConversionError*>(&e)) {
+        if (const std::string rest = After(what, "Could not convert: "); !rest.empty())
+            return "hodnotu " + Quoted(After(rest, " = ")) + " u " + Before(rest, " = ") +
+                   " nelze převést";
+        if (const std::string name = Before(what, ": too many inputs for a flag"); !name.empty())
+            return "volba " + name + " hodnotu nepřijímá";
+        return "hodnotu nelze převést";
+    }
+    if (dynamic_cast<const CLI::ExcludesError*>(&e))
+        return "volby " + Before(what, " excludes ") + " a " + After(what, " excludes ") +
+               " nelze zadat zároveň";
+    if (dynamic_cast<const CLI::RequiresError*>(&e))
+        return "volba " + Before(what, " requires ") + " vyžaduje také " +
+               After(what, " requires ");
+    return "neplatný příkazový řádek";
 }
 
 int UsageError(const std::string& text, bool json) {

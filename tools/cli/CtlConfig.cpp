@@ -419,53 +419,53 @@ int Backups(const Args& a, CConsole& console) {
 void AddConfigCommands(CLI::App& app, Args& a) {
     ConfigArgs& c = a.config;
     CLI::App* config = app.add_subcommand(
-        "config", "Show, export, import, change, compare and check configurations");
+        "config", "Vypíše, exportuje, importuje, změní, porovná a zkontroluje konfigurace");
     config->require_subcommand(1, 1);
     config->fallthrough();
-    const std::string what = "a *.cfg file, unit (read from the unit now) or backup:N";
+    const std::string what = "soubor *.cfg, unit (teď načtená z jednotky) nebo backup:N";
     auto sub = [&](const char* name, const char* help) {
         CLI::App* s = config->add_subcommand(name, help);
         s->fallthrough();
         s->callback([&c, name] { c.action = name; });
         return s;
     };
-    sub("show", "Print every setting by pane with the panes' captions and values")
-        ->add_option("CONFIG", c.source, "The configuration: " + what)
+    sub("show", "Vypíše všechna nastavení po panelech, s popisky a hodnotami panelů")
+        ->add_option("CONFIG", c.source, "Konfigurace: " + what)
         ->required();
-    CLI::App* exp = sub("export", "Write a configuration as JSON");
-    exp->add_option("CONFIG", c.source, "The configuration: " + what)->required();
-    exp->add_option("-o", c.output, "The JSON file (default: standard output)")
+    CLI::App* exp = sub("export", "Zapíše konfiguraci jako JSON");
+    exp->add_option("CONFIG", c.source, "Konfigurace: " + what)->required();
+    exp->add_option("-o", c.output, "Soubor JSON (bez volby: standardní výstup)")
         ->option_text("OUT.json");
-    CLI::App* imp = sub("import", "Make a *.cfg file from JSON; every value is checked");
-    imp->add_option("JSON", c.source, "The JSON file, - for standard input")->required();
-    imp->add_option("-o", c.output, "The *.cfg file to write")->option_text("FILE.cfg")->required();
+    CLI::App* imp = sub("import", "Vytvoří soubor *.cfg z JSON; každá hodnota se kontroluje");
+    imp->add_option("JSON", c.source, "Soubor JSON, - pro standardní vstup")->required();
+    imp->add_option("-o", c.output, "Soubor *.cfg, který se zapíše")
+        ->option_text("FILE.cfg")
+        ->required();
     imp->add_option("--base", c.base,
-                    "Settings the JSON leaves out come from this configuration (" + what +
-                        "; default: a new configuration)")
+                    "Nastavení, která JSON neuvádí, se vezmou z této konfigurace (" + what +
+                        "; bez volby: nová konfigurace)")
         ->option_text("CONFIG");
-    imp->add_flag("--force", c.force,
-                  "Take numbers, choices and flags outside what the panes allow");
-    CLI::App* set = sub("set", "Change settings of a *.cfg file in place (old file kept as .bak)");
-    set->add_option("FILE", c.source, "The *.cfg file")->required();
-    set->add_option("SETTING", c.assignments, "KEY=VALUE, e.g. sim.pin=1234")->required();
-    set->add_flag("--force", c.force,
-                  "Take numbers, choices and flags outside what the panes allow");
-    CLI::App* diff = sub("diff", "Compare two configurations field by field (exit 1: differ)");
-    diff->add_option("A", c.source, "The first: " + what)->required();
-    diff->add_option("B", c.other, "The second: " + what)->required();
-    sub("check", "Report values outside what the panes allow (exit 1: some)")
-        ->add_option("CONFIG", c.source, "The configuration: " + what)
+    imp->add_flag("--force", c.force, "Přijme i čísla, volby a příznaky mimo to, co dovolí panely");
+    CLI::App* set = sub("set", "Změní nastavení v souboru *.cfg (starý soubor zůstane jako .bak)");
+    set->add_option("FILE", c.source, "Soubor *.cfg")->required();
+    set->add_option("SETTING", c.assignments, "KLÍČ=HODNOTA, např. sim.pin=1234")->required();
+    set->add_flag("--force", c.force, "Přijme i čísla, volby a příznaky mimo to, co dovolí panely");
+    CLI::App* diff = sub("diff", "Porovná dvě konfigurace položku po položce (status 1: liší se)");
+    diff->add_option("A", c.source, "První: " + what)->required();
+    diff->add_option("B", c.other, "Druhá: " + what)->required();
+    sub("check", "Vypíše hodnoty mimo to, co dovolí panely (status 1: nějaké jsou)")
+        ->add_option("CONFIG", c.source, "Konfigurace: " + what)
         ->required();
 
     CLI::App* backups =
-        app.add_subcommand("backups", "List the backups of configurations read from units");
-    backups->add_option("--unit", c.unit, "Only the backups of the unit with this serial number")
+        app.add_subcommand("backups", "Vypíše zálohy konfigurací načtených z jednotek");
+    backups->add_option("--unit", c.unit, "Jen zálohy jednotky s tímto výrobním číslem")
         ->option_text("SERIAL");
 
     if (CLI::App* write = app.get_subcommand("write-config")) {
-        write->add_flag("--force", c.force, "Write also values outside what the panes allow");
+        write->add_flag("--force", c.force, "Zapíše i hodnoty mimo to, co dovolí panely");
         write->add_flag("--dry-run", c.dryRun,
-                        "Read the unit and show what writing would change; write nothing");
+                        "Načte jednotku a ukáže, co by zápis změnil; nic nezapíše");
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/Cp1250.h"
 #include "base/SafeFile.h"
+#include "base/SysError.h"
 #include "base/Texts.h"
 #include "link/LinkError.h"
 #include "link/ModemList.h"
@@ -104,7 +105,7 @@ std::string SaveFailure(const std::string& path) {
         probe.Discard();
         return " (" + ForTerminal(path) + ")";
     }
-    return " (" + ForTerminal(path) + ": " + std::strerror(probe.Error()) + ")";
+    return " (" + ForTerminal(path) + ": " + tk::SystemErrorText(probe.Error()) + ")";
 }
 
 bool SmsFileSound(CConsole& console) {

@@ -2,6 +2,7 @@
 // the unit, and the local lists (show, delete, mark read, export).
 #include "base/Cp1250.h"
 #include "base/Texts.h"
+#include "sms/Recipients.h"
 #include "sms/SMSExport.h"
 #include "tools/cli/CtlFormat.h"
 #include "tools/cli/CtlSession.h"
@@ -17,39 +18,6 @@ namespace {
 
 std::string ListName(int list) {
     return LinkText(TXT_SMS_LIST_BASE + static_cast<uint32_t>(list));
-}
-
-// One recipient of --to: blanks, dashes, dots and brackets, as people write numbers, are
-// dropped; what is left must be a number the record can hold whole. The reason otherwise.
-std::optional<std::string> ParseRecipient(const std::string& given, std::string& why) {
-    std::string number;
-    for (const char c : given) {
-        if (c == ' ' || c == '\t' || c == '-' || c == '.' || c == '(' || c == ')' || c == '[' ||
-            c == ']')
-            continue;
-        if ((c < '0' || c > '9') && c != '+') {
-            const std::string bad = given.substr(given.find(c), 1);
-            why = "Příjemce " + Quoted(given) + ": znak " +
-                  Quoted(static_cast<unsigned char>(c) < 0x80 ? bad : "?") +
-                  " v telefonním čísle být nemůže (každého příjemce zadejte zvlášť volbou --to).";
-            return std::nullopt;
-        }
-        number += c;
-    }
-    if (number.empty()) {
-        why = "Příjemce " + Quoted(given) + " neobsahuje žádné číslo.";
-        return std::nullopt;
-    }
-    if (number.find('+', 1) != std::string::npos) {
-        why = "Příjemce " + Quoted(given) + ": znak + smí být jen na začátku čísla.";
-        return std::nullopt;
-    }
-    if (number.size() > SMS_MAX_NUMBER_LEN) {
-        why = "Příjemce " + Quoted(given) + " má " + std::to_string(number.size()) +
-              " znaků; číslo jich smí mít nejvýše " + std::to_string(SMS_MAX_NUMBER_LEN) + ".";
-        return std::nullopt;
-    }
-    return number;
 }
 
 // The text of --text: "-" reads standard input (one final line break dropped).
@@ -152,20 +120,16 @@ std::string ReceivedJson(const CSMS& sms, int index) {
 
 std::optional<CSMS> ComposeSms(const Args& a, CConsole& console, int& status) {
     status = EXIT_USAGE;
-    if (a.to.size() > SMS_MAX_NUMBERS) {
-        console.Err("Zpráva může mít nejvýše " + std::to_string(SMS_MAX_NUMBERS) + " příjemce.\n");
+    // Each --to may name several recipients, as in the editor's recipient line: one rule.
+    std::string line;
+    for (const std::string& given : a.to)
+        line += given + "\n";
+    const RecipientList recipients = ParseRecipients(line);
+    if (recipients.error != RCPT_OK) {
+        console.Err(RecipientErrorText(recipients) + "\n");
         return std::nullopt;
     }
-    std::vector<std::string> numbers;
-    for (const std::string& given : a.to) {
-        std::string why;
-        const std::optional<std::string> number = ParseRecipient(given, why);
-        if (!number) {
-            console.Err(why + "\n");
-            return std::nullopt;
-        }
-        numbers.push_back(*number);
-    }
+    const std::vector<std::string>& numbers = recipients.numbers;
     if (numbers.empty()) {
         console.Err(LinkText(TXT_NO_RECIPIENT) + "\n");
         return std::nullopt;

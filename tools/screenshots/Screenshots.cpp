@@ -34,7 +34,7 @@ namespace {
 // Nothing may wait for a user: prompts are printed and answered No.
 class PrintedPrompts : public IPrompts {
 public:
-    int AskText(const std::string& text, PromptButtons) override {
+    int AskText(const std::string& text, PromptButtons, PromptDefault) override {
         std::fprintf(stderr, "prompt: %s\n", text.c_str());
         return PROMPT_NO;
     }
