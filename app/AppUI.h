@@ -63,7 +63,7 @@ public:
     // An event of the link worker, on the user-interface thread. The status events bring
     // the records with them; the SMS events (which need an answer) come through SendEvent.
     void OnNotify(const CComEvent& ev);
-    void OnNotify(int code) { OnNotify(CComEvent{code, 0, Status(), nullptr}); }
+    void OnNotify(int code) { OnNotify(CComEvent{code, 0, Status(), nullptr, nullptr}); }
 
     // The unit's status as the last status event brought it: what the status panes show.
     // The engine's own records are its worker's and are never read here.
@@ -153,6 +153,8 @@ private:
     CDevStatus m_status;
 
     void CompareWith(const CfgImage& other, const QString& caption);
+    // The question before a write, with what the unit holds (CE_CFG_WRITE_QUERY): 1 to write.
+    int AskWrite(const CComEvent& ev);
     // The progress dialog closed: a comparison read that finished is shown.
     void SequenceEnded();
     // The file of the open configuration goes first in the recent list.

@@ -251,6 +251,10 @@ void TFrmMain::SetOnline(bool online) {
     UpdateActions();
 }
 
+void TFrmMain::ShowTimedMessage(const QString& text, int ms) {
+    m_pForm->m_pStbrMain->showMessage(text, ms);
+}
+
 void TFrmMain::UpdateListNode(int list) {
     if (list < 0 || list >= SMS_LIST_COUNT)
         return;

@@ -30,6 +30,8 @@ public:
     QWidget* PaneArea() const;
     // The online/offline state: actions and the second status panel.
     void SetOnline(bool online);
+    // A word in the status bar about an operation that has finished, for `ms` milliseconds.
+    void ShowTimedMessage(const QString& text, int ms = 10000);
     // Caption of an SMS list node ("Přijaté (3)").
     void UpdateListNode(int list);
     // Selects the first node of every tree (the start of the program).

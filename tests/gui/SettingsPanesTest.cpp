@@ -495,6 +495,7 @@ TEST_F(GuiSettingsPanesTest, AConfigurationFromTheUnitEditedSavedOpenedAndWritte
     Action("m_pActCfgOpen")->trigger();
     for (const PaneCase& pc : Cases())
         Visit(pc, true, false);
+    prompts.ExpectWriteChanges("Zapsat do jednotky", PROMPT_YES);
     Action("m_pActCfgWrite")->trigger();
     ASSERT_TRUE(WaitIdle());
     std::vector<uint8_t> want(CFG_DEVICE_SIZE);
