@@ -73,9 +73,10 @@ void TFrmBasic1::LoadData(const CfgImage& image) {
 }
 
 void TFrmBasic1::StoreData(CfgImage& image) {
+    // Any character but 0 shows as '*': one the pane does not know stays until '#' is chosen.
     if (m_pForm->m_pRdbSCode1->isChecked())
         image.m_nSCode = 0;
-    else if (m_pForm->m_pRdbSCode2->isChecked())
+    else if (m_pForm->m_pRdbSCode2->isChecked() && image.m_nSCode == 0)
         image.m_nSCode = 1;
 
     // With no button checked the value stays as the file or the unit gave it.
