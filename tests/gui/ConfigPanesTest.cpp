@@ -534,9 +534,11 @@ TEST_F(GuiPaneTest, VisitsLeaveUnusualButLoadableImagesAsTheyCame) {
          [&](CfgImage& image) {
              eachText(image, [](char* field, size_t width) { Put(field, width, "12"); });
          }},
-        {"choices no button stands for",
+        {"choices no button stands for, flags neither 0 nor 1",
          [](CfgImage& image) {
              for (const CfgField& f : CfgCatalogue()) {
+                 if (f.kind == CfgKind::Flag)
+                     reinterpret_cast<uint8_t*>(&image)[f.offset] = 2;
                  if (f.kind != CfgKind::Choice)
                      continue;
                  int value = 255;
