@@ -9,6 +9,7 @@
 #include "app/ShellRules.h"
 #include "config/CfgBackup.h"
 #include "config/CfgCatalogue.h"
+#include "config/CfgWriteTexts.h"
 #include "config/DlgCfgBackups.h"
 #include "config/DlgCfgCompare.h"
 #include "config/PaneAlarm.h"
@@ -241,6 +242,12 @@ void CAppUI::OnNotify(const CComEvent& ev) {
         if (m_pFrmCom)
             m_pFrmCom->Begin();
         break;
+    case CE_CFG_UNCHANGED:
+        Prompts().InfoText(CfgUnchangedText(ev.m_Status.m_DevId));
+        break;
+    case CE_CFG_WRITTEN:
+        StatusMessage(QString::fromStdString(CfgWrittenText(ev.m_Status.m_DevId, ev.m_nArg)));
+        break;
     default:
         break;
     }
@@ -287,6 +294,9 @@ void CAppUI::SendEvent(const CComEvent& ev, const ComReplyPtr& reply) {
         ++m_nSeqSmsSent; // sent by the unit, moved or not
         break;
     }
+    case CE_CFG_WRITE_QUERY:
+        reply->Answer(static_cast<uint32_t>(AskWrite(ev)));
+        break;
     default:
         OnNotify(ev);
         reply->Answer(1);
@@ -478,7 +488,27 @@ uint32_t CAppUI::PostReadConfig(CTK630Cfg& cfg) {
 }
 
 uint32_t CAppUI::PostWriteConfig(CTK630Cfg& cfg) {
-    return m_device.m_Com.Post({CM_WRITE_CFG, reinterpret_cast<uintptr_t>(&cfg), 0});
+    const auto param = reinterpret_cast<uintptr_t>(&cfg);
+    if (m_profile.m_bReadBeforeWrite) // the worker asks once it knows what the unit holds
+        return m_device.m_Com.Post({CM_WRITE_CFG, param, CFG_WRITE_BACKUP | CFG_WRITE_ASK});
+    // Without the read (it costs call time over a modem) the unit is not known before the
+    // write, but a write still never happens without a word.
+    std::string text = kCfgPlainWriteQuestion;
+    if (cfg.IsBlank())
+        text = std::string(kCfgBlankWriteNote) + "\n\n" + text;
+    if (Prompts().AskText(text, PromptButtons::YesNo, PromptDefault::No) != PROMPT_YES)
+        return CFG_CANCEL;
+    return m_device.m_Com.Post({CM_WRITE_CFG, param, 0});
+}
+
+int CAppUI::AskWrite(const CComEvent& ev) {
+    if (!ev.m_pCfg)
+        return 0;
+    CTK630Cfg& cfg = m_device.m_Cfg;
+    const std::string note = cfg.IsBlank() ? kCfgBlankWriteNote : "";
+    const int answer = Prompts().AskWriteChanges(CfgWriteQuestion(ev.m_Status.m_DevId), note,
+                                                 CfgDiff(*ev.m_pCfg, *cfg.GetImage()));
+    return answer == PROMPT_YES ? 1 : 0;
 }
 
 void CAppUI::OnSmsRowAdded(int list, int index) {

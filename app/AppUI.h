@@ -66,7 +66,7 @@ public:
     // An event of the link worker, on the user-interface thread. The status events bring
     // the records with them; the SMS events (which need an answer) come through SendEvent.
     void OnNotify(const CComEvent& ev);
-    void OnNotify(int code) { OnNotify(CComEvent{code, 0, Status(), nullptr}); }
+    void OnNotify(int code) { OnNotify(CComEvent{code, 0, Status(), nullptr, nullptr}); }
 
     // A message in the first status panel for about ten seconds: how an operation ended, a
     // message that arrived. Any part of the window may say so here.
@@ -162,6 +162,8 @@ private:
     CDevStatus m_status;
 
     void CompareWith(const CfgImage& other, const QString& caption);
+    // The question before a write, with what the unit holds (CE_CFG_WRITE_QUERY): 1 to write.
+    int AskWrite(const CComEvent& ev);
     // The progress dialog closed: a comparison read that finished is shown, and the message
     // of an operation that succeeded.
     void SequenceEnded();

@@ -8,6 +8,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+struct CfgDiffEntry;
 
 // Answers, with the values of the message boxes they stand for.
 inline constexpr int PROMPT_OK = 1;
@@ -32,6 +35,17 @@ public:
     virtual void WarningText(const std::string& text) = 0;
     // A piece of advice with the information icon and OK (a warning where there is no such box).
     virtual void InfoText(const std::string& text) { WarningText(text); }
+    // The question before a write to the unit: `text`, `note` (may be empty) in bold above it,
+    // and the settings that will change (the compare dialog's list: the unit's value and the
+    // one to be written). Buttons "Zapsat" and "Storno", Storno the default: PROMPT_YES for
+    // Zapsat, PROMPT_CANCEL for anything else. Where there is no such dialog, a plain Yes/No
+    // question with the text.
+    virtual int AskWriteChanges(const std::string& text, const std::string& note,
+                                const std::vector<CfgDiffEntry>& changes) {
+        (void)changes;
+        const std::string full = note.empty() ? text : note + "\n\n" + text;
+        return AskText(full, PromptButtons::YesNo) == PROMPT_YES ? PROMPT_YES : PROMPT_CANCEL;
+    }
     // The open and save dialogs; false when cancelled. `name` comes in with a proposed name
     // (may be empty) and goes out with the chosen one. `filter` in the form of the numbered
     // texts ("Soubory konfigurace (*.cfg)|*.cfg|...").

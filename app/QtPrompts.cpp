@@ -1,6 +1,7 @@
 #include "app/QtPrompts.h"
 
 #include "app/ShellRules.h"
+#include "config/DlgCfgCompare.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -48,6 +49,14 @@ void CQtPrompts::WarningText(const std::string& text) {
 
 void CQtPrompts::InfoText(const std::string& text) {
     QMessageBox::information(Owner(), QString::fromUtf8(kAppTitle), Q(text), QMessageBox::Ok);
+}
+
+int CQtPrompts::AskWriteChanges(const std::string& text, const std::string& note,
+                                const std::vector<CfgDiffEntry>& changes) {
+    TFrmCfgCompare dialog(Owner());
+    dialog.SetDiff(changes, QString());
+    dialog.SetQuestion(Q(text), Q(note));
+    return dialog.exec() == QDialog::Accepted ? PROMPT_YES : PROMPT_CANCEL;
 }
 
 bool CQtPrompts::OpenFileName(std::string& name, const std::string& filter) {

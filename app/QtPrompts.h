@@ -12,6 +12,8 @@ public:
     void ErrorText(const std::string& text, const std::string& caption) override;
     void WarningText(const std::string& text) override;
     void InfoText(const std::string& text) override;
+    int AskWriteChanges(const std::string& text, const std::string& note,
+                        const std::vector<CfgDiffEntry>& changes) override;
     bool OpenFileName(std::string& name, const std::string& filter) override;
     bool SaveFileName(std::string& name, const std::string& filter,
                       const std::string& defaultExt) override;

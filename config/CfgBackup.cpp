@@ -28,8 +28,10 @@ std::string SerialPrefix(uint32_t serialNumber) {
     return buf;
 }
 
-// Year, month, day, hour, minute, second, then the suffix (1 when there is none).
-using BackupKey = std::array<unsigned, 7>;
+// Year, month, day, hour, minute, second, the suffix (1 when there is none), then 1 for a
+// backup taken before a write: of two made within one second, the one after the write's own
+// read sorts later.
+using BackupKey = std::array<unsigned, 8>;
 
 // Digits from `pos` for `count` characters; false unless all of them are digits.
 bool Digits(const std::string& s, size_t pos, size_t count, unsigned& value) {
@@ -44,7 +46,7 @@ bool Digits(const std::string& s, size_t pos, size_t count, unsigned& value) {
     return true;
 }
 
-// The sort key of a backup name of this unit ("<prefix>YYYY-MM-DD_hh-mm-ss[_N].cfg"), or
+// The sort key of a backup name of this unit ("<prefix>YYYY-MM-DD_hh-mm-ss[mark][_N].cfg"), or
 // nothing for any other file: only names of exactly this form are ever deleted.
 std::optional<BackupKey> ParseBackupName(const std::string& name, const std::string& prefix) {
     const size_t extLen = sizeof kExt - 1;
@@ -69,10 +71,16 @@ std::optional<BackupKey> ParseBackupName(const std::string& name, const std::str
             return std::nullopt;
     }
     key[6] = 1;
-    if (stem.size() == kTimeLen)
+    size_t at = kTimeLen;
+    const size_t markLen = sizeof CFG_BACKUP_BEFORE_WRITE - 1;
+    if (stem.compare(at, markLen, CFG_BACKUP_BEFORE_WRITE) == 0) {
+        key[7] = 1;
+        at += markLen;
+    }
+    if (stem.size() == at)
         return key;
-    if (stem[kTimeLen] != '_' || stem[kTimeLen + 1] == '0' ||
-        !Digits(stem, kTimeLen + 1, stem.size() - kTimeLen - 1, key[6]) || key[6] < 2)
+    if (stem[at] != '_' || at + 1 >= stem.size() || stem[at + 1] == '0' ||
+        !Digits(stem, at + 1, stem.size() - at - 1, key[6]) || key[6] < 2)
         return std::nullopt;
     return key;
 }
@@ -138,20 +146,20 @@ std::string CfgBackupFolder() {
     return tk::DataFile("Backups");
 }
 
-std::string CfgBackupName(uint32_t serialNumber, const SysTime& when) {
+std::string CfgBackupName(uint32_t serialNumber, const SysTime& when, bool beforeWrite) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%04u-%02u-%02u_%02u-%02u-%02u", unsigned{when.wYear},
                   unsigned{when.wMonth}, unsigned{when.wDay}, unsigned{when.wHour},
                   unsigned{when.wMinute}, unsigned{when.wSecond});
-    return SerialPrefix(serialNumber) + buf + kExt;
+    return SerialPrefix(serialNumber) + buf + (beforeWrite ? CFG_BACKUP_BEFORE_WRITE : "") + kExt;
 }
 
 bool SaveConfigBackup(const CfgImage& image, uint32_t serialNumber, const SysTime& when,
-                      std::string* path) {
+                      std::string* path, bool beforeWrite) {
     const std::string folder = CfgBackupFolder();
     if (!tk::EnsureFolder(tk::DataFolder()) || !tk::EnsureFolder(folder))
         return false;
-    const std::string base = CfgBackupName(serialNumber, when);
+    const std::string base = CfgBackupName(serialNumber, when, beforeWrite);
     const std::string stem = base.substr(0, base.size() - (sizeof kExt - 1));
     std::string name;
     bool reserved = false;
@@ -206,6 +214,7 @@ std::vector<CfgBackupInfo> ListConfigBackups() {
                             static_cast<uint16_t>(k[5]),
                             0};
         info.suffix = k[6];
+        info.beforeWrite = k[7] != 0;
         info.size = static_cast<uint64_t>(st.st_size);
         found.emplace_back(k, std::move(info));
     }

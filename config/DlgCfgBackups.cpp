@@ -22,6 +22,8 @@ std::string BackupTimeText(const CfgBackupInfo& b) {
     std::string out = text;
     if (b.suffix > 1)
         out += " (" + std::to_string(b.suffix) + ")";
+    if (b.beforeWrite)
+        out += " před zápisem";
     return out;
 }
 

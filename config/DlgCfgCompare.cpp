@@ -27,6 +27,27 @@ TFrmCfgCompare::TFrmCfgCompare(QWidget* owner)
     connect(m_pForm->m_pBtnShow, &QPushButton::clicked, this,
             [this, tree] { ShowPaneOf(tree->currentItem()); });
     connect(m_pForm->m_pBtnClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_pForm->m_pBtnWrite, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TFrmCfgCompare::SetQuestion(const QString& question, const QString& note) {
+    m_bQuestion = true;
+    Ui::TFrmCfgCompare& f = *m_pForm;
+    setWindowTitle(QStringLiteral("Zápis do TK530"));
+    f.m_pLblNote->setText(QStringLiteral("<b>%1</b>").arg(note.toHtmlEscaped()));
+    f.m_pLblNote->setTextFormat(Qt::RichText);
+    f.m_pLblNote->setVisible(!note.isEmpty());
+    f.m_pLblQuestion->setText(question);
+    f.m_pLblQuestion->setTextFormat(Qt::PlainText);
+    f.m_pLblQuestion->setVisible(true);
+    f.m_pLblDiff->setText(QStringLiteral("&Změny:"));
+    f.m_pTrvDiff->headerItem()->setText(2, QStringLiteral("V jednotce"));
+    f.m_pTrvDiff->headerItem()->setText(3, QStringLiteral("Zapíše se"));
+    f.m_pBtnShow->setVisible(false);
+    f.m_pBtnWrite->setVisible(true);
+    f.m_pBtnClose->setText(QStringLiteral("Storno"));
+    f.m_pBtnClose->setDefault(true);
+    f.m_pBtnClose->setFocus();
 }
 
 TFrmCfgCompare::~TFrmCfgCompare() = default;
@@ -60,8 +81,9 @@ void TFrmCfgCompare::UpdateButtons() {
 }
 
 void TFrmCfgCompare::ShowPaneOf(QTreeWidgetItem* item) {
-    // Carried bytes belong to no pane: there is nothing to show.
-    if (!item || item->data(0, kPaneRole).toInt() == CFG_PANE_NONE)
+    // Carried bytes belong to no pane: there is nothing to show. A question is answered only
+    // by its buttons.
+    if (m_bQuestion || !item || item->data(0, kPaneRole).toInt() == CFG_PANE_NONE)
         return;
     const int pane = item->data(0, kPaneRole).toInt();
     const int param = item->data(0, kParamRole).toInt();

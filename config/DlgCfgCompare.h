@@ -25,6 +25,14 @@ public:
 
     // Lists the differences; `other` names the configuration compared with ("Soubor a.cfg").
     void SetDiff(const std::vector<CfgDiffEntry>& diff, const QString& other);
+    // Turns the dialog into the question before a write to the unit: `question` above the
+    // list and `note` (when not empty) in bold above it; the columns are what the unit holds
+    // and what will be written; the buttons "Zapsat" (accepts) and "Storno" (rejects, the
+    // default and focused, so Enter and Escape both keep the unit as it is). No row opens a
+    // pane while the question is open. Call after SetDiff.
+    void SetQuestion(const QString& question, const QString& note);
+    bool IsQuestion() const { return m_bQuestion; }
+
     // Asked to show a pane (its id and parameter) after the dialog has closed.
     std::function<void(int pane, int param)> m_onShowPane;
 
@@ -33,4 +41,5 @@ private:
     void UpdateButtons();
 
     std::unique_ptr<Ui::TFrmCfgCompare> m_pForm;
+    bool m_bQuestion = false;
 };

@@ -73,9 +73,10 @@ void TFrmBasic1::LoadData(const CfgImage& image) {
 }
 
 void TFrmBasic1::StoreData(CfgImage& image) {
+    // Any character but 0 shows as '*': one the pane does not know stays until '#' is chosen.
     if (m_pForm->m_pRdbSCode1->isChecked())
         image.m_nSCode = 0;
-    else if (m_pForm->m_pRdbSCode2->isChecked())
+    else if (m_pForm->m_pRdbSCode2->isChecked() && image.m_nSCode == 0)
         image.m_nSCode = 1;
 
     // With no button checked the value stays as the file or the unit gave it.
@@ -90,7 +91,9 @@ void TFrmBasic1::StoreData(CfgImage& image) {
 
     image.m_nAIn = static_cast<uint8_t>(kLevelMax - m_pForm->m_pTBrAIn->value());
     image.m_nAOut = static_cast<uint8_t>(kLevelMax - m_pForm->m_pTBrAOut->value());
-    image.m_nRAccess = m_pForm->m_pChbRAccess->isChecked() ? 1 : 0;
+    // A value other than 0 and 1 shows unchecked and stays until the box is changed.
+    if (m_pForm->m_pChbRAccess->isChecked() != (image.m_nRAccess == 1))
+        image.m_nRAccess = m_pForm->m_pChbRAccess->isChecked() ? 1 : 0;
 }
 
 CPaneBasic1::CPaneBasic1(CAppUI& ui) : CFramePane(ui, PANE_BASIC1, &ui.Device().m_Cfg) {}

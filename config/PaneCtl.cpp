@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTextCursor>
 #include <QToolTip>
 
 #include <algorithm>
@@ -61,6 +62,32 @@ void CUpDown::fixup(QString& input) const {
 CMemo::CMemo(QWidget* parent) : QPlainTextEdit(parent) {
     setTabChangesFocus(true);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    connect(this, &QPlainTextEdit::textChanged, this, &CMemo::OnTextChanged);
+}
+
+void CMemo::OnTextChanged() {
+    if (m_bQuiet)
+        return;
+    const QString text = toPlainText();
+    if (text == m_accepted)
+        return;
+    const int length = FieldLength(text);
+    if (length >= 0 && length <= m_nMax) {
+        m_accepted = text;
+        emit changed();
+        return;
+    }
+    const QString bad = tk::FirstNonCp1250(text);
+    const QString hint = bad.isEmpty() ? tk::TooLongHint(m_nMax) : tk::RefusedCharHint(bad);
+    // Undo the change and put the cursor back where the refused input began.
+    const int pos = textCursor().position() - static_cast<int>(text.size() - m_accepted.size());
+    m_bQuiet = true;
+    setPlainText(m_accepted);
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(std::clamp(pos, 0, static_cast<int>(m_accepted.size())));
+    setTextCursor(cursor);
+    m_bQuiet = false;
+    Hint(hint);
 }
 
 int CMemo::FieldLength(const QString& shown) {
@@ -79,10 +106,14 @@ int CMemo::FieldLength(const QString& shown) {
 void CMemo::SetFieldText(const QString& text) {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // Whatever the field holds is shown, also a text longer than the memo would take.
+    m_bQuiet = true;
     setPlainText(shown);
+    m_bQuiet = false;
     // A lone CR shows as a line break; unless the text is edited it goes back as it came.
     m_loaded = text;
     m_loadedShown = toPlainText();
+    m_accepted = m_loadedShown;
 }
 
 QString CMemo::FieldText() const {

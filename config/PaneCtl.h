@@ -43,7 +43,10 @@ private:
 
 // A memo that holds at most the room of its field in CP1250: a line break takes two bytes
 // there (CR LF). A character CP1250 cannot hold, or a key that would make the text too long,
-// is refused with the same hint as in the edits; a paste that is too long is cut.
+// is refused with the same hint as in the edits; a paste that is too long is cut. Any other
+// change (an input method's text, a drop, undo) is checked as it lands and undone with the
+// hint when it breaks the limit, so the text is always one its field can hold and no edit is
+// lost when the pane stores it. `changed` is emitted for every change that stays.
 class CMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -59,6 +62,9 @@ public:
     // CP1250 bytes the shown text takes in its field; -1 when CP1250 cannot hold it.
     static int FieldLength(const QString& shown);
 
+signals:
+    void changed();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
@@ -67,7 +73,10 @@ private:
     // Room left for an insertion that replaces the current selection.
     int Room() const;
     void Hint(const QString& text);
+    void OnTextChanged();
     int m_nMax = 64;
+    QString m_accepted; // the text as last checked
+    bool m_bQuiet = false;
     QString m_loaded;      // the field's text as last set
     QString m_loadedShown; // and as the memo showed it then
 };

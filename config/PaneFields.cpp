@@ -71,14 +71,21 @@ CMemoLimit::CMemoLimit(QPlainTextEdit* memo, int maxChars)
 }
 
 void CMemoLimit::SetFieldText(const char* field, size_t width) {
-    QString text = FromCp1250(field, width);
+    m_szLoaded = FromCp1250(field, width);
+    QString text = m_szLoaded;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    m_szAccepted = text;
+    // Whatever the field holds is shown, also a text longer than the memo would take.
+    m_bReverting = true;
     m_pMemo->setPlainText(text);
+    m_bReverting = false;
+    m_szLoadedShown = m_pMemo->toPlainText();
+    m_szAccepted = m_szLoadedShown;
 }
 
 QString CMemoLimit::StoredText() const {
     QString text = m_pMemo->toPlainText();
+    if (text == m_szLoadedShown)
+        return m_szLoaded;
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text;
 }

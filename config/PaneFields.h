@@ -45,7 +45,8 @@ public:
 
     // Sets the memo's text from a field (CR LF shown as a line break) without a hint.
     void SetFieldText(const char* field, size_t width);
-    // The memo's text as it is stored: line breaks as CR LF.
+    // The memo's text as it is stored: line breaks as CR LF. Unless the text was edited, the
+    // field's own text, so a bare LF or a lone CR goes back as it came.
     QString StoredText() const;
 
 signals:
@@ -57,6 +58,8 @@ private:
     QPlainTextEdit* m_pMemo;
     int m_nMax;
     QString m_szAccepted;
+    QString m_szLoaded;      // the field's text as last set
+    QString m_szLoadedShown; // and as the memo showed it then
     bool m_bReverting = false;
 };
 

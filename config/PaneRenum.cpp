@@ -75,7 +75,9 @@ void TFrmRenum::LoadData() {
 
 void TFrmRenum::StoreData() {
     CfgImage& image = *m_cfg.GetImage();
-    image.m_nRenumEnable = m_pForm->iChbEnable->isChecked() ? 1 : 0;
+    // A value other than 0 and 1 shows unchecked and stays until the box is changed.
+    if (m_pForm->iChbEnable->isChecked() != (image.m_nRenumEnable == 1))
+        image.m_nRenumEnable = m_pForm->iChbEnable->isChecked() ? 1 : 0;
     image.m_nPDDelay = static_cast<uint8_t>(m_pForm->iUDPDDelay->Position());
     image.m_nPDWidth = static_cast<uint8_t>(m_pForm->iUDPDWidth->Position());
 }

@@ -102,7 +102,13 @@ void TFrmSIM::Store(CfgImage& image) const {
         image.m_nTone = 1;
     // No button checked (a value the pane does not know): the value stays.
 
-    image.m_nCMode = f.m_pRdbCMode1->isChecked() ? 0 : f.m_pRdbCMode2->isChecked() ? 1 : 2;
+    if (f.m_pRdbCMode1->isChecked())
+        image.m_nCMode = 0;
+    else if (f.m_pRdbCMode2->isChecked())
+        image.m_nCMode = 1;
+    else if (f.m_pRdbCMode3->isChecked())
+        image.m_nCMode = 2;
+    // None checked: as with the tone, a value the pane does not know stays.
     tk::StoreFieldText(image.m_szCCmd, sizeof image.m_szCCmd, f.m_pTxtCCmd->text());
 
     const float value = tk::ParseThreshold(f.m_pTxtLowVal->text());

@@ -1,8 +1,8 @@
 #include "config/PaneSMS.h"
 
 #include "app/AppUI.h"
-#include "app/Device.h"
 #include "app/AppUITextLimit.h"
+#include "app/Device.h"
 #include "config/PaneCtl.h"
 
 #include "ui_PaneSMS.h"
@@ -29,8 +29,9 @@ TFrmSMS::TFrmSMS(CPaneSMS& pane, QWidget* parent)
     auto change = [this] { m_pane.OnDataChange(); };
     connect(m_pForm->m_pTxtForwardNum, &QLineEdit::textChanged, this, change);
     connect(m_pForm->m_pTxtInfoSMS, &QLineEdit::textChanged, this, change);
-    connect(m_pForm->m_pTxtResetTxt, &QPlainTextEdit::textChanged, this, change);
-    connect(m_pForm->m_pTxtCreditTxt, &QPlainTextEdit::textChanged, this, change);
+    // Only the changes the memos keep: a refused one is undone and marks nothing.
+    connect(m_pForm->m_pTxtResetTxt, &CMemo::changed, this, change);
+    connect(m_pForm->m_pTxtCreditTxt, &CMemo::changed, this, change);
 }
 
 TFrmSMS::~TFrmSMS() = default;

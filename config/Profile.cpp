@@ -16,6 +16,7 @@ namespace {
 
 constexpr char kFileName[] = "Profile.dat";
 constexpr int32_t kDefaultColWidths[3] = {120, 300, 130};
+constexpr char kReadBeforeWriteKey[] = "read_before_write";
 
 void PutI32(uint8_t* p, int32_t value) {
     tk::PutLE32(p, static_cast<uint32_t>(value));
@@ -48,6 +49,7 @@ void CProfile::SetDefaults() {
 }
 
 void CProfile::SetConnDefaults() {
+    m_bReadBeforeWrite = true;
     m_nConnType = CONN_LOCAL;
     m_bLog = 0;
     SetPort("COM1");
@@ -76,6 +78,34 @@ bool IsMarker(const char (&port)[19]) {
 }
 
 } // namespace
+
+void CProfile::ReadOptionsFile() {
+    std::string content;
+    if (tk::ReadFileContent(tk::ProgramFile(kOptionsFileName), content, 4096, true) != 0)
+        return;
+    size_t pos = 0;
+    while (pos < content.size()) {
+        size_t end = content.find('\n', pos);
+        if (end == std::string::npos)
+            end = content.size();
+        std::string line = content.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t eq = line.find('=');
+        // Keys this program does not know (a newer one wrote them) are left alone.
+        if (eq != std::string::npos && line.compare(0, eq, kReadBeforeWriteKey) == 0)
+            m_bReadBeforeWrite = line.substr(eq + 1) != "0";
+    }
+}
+
+bool CProfile::WriteOptionsFile() const {
+    const std::string path = tk::ProgramFile(kOptionsFileName);
+    if (m_bReadBeforeWrite)
+        return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+    const std::string line = std::string(kReadBeforeWriteKey) + "=0\n";
+    return tk::WriteFileAtomically(path, line.data(), line.size(), 0644);
+}
 
 std::string CProfile::ReadPortFile() const {
     std::string content;
@@ -178,6 +208,8 @@ int CProfile::Load() {
     const int result = LoadBytes(file, static_cast<size_t>(got));
     if (IsMarker(m_szPort))
         m_strLongPort = ReadPortFile();
+    if (result == PROFILE_OK)
+        ReadOptionsFile();
     return result;
 }
 
@@ -222,5 +254,5 @@ int CProfile::Save() {
         return PROFILE_ERR_WINDOW;
     if (!IsMarker(m_szPort))
         ::unlink(tk::ProgramFile(kPortFileName).c_str()); // a long path chosen before
-    return PROFILE_OK;
+    return WriteOptionsFile() ? PROFILE_OK : PROFILE_ERR_OPTIONS;
 }

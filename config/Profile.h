@@ -19,17 +19,23 @@ static_assert(4 + PROFILE_CONN_SIZE + PROFILE_WND_SIZE == PROFILE_FILE_SIZE);
 
 // Results of Load and Save.
 inline constexpr int PROFILE_OK = 1;
-inline constexpr int PROFILE_ERR_LOAD = 96;   // missing, unreadable or not version 3
-inline constexpr int PROFILE_ERR_CREATE = 97; // not created, or its version not written
-inline constexpr int PROFILE_ERR_WINDOW = 99; // window record not written, or not committed
-inline constexpr int PROFILE_ERR_CONN = 101;  // connection record not written
-inline constexpr int PROFILE_ERR_PORT = 102;  // a port path that cannot be kept (a line break)
+inline constexpr int PROFILE_ERR_LOAD = 96;     // missing, unreadable or not version 3
+inline constexpr int PROFILE_ERR_CREATE = 97;   // not created, or its version not written
+inline constexpr int PROFILE_ERR_WINDOW = 99;   // window record not written, or not committed
+inline constexpr int PROFILE_ERR_CONN = 101;    // connection record not written
+inline constexpr int PROFILE_ERR_PORT = 102;    // a port path that cannot be kept (a line break)
+inline constexpr int PROFILE_ERR_OPTIONS = 103; // Profile.dat saved, kOptionsFileName not
 
 // A port path longer than m_szPort holds lives in this file beside Profile.dat, one line, and
 // m_szPort holds kPortMarker: no device has that name, so a program that does not know the
 // file fails to open it with a message that names it.
 inline constexpr char kPortFileName[] = "ProfilePort.txt";
 inline constexpr char kPortMarker[] = "*ProfilePort.txt";
+
+// Settings added after Profile.dat's layout was fixed live in this file beside it, one
+// "key=value" a line; a missing file or key is the default. Only settings that differ from
+// their default are written, and the file goes when none does.
+inline constexpr char kOptionsFileName[] = "ProfileOptions.txt";
 
 class CProfile {
 public:
@@ -83,6 +89,10 @@ public:
     int32_t m_anColWidth[9]; // received, sent and to-send SMS lists: three columns each
     int32_t m_nPgCtlWidth;
 
+    // Kept in kOptionsFileName. Before a write to the unit, read and back up its configuration
+    // and ask with the differences (on by default; over a modem the read costs call time).
+    bool m_bReadBeforeWrite = true;
+
 private:
     void SetConnDefaults();
     void SetWindowDefaults();
@@ -91,6 +101,8 @@ private:
     void TakeConnRecord(const uint8_t* rec, size_t got);
     void TakeWindowRecord(const uint8_t* rec, size_t got);
 
+    void ReadOptionsFile();
+    bool WriteOptionsFile() const;
     std::string ReadPortFile() const;
     static bool WritePortFile(const std::string& path);
 

@@ -159,6 +159,7 @@ int CTK630Cfg::LoadBytes(const uint8_t* data, size_t size, std::string_view name
     m_szFileName.assign(name);
     m_data.Import();
     m_bModified = false;
+    m_bBlank = false;
     return 1;
 }
 
@@ -197,6 +198,7 @@ int CTK630Cfg::QuerySave() {
 bool CTK630Cfg::SetModified() {
     const bool old = m_bModified;
     m_bModified = true;
+    m_bBlank = false;
     if (!old && m_pHost)
         m_pHost->TitleChanged();
     return old;
@@ -207,6 +209,7 @@ void CTK630Cfg::New() {
         return;
     SetDefaults(*m_data.GetImage());
     m_bModified = false;
+    m_bBlank = true;
     m_szFileName.clear();
     if (m_pHost)
         m_pHost->ConfigReplaced();

@@ -4,6 +4,7 @@
 
 #include "config/CfgImage.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -125,6 +126,11 @@ public:
     // Marks the configuration edited; the previous value of the flag.
     bool SetModified();
     bool IsModified() const { return m_bModified; }
+    // A new configuration (at start or after New) that was neither edited, opened nor read
+    // from a unit: its settings are the defaults nobody chose.
+    bool IsBlank() const { return m_bBlank; }
+    // The link worker has put a unit's configuration into the image.
+    void NoteReadFromUnit() { m_bBlank = false; }
     // Full path of the current file; empty when untitled.
     const std::string& GetFileName() const { return m_szFileName; }
 
@@ -144,6 +150,8 @@ private:
     // somewhere else.
     std::string m_szFileName;
     bool m_bModified = false;
+    // Cleared by the link worker after a read; asked on the user-interface thread.
+    std::atomic<bool> m_bBlank{true};
     ICfgHost* m_pHost = nullptr;
 };
 

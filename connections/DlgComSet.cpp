@@ -77,6 +77,7 @@ void TFrmComSet::Init() {
     f.m_pRdbRemote->setChecked(profile.m_nConnType == CONN_REMOTE);
     m_pPortBox->SetPort(profile.PortPath());
     f.m_pChbLog->setChecked(profile.m_bLog != 0);
+    f.m_pChbReadBeforeWrite->setChecked(profile.m_bReadBeforeWrite);
     f.m_pLblTestResult->clear();
 
     FillModemList(f.m_pLsbModem, m_modems);
@@ -201,6 +202,7 @@ void TFrmComSet::m_pBtnOkClick() {
     }
     profile.m_nConnType = f.m_pRdbLocal->isChecked() ? CONN_LOCAL : CONN_REMOTE;
     profile.m_bLog = f.m_pChbLog->isChecked() ? 1 : 0;
+    profile.m_bReadBeforeWrite = f.m_pChbReadBeforeWrite->isChecked();
     profile.m_nModem = SelectedModem();
     m_connections.SetSel(SelectedConnection());
     accept();

@@ -9,13 +9,24 @@ inline constexpr uint32_t CM_CANCEL = 1;      // never queued: cancels the runni
 inline constexpr uint32_t CM_CONNECT = 2;     // param1: 1 = stay online afterwards
 inline constexpr uint32_t CM_DISCONNECT = 3;  // param1: 1 = close the main window afterwards
 inline constexpr uint32_t CM_READ_CFG = 4;    // param1: the configuration object to fill
-inline constexpr uint32_t CM_WRITE_CFG = 5;   // param1: the configuration object to send
+inline constexpr uint32_t CM_WRITE_CFG = 5;   // param1: the configuration object to send,
+                                              // param2: CFG_WRITE_* flags
 inline constexpr uint32_t CM_READ_STATUS = 6; // GSM, inputs/outputs and clock
 inline constexpr uint32_t CM_SET_OUTPUTS =
     7;                                     // param1: mask of the outputs to change, param2: values
 inline constexpr uint32_t CM_SET_TIME = 8; // param1: the time to set (a SysTime held by the caller)
 inline constexpr uint32_t CM_READ_SMS = 9; // every SMS stored in the unit
 inline constexpr uint32_t CM_SEND_SMS = 10; // param1: outbox indices (int32 array), param2: count
+
+// How CM_WRITE_CFG goes (its param2).
+// Read every block back after the write and compare it with what was sent.
+inline constexpr uint32_t CFG_WRITE_VERIFY = 1;
+// First read what the unit holds and keep it as a backup marked "before a write"; nothing is
+// written when the backup cannot be kept.
+inline constexpr uint32_t CFG_WRITE_BACKUP = 2;
+// With CFG_WRITE_BACKUP: ask the user with the unit's configuration (CE_CFG_WRITE_QUERY) and
+// write only after a yes; with no differences ask nothing and write nothing.
+inline constexpr uint32_t CFG_WRITE_ASK = 4;
 
 // One queued command. Pointers in it stay owned by the caller and must stay valid until the
 // queue is empty again.

@@ -15,8 +15,9 @@
 // - Stop (and CComNotifier::Detach) detaches both sinks first. A pending question then gets
 //   its fallback answer at once (PM_BAD_PIN: DLG_CANCEL, the repeat question: No,
 //   CE_SMS_RECEIVED: not stored, so the unit keeps the message; CE_SMS_SENT: not moved, the
-//   send ends), later calls reach no sink, and a late Answer is ignored (it returns false).
-//   So Stop never waits for the window's own thread, and the window may close after it.
+//   send ends; CE_CFG_WRITE_QUERY: nothing is written), later calls reach no sink, and a late
+//   Answer is ignored (it returns false). So Stop never waits for the window's own thread, and the
+//   window may close after it.
 // - Status events (CE_DEVID, CE_GSM, CE_IO, CE_TIME, CE_ONLINE) carry a copy of all status
 //   records as they are after the change: a window shows the copy and never reads the
 //   engine's live records, which only the worker writes (CTK630Com::StatusSnapshot gives a
@@ -35,6 +36,7 @@
 #include <vector>
 
 struct CConnectDsc;
+struct CfgImage;
 class CSMS;
 
 // Progress message types.
@@ -70,6 +72,14 @@ inline constexpr int CE_ANSWERING = 12;
 // An operation of a sequence (not its connect or disconnect) has succeeded: m_nArg is its
 // command (CM_READ_CFG ...), so the window can say what was done.
 inline constexpr int CE_DONE = 13;
+// Before a write with CFG_WRITE_ASK (sent): m_pCfg is what the unit holds now (already kept as
+// a backup), m_nArg the number of settings that differ. Answer 1 to write, 0 to write nothing.
+inline constexpr int CE_CFG_WRITE_QUERY = 20;
+// A write with CFG_WRITE_ASK found the unit holding the same settings: nothing was written.
+inline constexpr int CE_CFG_UNCHANGED = 21;
+// The configuration was written: m_nArg the number of settings changed, -1 when the unit's
+// configuration was not read first.
+inline constexpr int CE_CFG_WRITTEN = 22;
 
 // Answers of the PIN prompt (the connection item dialog's modal result).
 inline constexpr uint32_t DLG_OK = 1;
@@ -93,7 +103,8 @@ struct CComEvent {
     int m_nCode = 0;
     intptr_t m_nArg = 0; // CE_SMS_SENT: index in the to-send list; CE_OFFLINE: see above
     CDevStatus m_Status; // status events: every record as it is after the change
-    std::shared_ptr<const CSMS> m_pSms; // CE_SMS_RECEIVED: the message read from the unit
+    std::shared_ptr<const CSMS> m_pSms;     // CE_SMS_RECEIVED: the message read from the unit
+    std::shared_ptr<const CfgImage> m_pCfg; // CE_CFG_WRITE_QUERY: the unit's configuration
 };
 
 // The answer to one question of the worker, shared by the worker and the receiver.
@@ -141,6 +152,7 @@ public:
     //   copy; after 0 the message stays on the unit and the read ends with LE_SMS_NOT_STORED.
     // - CE_SMS_SENT: ev.m_nArg is the index in the to-send list of the message just sent;
     //   move it to the sent list and answer 1 before the worker takes the next one.
+    // - CE_CFG_WRITE_QUERY: show the differences and ask; 1 writes, 0 writes nothing.
     virtual void SendEvent(const CComEvent& ev, const ComReplyPtr& reply) = 0;
     // "Došlo ke komunikační chybě. Opakovat komunikaci?" with Yes and No: answer 1 for Yes.
     virtual void AskRepeat(const ComReplyPtr& reply) = 0;

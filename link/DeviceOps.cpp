@@ -3,6 +3,7 @@
 
 #include "base/Texts.h"
 #include "config/CfgBackup.h"
+#include "config/CfgCatalogue.h"
 #include "config/TK630Cfg.h"
 #include "link/CfgBlocks.h"
 #include "link/Commands.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -77,34 +79,83 @@ LinkResult CTK630Com::ReadConfig(CTK630Cfg* cfg) {
     if (r != LE_OK)
         return r; // the image stays as it was
     cfg->GetDataMng().Import();
+    cfg->NoteReadFromUnit();
     // Whatever the user does next, this unit's configuration can always be restored.
     SaveConfigBackup(*cfg->GetImage(), m_status.m_DevId.m_nSerNum, GetLocalTime());
     PostEvent(CE_CFG_READ);
     return LE_OK;
 }
 
-LinkResult CTK630Com::WriteConfig(CTK630Cfg* cfg, bool verify) {
+// Reads what the unit holds into `unit` and keeps it as a backup marked "before a write".
+LinkResult CTK630Com::BackUpUnitConfig(CfgImage& unit) {
+    CTKCfgDataMng data;
+    uint8_t* buf = data.PrepareBuffer(static_cast<int32_t>(m_status.m_DevId.m_nCfgType));
+    const CfgLayout* layout = data.GetLayout();
+    if (!buf || !layout)
+        return LE_UNSUPPORTED;
+    const auto length = static_cast<uint32_t>(layout->m_nSize);
+    m_notify.Post(PM_BEGIN, TXT_CAP_READ_CFG, static_cast<uint32_t>(SplitIntoBlocks(length).size()),
+                  true);
+    const LinkResult r = BlockTransfer(false, buf, length);
+    if (r != LE_OK)
+        return r;
+    data.Import();
+    unit = *data.GetImage();
+    if (!SaveConfigBackup(unit, m_status.m_DevId.m_nSerNum, GetLocalTime(), nullptr, true)) {
+        m_sErrorDetail = CfgBackupFolder();
+        return LE_BACKUP_FAILED;
+    }
+    return LE_OK;
+}
+
+LinkResult CTK630Com::WriteConfig(CTK630Cfg* cfg, uint32_t flags) {
     uint32_t length = 0;
+    if (!PrepareTransfer(cfg, &length))
+        return LE_UNSUPPORTED;
+    intptr_t changes = -1;
+    if (flags & (CFG_WRITE_BACKUP | CFG_WRITE_ASK)) {
+        auto unit = std::make_shared<CfgImage>();
+        const LinkResult r = BackUpUnitConfig(*unit);
+        if (r != LE_OK)
+            return r;
+        changes = static_cast<intptr_t>(CfgDiff(*unit, *cfg->GetImage()).size());
+        if (flags & CFG_WRITE_ASK) {
+            if (changes == 0) {
+                PostEvent(CE_CFG_UNCHANGED);
+                return LE_OK;
+            }
+            CComEvent ev;
+            ev.m_nCode = CE_CFG_WRITE_QUERY;
+            ev.m_nArg = changes;
+            ev.m_Status = m_status;
+            ev.m_pCfg = std::move(unit);
+            // No answer (a closed window) writes nothing.
+            if (m_notify.SendEvent(ev, 0) != 1)
+                return LE_OK;
+        }
+    }
+    // The reading of the backup used a buffer of its own: select the layout again.
     uint8_t* buf = PrepareTransfer(cfg, &length);
     if (!buf)
         return LE_UNSUPPORTED;
     cfg->GetDataMng().Export();
+    const bool verify = (flags & CFG_WRITE_VERIFY) != 0;
     const auto blocks = static_cast<uint32_t>(SplitIntoBlocks(length).size());
     m_notify.Post(PM_BEGIN, TXT_CAP_WRITE_CFG, verify ? 2 * blocks : blocks, true);
     LinkResult r = BlockTransfer(true, buf, length);
-    if (r != LE_OK || !verify)
-        return r;
-    // Read every block back and compare it with what was sent.
-    std::vector<uint8_t> back(length);
-    r = BlockTransfer(false, back.data(), length);
-    if (r != LE_OK)
-        return r;
-    size_t diff = 0;
-    if (!CfgBuffersEqual(buf, back.data(), length, &diff)) {
-        m_sErrorDetail = "jednotka má na adrese " + std::to_string(diff) + " jiná data";
-        return LE_BAD_REPLY;
+    if (r == LE_OK && verify) {
+        // Read every block back and compare it with what was sent.
+        std::vector<uint8_t> back(length);
+        r = BlockTransfer(false, back.data(), length);
+        size_t diff = 0;
+        if (r == LE_OK && !CfgBuffersEqual(buf, back.data(), length, &diff)) {
+            m_sErrorDetail = "jednotka má na adrese " + std::to_string(diff) + " jiná data";
+            r = LE_BAD_REPLY;
+        }
     }
-    return LE_OK;
+    if (r == LE_OK)
+        PostEvent(CE_CFG_WRITTEN, changes);
+    return r;
 }
 
 // One of the three status reads: the reply goes to its record (with its multi-byte fields in

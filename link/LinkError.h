@@ -26,11 +26,14 @@ inline constexpr LinkResult LE_NO_MORE_SMS = 99;     // internal to the SMS read
 inline constexpr LinkResult LE_ABORTED = 100;        // the user gave up at the PIN prompt; silent
 inline constexpr LinkResult LE_SMS_NOT_STORED = 101; // a read SMS could not be saved on the PC:
                                                      // the unit keeps it; shown with text 103
+inline constexpr LinkResult LE_BACKUP_FAILED = 102;  // the unit's configuration could not be
+                                                     // kept before a write: nothing written
 inline constexpr LinkResult LE_START_FAILED = 128;   // the link engine could not start
 inline constexpr LinkResult LE_TAPI_FAILED = 129;    // the modem layer could not start
 inline constexpr LinkResult LE_BUSY = 130;           // a command was queued while busy
 
-// The message text of a link error (texts 200-213, and 103 for LE_SMS_NOT_STORED), UTF-8;
+// The message text of a link error (texts 200-213, 103 for LE_SMS_NOT_STORED, and its own
+// text for LE_BACKUP_FAILED), UTF-8;
 // empty for codes without one.
 std::string_view LinkErrorText(LinkResult code);
 

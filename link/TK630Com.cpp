@@ -272,7 +272,7 @@ LinkResult CTK630Com::Dispatch(const CComMsg& cmd) {
     case CM_READ_CFG:
         return ReadConfig(cmd.Param1As<CTK630Cfg>());
     case CM_WRITE_CFG:
-        return WriteConfig(cmd.Param1As<CTK630Cfg>(), cmd.m_nParam2 != 0);
+        return WriteConfig(cmd.Param1As<CTK630Cfg>(), cmd.m_nParam2);
     case CM_READ_STATUS:
         return ReadStatus();
     case CM_SET_OUTPUTS:

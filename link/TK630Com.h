@@ -23,6 +23,7 @@ class CProfile;
 class CDevStatus;
 class CSMSMng;
 class CTK630Cfg;
+struct CfgImage;
 struct SysTime;
 
 class CTK630Com {
@@ -90,7 +91,8 @@ public:
     LinkResult Connect(const CComMsg& cmd);
     LinkResult Disconnect();
     LinkResult ReadConfig(CTK630Cfg* cfg);
-    LinkResult WriteConfig(CTK630Cfg* cfg, bool verify = false);
+    // `flags`: CFG_WRITE_* (link/ComMsg.h).
+    LinkResult WriteConfig(CTK630Cfg* cfg, uint32_t flags = 0);
     LinkResult ReadStatus();
     LinkResult SetOutputs(uint32_t mask, uint32_t values);
     LinkResult SetTime(const SysTime* time);
@@ -135,6 +137,7 @@ private:
     LinkResult SendOne(uint32_t outboxIndex);
     LinkResult BlockTransfer(bool write, uint8_t* buf, uint32_t length);
     uint8_t* PrepareTransfer(CTK630Cfg* cfg, uint32_t* length);
+    LinkResult BackUpUnitConfig(CfgImage& unit);
     LinkResult ReadState(uint8_t command, uint8_t* reply, uint32_t size, uint32_t attempts,
                          void (*toHost)(uint8_t*), int (CDevStatus::*update)(const uint8_t*),
                          int event);

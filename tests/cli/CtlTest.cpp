@@ -230,8 +230,15 @@ TEST_F(CtlTest, ConfigurationGoesToAFileAndBackWithVerification) {
     EXPECT_EQ(write.status, 0) << write.err;
     const Codes codes = Commands(before);
     EXPECT_EQ(Count(codes, 0x27), 10u);
-    EXPECT_EQ(Count(codes, 0x28), 10u);
+    EXPECT_EQ(Count(codes, 0x28), 20u); // the backup before, and the verification after
     EXPECT_EQ(Unit().ConfigMemory(), memory);
+    // What the unit held before the write is kept, marked so.
+    std::vector<std::string> kept;
+    for (const std::string& name : ListFolder(m_dir.File("Data/Backups")))
+        if (name.find("_pred-zapisem") != std::string::npos)
+            kept.push_back(name);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(m_dir.File("Data/Backups/" + kept[0]))[8 + 3], '1');
 
     // Files that cannot be read or written are refused before the unit is called.
     const size_t calls = Unit().RequestCount();

@@ -59,6 +59,32 @@ TEST_F(Backups, AreConfigurationFilesNamedBySerialNumberAndTimeAndNeverOverwritt
     }
 }
 
+// The unit's configuration kept before a write is a backup like any other (listed, pruned
+// with its unit, never overwritten) and says when it was taken.
+TEST_F(Backups, ABackupTakenBeforeAWriteIsMarkedAndCountsWithItsUnit) {
+    const SysTime when = At(2026, 12, 8, 14, 5, 9);
+    std::string read, before1, before2;
+    ASSERT_TRUE(SaveConfigBackup(ImageWith(1), 7, when, &read));
+    ASSERT_TRUE(SaveConfigBackup(ImageWith(2), 7, when, &before1, true));
+    ASSERT_TRUE(SaveConfigBackup(ImageWith(3), 7, when, &before2, true));
+    EXPECT_EQ(before1, Folder() + "/00000007_2026-12-08_14-05-09_pred-zapisem.cfg");
+    EXPECT_EQ(before2, Folder() + "/00000007_2026-12-08_14-05-09_pred-zapisem_2.cfg");
+    // A mark in the wrong place makes a foreign file, which is neither listed nor deleted.
+    WriteFileBytes(Folder() + "/00000007_2026-12-08_14-05-09_2_pred-zapisem.cfg", {1});
+    const std::vector<CfgBackupInfo> list = ListConfigBackups();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].path, before2);
+    EXPECT_TRUE(list[0].beforeWrite);
+    EXPECT_EQ(list[0].suffix, 2u);
+    EXPECT_EQ(list[1].path, before1);
+    EXPECT_EQ(list[2].path, read);
+    EXPECT_FALSE(list[2].beforeWrite);
+    for (uint16_t i = 0; i < 50; ++i)
+        ASSERT_TRUE(SaveConfigBackup(ImageWith(1), 7, At(2027, 1, 1, 10, i, 0), nullptr, i % 2));
+    EXPECT_EQ(Of("00000007_").size(), 51u); // 50 backups and the foreign file
+    EXPECT_FALSE(FileExists(before2));
+}
+
 TEST_F(Backups, TheNewestFiftyOfAUnitAreKeptAndOtherFilesAreLeftAlone) {
     ASSERT_TRUE(SaveConfigBackup(ImageWith(1), 99, At(2020, 1, 1, 0, 0, 0))); // other unit
     ASSERT_TRUE(SaveConfigBackup(ImageWith(1), 99, At(2020, 1, 1, 0, 0, 0)));

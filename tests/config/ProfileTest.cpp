@@ -214,3 +214,29 @@ TEST_F(ProfileTest, AMarkerWithoutItsFileGivesTheMarkerNotACrash) {
     ASSERT_EQ(r.Load(), PROFILE_OK);
     EXPECT_EQ(r.PortPath(), kPortMarker);
 }
+
+TEST_F(ProfileTest, TheReadBeforeWriteSwitchLivesBesideTheFixedLayout) {
+    {
+        CProfile p;
+        EXPECT_TRUE(p.m_bReadBeforeWrite);
+        p.m_bReadBeforeWrite = false;
+        ASSERT_EQ(p.Save(), PROFILE_OK);
+    }
+    EXPECT_EQ(ReadFileBytes(File()).size(), PROFILE_FILE_SIZE);
+    EXPECT_EQ(ReadFileText(m_dir.File(kOptionsFileName)), "read_before_write=0\n");
+    CProfile q;
+    ASSERT_EQ(q.Load(), PROFILE_OK);
+    EXPECT_FALSE(q.m_bReadBeforeWrite);
+    // Back at the default, the file goes; keys of another version and CR LF are borne.
+    q.m_bReadBeforeWrite = true;
+    ASSERT_EQ(q.Save(), PROFILE_OK);
+    EXPECT_FALSE(FileExists(m_dir.File(kOptionsFileName)));
+    const std::string other = "future=1\r\nread_before_write=0\r\n";
+    WriteFileBytes(m_dir.File(kOptionsFileName), Bytes(other.begin(), other.end()));
+    ASSERT_EQ(q.Load(), PROFILE_OK);
+    EXPECT_FALSE(q.m_bReadBeforeWrite);
+    // A profile of another version gives the default, whatever the file beside says.
+    WriteFileBytes(File(), {2, 0, 0, 0});
+    EXPECT_EQ(q.Load(), PROFILE_ERR_LOAD);
+    EXPECT_TRUE(q.m_bReadBeforeWrite);
+}

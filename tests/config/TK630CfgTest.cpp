@@ -1,6 +1,8 @@
 #include "config/TK630Cfg.h"
 
+#include "config/CfgWriteTexts.h"
 #include "link/LinkError.h"
+#include "status/DevStatus.h"
 #include "tests/support/DiskFull.h"
 #include "tests/support/TempDir.h"
 
@@ -283,6 +285,39 @@ TEST_F(CfgManager, AReadFromTheUnitLeavesTheFileNameAndTheFlag) {
         EXPECT_EQ(c.IsModified(), modified);
     }
     EXPECT_EQ(host.reads, 2);
+}
+
+// What the write question warns about: defaults that nobody chose. An edit, a file or a read
+// from a unit makes them chosen; New makes them blank again, a save does not.
+TEST_F(CfgManager, OnlyAnUntouchedNewConfigurationIsBlank) {
+    EXPECT_TRUE(cfg.IsBlank());
+    ASSERT_EQ(cfg.SaveFile(dir.File("d.cfg")), 1);
+    EXPECT_TRUE(cfg.IsBlank());
+    cfg.SetModified();
+    EXPECT_FALSE(cfg.IsBlank());
+    host.answer = CFG_NO;
+    cfg.New();
+    EXPECT_TRUE(cfg.IsBlank());
+    ASSERT_EQ(cfg.LoadFile(dir.File("d.cfg")), 1);
+    EXPECT_FALSE(cfg.IsBlank());
+    cfg.New();
+    cfg.NoteReadFromUnit();
+    EXPECT_FALSE(cfg.IsBlank());
+}
+
+// The unit is named as it names itself (CP1250 on the line), with its serial number.
+TEST(CfgWriteTexts, NameTheUnitWithItsSerialNumber) {
+    CDevIdent id;
+    id.m_nSerNum = 12345;
+    std::strcpy(id.m_szName, "Vr\xe1tnice \x9akola"); // "Vrátnice škola" in CP1250
+    EXPECT_EQ(CfgWriteQuestion(id),
+              "Zapsat do jednotky Vrátnice škola (výrobní číslo 00012345) tyto změny?");
+    EXPECT_EQ(CfgWrittenText(id, 3),
+              "Konfigurace zapsána do jednotky Vrátnice škola (výrobní číslo 00012345), počet "
+              "změn: 3.");
+    id.m_szName[0] = '\0';
+    EXPECT_EQ(CfgWrittenText(id, -1),
+              "Konfigurace zapsána do jednotky TK530 (výrobní číslo 00012345).");
 }
 
 TEST_F(CfgManager, WriteToUnitStoresThePaneAndAsksNothing) {

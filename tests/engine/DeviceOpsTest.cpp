@@ -1,5 +1,6 @@
 #include "tests/engine/EngineFixture.h"
 
+#include "base/SafeFile.h"
 #include "config/CfgBackup.h"
 #include "config/TK630Cfg.h"
 #include "tests/support/FramePeer.h"
@@ -137,6 +138,93 @@ TEST_F(DeviceOpsTest, WriteWithVerificationReadsEveryBlockBack) {
     EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x27), 10);
     EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x28), 10);
     EXPECT_EQ(StepsAfterBegin(m_ui.Progress(), TXT_CAP_WRITE_CFG), 20u);
+}
+
+// Before a write the unit's configuration is read and kept; the question carries it, and only
+// a yes writes. Storno, a closed window and "no differences" leave the unit as it was.
+TEST_F(DeviceOpsTest, AConfirmedWriteKeepsWhatTheUnitHadAndWritesOnlyOnYes) {
+    StartAll();
+    CfgImage unitImage;
+    SetDefaults(unitImage);
+    CopyTextField(unitImage.m_szPIN, sizeof unitImage.m_szPIN, "4321", 5);
+    ASSERT_TRUE(Unit().SetConfigMemory(DeviceLayoutOf(unitImage)));
+    *m_cfg.GetImage() = unitImage;
+    CopyTextField(m_cfg.GetImage()->m_szPIN, 9, "5555", 5);
+    m_cfg.GetImage()->m_nTone = 4;
+    const uintptr_t cfg = reinterpret_cast<uintptr_t>(&m_cfg);
+    const uint32_t ask = CFG_WRITE_BACKUP | CFG_WRITE_ASK;
+
+    std::shared_ptr<const CfgImage> asked;
+    uint32_t answer = 0;
+    m_ui.onSendEvent = [&](const CComEvent& ev) {
+        if (ev.m_nCode == CE_CFG_WRITE_QUERY)
+            asked = ev.m_pCfg;
+        return answer;
+    };
+    auto writes = [&] {
+        const Codes codes = Commands();
+        return std::count(codes.begin(), codes.end(), 0x27);
+    };
+    auto lastEvent = [&](int code) {
+        const auto events = m_ui.Events();
+        for (auto it = events.rbegin(); it != events.rend(); ++it)
+            if (it->code == code)
+                return *it;
+        return EventRecord{};
+    };
+
+    Run({CM_WRITE_CFG, cfg, ask}); // Storno
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_EQ(writes(), 0);
+    EXPECT_EQ(Unit().ConfigMemory(), DeviceLayoutOf(unitImage));
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(std::memcmp(asked.get(), &unitImage, sizeof unitImage), 0);
+    EXPECT_EQ(lastEvent(CE_CFG_WRITE_QUERY).arg, 2); // the PIN and the tone
+    EXPECT_EQ(lastEvent(CE_CFG_WRITTEN).code, 0);
+    const auto backups = ListConfigBackups();
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_TRUE(backups[0].beforeWrite);
+    CTK630Cfg kept;
+    ASSERT_EQ(kept.LoadFile(backups[0].path), 1);
+    EXPECT_EQ(std::memcmp(kept.GetImage(), &unitImage, sizeof unitImage), 0);
+    // The open configuration is not touched by the read before the write.
+    EXPECT_EQ(m_cfg.GetImage()->m_nTone, 4);
+
+    answer = 1; // Zapsat
+    Run({CM_WRITE_CFG, cfg, ask});
+    EXPECT_TRUE(m_ui.Errors().empty());
+    EXPECT_EQ(Unit().ConfigMemory(), DeviceLayoutOf(*m_cfg.GetImage()));
+    EXPECT_EQ(lastEvent(CE_CFG_WRITTEN).arg, 2);
+    EXPECT_EQ(ListConfigBackups().size(), 2u);
+
+    asked.reset();
+    const auto before = writes();
+    Run({CM_WRITE_CFG, cfg, ask}); // the unit holds it now
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(writes(), before);
+    EXPECT_EQ(lastEvent(CE_CFG_UNCHANGED).code, CE_CFG_UNCHANGED);
+
+    // Without a question (the command-line companion) the backup is still taken first.
+    m_cfg.GetImage()->m_nTone = 3;
+    Run({CM_WRITE_CFG, cfg, CFG_WRITE_BACKUP});
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(Unit().ConfigMemory()[6 + 0x586], 3);
+    EXPECT_EQ(lastEvent(CE_CFG_WRITTEN).arg, 1);
+    EXPECT_EQ(ListConfigBackups().size(), 4u);
+}
+
+TEST_F(DeviceOpsTest, NothingIsWrittenWhenTheUnitsConfigurationCannotBeKept) {
+    StartAll();
+    ASSERT_TRUE(tk::EnsureFolder(tk::DataFolder()));
+    WriteFileBytes(CfgBackupFolder(), {1}); // a plain file where the backups belong
+    m_cfg.GetImage()->m_nTone = 4;
+    m_ui.onSendEvent = [](const CComEvent&) { return 1u; };
+    Run({CM_WRITE_CFG, reinterpret_cast<uintptr_t>(&m_cfg), CFG_WRITE_BACKUP | CFG_WRITE_ASK});
+    ASSERT_EQ(m_ui.Errors().size(), 1u);
+    EXPECT_EQ(m_ui.Errors()[0].first, LE_BACKUP_FAILED);
+    const Codes codes = Commands();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x27), 0);
+    EXPECT_NE(Unit().ConfigMemory()[6 + 0x586], 4);
 }
 
 TEST_F(DeviceOpsTest, AFailureInTheMiddleOfAWriteNamesItsCommand) {

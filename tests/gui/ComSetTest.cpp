@@ -218,14 +218,17 @@ TEST_F(ComSetTest, OkStoresWhatTheControlsShow) {
         bool local;
         bool log;
         int modem, connection;
+        bool readBeforeWrite;
     };
+    EXPECT_TRUE(ComSet()->findChild<QCheckBox*>("m_pChbReadBeforeWrite")->isChecked());
     for (const Case& c :
-         {Case{"/dev/ttyACM3", true, true, -1, 1}, Case{byId.c_str(), false, false, 1, -1},
-          Case{"COM2", true, false, 0, 0}}) {
+         {Case{"/dev/ttyACM3", true, true, -1, 1, false},
+          Case{byId.c_str(), false, false, 1, -1, true}, Case{"COM2", true, false, 0, 0, false}}) {
         SCOPED_TRACE(c.port);
         auto dlg = ComSet();
         In<QRadioButton>(dlg.get(), c.local ? "m_pRdbLocal" : "m_pRdbRemote")->setChecked(true);
         In<QCheckBox>(dlg.get(), "m_pChbLog")->setChecked(c.log);
+        In<QCheckBox>(dlg.get(), "m_pChbReadBeforeWrite")->setChecked(c.readBeforeWrite);
         QComboBox* port = In<QComboBox>(dlg.get(), "m_pCmbPort");
         port->lineEdit()->selectAll();
         QTest::keyClicks(port->lineEdit(), c.port);
@@ -238,9 +241,12 @@ TEST_F(ComSetTest, OkStoresWhatTheControlsShow) {
         EXPECT_EQ(p.m_nConnType, c.local ? CONN_LOCAL : CONN_REMOTE);
         EXPECT_EQ(p.m_bLog, c.log ? 1 : 0);
         EXPECT_EQ(p.m_nModem, c.modem);
+        EXPECT_EQ(p.m_bReadBeforeWrite, c.readBeforeWrite);
         EXPECT_EQ(Conns().GetSel(), c.connection);
         // The next opening shows what was stored.
         dlg = ComSet();
+        EXPECT_EQ(In<QCheckBox>(dlg.get(), "m_pChbReadBeforeWrite")->isChecked(),
+                  c.readBeforeWrite);
         EXPECT_EQ(Str(In<QComboBox>(dlg.get(), "m_pCmbPort")->currentText()), c.port);
         EXPECT_EQ(In<QListWidget>(dlg.get(), "m_pLsbModem")->currentRow(), c.modem);
         EXPECT_EQ(In<QListWidget>(dlg.get(), "m_pLsbConnect")->currentRow(), c.connection);

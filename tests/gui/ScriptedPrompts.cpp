@@ -1,5 +1,7 @@
 #include "tests/gui/ScriptedPrompts.h"
 
+#include "config/CfgCatalogue.h"
+
 #include <gtest/gtest.h>
 
 const char* PromptKindName(PromptKind kind) {
@@ -16,12 +18,19 @@ const char* PromptKindName(PromptKind kind) {
         return "open dialog";
     case PromptKind::SaveFile:
         return "save dialog";
+    case PromptKind::WriteChanges:
+        return "write question";
     }
     return "?";
 }
 
 ScriptedPrompts& ScriptedPrompts::ExpectAsk(std::string text, int answer) {
     m_expected.push_back({PromptKind::Ask, std::move(text), answer, {}});
+    return *this;
+}
+
+ScriptedPrompts& ScriptedPrompts::ExpectWriteChanges(std::string text, int answer) {
+    m_expected.push_back({PromptKind::WriteChanges, std::move(text), answer, {}});
     return *this;
 }
 
@@ -83,26 +92,38 @@ int ScriptedPrompts::AskText(const std::string& text, PromptButtons buttons, Pro
     return step.answer;
 }
 
+int ScriptedPrompts::AskWriteChanges(const std::string& text, const std::string& note,
+                                     const std::vector<CfgDiffEntry>& changes) {
+    PromptRecord shown{PromptKind::WriteChanges, text, note, PromptDefault::No, {}};
+    for (const CfgDiffEntry& d : changes)
+        shown.changes.push_back(d.field->key + ": " + d.oldText + " -> " + d.newText);
+    m_shown.push_back(std::move(shown));
+    Step step;
+    if (!Take(PromptKind::WriteChanges, text, step))
+        return PROMPT_CANCEL;
+    return step.answer;
+}
+
 void ScriptedPrompts::ErrorText(const std::string& text, const std::string& caption) {
-    m_shown.push_back({PromptKind::Error, text, caption});
+    m_shown.push_back({PromptKind::Error, text, caption, {}});
     Step step;
     Take(PromptKind::Error, text, step);
 }
 
 void ScriptedPrompts::WarningText(const std::string& text) {
-    m_shown.push_back({PromptKind::Warning, text, kAppTitle});
+    m_shown.push_back({PromptKind::Warning, text, kAppTitle, {}});
     Step step;
     Take(PromptKind::Warning, text, step);
 }
 
 void ScriptedPrompts::InfoText(const std::string& text) {
-    m_shown.push_back({PromptKind::Info, text, kAppTitle});
+    m_shown.push_back({PromptKind::Info, text, kAppTitle, {}});
     Step step;
     Take(PromptKind::Info, text, step);
 }
 
 bool ScriptedPrompts::OpenFileName(std::string& name, const std::string& filter) {
-    m_shown.push_back({PromptKind::OpenFile, name, filter});
+    m_shown.push_back({PromptKind::OpenFile, name, filter, {}});
     Step step;
     if (!Take(PromptKind::OpenFile, {}, step) || step.file.empty())
         return false;
@@ -112,7 +133,7 @@ bool ScriptedPrompts::OpenFileName(std::string& name, const std::string& filter)
 
 bool ScriptedPrompts::SaveFileName(std::string& name, const std::string& filter,
                                    const std::string& /*defaultExt*/) {
-    m_shown.push_back({PromptKind::SaveFile, name, filter});
+    m_shown.push_back({PromptKind::SaveFile, name, filter, {}});
     Step step;
     if (!Take(PromptKind::SaveFile, {}, step) || step.file.empty())
         return false;

@@ -10,19 +10,22 @@
 #include <string>
 #include <vector>
 
-enum class PromptKind { Ask, Error, Warning, Info, OpenFile, SaveFile };
+enum class PromptKind { Ask, Error, Warning, Info, OpenFile, SaveFile, WriteChanges };
 
 struct PromptRecord {
     PromptKind kind;
     std::string text;                       // message text, or the proposed file name
-    std::string caption;                    // errors: the box's caption; files: the filter
+    std::string caption;                    // errors: the box's caption; files: the filter; a write: the note
     PromptDefault def = PromptDefault::Yes; // questions: the button Enter presses
+    std::vector<std::string> changes;       // a write: "key: unit's value -> value to write"
 };
 
 class ScriptedPrompts : public IPrompts {
 public:
     // `text`: a part of the message the box must show (empty: any).
     ScriptedPrompts& ExpectAsk(std::string text, int answer);
+    // The question before a write to the unit, answered PROMPT_YES (Zapsat) or PROMPT_CANCEL.
+    ScriptedPrompts& ExpectWriteChanges(std::string text, int answer);
     ScriptedPrompts& ExpectError(std::string text);
     ScriptedPrompts& ExpectWarning(std::string text);
     ScriptedPrompts& ExpectInfo(std::string text);
@@ -40,6 +43,8 @@ public:
     void ErrorText(const std::string& text, const std::string& caption) override;
     void WarningText(const std::string& text) override;
     void InfoText(const std::string& text) override;
+    int AskWriteChanges(const std::string& text, const std::string& note,
+                        const std::vector<CfgDiffEntry>& changes) override;
     bool OpenFileName(std::string& name, const std::string& filter) override;
     bool SaveFileName(std::string& name, const std::string& filter,
                       const std::string& defaultExt) override;

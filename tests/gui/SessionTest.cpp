@@ -7,6 +7,7 @@
 #include "base/ProgramFolder.h"
 #include "config/CfgBackup.h"
 #include "config/CfgCatalogue.h"
+#include "config/CfgWriteTexts.h"
 #include "config/DlgCfgCompare.h"
 #include "connections/DlgConnectItem.h"
 #include "link/CfgBlocks.h"
@@ -24,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -257,6 +259,117 @@ TEST_F(GuiSessionTest, AConfigurationReadReplacesTheImageAndKeepsTheTitle) {
     ImageToDevice(device, *Device().m_Cfg.GetImage());
     ASSERT_EQ(memory.size(), sizeof device);
     EXPECT_EQ(std::memcmp(device, memory.data(), sizeof device), 0);
+}
+
+// Ctrl+W after Ctrl+N: the unit's configuration is read and kept first, the question lists
+// what would change and says that the defaults nobody chose would go in; Storno writes nothing.
+TEST_F(GuiSessionTest, AWriteAsksWithTheChangesKeepsWhatTheUnitHadAndStornoWritesNothing) {
+    CfgImage unit;
+    SetDefaults(unit);
+    std::strcpy(unit.m_szPIN, "5555");
+    std::vector<uint8_t> memory(CFG_DEVICE_SIZE);
+    ImageToDevice(memory.data(), unit);
+    ASSERT_TRUE(Unit().SetConfigMemory(memory));
+    ASSERT_TRUE(StartApp());
+    auto writes = [this] {
+        const auto codes = Commands();
+        return std::count(codes.begin(), codes.end(), kWriteConfig);
+    };
+    const std::string question =
+        "Zapsat do jednotky TK530 virtual unit (výrobní číslo 00012345) tyto změny?";
+
+    prompts.ExpectWriteChanges(question, PROMPT_CANCEL);
+    Action("m_pActCfgWrite")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(prompts.Done());
+    EXPECT_EQ(writes(), 0);
+    EXPECT_EQ(Unit().ConfigMemory(), memory);
+    const PromptRecord& asked = prompts.Shown().back();
+    EXPECT_EQ(asked.caption, kCfgBlankWriteNote);
+    EXPECT_EQ(asked.changes, std::vector<std::string>{"sim.pin: 5555 -> 7093"});
+    const auto backups = ListConfigBackups();
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_TRUE(backups[0].beforeWrite);
+    CTK630Cfg kept;
+    ASSERT_EQ(kept.LoadFile(backups[0].path), 1);
+    EXPECT_STREQ(kept.GetImage()->m_szPIN, "5555");
+    EXPECT_TRUE(Main().StatusPanel(0)->text().isEmpty());
+
+    // Edited, it is no longer a blank configuration; Zapsat writes and says so.
+    std::strcpy(Device().m_Cfg.GetImage()->m_szPIN, "4321");
+    Device().m_Cfg.SetModified();
+    prompts.ExpectWriteChanges(question, PROMPT_YES);
+    Action("m_pActCfgWrite")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(prompts.Done());
+    EXPECT_EQ(prompts.Shown().back().caption, "");
+    std::vector<uint8_t> written(CFG_DEVICE_SIZE);
+    ImageToDevice(written.data(), *Device().m_Cfg.GetImage());
+    EXPECT_EQ(Unit().ConfigMemory(), written);
+    EXPECT_EQ(Main().StatusPanel(0)->text().toStdString(),
+              "Konfigurace zapsána do jednotky TK530 virtual unit (výrobní číslo 00012345), "
+              "počet změn: 1.");
+    EXPECT_EQ(ListConfigBackups().size(), 2u);
+
+    // The unit holds it already: said, and nothing written.
+    const auto before = writes();
+    prompts.ExpectInfo("už má tuto konfiguraci. Nic nebylo zapsáno.");
+    Action("m_pActCfgWrite")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(prompts.Done());
+    EXPECT_EQ(writes(), before);
+
+    // Without the read (the communication settings' switch) a plain question, no backup.
+    UI().Profile().m_bReadBeforeWrite = false;
+    Device().m_Cfg.GetImage()->m_nTone = 4;
+    prompts.ExpectAsk(kCfgPlainWriteQuestion, PROMPT_NO);
+    Action("m_pActCfgWrite")->trigger();
+    EXPECT_FALSE(Device().m_Com.IsBusy()); // nothing was queued
+    prompts.ExpectAsk(kCfgPlainWriteQuestion, PROMPT_YES);
+    Action("m_pActCfgWrite")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(prompts.Done());
+    EXPECT_EQ(writes(), before + static_cast<ptrdiff_t>(SplitIntoBlocks(CFG_DEVICE_SIZE).size()));
+    EXPECT_EQ(Unit().ConfigMemory()[6 + 0x586], 4);
+    EXPECT_EQ(ListConfigBackups().size(), 3u); // the read of the previous write only
+}
+
+// The question itself: Storno is the default and has the focus, Zapsat accepts, a row opens
+// no pane, and the note stands in bold above the list.
+TEST_F(GuiSessionTest, TheWriteQuestionDefaultsToStorno) {
+    ASSERT_TRUE(StartApp());
+    CfgImage a, b;
+    SetDefaults(a);
+    b = a;
+    std::strcpy(b.m_szPIN, "1111");
+    for (const bool enter : {true, false}) {
+        TFrmCfgCompare dlg(&Main());
+        dlg.SetDiff(CfgDiff(a, b), QString());
+        dlg.SetQuestion(QStringLiteral("Zapsat?"), QString::fromUtf8(kCfgBlankWriteNote));
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+        auto* storno = dlg.findChild<QPushButton*>("m_pBtnClose");
+        auto* write = dlg.findChild<QPushButton*>("m_pBtnWrite");
+        EXPECT_EQ(storno->text().toStdString(), "Storno");
+        EXPECT_TRUE(storno->isDefault());
+        EXPECT_EQ(write->text().toStdString(), "Zapsat");
+        EXPECT_TRUE(write->isVisible());
+        EXPECT_FALSE(dlg.findChild<QPushButton*>("m_pBtnShow")->isVisible());
+        auto* note = dlg.findChild<QLabel*>("m_pLblNote");
+        EXPECT_TRUE(note->isVisible());
+        EXPECT_TRUE(note->text().startsWith("<b>"));
+        auto* list = dlg.findChild<QTreeWidget*>("m_pTrvDiff");
+        emit list->itemActivated(list->topLevelItem(0), 0);
+        EXPECT_TRUE(dlg.isVisible());
+        if (enter) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            EXPECT_EQ(dlg.result(), QDialog::Rejected);
+        } else {
+            write->click();
+            EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        }
+        EXPECT_FALSE(dlg.isVisible());
+    }
 }
 
 TEST_F(GuiSessionTest, ComparingWithTheUnitReadsOnceAndLeavesTheOpenConfigurationAlone) {

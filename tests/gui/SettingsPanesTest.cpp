@@ -5,16 +5,20 @@
 #include "tests/gui/GuiFixture.h"
 
 #include "base/Cp1250.h"
+#include "config/CfgImage.h"
 #include "config/DlgRenum.h"
 #include "config/DlgSetEnDir.h"
 #include "config/PaneCtl.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -26,6 +30,10 @@
 #include <vector>
 
 namespace {
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 using Bytes = std::vector<uint8_t>;
 
@@ -412,6 +420,48 @@ TEST_F(GuiSettingsPanesTest, ValuesWithoutAButtonAreKeptAndTheForwardNumberSurvi
     EXPECT_STREQ(image.m_szForwardNum, "+420603");
 }
 
+// Text committed by an input method (compose keys, an emoji picker) passes no key press: the
+// memos check it as it lands, refuse what their field cannot hold with a word, and keep the
+// rest, which reaches the image when the pane is left.
+TEST_F(GuiSettingsPanesTest, MemosCheckTextFromAnInputMethodAndKeepWhatTheyAccept) {
+    ASSERT_TRUE(StartApp());
+    struct Memo {
+        int node;
+        const char* name;
+        size_t offset;
+        size_t room;
+    };
+    for (const Memo& m :
+         {Memo{5, "m_pTxtResetTxt", offsetof(CfgImage, m_szResetTxt), 64},
+          Memo{5, "m_pTxtCreditTxt", offsetof(CfgImage, m_szCreditTxt), 64},
+          Memo{9, "m_pTxtASMS", offsetof(CfgImage, m_aAlarm) + offsetof(CfgAlarm, m_szASMS), 65}}) {
+        SCOPED_TRACE(m.name);
+        SelectNode(TAB_CFG, m.node);
+        auto* memo = Find<QPlainTextEdit>(m.name);
+        ASSERT_NE(memo, nullptr);
+        memo->setFocus();
+        memo->selectAll();
+        auto commit = [memo](const QString& text) {
+            QInputMethodEvent ev;
+            ev.setCommitString(text);
+            QApplication::sendEvent(memo, &ev);
+        };
+        Main().statusBar()->clearMessage();
+        commit(U("Šárka\nř"));
+        EXPECT_EQ(memo->toPlainText(), U("Šárka\nř"));
+        EXPECT_TRUE(Main().statusBar()->currentMessage().isEmpty());
+        for (const QString& refused : {U("😀"), QString(static_cast<qsizetype>(m.room), 'x')}) {
+            commit(refused);
+            EXPECT_EQ(memo->toPlainText(), U("Šárka\nř"));
+            EXPECT_FALSE(Main().statusBar()->currentMessage().isEmpty());
+            Main().statusBar()->clearMessage();
+        }
+        SelectNode(TAB_CFG, 4);
+        const char* field = reinterpret_cast<const char*>(Device().m_Cfg.GetImage()) + m.offset;
+        EXPECT_STREQ(field, "\x8a\xe1rka\r\n\xf8");
+    }
+}
+
 TEST_F(GuiSettingsPanesTest, UpDownsClampTypedValuesVisiblyAndStayInTheirRange) {
     ASSERT_TRUE(StartApp());
     Activate();
@@ -495,6 +545,7 @@ TEST_F(GuiSettingsPanesTest, AConfigurationFromTheUnitEditedSavedOpenedAndWritte
     Action("m_pActCfgOpen")->trigger();
     for (const PaneCase& pc : Cases())
         Visit(pc, true, false);
+    prompts.ExpectWriteChanges("Zapsat do jednotky", PROMPT_YES);
     Action("m_pActCfgWrite")->trigger();
     ASSERT_TRUE(WaitIdle());
     std::vector<uint8_t> want(CFG_DEVICE_SIZE);

@@ -32,7 +32,9 @@ protected:
         ASSERT_TRUE(Device().m_Com.IsOnline());
     }
     std::string Text(const char* edit) { return Find<QLineEdit>(edit)->text().toStdString(); }
-    void Deliver(int code, const CDevStatus& s) { UI().OnNotify(CComEvent{code, 0, s, nullptr}); }
+    void Deliver(int code, const CDevStatus& s) {
+        UI().OnNotify(CComEvent{code, 0, s, nullptr, nullptr});
+    }
     QTreeWidget* List() { return Find<QTreeWidget>("m_pLsvIO"); }
     std::string Column(int column) {
         std::string out;

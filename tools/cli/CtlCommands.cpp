@@ -5,6 +5,8 @@
 #include "base/DataLock.h"
 #include "base/ProgramFolder.h"
 #include "base/Texts.h"
+#include "config/CfgBackup.h"
+#include "link/ComMsg.h"
 #include "link/ModemList.h"
 #include "link/SerCom.h"
 #include "link/TAPIMng.h"
@@ -139,9 +141,10 @@ int WriteConfig(CSession& s, const std::string& file) {
         s.Console().Err(LinkText(TXT_CFG_LOAD_ERROR) + " (" + ForTerminal(file) + ")\n");
         return EXIT_FILE;
     }
+    // What the unit held is kept in the backups first: nothing is written without it.
+    const uint32_t flags = CFG_WRITE_BACKUP | (a.verify ? CFG_WRITE_VERIFY : 0u);
     const uint32_t result = s.Run([&] {
-        return s.Device().m_Com.Post(
-            {CM_WRITE_CFG, reinterpret_cast<uintptr_t>(&cfg), a.verify ? 1u : 0u});
+        return s.Device().m_Com.Post({CM_WRITE_CFG, reinterpret_cast<uintptr_t>(&cfg), flags});
     });
     if (result != 0)
         return CSession::ExitStatus(result);
@@ -149,8 +152,10 @@ int WriteConfig(CSession& s, const std::string& file) {
         s.Console().Out("{\"file\":" + JsonString(file) +
                         ",\"verified\":" + (a.verify ? "true" : "false") + "}\n");
     else
-        s.Console().Out(a.verify ? "Konfigurace byla zapsána do TK530 a ověřena.\n"
-                                 : "Konfigurace byla zapsána do TK530.\n");
+        s.Console().Out(std::string(a.verify ? "Konfigurace byla zapsána do TK530 a ověřena."
+                                             : "Konfigurace byla zapsána do TK530.") +
+                        " Předchozí konfigurace jednotky je uložena v zálohách (" +
+                        ForTerminal(CfgBackupFolder()) + ").\n");
     return 0;
 }
 
