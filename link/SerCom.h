@@ -143,6 +143,9 @@ public:
     // (tracing off) when the file cannot be created or another process is writing it.
     bool OpenLog();
     void CloseLog();
+    // Why the last OpenLog refused the trace file (a link or no regular file), in Czech with
+    // the file's path; empty when it did not.
+    const std::string& LogError() const { return m_logError; }
     bool IsLogging() const { return m_bLog; }
 
     // Why the last Open failed, in English words for the user ("permission denied ...").
@@ -176,6 +179,7 @@ private:
     bool m_bOwned = false; // opened by us: restore settings on close
     bool m_bSaved = false;
     struct termios m_saved {};
+    std::string m_logError;
     std::string m_openError;
     int m_openErrno = 0;
     std::vector<PortHolder> m_openHolders;

@@ -71,6 +71,21 @@ bool SmsSavedInTheEnd(CSession& s);
 // (SmsSavedInTheEnd), a message the PC could not store, or the link's error.
 int SmsReadStatus(CSession& s, uint32_t result);
 
+// Tells on stderr, before the first save over an SMS.dat that was not loaded whole, where
+// the file's content was kept; the store's other news are for windows only.
+class CStoreDamageReport : public ISMSStoreListener {
+public:
+    explicit CStoreDamageReport(CConsole& console) : m_console(console) {}
+    void OnSmsRowAdded(int, int) override {}
+    void OnSmsRowsRemoved(int, const int32_t*, int) override {}
+    void OnSmsRowUpdated(int, int) override {}
+    void OnSmsListCountChanged(int, int) override {}
+    void OnSmsStoreDamaged(const std::string& copy) override;
+
+private:
+    CConsole& m_console;
+};
+
 // The session of `do` while it runs, else nullptr: its steps change its SMS store.
 CSession* SharedSession();
 
@@ -114,6 +129,7 @@ private:
     CConsole& m_console;
     CProfile m_profile; // before the device, which keeps a reference to it
     tk::CDataLock m_lock;
+    CStoreDamageReport m_storeReport; // before the device, whose store tells it at the end
     CTK630 m_device;
     CCtlUI m_ui;
     bool m_bShared = false;

@@ -1,6 +1,7 @@
 // The SMS commands of tk530ctl: the recipients of a new message, reading and sending through
 // the unit, and the local lists (show, delete, mark read, export).
 #include "base/Cp1250.h"
+#include "base/FileIO.h"
 #include "base/Texts.h"
 #include "sms/SMSExport.h"
 #include "tools/cli/CtlFormat.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <unistd.h>
 
 namespace ctl {
@@ -52,15 +54,22 @@ std::optional<std::string> ParseRecipient(const std::string& given, std::string&
     return number;
 }
 
-// The text of --text: "-" reads standard input (one final line break dropped).
-std::string MessageText(const Args& a) {
+// The text of --text: "-" reads standard input (one final line break dropped). No text can
+// be longer than SMS_MAX_TEXT characters of four bytes each; more input, or a NUL (which would
+// end the text unseen), is refused with the reason in `why`.
+std::optional<std::string> MessageText(const Args& a, std::string& why) {
     if (a.text != "-")
         return a.text;
     std::string text;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(STDIN_FILENO, buf, sizeof buf)) > 0)
-        text.append(buf, static_cast<size_t>(n));
+    if (tk::ReadStreamContent(STDIN_FILENO, text, SMS_MAX_TEXT * 4 + 2) != 0) {
+        why = "Text SMS ze standardního vstupu je delší než " + std::to_string(SMS_MAX_TEXT) +
+              " znaků.";
+        return std::nullopt;
+    }
+    if (text.find('\0') != std::string::npos) {
+        why = "Text SMS ze standardního vstupu obsahuje znak NUL; takový text odeslat nelze.";
+        return std::nullopt;
+    }
     if (!text.empty() && text.back() == '\n')
         text.pop_back();
     if (!text.empty() && text.back() == '\r')
@@ -80,6 +89,8 @@ int ChangeStore(CConsole& console, const std::function<int(CSMSMng&)>& change) {
         return change(s->Device().m_SMS);
     }
     CSMSMng store;
+    CStoreDamageReport report(console);
+    store.SetListener(&report);
     store.Load();
     return change(store);
 }
@@ -170,9 +181,15 @@ std::optional<CSMS> ComposeSms(const Args& a, CConsole& console, int& status) {
         console.Err(LinkText(TXT_NO_RECIPIENT) + "\n");
         return std::nullopt;
     }
+    std::string why;
+    const std::optional<std::string> given = MessageText(a, why);
+    if (!given) {
+        console.Err(why + "\n");
+        return std::nullopt;
+    }
     std::string text;
     std::string bad;
-    switch (SmsTextFromUtf8(MessageText(a), text, &bad)) {
+    switch (SmsTextFromUtf8(*given, text, &bad)) {
     case SMS_INPUT_OK:
         break;
     case SMS_INPUT_BAD_CHAR:
@@ -229,7 +246,17 @@ int SmsReadStatus(CSession& s, uint32_t result) {
 
 int SmsRead(CSession& s) {
     const uint32_t result = s.Run([&] { return s.Device().ReadSms(); });
-    const auto received = s.UI().Received();
+    auto received = s.UI().Received();
+    {
+        // The indices they got when stored: a later message may have pushed earlier ones
+        // down, or out of the full list (to the archive), since.
+        const auto held = s.UI().LockStore();
+        int position = s.Device().m_SMS.GetCount(SMS_RECEIVED);
+        for (auto it = received.rbegin(); it != received.rend(); ++it) {
+            if (it->second >= 0)
+                it->second = --position >= 0 ? position : -2;
+        }
+    }
     std::string out;
     if (s.Arguments().json) {
         out = "{\"count\":" + std::to_string(received.size()) + ",\"messages\":[";
@@ -240,7 +267,9 @@ int SmsRead(CSession& s) {
         out = "Načteno SMS: " + std::to_string(received.size()) +
               (received.empty() ? "\n" : " (v jednotce byly smazány)\n");
         for (const auto& [sms, index] : received) {
-            const std::string where = index >= 0 ? ListName(SMS_RECEIVED) : "jen v paměti";
+            const std::string where = index >= 0    ? ListName(SMS_RECEIVED)
+                                      : index == -2 ? "vytlačena do archivu"
+                                                    : "jen v paměti";
             out += where + ": " + SmsLine(*sms, index) + "\n";
         }
     }
@@ -446,6 +475,26 @@ int SmsMarkRead(const Args& a, CConsole& console) {
     });
 }
 
+namespace {
+
+// Export lines shown on a terminal: a text or number could carry escape sequences that the
+// terminal would obey, so control characters are shown as in every other output; the TABs
+// between the fields and the line ends stay. A file or pipe gets the lines unchanged.
+std::string ExportLinesForTerminal(const std::string& lines) {
+    std::string out;
+    size_t start = 0;
+    while (start <= lines.size()) {
+        const size_t tab = std::min(lines.find('\t', start), lines.size());
+        out += ForTerminal(std::string_view(lines).substr(start, tab - start), true);
+        if (tab < lines.size())
+            out += '\t';
+        start = tab + 1;
+    }
+    return out;
+}
+
+} // namespace
+
 int SmsExport(const Args& a, CConsole& console) {
     CSMSMng store;
     if (!OpenStore(store, console))
@@ -469,7 +518,9 @@ int SmsExport(const Args& a, CConsole& console) {
                                              ",\"file\":" + JsonString(a.file) + "}\n"
                                        : "";
     if (toStdout) // the lines are the output, also with --json
-        return console.Out(lines) ? 0 : EXIT_FILE;
+        return console.Out(::isatty(STDOUT_FILENO) ? ExportLinesForTerminal(lines) : lines)
+                   ? 0
+                   : EXIT_FILE;
     if (count == 0) {
         console.Out(a.json ? summary
                            : "Seznam " + ListName(list) + " je prázdný; nic nebylo uloženo.\n");
