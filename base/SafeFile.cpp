@@ -133,6 +133,26 @@ void RemoveLeftovers(const std::string& path, const std::string& own) {
     ::closedir(dir);
 }
 
+// Whether the first `size` bytes of the file open as `fd` are those of `copy` (whose size
+// was checked). Leaves `fd` at its start.
+bool SameStart(int fd, const std::string& copy, size_t size) {
+    const int other = ::open(copy.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (other < 0)
+        return false;
+    bool same = true;
+    char a[16384];
+    char b[sizeof a];
+    for (size_t left = size; same && left > 0;) {
+        const size_t chunk = std::min(left, sizeof a);
+        same = ReadUpTo(fd, a, chunk) == static_cast<ssize_t>(chunk) &&
+               ReadUpTo(other, b, chunk) == static_cast<ssize_t>(chunk) &&
+               std::memcmp(a, b, chunk) == 0;
+        left -= chunk;
+    }
+    ::close(other);
+    return ::lseek(fd, 0, SEEK_SET) == 0 && same;
+}
+
 } // namespace
 
 std::string FileErrorText(int err) {
@@ -303,7 +323,8 @@ std::string PreserveDamagedFile(const std::string& path, size_t maxSize) {
             break;
         const auto kept =
             std::min(static_cast<uint64_t>(st.st_size), static_cast<uint64_t>(maxSize));
-        if (S_ISREG(other.st_mode) && static_cast<uint64_t>(other.st_size) == kept) {
+        if (S_ISREG(other.st_mode) && static_cast<uint64_t>(other.st_size) == kept &&
+            SameStart(fd, copy, static_cast<size_t>(kept))) {
             ::close(fd); // this damage was kept already
             return copy;
         }

@@ -82,7 +82,7 @@ int CConnectDscMng::Load() {
     const int result = got < 0 ? 0 : LoadBytes(file.data(), static_cast<size_t>(got));
     if (result != 1) {
         // The list is saved over this file at the end: keep what could not be read.
-        tk::PreserveDamagedFile(path, kMaxFileSize);
+        tk::PreserveDamagedFile(path, 1u << 20); // bounded well above any list
     }
     return result;
 }

@@ -100,7 +100,7 @@ CModemMng::LoadResult CModemMng::Load() {
     const LoadResult result = LoadFile(FilePath());
     // The list may be saved over this file later: keep what could not be read.
     if (result == LoadResult::Damaged)
-        tk::PreserveDamagedFile(FilePath(), MAX_FILE_SIZE);
+        tk::PreserveDamagedFile(FilePath(), 1u << 20); // bounded well above any list
     return result;
 }
 

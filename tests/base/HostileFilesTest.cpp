@@ -1,6 +1,7 @@
 // The program's own files as an attacker or an accident leaves them: a link planted to
 // another file, a link to /dev/zero, a FIFO, a huge file. Every reader of them ends at once
 // with bounded memory, and no save writes through what stands there.
+#include "base/Json.h"
 #include "base/ProgramFolder.h"
 #include "base/SafeFile.h"
 #include "config/CfgRecent.h"
@@ -23,10 +24,12 @@ namespace {
 
 // Runs `body` in a forked child that is killed after a few seconds and may use no more
 // than a modest address space; its exit status, or 128 + the signal that ended it.
-int RunHemmedIn(const std::function<int()>& body) {
+int RunHemmedIn(const std::function<int()>& body, rlim_t cpuSeconds = 10) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::alarm(10);
+        ::alarm(static_cast<unsigned>(cpuSeconds) * 3);
+        const struct rlimit cpu { cpuSeconds, cpuSeconds };
+        ::setrlimit(RLIMIT_CPU, &cpu);
         const rlim_t limit = 1024ul << 20;
         const struct rlimit rl { limit, limit };
         ::setrlimit(RLIMIT_AS, &rl);
@@ -150,4 +153,27 @@ TEST(HostileFiles, ProgramFilesAreNeverReadEndlesslyNorWrittenThroughWhatIsPlant
             }
         }
     }
+}
+
+// An object with very many names (a JSON file at its size limit holds over a hundred
+// thousand) is checked for duplicates in about linear time, and a duplicate at its end is
+// still found.
+TEST(HostileFiles, AJsonObjectWithManyNamesIsParsedWithoutQuadraticTime) {
+    std::string json = "{";
+    for (int i = 0; i < 120000; ++i)
+        json += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":0";
+    const int status = RunHemmedIn(
+        [&] {
+            tk::json::Value v;
+            if (!tk::json::Parse(json + "}", v) || v.members.size() != 120000)
+                return 1;
+            tk::json::ParseError error;
+            if (tk::json::Parse(json + ",\"k7\":1}", v, &error) ||
+                error.message.find("\"k7\"") == std::string::npos)
+                return 2;
+            return 0;
+        },
+        3);
+    EXPECT_EQ(status, 0) << (status > 128 ? "ended by signal " + std::to_string(status - 128)
+                                          : std::string());
 }

@@ -289,12 +289,12 @@ TEST(SafeFile, ADamagedFileIsKeptBesideItselfOnce) {
     EXPECT_EQ(tk::PreserveDamagedFile(dir.File("SMS.dat"), 1024), copy);
     EXPECT_EQ(ListFolder(dir.Path()).size(), 2u);
 
-    WriteFileBytes(dir.File("SMS.dat"), {3, 0, 0});
+    WriteFileBytes(dir.File("SMS.dat"), {2, 0, 0, 0, 8}); // the same size, likely the same second
     const std::string second = tk::PreserveDamagedFile(dir.File("SMS.dat"), 1024);
     ASSERT_FALSE(second.empty());
     EXPECT_NE(second, copy); // never over an older copy
     EXPECT_EQ(ReadFileBytes(copy), (std::vector<uint8_t>{2, 0, 0, 0, 9}));
-    EXPECT_EQ(ReadFileBytes(second), (std::vector<uint8_t>{3, 0, 0}));
+    EXPECT_EQ(ReadFileBytes(second), (std::vector<uint8_t>{2, 0, 0, 0, 8}));
     // A huge file is copied up to what the program's largest file could hold, and once.
     WriteFileBytes(dir.File("big.dat"), {});
     ASSERT_EQ(::truncate(dir.File("big.dat").c_str(), 1l << 30), 0);

@@ -28,6 +28,7 @@
 #include <cstdlib>
 #include <memory>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -650,6 +651,19 @@ TEST_F(CtlTest, RecipientsAreOneAnOptionCleanedAndRefusedBeforeConnecting) {
         EXPECT_EQ(no.status, 64) << c.to[0];
         EXPECT_TRUE(Has(no.err, c.why)) << no.err;
     }
+    // A NUL from standard input would end the text unseen; too long an input is not read on.
+    const struct {
+        std::string input;
+        std::string why;
+    } texts[] = {
+        {std::string("ahoj\0svete", 10), "obsahuje znak NUL"},
+        {std::string(4000, 'a'), "je delší než 640 znaků"},
+    };
+    for (const auto& t : texts) {
+        const CtlResult no = Ctl({"sms-send", "--to", "123", "--text", "-"}, t.input);
+        EXPECT_EQ(no.status, 64) << t.why;
+        EXPECT_TRUE(Has(no.err, t.why)) << no.err;
+    }
     EXPECT_EQ(Unit().RequestCount(), calls);
     EXPECT_EQ(ReadFileBytes(CSMSMng::FilePath()), store);
 }
@@ -889,4 +903,113 @@ TEST_F(CtlTest, ExportsGoToStandardOutputEscapedInEitherEncodingAndFilesNeedForc
     EXPECT_EQ(ReadFileBytes(file), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(Ctl({"read-config", file, "--force"}).status, 0);
     EXPECT_EQ(ReadFileBytes(file).size(), 1667u);
+}
+
+// Outputs that are no files: /dev/null swallows the export and stays a device, a FIFO's
+// reader gets the lines, a terminal shows escape codes of a message as spaces while a pipe
+// gets the text unchanged.
+TEST_F(CtlTest, ExportsToDevicesFifosAndTerminalsNeitherReplaceThemNorPassEscapeCodes) {
+    {
+        CSMSMng store;
+        CSMS sms;
+        sms.SetText("\x1b]0;owned\x07red\x1b[31m");
+        sms.AddNumber("\x1b[2J123");
+        ASSERT_GE(store.AddAndShow(sms, SMS_RECEIVED), 0);
+    }
+    const CtlResult toNull = Local({"sms-export", "received", "/dev/null"});
+    EXPECT_EQ(toNull.status, 0) << toNull.err;
+    struct stat st {};
+    ASSERT_EQ(::lstat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    const std::string fifo = m_dir.File("export.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string got;
+    std::thread reader([&] { got = ReadFileText(fifo); });
+    const CtlResult toFifo = Local({"sms-export", "received", fifo});
+    reader.join();
+    EXPECT_EQ(toFifo.status, 0) << toFifo.err;
+    EXPECT_TRUE(Has(got, "red")) << got;
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    const CtlResult piped = Local({"sms-export", "received", "-"});
+    EXPECT_TRUE(Has(piped.out, "\x1b]0;owned\x07red\x1b[31m")) << piped.out;
+    PtyPair tty;
+    CtlProcess p({"--folder", m_dir.Path(), "sms-export", "received", "-"}, {}, tty.SlavePath(),
+                 true);
+    const CtlResult onTerminal = p.Wait();
+    EXPECT_EQ(onTerminal.status, 0);
+    std::string shown;
+    for (;;) {
+        struct pollfd fd = {tty.Master(), POLLIN, 0};
+        char buf[512];
+        const ssize_t n = ::poll(&fd, 1, 200) > 0 ? ::read(tty.Master(), buf, sizeof buf) : 0;
+        if (n <= 0)
+            break;
+        shown.append(buf, static_cast<size_t>(n));
+    }
+    EXPECT_TRUE(Has(shown, "red")) << shown;
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\x07'), std::string::npos) << shown;
+}
+
+// `do` parses its steps in memory that grows with their number, not its square, and refuses
+// more steps than a connection needs.
+TEST_F(CtlTest, DoRefusesTooManyStepsAndParsesTheAllowedOnesInLinearMemory) {
+    std::vector<std::string> args = {"--folder", m_dir.Path(), "do"};
+    // Long steps (the padding is blanks between the words) make a copy per step visible.
+    const std::string step = "sms-list" + std::string(3000, ' ') + "received";
+    for (int i = 0; i < 300; ++i)
+        args.push_back(step);
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &old), 0);
+    const struct rlimit capped { 256ul << 20, old.rlim_max };
+    CtlResult allowed;
+    {
+        // Inherited by the child only: the limit is lifted again before anything else runs.
+        ASSERT_EQ(::setrlimit(RLIMIT_AS, &capped), 0);
+        CtlProcess p(args);
+        ::setrlimit(RLIMIT_AS, &old);
+        allowed = p.Wait();
+    }
+    EXPECT_EQ(allowed.status, 0) << allowed.err.substr(0, 300);
+    size_t lists = 0;
+    for (size_t at = 0; (at = allowed.out.find("Přijaté", at)) != std::string::npos; ++at)
+        ++lists;
+    EXPECT_EQ(lists, 300u);
+
+    args.push_back("sms-list");
+    const CtlResult tooMany = RunCtl(args);
+    EXPECT_EQ(tooMany.status, 64);
+    EXPECT_TRUE(Has(tooMany.err, "nejvýše 300")) << tooMany.err;
+    EXPECT_TRUE(tooMany.out.empty());
+}
+
+// A controlling terminal is no port: taking it would put the user's own terminal in raw mode.
+TEST_F(CtlTest, TheControllingTerminalIsRefusedAsAPort) {
+    const CtlResult r = Local({"--port", "/dev/tty", "info"});
+    EXPECT_EQ(r.status, 64);
+    EXPECT_TRUE(Has(r.err, "je terminál, ze kterého program běží")) << r.err;
+}
+
+// A damaged SMS.dat is the only copy of what it held: a session that changes no message
+// leaves it byte for byte, and nothing is copied for a read.
+TEST_F(CtlTest, ADamagedStoreIsLeftAsItIsByASessionThatChangesNoMessage) {
+    StartSim();
+    {
+        CSMSMng store;
+        CSMS sms;
+        sms.SetText("keep me");
+        sms.AddNumber("123");
+        ASSERT_GE(store.AddAndShow(sms, SMS_SENT), 0);
+    }
+    std::vector<uint8_t> damaged = ReadFileBytes(CSMSMng::FilePath());
+    damaged.resize(damaged.size() - 3);
+    WriteFileBytes(CSMSMng::FilePath(), damaged);
+    const CtlResult info = Ctl({"info"});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(ReadFileBytes(CSMSMng::FilePath()), damaged);
+    for (const std::string& name : ListFolder(m_dir.File("Data")))
+        EXPECT_EQ(name.find("SMS.dat.damaged"), std::string::npos) << name;
 }
