@@ -76,6 +76,17 @@ TEST(HostileFiles, ProgramFilesAreNeverReadEndlesslyNorWrittenThroughWhatIsPlant
              store.AddAndShow(sms, SMS_TOSEND); // a change: saves over the file
              return 0;
          }},
+        {"SMSArchive.txt", true,
+         [] {
+             CSMSMng store;
+             CSMS unread;
+             unread.SetText("nepřečtená");
+             unread.SetUnread(true);
+             for (int i = 0; i < SMS_LIST_MAX; ++i)
+                 store.Add(unread, SMS_RECEIVED);
+             store.StoreReceived(unread); // the oldest unread one goes to the archive first
+             return 0;
+         }},
         {"Connection.dat", true,
          [] {
              CConnectDscMng list;

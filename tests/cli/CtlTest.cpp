@@ -1013,3 +1013,15 @@ TEST_F(CtlTest, ADamagedStoreIsLeftAsItIsByASessionThatChangesNoMessage) {
     for (const std::string& name : ListFolder(m_dir.File("Data")))
         EXPECT_EQ(name.find("SMS.dat.damaged"), std::string::npos) << name;
 }
+
+// A trace file planted as a link is refused, and said so, without truncating its target.
+TEST_F(CtlTest, APlantedTraceLinkIsRefusedAndItsTargetKept) {
+    StartSim();
+    const std::string victim = m_dir.File("victim.txt");
+    WriteFileBytes(victim, {'k', 'e', 'e', 'p'});
+    ASSERT_EQ(::symlink(victim.c_str(), m_dir.File("sercom.log").c_str()), 0);
+    const CtlResult r = Ctl({"--trace", "info"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "sercom.log: je to symbolický odkaz")) << r.err;
+    EXPECT_EQ(ReadFileText(victim), "keep");
+}

@@ -293,6 +293,12 @@ uint32_t CSession::Run(const std::function<uint32_t()>& post) {
     }
     const uint32_t result = m_ui.Result();
     HintPortGroup(result);
+    // The worker is idle: what it found when it opened the trace can be read now.
+    const std::string& traceError = m_device.m_Com.SerCom().LogError();
+    if (!traceError.empty() && !m_bTraceTold) {
+        m_bTraceTold = true;
+        m_console.Err("Záznam komunikace se nezapisuje: " + ForTerminal(traceError) + "\n");
+    }
     return result;
 }
 

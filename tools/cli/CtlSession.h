@@ -134,6 +134,7 @@ private:
     CCtlUI m_ui;
     bool m_bShared = false;
     bool m_bHinted = false;
+    bool m_bTraceTold = false;
 };
 
 } // namespace ctl
