@@ -95,12 +95,19 @@ std::string FollowedTarget(const std::string& path) {
     const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? path : std::string(); // a dangling link is replaced itself
+    // A link to a pipe, terminal or device (/dev/stdout) is opened as it is, as a stream.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return path;
+    }
     char target[PATH_MAX];
     const ssize_t n =
         ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target - 1);
     ::close(fd);
-    if (n <= 0)
+    if (n <= 0 || target[0] != '/') {
+        errno = ENOENT;
         return {};
+    }
     return std::string(target, static_cast<size_t>(n));
 }
 
@@ -274,15 +281,17 @@ bool CSafeFileWriter::Commit() {
     }
     if (m_forcedMode >= 0)
         mode = static_cast<mode_t>(m_forcedMode);
-    if (m_error == 0 && ::fchmod(m_fd, mode) != 0)
-        Fail(errno);
     if (m_error == 0 && Sync(m_fd) != 0)
         Fail(errno);
+    // Renamed while still open and locked (so no other save takes it for a leftover), and
+    // given its mode only then: a temporary file a kill leaves is never readable by others.
+    if (m_error == 0 && ::rename(m_tmpPath.c_str(), m_path.c_str()) != 0)
+        Fail(errno);
+    if (m_error == 0)
+        ::fchmod(m_fd, mode); // in place already: a failure leaves it only more private
     if (::close(m_fd) != 0)
         Fail(errno);
     m_fd = -1;
-    if (m_error == 0 && ::rename(m_tmpPath.c_str(), m_path.c_str()) != 0)
-        Fail(errno);
     if (m_error != 0) {
         ::unlink(m_tmpPath.c_str());
         m_tmpPath.clear();

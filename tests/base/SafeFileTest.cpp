@@ -225,7 +225,9 @@ TEST(SafeFile, AUsersOutputThatIsNoRegularFileGetsTheDataAsAStream) {
     ASSERT_EQ(::pipe(pipeFds), 0);
     const int savedOut = ::dup(STDOUT_FILENO);
     ::dup2(pipeFds[1], STDOUT_FILENO);
-    const bool written = tk::WriteFileAtomically("-", "to stdout", 9, 0600, tk::FileOwner::User);
+    const bool written =
+        tk::WriteFileAtomically("-", "to stdout", 9, 0600, tk::FileOwner::User) &&
+        tk::WriteFileAtomically("/dev/stdout", " and its link", 13, 0600, tk::FileOwner::User);
     ::dup2(savedOut, STDOUT_FILENO);
     ::close(savedOut);
     ::close(pipeFds[1]);
@@ -233,7 +235,7 @@ TEST(SafeFile, AUsersOutputThatIsNoRegularFileGetsTheDataAsAStream) {
     const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
     ::close(pipeFds[0]);
     EXPECT_TRUE(written);
-    EXPECT_EQ(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0), "to stdout");
+    EXPECT_EQ(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0), "to stdout and its link");
     EXPECT_FALSE(FileExists("-"));
 }
 

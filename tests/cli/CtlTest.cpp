@@ -4,6 +4,7 @@
 #include "base/Cp1250.h"
 #include "base/DataLock.h"
 #include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
 #include "base/Texts.h"
 #include "config/Profile.h"
 #include "config/TK630Cfg.h"
@@ -319,6 +320,14 @@ TEST_F(CtlTest, SmsAreReadIntoTheStoreListedAndExported) {
     EXPECT_EQ(RunCtl({"--folder", m_dir.Path(), "sms-export", "received", txt, "--append"}).status,
               0);
     EXPECT_EQ(ReadFileText(txt), once + once);
+
+    // A read that pushes older messages out shows where each one is after the whole read.
+    for (int i = 3; i <= 7; ++i)
+        ASSERT_TRUE(Unit().AddStoredSms(SimSampleSms(i, now)));
+    const CtlResult more = Ctl({"sms-read"});
+    EXPECT_EQ(more.status, 0) << more.err;
+    for (int i = 0; i < SMS_LIST_MAX; ++i)
+        EXPECT_TRUE(Has(more.out, "Přijaté: * " + std::to_string(i) + "  ")) << more.out;
 }
 
 TEST_F(CtlTest, SmsIsSentThroughTheToSendListOrRefusedWithoutLosingAnything) {
@@ -905,10 +914,10 @@ TEST_F(CtlTest, ExportsGoToStandardOutputEscapedInEitherEncodingAndFilesNeedForc
     EXPECT_EQ(ReadFileBytes(file).size(), 1667u);
 }
 
-// Outputs that are no files: /dev/null swallows the export and stays a device, a FIFO's
-// reader gets the lines, a terminal shows escape codes of a message as spaces while a pipe
+// Outputs that are no files: /dev/null swallows the export and stays a device (no "file
+// exists" refusal either), a terminal shows escape codes of a message as spaces while a pipe
 // gets the text unchanged.
-TEST_F(CtlTest, ExportsToDevicesFifosAndTerminalsNeitherReplaceThemNorPassEscapeCodes) {
+TEST_F(CtlTest, ExportsToDevicesAndTerminalsNeitherReplaceThemNorPassEscapeCodes) {
     {
         CSMSMng store;
         CSMS sms;
@@ -921,17 +930,6 @@ TEST_F(CtlTest, ExportsToDevicesFifosAndTerminalsNeitherReplaceThemNorPassEscape
     struct stat st {};
     ASSERT_EQ(::lstat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
-
-    const std::string fifo = m_dir.File("export.fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    std::string got;
-    std::thread reader([&] { got = ReadFileText(fifo); });
-    const CtlResult toFifo = Local({"sms-export", "received", fifo});
-    reader.join();
-    EXPECT_EQ(toFifo.status, 0) << toFifo.err;
-    EXPECT_TRUE(Has(got, "red")) << got;
-    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 
     const CtlResult piped = Local({"sms-export", "received", "-"});
     EXPECT_TRUE(Has(piped.out, "\x1b]0;owned\x07red\x1b[31m")) << piped.out;
@@ -1014,8 +1012,9 @@ TEST_F(CtlTest, ADamagedStoreIsLeftAsItIsByASessionThatChangesNoMessage) {
         EXPECT_EQ(name.find("SMS.dat.damaged"), std::string::npos) << name;
 }
 
-// A trace file planted as a link is refused, and said so, without truncating its target.
-TEST_F(CtlTest, APlantedTraceLinkIsRefusedAndItsTargetKept) {
+// A trace file or SMS store planted as a link is refused, and said so, without writing to
+// its target.
+TEST_F(CtlTest, PlantedLinksAreRefusedWithTheirNameAndTheirTargetsKept) {
     StartSim();
     const std::string victim = m_dir.File("victim.txt");
     WriteFileBytes(victim, {'k', 'e', 'e', 'p'});
@@ -1023,5 +1022,15 @@ TEST_F(CtlTest, APlantedTraceLinkIsRefusedAndItsTargetKept) {
     const CtlResult r = Ctl({"--trace", "info"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Has(r.err, "sercom.log: je to symbolický odkaz")) << r.err;
+    EXPECT_EQ(ReadFileText(victim), "keep");
+
+    ASSERT_TRUE(tk::EnsureFolder(tk::DataFolder()));
+    ASSERT_EQ(::symlink(victim.c_str(), CSMSMng::FilePath().c_str()), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"sms-list"}, {"sms-delete", "received", "0"}}) {
+        const CtlResult refused = Local(args);
+        EXPECT_NE(refused.status, 0) << args[0];
+        EXPECT_TRUE(Has(refused.err, "SMS.dat: je to symbolický odkaz")) << refused.err;
+    }
     EXPECT_EQ(ReadFileText(victim), "keep");
 }

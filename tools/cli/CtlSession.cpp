@@ -106,13 +106,21 @@ std::string SaveFailure(const std::string& path) {
         probe.Discard();
         return " (" + ForTerminal(path) + ")";
     }
-    return " (" + ForTerminal(path) + ": " + std::strerror(probe.Error()) + ")";
+    return " (" + ForTerminal(path) + ": " + tk::FileErrorText(probe.Error()) + ")";
 }
 
 bool SmsFileSound(CConsole& console) {
     const std::string path = CSMSMng::FilePath();
-    if (!Exists(path))
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
         return true;
+    if (!S_ISREG(st.st_mode)) {
+        // A link or FIFO planted where the store belongs is neither read nor written through.
+        console.Err("Soubor " + ForTerminal(path) + ": " +
+                    tk::FileErrorText(S_ISLNK(st.st_mode) ? tk::kRefusedLink : tk::kRefusedKind) +
+                    "; nebude změněn.\n");
+        return false;
+    }
     CSMSMng probe;
     if (probe.Load() == 1)
         return true;

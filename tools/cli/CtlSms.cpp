@@ -2,6 +2,7 @@
 // the unit, and the local lists (show, delete, mark read, export).
 #include "base/Cp1250.h"
 #include "base/FileIO.h"
+#include "base/SafeFile.h"
 #include "base/Texts.h"
 #include "sms/SMSExport.h"
 #include "tools/cli/CtlFormat.h"
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ctl {
@@ -97,8 +99,15 @@ int ChangeStore(CConsole& console, const std::function<int(CSMSMng&)>& change) {
 
 // The store for reading: a damaged file is reported, what could be read is kept.
 bool OpenStore(CSMSMng& store, CConsole& console) {
-    if (!Exists(CSMSMng::FilePath()) || store.Load() == 1)
+    struct stat st {};
+    if (::lstat(CSMSMng::FilePath().c_str(), &st) != 0 || store.Load() == 1)
         return true;
+    if (!S_ISREG(st.st_mode)) {
+        console.Err("Soubor " + ForTerminal(CSMSMng::FilePath()) + ": " +
+                    tk::FileErrorText(S_ISLNK(st.st_mode) ? tk::kRefusedLink : tk::kRefusedKind) +
+                    ".\n");
+        return false;
+    }
     console.Err("Soubor " + ForTerminal(CSMSMng::FilePath()) + " je poškozený nebo jiné verze.\n");
     return false;
 }
