@@ -74,8 +74,9 @@ void KillWhileSaving(const TempDir& dir, const FileKind& kind) {
     for (const std::string& name : ListFolder(folder)) {
         struct stat st {};
         if (name.find(".tmp.") != std::string::npos &&
-            ::stat((folder + "/" + name).c_str(), &st) == 0)
+            ::stat((folder + "/" + name).c_str(), &st) == 0) {
             EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+        }
     }
     ASSERT_TRUE(kind.save(0));
     for (const std::string& name : ListFolder(folder))

@@ -109,18 +109,23 @@ std::string SaveFailure(const std::string& path) {
     return " (" + ForTerminal(path) + ": " + tk::FileErrorText(probe.Error()) + ")";
 }
 
+std::string PlantedFileText(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    return "Soubor " + ForTerminal(path) + ": " +
+           tk::FileErrorText(S_ISLNK(st.st_mode) ? tk::kRefusedLink : tk::kRefusedKind);
+}
+
 bool SmsFileSound(CConsole& console) {
     const std::string path = CSMSMng::FilePath();
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return true;
-    if (!S_ISREG(st.st_mode)) {
-        // A link or FIFO planted where the store belongs is neither read nor written through.
-        console.Err("Soubor " + ForTerminal(path) + ": " +
-                    tk::FileErrorText(S_ISLNK(st.st_mode) ? tk::kRefusedLink : tk::kRefusedKind) +
-                    "; nebude změněn.\n");
+    // A link or FIFO planted where the store belongs is neither read nor written through.
+    if (const std::string planted = PlantedFileText(path); !planted.empty()) {
+        console.Err(planted + "; nebude změněn.\n");
         return false;
     }
+    if (!Exists(path))
+        return true;
     CSMSMng probe;
     if (probe.Load() == 1)
         return true;

@@ -37,6 +37,9 @@ std::string SaveFailure(const std::string& path);
 // "SMS.dat" either does not exist or reads whole: a command that changes the store must not
 // replace a file that holds more than could be read.
 bool SmsFileSound(CConsole& console);
+// Why the program's file at `path` is refused when a link or FIFO stands there (its path and
+// the reason, for a message); empty when it is a regular file or missing.
+std::string PlantedFileText(const std::string& path);
 
 // The Data folder for a command that changes its files. One process holds the lock once: a
 // step of `do` uses the session's, a single command takes `own`. False after a refusal

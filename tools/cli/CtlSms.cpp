@@ -2,7 +2,6 @@
 // the unit, and the local lists (show, delete, mark read, export).
 #include "base/Cp1250.h"
 #include "base/FileIO.h"
-#include "base/SafeFile.h"
 #include "base/Texts.h"
 #include "sms/SMSExport.h"
 #include "tools/cli/CtlFormat.h"
@@ -12,7 +11,6 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ctl {
@@ -99,15 +97,12 @@ int ChangeStore(CConsole& console, const std::function<int(CSMSMng&)>& change) {
 
 // The store for reading: a damaged file is reported, what could be read is kept.
 bool OpenStore(CSMSMng& store, CConsole& console) {
-    struct stat st {};
-    if (::lstat(CSMSMng::FilePath().c_str(), &st) != 0 || store.Load() == 1)
-        return true;
-    if (!S_ISREG(st.st_mode)) {
-        console.Err("Soubor " + ForTerminal(CSMSMng::FilePath()) + ": " +
-                    tk::FileErrorText(S_ISLNK(st.st_mode) ? tk::kRefusedLink : tk::kRefusedKind) +
-                    ".\n");
+    if (const std::string planted = PlantedFileText(CSMSMng::FilePath()); !planted.empty()) {
+        console.Err(planted + ".\n");
         return false;
     }
+    if (!Exists(CSMSMng::FilePath()) || store.Load() == 1)
+        return true;
     console.Err("Soubor " + ForTerminal(CSMSMng::FilePath()) + " je poškozený nebo jiné verze.\n");
     return false;
 }
@@ -390,6 +385,10 @@ int SmsList(const Args& a, CConsole& console) {
             out += SmsListText(store, list);
     }
     console.Out(a.json ? "{\"lists\":[" + out + "]}\n" : out);
+    if (const std::string planted = PlantedFileText(CSMSMng::FilePath()); !planted.empty()) {
+        console.Err(planted + ".\n");
+        return EXIT_FILE;
+    }
     if (damaged) {
         console.Err("Soubor " + ForTerminal(CSMSMng::FilePath()) +
                     " je poškozený nebo jiné verze; vypsáno je jen to, co se podařilo načíst.\n");
