@@ -533,6 +533,16 @@ void CAppUI::OnSmsListCountChanged(int list, int count) {
         m_pSmsView->OnSmsListCountChanged(list, count);
 }
 
+void CAppUI::OnSmsStoreDamaged(const std::string& copy) {
+    // Once per damage: the store calls this only before its first save over the file.
+    const std::string path = CSMSMng::FilePath();
+    Prompts().InfoText("Soubor " + path + " byl poškozený. " +
+                       (copy.empty() ? std::string("Jeho kopii se nepodařilo uložit, proto "
+                                                   "nebude změněn.")
+                                     : "Jeho obsah je uložen v souboru " + copy +
+                                           "; zprávy se nyní ukládají znovu."));
+}
+
 void CAppUI::OnSmsSaveFailed(int error) {
     if (m_pSmsView)
         m_pSmsView->OnSmsSaveFailed(error);

@@ -147,6 +147,7 @@ public:
     void OnSmsRowUpdated(int list, int index) override;
     void OnSmsListCountChanged(int list, int count) override;
     void OnSmsSaveFailed(int error) override;
+    void OnSmsStoreDamaged(const std::string& copy) override;
 
 private:
     CApp& m_app;

@@ -40,6 +40,9 @@ int CApp::Init() {
     int result = static_cast<int>(m_startDevice());
     if (result == 1)
         result = m_UI.Init();
+    if (result == 1 && m_Profile.m_bBadConnType)
+        m_pPrompts->InfoText("Soubor Profile.dat uvádí neznámý způsob přístupu; použije se "
+                             "lokální přístup (kabelem).");
     if (result != 1) {
         char code[8];
         std::snprintf(code, sizeof code, "%03d", result);

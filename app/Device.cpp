@@ -22,7 +22,8 @@ uint32_t CTK630::Start() {
 
 void CTK630::Stop() {
     m_Com.Stop();
-    if (m_bStoreLoaded && m_bSaveStore)
+    // A store not loaded whole is saved only by a change (which keeps a copy of the file).
+    if (m_bStoreLoaded && m_bSaveStore && !m_SMS.IsDamaged())
         m_SMS.Save();
     m_bStoreLoaded = false;
 }

@@ -44,7 +44,8 @@ public:
                                 const std::vector<CfgDiffEntry>& changes) {
         (void)changes;
         const std::string full = note.empty() ? text : note + "\n\n" + text;
-        return AskText(full, PromptButtons::YesNo) == PROMPT_YES ? PROMPT_YES : PROMPT_CANCEL;
+        return AskText(full, PromptButtons::YesNo, PromptDefault::No) == PROMPT_YES ? PROMPT_YES
+                                                                                    : PROMPT_CANCEL;
     }
     // The open and save dialogs; false when cancelled. `name` comes in with a proposed name
     // (may be empty) and goes out with the chosen one. `filter` in the form of the numbered

@@ -24,35 +24,54 @@ ssize_t ReadUpTo(int fd, void* buf, size_t size) {
     return static_cast<ssize_t>(got);
 }
 
-int ReadFileContent(const std::string& path, std::string& out, size_t maxSize, bool regularOnly) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
+int OpenProgramFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return errno;
+        return -1;
     struct stat st {};
-    if (regularOnly && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return EINVAL;
+        errno = EINVAL;
+        return -1;
     }
+    return fd;
+}
+
+int ReadStreamContent(int fd, std::string& out, size_t maxSize) {
     std::string content;
     char buf[4096];
-    int result = 0;
     for (;;) {
         const ssize_t n = ReadUpTo(fd, buf, sizeof buf);
-        if (n < 0) {
-            result = errno != 0 ? errno : EIO;
-            break;
-        }
+        if (n < 0)
+            return errno != 0 ? errno : EIO;
+        if (content.size() + static_cast<size_t>(n) > maxSize)
+            return EFBIG;
         content.append(buf, static_cast<size_t>(n));
-        if (content.size() > maxSize) {
-            result = EFBIG;
-            break;
-        }
         if (static_cast<size_t>(n) < sizeof buf)
             break;
     }
+    out = std::move(content);
+    return 0;
+}
+
+int ReadFileContent(const std::string& path, std::string& out, size_t maxSize, unsigned flags) {
+    int fd = -1;
+    if ((flags & kReadRegularOnly) != 0) {
+        const int extra = (flags & kReadNoFollow) != 0 ? O_NOFOLLOW : 0;
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | extra);
+        struct stat st {};
+        if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd);
+            return EINVAL;
+        }
+    } else {
+        fd = ::open(path.c_str(),
+                    O_RDONLY | O_CLOEXEC | ((flags & kReadNoFollow) != 0 ? O_NOFOLLOW : 0));
+    }
+    if (fd < 0)
+        return errno;
+    const int result = ReadStreamContent(fd, out, maxSize);
     ::close(fd);
-    if (result == 0)
-        out = std::move(content);
     return result;
 }
 

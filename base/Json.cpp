@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <unordered_set>
 
 namespace tk::json {
 
@@ -261,6 +262,8 @@ private:
             ++m_pos;
             return true;
         }
+        // The names so far, for the duplicate check: a set, as an object may have many.
+        std::unordered_set<std::string> names;
         while (true) {
             SkipSpace();
             if (m_pos >= m_in.size() || m_in[m_pos] != '"')
@@ -269,7 +272,7 @@ private:
             const size_t namePos = m_pos;
             if (!ParseString(name))
                 return false;
-            if (v.Find(name)) {
+            if (!names.insert(name).second) {
                 m_pos = namePos;
                 return Fail("název \"" + name + "\" je v objektu dvakrát");
             }

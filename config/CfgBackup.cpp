@@ -108,7 +108,7 @@ uint32_t SerialOfName(const std::string& name, size_t& prefixLen) {
 // Creates the file exclusively, so that no existing backup is ever replaced.
 bool Reserve(const std::string& path, bool& exists) {
     // A backup holds the SIM PIN: for the user alone.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     exists = fd < 0 && errno == EEXIST;
     if (fd < 0)
         return false;
@@ -173,7 +173,7 @@ bool SaveConfigBackup(const CfgImage& image, uint32_t serialNumber, const SysTim
     if (!reserved)
         return false;
     const std::string full = folder + "/" + name;
-    if (!WriteCfgFile(full, image)) {
+    if (!WriteCfgFile(full, image, tk::FileOwner::Program)) {
         ::unlink(full.c_str());
         return false;
     }
@@ -198,7 +198,8 @@ std::vector<CfgBackupInfo> ListConfigBackups() {
         const auto key = ParseBackupName(name, name.substr(0, prefixLen));
         struct stat st {};
         const std::string path = folder + "/" + name;
-        if (!key || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        // A link named like a backup was not made here: it is no backup.
+        if (!key || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
             continue;
         CfgBackupInfo info;
         info.path = path;

@@ -37,7 +37,7 @@ bool CCfgRecent::Remove(const std::string& path) {
 bool CCfgRecent::Load(const std::string& file) {
     m_files.clear();
     std::string content;
-    const int err = tk::ReadFileContent(file, content, kMaxFileSize, true);
+    const int err = tk::ReadFileContent(file, content, kMaxFileSize, tk::kReadProgramFile);
     if (err == ENOENT)
         return true;
     if (err != 0)

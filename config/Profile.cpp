@@ -51,6 +51,7 @@ void CProfile::SetDefaults() {
 void CProfile::SetConnDefaults() {
     m_bReadBeforeWrite = true;
     m_nConnType = CONN_LOCAL;
+    m_bBadConnType = false;
     m_bLog = 0;
     SetPort("COM1");
     m_nModem = -1;
@@ -109,7 +110,8 @@ bool CProfile::WriteOptionsFile() const {
 
 std::string CProfile::ReadPortFile() const {
     std::string content;
-    if (tk::ReadFileContent(tk::ProgramFile(kPortFileName), content, 4096, true) != 0)
+    if (tk::ReadFileContent(tk::ProgramFile(kPortFileName), content, 4096, tk::kReadProgramFile) !=
+        0)
         return {};
     const size_t end = content.find_first_of("\r\n");
     if (end != std::string::npos)
@@ -166,8 +168,12 @@ void CProfile::PutWindowRecord(uint8_t* rec) const {
 }
 
 void CProfile::TakeConnRecord(const uint8_t* rec, size_t got) {
-    if (Whole(got, 0, 4))
-        m_nConnType = GetI32(rec);
+    if (Whole(got, 0, 4)) {
+        // Any other value would be shown as one access and used as the other.
+        const int32_t type = GetI32(rec);
+        m_bBadConnType = type != CONN_LOCAL && type != CONN_REMOTE;
+        m_nConnType = m_bBadConnType ? CONN_LOCAL : type;
+    }
     if (Whole(got, 4, 1))
         m_bLog = rec[4];
     if (Whole(got, 5, sizeof m_szPort)) {
@@ -197,7 +203,7 @@ int CProfile::Load() {
     // were edited before.
     SetDefaults();
     const std::string path = tk::ProgramFile(kFileName);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = tk::OpenProgramFile(path); // a planted link or FIFO is no profile
     if (fd < 0)
         return PROFILE_ERR_LOAD;
     uint8_t file[PROFILE_FILE_SIZE];

@@ -79,6 +79,9 @@ public:
 
     // Connection record (28 bytes in the file).
     int32_t m_nConnType;
+    // The file gave an access that is neither local nor remote: the default (local) is used,
+    // and the programs say so.
+    bool m_bBadConnType = false;
     uint8_t m_bLog;
     char m_szPort[19];
     int32_t m_nModem;

@@ -118,12 +118,12 @@ void BuildCfgFile(uint8_t (&file)[CFG_FILE_SIZE], const CfgImage& image) {
     std::memcpy(file + CFG_FILE_HEADER_SIZE, &image, sizeof image);
 }
 
-bool WriteCfgFile(const std::string& path, const CfgImage& image) {
+bool WriteCfgFile(const std::string& path, const CfgImage& image, tk::FileOwner owner) {
     if (path.empty())
         return false;
     uint8_t file[CFG_FILE_SIZE];
     BuildCfgFile(file, image);
-    return tk::WriteFileAtomically(path, file, sizeof file, 0600); // it holds the SIM PIN
+    return tk::WriteFileAtomically(path, file, sizeof file, 0600, owner); // it holds the SIM PIN
 }
 
 // ---- CTK630Cfg ----

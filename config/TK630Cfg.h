@@ -2,6 +2,7 @@
 // and the transfer buffer through which the link worker moves it to and from the unit.
 #pragma once
 
+#include "base/SafeFile.h"
 #include "config/CfgImage.h"
 
 #include <atomic>
@@ -159,4 +160,5 @@ private:
 void BuildCfgFile(uint8_t (&file)[CFG_FILE_SIZE], const CfgImage& image);
 
 // Writes a configuration file through a temporary file; an old file stays intact on failure.
-bool WriteCfgFile(const std::string& path, const CfgImage& image);
+bool WriteCfgFile(const std::string& path, const CfgImage& image,
+                  tk::FileOwner owner = tk::FileOwner::User);

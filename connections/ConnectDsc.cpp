@@ -71,9 +71,9 @@ const CConnectDsc* CConnectDscMng::Get(int index) const {
 int CConnectDscMng::Load() {
     Clear();
     const std::string path = tk::DataFile(kFileName);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = tk::OpenProgramFile(path);
     if (fd < 0)
-        return 0;
+        return 0; // missing, or a link or FIFO that Save refuses as well
     // A list of CONNECT_MAX descriptors is the longest file there is: a count above that is
     // refused anyway, so nothing beyond it needs reading.
     std::vector<uint8_t> file(kMaxFileSize);
@@ -82,7 +82,7 @@ int CConnectDscMng::Load() {
     const int result = got < 0 ? 0 : LoadBytes(file.data(), static_cast<size_t>(got));
     if (result != 1) {
         // The list is saved over this file at the end: keep what could not be read.
-        tk::PreserveDamagedFile(path);
+        tk::PreserveDamagedFile(path, 1u << 20); // bounded well above any list
     }
     return result;
 }

@@ -101,7 +101,7 @@ CModemMng::LoadResult CModemMng::Load() {
     const LoadResult result = LoadFile(FilePath());
     // The list may be saved over this file later: keep what could not be read.
     if (result == LoadResult::Damaged)
-        tk::PreserveDamagedFile(FilePath());
+        tk::PreserveDamagedFile(FilePath(), 1u << 20); // bounded well above any list
     return result;
 }
 
@@ -114,7 +114,7 @@ bool CModemMng::Save() const {
 CModemMng::LoadResult CModemMng::LoadFile(const std::string& path) {
     m_modems.clear();
     std::string text;
-    const int err = tk::ReadFileContent(path, text, MAX_FILE_SIZE);
+    const int err = tk::ReadFileContent(path, text, MAX_FILE_SIZE, tk::kReadProgramFile);
     if (err != 0)
         return err == ENOENT ? LoadResult::Missing : LoadResult::Damaged;
     return Parse(text);

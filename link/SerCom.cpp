@@ -1,6 +1,7 @@
 #include "link/SerCom.h"
 
 #include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
 #include "base/SysError.h"
 
 #include <algorithm>
@@ -184,6 +185,10 @@ bool IsPtySlave(dev_t device, unsigned* index) {
 
 std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoot) {
     std::vector<PortHolder> holders;
+    // /dev/tty and /dev/ptmx stand for a different line in every process that opens them:
+    // holding them is holding no line this port could share.
+    if (device == makedev(5, 0) || device == makedev(5, 2))
+        return holders;
     DIR* proc = ::opendir(procRoot.c_str());
     if (!proc)
         return holders;
@@ -556,9 +561,19 @@ bool CSerCom::OpenLog() {
     CloseLog();
     const std::string path = tk::ProgramFile("sercom.log");
     // The trace holds the login frame with the PIN: for the user's eyes only.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    // Never through a link planted in the folder (it would truncate the file it points to),
+    // never waiting on a FIFO, and only ever a regular file.
+    m_logError.clear();
+    const int fd = ::open(
+        path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = fd < 0 ? (errno == ELOOP ? tk::kRefusedLink : errno) : tk::kRefusedKind;
+        if (fd >= 0)
+            ::close(fd);
+        m_logError = path + ": " + tk::FileErrorText(err);
         return true;
+    }
     ::fchmod(fd, 0600); // an older trace may have been readable by others
     // Another copy of the program tracing into the same file would garble both traces.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {

@@ -157,6 +157,9 @@ public:
     // (tracing off) when the file cannot be created or another process is writing it.
     bool OpenLog();
     void CloseLog();
+    // Why the last OpenLog refused the trace file (a link or no regular file), in Czech with
+    // the file's path; empty when it did not.
+    const std::string& LogError() const { return m_logError; }
     bool IsLogging() const { return m_bLog; }
 
     // Why the last Open failed, in Czech for the user ("/dev/ttyUSB0: přístup odepřen ...").
@@ -192,6 +195,7 @@ private:
     struct termios m_saved {};
     std::string m_devicePath; // what Open opened, and the device it was then
     dev_t m_nDevice = 0;
+    std::string m_logError;
     std::string m_openError;
     int m_openErrno = 0;
     std::vector<PortHolder> m_openHolders;

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <ctime>
+#include <pthread.h>
 
 CTK630Com::CTK630Com(CProfile& profile, CDevStatus& status)
     : m_profile(profile), m_status(status), m_trans(&m_serCom) {}
@@ -20,11 +22,23 @@ uint32_t CTK630Com::Start() {
         return 1;
     if (m_serCom.Init())
         return LE_START_FAILED;
+    // The worker never takes Ctrl+C or a termination request: the thread that starts it does.
+    // They are blocked only while the thread is made, which inherits the set; the files
+    // opened below are opened with them open, so a hang there can still be ended.
+    sigset_t interrupts;
+    sigset_t before;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    sigaddset(&interrupts, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &interrupts, &before);
     try {
         m_thread = std::thread([this] { WorkerLoop(); });
     } catch (...) {
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
         return LE_START_FAILED;
     }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     m_bStarted = true;
     m_tapi.SetCancelCheck([this] { return m_serCom.IsCancelled(); });
     if (m_tapi.Init() != 0)

@@ -15,18 +15,23 @@
 
 namespace {
 
+// An export file is text that only grows by appending; one larger than this was not made by
+// the program, and is not read whole into memory.
+constexpr size_t kMaxExportFileSize = 64u << 20;
+
 // The old content of a file that the new lines are appended to.
 bool ReadWholeFile(const std::string& path, CMemoryWriter& out) {
     std::string content;
-    return tk::ReadFileContent(path, content, SIZE_MAX) == 0 &&
+    return tk::ReadFileContent(path, content, kMaxExportFileSize, tk::kReadRegularOnly) == 0 &&
            out.Write(content.data(), content.size());
 }
 
 } // namespace
 
 bool SmsExportFileExists(const std::string& path) {
+    // A FIFO, terminal or device only receives the lines: nothing there would be replaced.
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
+    return path != "-" && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 int ExportSms(const CSMSMng& store, int list, const int32_t* indices, int n,
@@ -45,28 +50,17 @@ int ExportSms(const CSMSMng& store, int list, const int32_t* indices, int n,
 }
 
 int WriteSmsExportFile(const std::string& lines, const std::string& path, int mode) {
-    // The file is replaced by renaming: a link is followed so that it stays a link, and the
-    // file keeps its permissions.
-    std::string target = path;
-    mode_t fileMode = 0644;
-    struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists) {
-        fileMode = st.st_mode & 07777;
-        char real[PATH_MAX];
-        if (::realpath(path.c_str(), real))
-            target = real;
-    }
-
+    // A link the user made is followed by the writer (the link stays, the file it points to
+    // gets the lines); a stream gets only the new lines.
+    tk::CSafeFileWriter writer;
+    if (!writer.Open(path, 0644, tk::FileOwner::User))
+        return SMS_EXPORT_NO_FILE;
     CMemoryWriter content;
-    if (exists && mode == SMS_EXPORT_APPEND && !ReadWholeFile(target, content))
+    if (!writer.IsStream() && mode == SMS_EXPORT_APPEND && SmsExportFileExists(path) &&
+        !ReadWholeFile(path, content))
         return SMS_EXPORT_NO_FILE; // never replace what we were asked to extend
     if (!content.Write(lines.data(), lines.size()))
         return SMS_EXPORT_WRITE_FAILED;
-
-    tk::CSafeFileWriter writer;
-    if (!writer.Open(target, fileMode))
-        return SMS_EXPORT_NO_FILE;
     if (!writer.Write(content.Data().data(), content.Data().size()) || !writer.Commit())
         return SMS_EXPORT_WRITE_FAILED;
     return SMS_EXPORT_OK;

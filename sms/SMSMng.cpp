@@ -1,6 +1,7 @@
 #include "sms/SMSMng.h"
 
 #include "base/Cp1250.h"
+#include "base/FileIO.h"
 #include "base/ProgramFolder.h"
 #include "base/SafeFile.h"
 #include "base/Texts.h"
@@ -10,11 +11,18 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr uint32_t kFileVersion = 1;
+// Records beyond the lists' room that a load keeps for the archive; a file with more is no
+// store that ever was, and its counts are not trusted further.
+constexpr size_t kMaxSurplus = 4 * SMS_LIST_MAX * SMS_LIST_COUNT;
+// No store is larger (5 messages of at most 640 characters and 10 numbers a list, three
+// lists): the copy of a damaged file stops there.
+constexpr size_t kMaxCopiedFile = 1u << 20;
 
 } // namespace
 
@@ -123,15 +131,19 @@ std::string CSMSMng::FilePath() {
 }
 
 int CSMSMng::Load() {
-    const int fd = ::open(FilePath().c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    m_bDamaged = false;
+    const int fd = tk::OpenProgramFile(FilePath());
+    if (fd < 0) {
+        // A link or FIFO planted there is no store; Save refuses it as well.
+        m_bDamaged = errno != ENOENT;
         return 0;
+    }
     CFdReader file(fd);
     const int result = LoadFrom(file);
     ::close(fd);
-    // The next change saves over the file: keep what could not be read.
-    if (result != 1)
-        tk::PreserveDamagedFile(FilePath());
+    // Nothing is copied yet: a command that only reads leaves the file as it is, and the
+    // first save keeps what could not be read.
+    m_bDamaged = result != 1 || !m_surplus.empty();
     return result;
 }
 
@@ -144,6 +156,7 @@ int CSMSMng::LoadFrom(CByteReader& file) {
         if (!ReadU32LE(file, count))
             return 0;
     }
+    m_surplus.clear();
     for (int list = 0; list < SMS_LIST_COUNT; ++list) {
         Clear(list);
         // A count may be anything in a damaged file; every record is read before it is
@@ -152,7 +165,12 @@ int CSMSMng::LoadFrom(CByteReader& file) {
             std::unique_ptr<CSMS> sms(new (std::nothrow) CSMS);
             if (!sms || !sms->Read(file))
                 return 0;
-            Add(sms, list); // a full list drops the surplus records
+            if (Add(sms, list) == -2) {
+                if (m_surplus.size() >= kMaxSurplus)
+                    return 0;
+                sms->SetList(list);
+                m_surplus.push_back(std::move(sms)); // archived at the next save
+            }
         }
     }
     return 1;
@@ -180,6 +198,27 @@ int CSMSMng::Save() {
         m_nSaveError = errno != 0 ? errno : ENOENT;
         return 0;
     }
+    if (m_bDamaged) {
+        // The first save over a file not loaded whole: its content is kept first, the user
+        // is told where, and records that did not fit a list go to the archive.
+        struct stat st {};
+        const bool regular = ::lstat(FilePath().c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        const std::string copy =
+            regular ? tk::PreserveDamagedFile(FilePath(), kMaxCopiedFile) : std::string();
+        if (regular && m_pListener)
+            m_pListener->OnSmsStoreDamaged(copy);
+        if (regular && copy.empty()) {
+            m_nSaveError = EIO;
+            return 0;
+        }
+        while (!m_surplus.empty()) {
+            if (!Archive(*m_surplus.front())) {
+                m_nSaveError = errno != 0 ? errno : EIO;
+                return 0;
+            }
+            m_surplus.erase(m_surplus.begin());
+        }
+    }
     tk::CSafeFileWriter writer;
     if (!writer.Open(FilePath(), 0600) || !writer.Write(data.Data().data(), data.Data().size()) ||
         !writer.Commit()) {
@@ -187,6 +226,7 @@ int CSMSMng::Save() {
         return 0;
     }
     m_nSaveError = 0;
+    m_bDamaged = false;
     return 1;
 }
 
@@ -230,9 +270,19 @@ bool CSMSMng::Archive(const CSMS& sms) {
         std::string_view(reinterpret_cast<const char*>(line.Data().data()), line.Data().size()));
     if (!tk::EnsureFolder(tk::DataFolder()))
         return false;
-    const int fd = ::open(ArchivePath().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    // Only ever appended to, and never through a link planted in the Data folder or into a
+    // FIFO that would block.
+    const int fd =
+        ::open(ArchivePath().c_str(),
+               O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = tk::kRefusedKind;
+        return false;
+    }
     bool ok = true;
     size_t done = 0;
     while (ok && done < text.size()) {

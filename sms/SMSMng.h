@@ -30,6 +30,10 @@ public:
     // A change could not be saved (errno-style code); the store keeps it in memory and
     // saves it with the next change or at shutdown.
     virtual void OnSmsSaveFailed(int error) { (void)error; }
+    // The first save over a store that was not loaded whole: what the file held was copied to
+    // `copy` (empty when no copy could be made, and then nothing is saved). Called before
+    // that save, once per damage, so that the user learns it before the file changes.
+    virtual void OnSmsStoreDamaged(const std::string& copy) { (void)copy; }
 };
 
 class CSMSMng {
@@ -59,10 +63,16 @@ public:
     // "SMS.dat" in the Data folder. Load: 1, or 0 when the file is missing, of another
     // version or damaged (what was read before the damage stays loaded). Save: 1, or 0 when
     // the file could not be written; the old file is then untouched (LastSaveError tells why).
+    // A store that was not loaded whole (a damaged file, or lists longer than they may be)
+    // is saved only by a change: its first save keeps a copy of the file beside it and
+    // archives the records that did not fit. IsDamaged tells whether that save is still due.
     int Load();
     int Save();
-    // The same on byte streams.
+    bool IsDamaged() const { return m_bDamaged; }
+    // The same on byte streams. Records beyond a list's five are not dropped: they wait in
+    // SurplusCount for the next save, which archives them.
     int LoadFrom(CByteReader& file);
+    size_t SurplusCount() const { return m_surplus.size(); }
     int SaveTo(CByteWriter& file) const;
     static std::string FilePath();
     // errno-style code of the last failed Save, 0 when the last Save succeeded.
@@ -115,6 +125,8 @@ private:
 
     std::array<std::vector<std::unique_ptr<CSMS>>, SMS_LIST_COUNT> m_aList;
     ISMSStoreListener* m_pListener = nullptr;
+    std::vector<std::unique_ptr<CSMS>> m_surplus;
+    bool m_bDamaged = false;
     int m_nSaveError = 0;
     int m_nArchived = 0;
     // A message already in the archive that went back into its list (its store could not be

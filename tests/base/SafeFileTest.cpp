@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -156,26 +158,158 @@ TEST(SafeFile, EnsureFolderCreatesOnlyWhatIsMissing) {
     EXPECT_FALSE(tk::EnsureFolder(dir.File("no/such/parent")));
 }
 
-TEST(SafeFile, ASymbolicLinkStaysALinkToTheNewContent) {
+// A link the user made is the user's choice: the file it points to gets the content and the
+// link stays. A link planted where the program keeps its own file is refused, and nothing is
+// written through it; so is a FIFO or device standing there.
+TEST(SafeFile, AUserLinkIsFollowedAPlantedOneOrAFifoInTheProgramsFolderIsRefused) {
     TempDir dir;
     WriteFileBytes(dir.File("real.dat"), {1});
     ASSERT_EQ(::symlink(dir.File("real.dat").c_str(), dir.File("link.dat").c_str()), 0);
-    ASSERT_TRUE(tk::WriteFileAtomically(dir.File("link.dat"), "xy", 2));
+    ASSERT_TRUE(tk::WriteFileAtomically(dir.File("link.dat"), "xy", 2, 0644, tk::FileOwner::User));
     struct stat st {};
     ASSERT_EQ(::lstat(dir.File("link.dat").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(ReadFileText(dir.File("real.dat")), "xy");
+
+    ASSERT_EQ(::mkfifo(dir.File("fifo.dat").c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        int error;
+    } refused[] = {{"link.dat", tk::kRefusedLink}, {"fifo.dat", tk::kRefusedKind}};
+    for (const auto& r : refused) {
+        tk::CSafeFileWriter w;
+        EXPECT_FALSE(w.Open(dir.File(r.name), 0600)) << r.name;
+        EXPECT_EQ(w.Error(), r.error) << r.name;
+        EXPECT_FALSE(tk::WriteFileAtomically(dir.File(r.name), "zz", 2)) << r.name;
+    }
+    EXPECT_EQ(ReadFileText(dir.File("real.dat")), "xy");
+    ASSERT_EQ(::lstat(dir.File("link.dat").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::lstat(dir.File("fifo.dat").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(ListFolder(dir.Path()),
+              (std::vector<std::string>{"fifo.dat", "link.dat", "real.dat"}));
 }
 
-TEST(SafeFile, ADamagedFileIsKeptBesideItself) {
+// An output that exists and is no regular file is written as a stream: /dev/null swallows the
+// data and stays a device (also through a link to it), a FIFO's reader gets it and the FIFO
+// stays, "-" is standard output. Nothing is renamed over them.
+TEST(SafeFile, AUsersOutputThatIsNoRegularFileGetsTheDataAsAStream) {
+    TempDir dir;
+    ASSERT_EQ(::symlink("/dev/null", dir.File("null-link").c_str()), 0);
+    for (const char* path : {"/dev/null", "null-link"}) {
+        const std::string full = path[0] == '/' ? std::string(path) : dir.File(path);
+        tk::CSafeFileWriter w;
+        ASSERT_TRUE(w.Open(full, 0600, tk::FileOwner::User)) << path;
+        EXPECT_TRUE(w.IsStream());
+        EXPECT_TRUE(w.Write("PIN 1234", 8));
+        EXPECT_TRUE(w.Commit()) << path;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    ASSERT_EQ(::lstat(dir.File("null-link").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    const std::string fifo = dir.File("out.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string got;
+    std::thread reader([&] { got = ReadFileText(fifo); });
+    EXPECT_TRUE(tk::WriteFileAtomically(fifo, "through the fifo", 16, 0600, tk::FileOwner::User));
+    reader.join();
+    EXPECT_EQ(got, "through the fifo");
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const int savedOut = ::dup(STDOUT_FILENO);
+    ::dup2(pipeFds[1], STDOUT_FILENO);
+    const bool written =
+        tk::WriteFileAtomically("-", "to stdout", 9, 0600, tk::FileOwner::User) &&
+        tk::WriteFileAtomically("/dev/stdout", " and its link", 13, 0600, tk::FileOwner::User);
+    ::dup2(savedOut, STDOUT_FILENO);
+    ::close(savedOut);
+    ::close(pipeFds[1]);
+    char buf[32] = {};
+    const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
+    ::close(pipeFds[0]);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0), "to stdout and its link");
+    EXPECT_FALSE(FileExists("-"));
+}
+
+// A save in progress shows nobody the PIN: its temporary file is the user's alone until the
+// commit gives it its mode. One that a kill left behind is removed by the next save of the
+// same file, one that another save is still writing is not. A forced mode wins over the
+// looser mode of the file replaced.
+TEST(SafeFile, TemporaryFilesArePrivateLeftoversAreRemovedAndACopyTakesItsSourcesMode) {
+    TempDir dir;
+    const std::string path = dir.File("a.cfg");
+    WriteFileBytes(path, {1});
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    WriteFileBytes(path + ".tmp.AbC123", {9});
+    ASSERT_EQ(::chmod((path + ".tmp.AbC123").c_str(), 0644), 0);
+    WriteFileBytes(path + ".tmp.toolong", {9}); // not a name of ours
+
+    tk::CSafeFileWriter live;
+    ASSERT_TRUE(live.Open(path));
+    std::vector<std::string> names = ListFolder(dir.Path());
+    EXPECT_EQ(std::count(names.begin(), names.end(), "a.cfg.tmp.AbC123"), 0);
+    std::string liveTmp;
+    for (const std::string& name : names) {
+        if (name.rfind("a.cfg.tmp.", 0) == 0 && name != "a.cfg.tmp.toolong")
+            liveTmp = dir.File(name);
+    }
+    ASSERT_FALSE(liveTmp.empty());
+    EXPECT_EQ(ModeOf(liveTmp), 0600u);
+
+    tk::CSafeFileWriter other;
+    ASSERT_TRUE(other.Open(path));
+    EXPECT_TRUE(FileExists(liveTmp)) << "a save in progress lost its file";
+    other.ForceMode(0600);
+    ASSERT_TRUE(other.Write("x", 1));
+    ASSERT_TRUE(other.Commit());
+    EXPECT_EQ(ModeOf(path), 0600u);
+    ASSERT_TRUE(live.Write("y", 1));
+    ASSERT_TRUE(live.Commit());
+    EXPECT_EQ(ModeOf(path), 0600u); // kept from the file it replaced
+    EXPECT_EQ(ListFolder(dir.Path()), (std::vector<std::string>{"a.cfg", "a.cfg.tmp.toolong"}));
+}
+
+// A damaged file is copied once however often it is read; a file damaged anew gets a copy of
+// its own beside the older one. Links, FIFOs and devices are not copied (nor waited on).
+TEST(SafeFile, ADamagedFileIsKeptBesideItselfOnce) {
     TempDir dir;
     WriteFileBytes(dir.File("SMS.dat"), {2, 0, 0, 0, 9});
-    const std::string copy = tk::PreserveDamagedFile(dir.File("SMS.dat"));
+    ASSERT_EQ(::chmod(dir.File("SMS.dat").c_str(), 0644), 0);
+    const std::string copy = tk::PreserveDamagedFile(dir.File("SMS.dat"), 1024);
     ASSERT_FALSE(copy.empty());
     EXPECT_EQ(copy.rfind(dir.File("SMS.dat.damaged-"), 0), 0u) << copy;
     EXPECT_EQ(ReadFileBytes(copy), (std::vector<uint8_t>{2, 0, 0, 0, 9}));
-    EXPECT_NE(tk::PreserveDamagedFile(dir.File("SMS.dat")), copy); // never over an older copy
-    EXPECT_TRUE(tk::PreserveDamagedFile(dir.File("missing.dat")).empty());
+    EXPECT_EQ(ModeOf(copy), 0600u);
+    EXPECT_EQ(tk::PreserveDamagedFile(dir.File("SMS.dat"), 1024), copy);
+    EXPECT_EQ(ListFolder(dir.Path()).size(), 2u);
+
+    WriteFileBytes(dir.File("SMS.dat"), {2, 0, 0, 0, 8}); // the same size, likely the same second
+    const std::string second = tk::PreserveDamagedFile(dir.File("SMS.dat"), 1024);
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(second, copy); // never over an older copy
+    EXPECT_EQ(ReadFileBytes(copy), (std::vector<uint8_t>{2, 0, 0, 0, 9}));
+    EXPECT_EQ(ReadFileBytes(second), (std::vector<uint8_t>{2, 0, 0, 0, 8}));
+    // A huge file is copied up to what the program's largest file could hold, and once.
+    WriteFileBytes(dir.File("big.dat"), {});
+    ASSERT_EQ(::truncate(dir.File("big.dat").c_str(), 1l << 30), 0);
+    const std::string big = tk::PreserveDamagedFile(dir.File("big.dat"), 1024);
+    EXPECT_EQ(ReadFileBytes(big).size(), 1024u);
+    EXPECT_EQ(tk::PreserveDamagedFile(dir.File("big.dat"), 1024), big);
+
+    ASSERT_EQ(::mkfifo(dir.File("fifo.dat").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", dir.File("zero.dat").c_str()), 0);
+    EXPECT_TRUE(tk::PreserveDamagedFile(dir.File("fifo.dat"), 1024).empty());
+    EXPECT_TRUE(tk::PreserveDamagedFile(dir.File("zero.dat"), 1024).empty());
+    EXPECT_TRUE(tk::PreserveDamagedFile("/dev/zero", 1024).empty());
+    EXPECT_TRUE(tk::PreserveDamagedFile(dir.File("missing.dat"), 1024).empty());
 }
 
 // After a power cut the new file must be complete or the old one still there: the temporary

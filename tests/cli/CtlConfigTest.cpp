@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -190,4 +193,38 @@ TEST_F(CtlConfigTest, FilesUnitAndBackupsAreShownComparedExportedImportedAndSet)
               "{\"equal\":false,\"differences\":[{\"key\":\"sim.tone\",\"pane\":\"SIM "
               "karta\",\"group\":\"\",\"label\":\"Oznamovací tón\",\"old\":\"K + "
               "D\",\"new\":\"bez tónu\",\"old_value\":\"k_d\",\"new_value\":\"none\"}]}\n");
+}
+
+// Copies of a configuration hold its PIN: the backup of config set takes the file's mode even
+// over an older, looser backup, a new JSON export is private, and a link planted where the
+// backup goes is refused without writing through it.
+TEST_F(CtlConfigTest, CopiesArePrivateAndAPlantedBackupLinkIsRefused) {
+    const std::string a = m_dir.File("a.cfg");
+    ASSERT_EQ(Ctl({"read-config", a}).status, 0);
+    ASSERT_EQ(::chmod(a.c_str(), 0600), 0);
+    WriteFileBytes(a + ".bak", {1});
+    ASSERT_EQ(::chmod((a + ".bak").c_str(), 0644), 0);
+    const Bytes before = ReadFileBytes(a);
+    const CtlResult set = Ctl({"config", "set", a, "sim.pin=1357"});
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(ReadFileBytes(a + ".bak"), before);
+    struct stat st {};
+    ASSERT_EQ(::stat((a + ".bak").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    const std::string victim = m_dir.File("victim.txt");
+    WriteFileBytes(victim, {'v'});
+    ASSERT_EQ(::unlink((a + ".bak").c_str()), 0);
+    ASSERT_EQ(::symlink(victim.c_str(), (a + ".bak").c_str()), 0);
+    const Bytes current = ReadFileBytes(a);
+    const CtlResult planted = Ctl({"config", "set", a, "sim.pin=2468"});
+    EXPECT_EQ(planted.status, 65) << planted.err;
+    EXPECT_TRUE(Has(planted.err, "symbolický odkaz")) << planted.err;
+    EXPECT_EQ(ReadFileBytes(victim), Bytes{'v'});
+    EXPECT_EQ(ReadFileBytes(a), current);
+
+    const std::string json = m_dir.File("a.json");
+    ASSERT_EQ(Ctl({"config", "export", a, "-o", json}).status, 0);
+    ASSERT_EQ(::stat(json.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 CtlProcess::CtlProcess(const std::vector<std::string>& args, const std::string& input,
-                       const std::string& terminal) {
+                       const std::string& terminal, bool outputToTerminal) {
     int out[2], err[2], in[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0)
         return;
@@ -28,6 +28,8 @@ CtlProcess::CtlProcess(const std::vector<std::string>& args, const std::string& 
             const int fd = ::open(tty, O_RDWR | O_NOCTTY);
             ::dup2(fd, STDIN_FILENO);
             ::dup2(fd, STDERR_FILENO);
+            if (outputToTerminal)
+                ::dup2(fd, STDOUT_FILENO);
         } else {
             ::dup2(in[0], STDIN_FILENO);
             ::dup2(err[1], STDERR_FILENO);

@@ -18,9 +18,10 @@ struct CtlResult {
 class CtlProcess {
 public:
     // Starts tk530ctl with these arguments. `input` is its standard input (then closed);
-    // with a `terminal` path, standard input and error are that terminal instead.
+    // with a `terminal` path, standard input and error are that terminal instead, and with
+    // `outputToTerminal` standard output too.
     explicit CtlProcess(const std::vector<std::string>& args, const std::string& input = {},
-                        const std::string& terminal = {});
+                        const std::string& terminal = {}, bool outputToTerminal = false);
     ~CtlProcess();
     CtlProcess(const CtlProcess&) = delete;
     CtlProcess& operator=(const CtlProcess&) = delete;

@@ -4,6 +4,7 @@
 #include "base/Cp1250.h"
 #include "base/DataLock.h"
 #include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
 #include "base/Texts.h"
 #include "config/Profile.h"
 #include "config/TK630Cfg.h"
@@ -29,6 +30,7 @@
 #include <cstdlib>
 #include <memory>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -326,6 +328,14 @@ TEST_F(CtlTest, SmsAreReadIntoTheStoreListedAndExported) {
     EXPECT_EQ(RunCtl({"--folder", m_dir.Path(), "sms-export", "received", txt, "--append"}).status,
               0);
     EXPECT_EQ(ReadFileText(txt), once + once);
+
+    // A read that pushes older messages out shows where each one is after the whole read.
+    for (int i = 3; i <= 7; ++i)
+        ASSERT_TRUE(Unit().AddStoredSms(SimSampleSms(i, now)));
+    const CtlResult more = Ctl({"sms-read"});
+    EXPECT_EQ(more.status, 0) << more.err;
+    for (int i = 0; i < SMS_LIST_MAX; ++i)
+        EXPECT_TRUE(Has(more.out, "Přijaté: * " + std::to_string(i) + "  ")) << more.out;
 }
 
 TEST_F(CtlTest, SmsIsSentThroughTheToSendListOrRefusedWithoutLosingAnything) {
@@ -720,6 +730,19 @@ TEST_F(CtlTest, RecipientsAreOneAnOptionCleanedAndRefusedBeforeConnecting) {
         EXPECT_EQ(no.status, 64) << c.to[0];
         EXPECT_TRUE(Has(no.err, c.why)) << no.err;
     }
+    // A NUL from standard input would end the text unseen; too long an input is not read on.
+    const struct {
+        std::string input;
+        std::string why;
+    } texts[] = {
+        {std::string("ahoj\0svete", 10), "obsahuje znak NUL"},
+        {std::string(4000, 'a'), "je delší než 640 znaků"},
+    };
+    for (const auto& t : texts) {
+        const CtlResult no = Ctl({"sms-send", "--to", "123", "--text", "-"}, t.input);
+        EXPECT_EQ(no.status, 64) << t.why;
+        EXPECT_TRUE(Has(no.err, t.why)) << no.err;
+    }
     EXPECT_EQ(Unit().RequestCount(), calls);
     EXPECT_EQ(ReadFileBytes(CSMSMng::FilePath()), store);
 }
@@ -959,4 +982,122 @@ TEST_F(CtlTest, ExportsGoToStandardOutputEscapedInEitherEncodingAndFilesNeedForc
     EXPECT_EQ(ReadFileBytes(file), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(Ctl({"read-config", file, "--force"}).status, 0);
     EXPECT_EQ(ReadFileBytes(file).size(), 1667u);
+}
+
+// Outputs that are no files: /dev/null swallows the export and stays a device (no "file
+// exists" refusal either), a terminal shows escape codes of a message as spaces while a pipe
+// gets the text unchanged.
+TEST_F(CtlTest, ExportsToDevicesAndTerminalsNeitherReplaceThemNorPassEscapeCodes) {
+    {
+        CSMSMng store;
+        CSMS sms;
+        sms.SetText("\x1b]0;owned\x07red\x1b[31m");
+        sms.AddNumber("\x1b[2J123");
+        ASSERT_GE(store.AddAndShow(sms, SMS_RECEIVED), 0);
+    }
+    const CtlResult toNull = Local({"sms-export", "received", "/dev/null"});
+    EXPECT_EQ(toNull.status, 0) << toNull.err;
+    struct stat st {};
+    ASSERT_EQ(::lstat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    const CtlResult piped = Local({"sms-export", "received", "-"});
+    EXPECT_TRUE(Has(piped.out, "\x1b]0;owned\x07red\x1b[31m")) << piped.out;
+    PtyPair tty;
+    CtlProcess p({"--folder", m_dir.Path(), "sms-export", "received", "-"}, {}, tty.SlavePath(),
+                 true);
+    const CtlResult onTerminal = p.Wait();
+    EXPECT_EQ(onTerminal.status, 0);
+    std::string shown;
+    for (;;) {
+        struct pollfd fd = {tty.Master(), POLLIN, 0};
+        char buf[512];
+        const ssize_t n = ::poll(&fd, 1, 200) > 0 ? ::read(tty.Master(), buf, sizeof buf) : 0;
+        if (n <= 0)
+            break;
+        shown.append(buf, static_cast<size_t>(n));
+    }
+    EXPECT_TRUE(Has(shown, "red")) << shown;
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\x07'), std::string::npos) << shown;
+}
+
+// `do` parses its steps in memory that grows with their number, not its square, and refuses
+// more steps than a connection needs.
+TEST_F(CtlTest, DoRefusesTooManyStepsAndParsesTheAllowedOnesInLinearMemory) {
+    std::vector<std::string> args = {"--folder", m_dir.Path(), "do"};
+    // Long steps (the padding is blanks between the words) make a copy per step visible: in
+    // linear memory 300 of them take about 9 MB, with a copy of the earlier ones in each
+    // over 50 MB.
+    const std::string step = "sms-list" + std::string(3000, ' ') + "received";
+    for (int i = 0; i < 300; ++i)
+        args.push_back(step);
+    const CtlResult allowed = RunCtl(args);
+    EXPECT_EQ(allowed.status, 0) << allowed.err.substr(0, 300);
+    size_t lists = 0;
+    for (size_t at = 0; (at = allowed.out.find("Přijaté", at)) != std::string::npos; ++at)
+        ++lists;
+    EXPECT_EQ(lists, 300u);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) // their shadow memory
+    struct rusage usage {};
+    ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0); // the only child so far
+    EXPECT_LT(usage.ru_maxrss, 24 * 1024) << "KiB at the peak";
+#endif
+
+    args.push_back("sms-list");
+    const CtlResult tooMany = RunCtl(args);
+    EXPECT_EQ(tooMany.status, 64);
+    EXPECT_TRUE(Has(tooMany.err, "nejvýše 300")) << tooMany.err;
+    EXPECT_TRUE(tooMany.out.empty());
+}
+
+// A controlling terminal is no port: taking it would put the user's own terminal in raw mode.
+TEST_F(CtlTest, TheControllingTerminalIsRefusedAsAPort) {
+    const CtlResult r = Local({"--port", "/dev/tty", "info"});
+    EXPECT_EQ(r.status, 64);
+    EXPECT_TRUE(Has(r.err, "je terminál, ze kterého program běží")) << r.err;
+}
+
+// A damaged SMS.dat is the only copy of what it held: a session that changes no message
+// leaves it byte for byte, and nothing is copied for a read.
+TEST_F(CtlTest, ADamagedStoreIsLeftAsItIsByASessionThatChangesNoMessage) {
+    StartSim();
+    {
+        CSMSMng store;
+        CSMS sms;
+        sms.SetText("keep me");
+        sms.AddNumber("123");
+        ASSERT_GE(store.AddAndShow(sms, SMS_SENT), 0);
+    }
+    std::vector<uint8_t> damaged = ReadFileBytes(CSMSMng::FilePath());
+    damaged.resize(damaged.size() - 3);
+    WriteFileBytes(CSMSMng::FilePath(), damaged);
+    const CtlResult info = Ctl({"info"});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(ReadFileBytes(CSMSMng::FilePath()), damaged);
+    for (const std::string& name : ListFolder(m_dir.File("Data")))
+        EXPECT_EQ(name.find("SMS.dat.damaged"), std::string::npos) << name;
+}
+
+// A trace file or SMS store planted as a link is refused, and said so, without writing to
+// its target.
+TEST_F(CtlTest, PlantedLinksAreRefusedWithTheirNameAndTheirTargetsKept) {
+    StartSim();
+    const std::string victim = m_dir.File("victim.txt");
+    WriteFileBytes(victim, {'k', 'e', 'e', 'p'});
+    ASSERT_EQ(::symlink(victim.c_str(), m_dir.File("sercom.log").c_str()), 0);
+    const CtlResult r = Ctl({"--trace", "info"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "sercom.log: je to symbolický odkaz")) << r.err;
+    EXPECT_EQ(ReadFileText(victim), "keep");
+
+    ::unlink(CSMSMng::FilePath().c_str()); // the session saved an empty store
+    ASSERT_EQ(::symlink(victim.c_str(), CSMSMng::FilePath().c_str()), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"sms-list"}, {"sms-delete", "received", "0"}}) {
+        const CtlResult refused = Local(args);
+        EXPECT_NE(refused.status, 0) << args[0];
+        EXPECT_TRUE(Has(refused.err, "SMS.dat: je to symbolický odkaz")) << refused.err;
+    }
+    EXPECT_EQ(ReadFileText(victim), "keep");
 }

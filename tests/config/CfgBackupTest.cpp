@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -121,7 +123,12 @@ TEST_F(Backups, TheNewestFiftyOfAUnitAreKeptAndOtherFilesAreLeftAlone) {
         EXPECT_TRUE(FileExists(Folder() + "/" + name)) << name;
     EXPECT_EQ(Of("00000099_").size(), 2u);
 
-    // The list the backups command shows: only real backups, the newest first.
+    // The list the backups command shows: only real backups, the newest first; a link named
+    // like one (to a file elsewhere) is none.
+    WriteFileBytes(dir.File("elsewhere.cfg"), std::vector<uint8_t>(CFG_FILE_SIZE, 0));
+    ASSERT_EQ(::symlink(dir.File("elsewhere.cfg").c_str(),
+                        (Folder() + "/00000077_2030-01-01_00-00-00.cfg").c_str()),
+              0);
     const std::vector<CfgBackupInfo> list = ListConfigBackups();
     ASSERT_EQ(list.size(), 52u);
     EXPECT_EQ(list[0].path, path);

@@ -102,6 +102,17 @@ TEST_F(ProfileTest, AShortOrDamagedFileGivesDefaultsForWhatItDoesNotHoldWhole) {
 
     p.SetPort("/dev/serial/by-id/usb-FTDI-0001");
     EXPECT_EQ(std::string(p.m_szPort), "/dev/serial/by-id/");
+
+    // An access that is neither local nor remote is the default, and flagged to be told.
+    EXPECT_FALSE(p.m_bBadConnType);
+    for (const int32_t bad : {0, 3, -1}) {
+        b[4] = static_cast<uint8_t>(bad);
+        b[5] = b[6] = b[7] = static_cast<uint8_t>(bad < 0 ? 0xFF : 0);
+        WriteFileBytes(File(), b);
+        EXPECT_EQ(p.Load(), PROFILE_OK);
+        EXPECT_EQ(p.m_nConnType, CONN_LOCAL) << bad;
+        EXPECT_TRUE(p.m_bBadConnType) << bad;
+    }
 }
 
 TEST_F(ProfileTest, AFailedSaveKeepsTheOldFileAndNamesWhatWasNotWritten) {

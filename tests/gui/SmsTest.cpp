@@ -248,6 +248,43 @@ TEST_F(GuiSmsTest, TheReceivedNodeCountsTheMessagesAFullListSentToTheArchive) {
     EXPECT_EQ(Node(2), "Odeslané (0)"); // the other lists keep the plain caption
 }
 
+// A damaged SMS.dat is the only copy of what it held: the first change (a message read from
+// the unit) says where its copy is, once, and the copy holds the damaged file.
+TEST_F(GuiSmsTest, TheFirstChangeToADamagedStoreSaysOnceWhereItsCopyIs) {
+    {
+        CSMSMng store;
+        CSMS sms;
+        sms.SetText("stará");
+        sms.AddNumber("604111222");
+        ASSERT_GE(store.AddAndShow(sms, SMS_SENT), 0);
+    }
+    std::string damaged = Slurp(CSMSMng::FilePath());
+    damaged.resize(damaged.size() - 3);
+    std::ofstream(CSMSMng::FilePath(), std::ios::binary | std::ios::trunc) << damaged;
+    for (int i = 0; i < 2; ++i) {
+        SimSms sms;
+        sms.time = GetLocalTime();
+        sms.number = "+42060010020" + std::to_string(i);
+        sms.text = "zprava " + std::to_string(i);
+        ASSERT_TRUE(Unit().AddStoredSms(sms));
+    }
+    prompts.ExpectInfo("byl poškozený");
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_TOOLS, 2);
+    Action("m_pActSMSRead")->trigger();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(prompts.Done());
+    ASSERT_EQ(Device().m_SMS.GetCount(SMS_RECEIVED), 2);
+    std::string copy;
+    for (const PromptRecord& shown : prompts.Shown()) {
+        const size_t at = shown.text.find(CSMSMng::FilePath() + ".damaged-");
+        if (at != std::string::npos)
+            copy = shown.text.substr(at, shown.text.find(';', at) - at);
+    }
+    ASSERT_FALSE(copy.empty());
+    EXPECT_EQ(Slurp(copy), damaged);
+}
+
 // The lists' column widths the user leaves are written with the profile when the program
 // closes, and a new window shows them again.
 TEST_F(GuiSmsTest, ColumnWidthsSurviveTheProfile) {

@@ -390,6 +390,19 @@ TEST_F(SerComTest, APortThatAnotherProgramHoldsIsRefusedWithItsName) {
     EXPECT_TRUE(FindPortHolders(st.st_rdev).empty());
     EXPECT_EQ(m_port.Open(m_pty.SlavePath(), kDefaultDcb), LE_OK) << m_port.LastOpenError();
     EndChild(peer);
+    // /dev/ptmx gives every program that opens it a line of its own: holding it is holding no
+    // port anyone could share.
+    const pid_t other = ::fork();
+    if (other == 0) {
+        ::open("/dev/ptmx", O_RDWR | O_NOCTTY);
+        ::execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    struct stat ptmx {};
+    ASSERT_EQ(::stat("/dev/ptmx", &ptmx), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(FindPortHolders(ptmx.st_rdev).empty());
+    EndChild(other);
     // Without /proc nothing is found and nothing fails.
     EXPECT_TRUE(FindPortHolders(st.st_rdev, "/nonexistent-proc").empty());
 }

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <functional>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,6 +68,19 @@ void KillWhileSaving(const TempDir& dir, const FileKind& kind) {
         EXPECT_TRUE(name == "Data" || name.find(".tmp.") != std::string::npos ||
                     dir.File(name) == kind.path)
             << name;
+    // What the kills left is the user's alone (it may hold a PIN), and the next save of the
+    // file removes it.
+    const std::string folder = kind.path.substr(0, kind.path.rfind('/'));
+    for (const std::string& name : ListFolder(folder)) {
+        struct stat st {};
+        if (name.find(".tmp.") != std::string::npos &&
+            ::stat((folder + "/" + name).c_str(), &st) == 0) {
+            EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+        }
+    }
+    ASSERT_TRUE(kind.save(0));
+    for (const std::string& name : ListFolder(folder))
+        EXPECT_EQ(name.find(".tmp."), std::string::npos) << name;
 }
 
 class CrashSafety : public ::testing::Test {

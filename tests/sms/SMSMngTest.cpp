@@ -246,15 +246,65 @@ TEST(SMSStoreFile, CutInsideTheSecondSentRecord) {
     EXPECT_EQ(Texts(store, SMS_TOSEND), (Strings{"waiting1", "waiting2"}));
 }
 
-TEST(SMSStoreFile, SurplusRecordsOfAListAreDropped) {
+// A list longer than five is no store this program wrote: the surplus is not dropped but
+// archived at the first save, which keeps a copy of the file too.
+TEST_F(SMSStoreOnDisk, SurplusRecordsOfAListGoToTheArchiveAtTheFirstSave) {
     std::vector<Bytes> records;
     for (int i = 0; i < 7; ++i)
         records.push_back(Record("r" + std::to_string(i)));
     records.push_back(Record("sent"));
+    ::mkdir(dir.File("Data").c_str(), 0700);
+    WriteFileBytes(dir.File("Data/SMS.dat"), File(1, 7, 1, 0, records));
     CSMSMng store;
-    EXPECT_EQ(LoadBytes(store, File(1, 7, 1, 0, records)), 1);
+    EXPECT_EQ(store.Load(), 1);
     EXPECT_EQ(Texts(store, SMS_RECEIVED), (Strings{"r0", "r1", "r2", "r3", "r4"}));
     EXPECT_EQ(Texts(store, SMS_SENT), Strings{"sent"});
+    EXPECT_EQ(store.SurplusCount(), 2u);
+    EXPECT_TRUE(store.IsDamaged());
+    ASSERT_GE(store.AddAndShow(Message("new"), SMS_TOSEND), 0);
+    const std::string archive = ReadFileText(CSMSMng::ArchivePath());
+    EXPECT_NE(archive.find("r5"), std::string::npos) << archive;
+    EXPECT_LT(archive.find("r5"), archive.find("r6")) << archive;
+    EXPECT_EQ(store.SurplusCount(), 0u);
+    EXPECT_FALSE(store.IsDamaged());
+}
+
+// A damaged file stays as it is while nothing changes (reading it copies nothing); the first
+// change tells the listener where the copy is while the file still holds the damage, once.
+TEST_F(SMSStoreOnDisk, ADamagedFileIsLeftAloneUntilAChangeWhichSaysFirstWhereTheCopyIs) {
+    struct Told : CRecorder {
+        using CRecorder::CRecorder;
+        void OnSmsStoreDamaged(const std::string& copy) override {
+            copies.push_back(copy);
+            fileThen = ReadFileBytes(CSMSMng::FilePath());
+        }
+        Strings copies;
+        Bytes fileThen;
+    };
+    ::mkdir(dir.File("Data").c_str(), 0700);
+    Bytes damaged = File(1, 2, 0, 0, {Record("first"), Record("second")});
+    damaged.resize(damaged.size() - 4); // cut inside the second record
+    WriteFileBytes(dir.File("Data/SMS.dat"), damaged);
+    for (int i = 0; i < 2; ++i) {
+        CSMSMng reader;
+        EXPECT_EQ(reader.Load(), 0);
+        EXPECT_TRUE(reader.IsDamaged());
+    }
+    EXPECT_EQ(ListFolder(dir.File("Data")), Strings{"SMS.dat"});
+
+    CSMSMng store;
+    Told told(store);
+    store.SetListener(&told);
+    EXPECT_EQ(store.Load(), 0);
+    EXPECT_EQ(Texts(store, SMS_RECEIVED), Strings{"first"});
+    ASSERT_GE(store.AddAndShow(Message("new"), SMS_TOSEND), 0);
+    ASSERT_EQ(told.copies.size(), 1u);
+    EXPECT_EQ(told.fileThen, damaged);
+    EXPECT_EQ(ReadFileBytes(told.copies[0]), damaged);
+    EXPECT_FALSE(store.IsDamaged());
+    ASSERT_GE(store.AddAndShow(Message("newer"), SMS_TOSEND), 0);
+    EXPECT_EQ(told.copies.size(), 1u);
+    EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), Strings{"first"});
 }
 
 TEST(SMSStoreFile, UntrustedSizesStopTheLoad) {

@@ -453,18 +453,30 @@ std::string ParseErrorText(const CLI::Error& e, const CLI::App& app,
     return CzechError(e);
 }
 
+// More steps than anyone types or a script needs in one connection; each one holds a copy of
+// the common options.
+constexpr size_t kMaxSteps = 300;
+
 // The steps of `do`, each parsed like a command line of its own.
 int ParseSteps(Args& a) {
+    if (a.stepTexts.size() > kMaxSteps)
+        return UsageError("příliš mnoho kroků (" + std::to_string(a.stepTexts.size()) +
+                              "); do jich provede nejvýše " + std::to_string(kMaxSteps) +
+                              ", další dejte do dalšího volání.",
+                          a.json);
+    // Each step starts from the common options alone, never from the steps parsed so far.
+    Args common = a;
+    common.steps.clear();
+    common.stepTexts.clear();
+    common.keepGoing = false;
+    a.steps.reserve(a.stepTexts.size());
     for (size_t i = 0; i < a.stepTexts.size(); ++i) {
         const std::string& text = a.stepTexts[i];
         const std::string where = "krok " + std::to_string(i + 1) + " " + Quoted(text) + ": ";
         std::vector<std::string> words;
         if (!SplitStep(text, words))
             return UsageError(where + "neuzavřené uvozovky.", a.json);
-        Args step = a;
-        step.steps.clear();
-        step.stepTexts.clear();
-        step.keepGoing = false;
+        Args step = common;
         CLI::App app{"", "tk530ctl do"};
         CzechLabels(app);
         app.require_subcommand(1, 1);

@@ -429,8 +429,9 @@ int CheckRemoteArgs(const Args& a, CConsole& console, Args& checked) {
         if (::isatty(STDIN_FILENO)) {
             pinText = PromptLine(console, "PIN: ", false).value_or("");
         } else {
+            // Bounded: a PIN is a few characters, and too long a line is refused below.
             char c = 0;
-            while (::read(STDIN_FILENO, &c, 1) == 1 && c != '\n') {
+            while (pinText.size() <= 4 * PIN_MAX && ::read(STDIN_FILENO, &c, 1) == 1 && c != '\n') {
                 if (c != '\r')
                     pinText += c;
             }
@@ -439,7 +440,7 @@ int CheckRemoteArgs(const Args& a, CConsole& console, Args& checked) {
     const std::optional<std::string> pin = ToCp1250(console, "PIN", pinText);
     if (!pin)
         return EXIT_USAGE;
-    if (pin->size() < PIN_MIN || pin->size() > PIN_MAX) {
+    if (pin->size() < PIN_MIN || pin->size() > PIN_MAX || pin->find('\0') != std::string::npos) {
         console.Err("PIN musí mít 4 až 8 znaků.\n");
         return EXIT_USAGE;
     }

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ctl {
@@ -205,8 +206,28 @@ std::string ProblemsJson(const std::vector<CfgProblem>& problems) {
     return out + "]}\n";
 }
 
+// A file the user named; it holds the SIM PIN in clear, so a new one is the user's alone.
 bool WriteText(const std::string& path, const std::string& text) {
-    return tk::WriteFileAtomically(path, text.data(), text.size());
+    return tk::WriteFileAtomically(path, text.data(), text.size(), 0600, tk::FileOwner::User);
+}
+
+// The old file as it was, byte for byte, beside it: the program's own file (never written
+// through a link), with the source's mode (never looser: it holds the same PIN). 0, or the
+// errno of the failure.
+int WriteBackup(const std::string& source, const std::string& backup) {
+    std::string before;
+    if (const int err = tk::ReadFileContent(source, before, kMaxCfgSize, tk::kReadRegularOnly))
+        return err;
+    struct stat st {};
+    if (::stat(source.c_str(), &st) != 0)
+        return errno;
+    tk::CSafeFileWriter writer;
+    if (!writer.Open(backup, 0600, tk::FileOwner::Program))
+        return writer.Error();
+    writer.ForceMode(st.st_mode & 0777);
+    if (!writer.Write(before.data(), before.size()) || !writer.Commit())
+        return writer.Error() != 0 ? writer.Error() : EIO;
+    return 0;
 }
 
 // --- the commands
@@ -248,7 +269,9 @@ int ReadInput(const std::string& path, std::string& content, CConsole& console) 
         }
         if (content.size() <= kMaxJsonSize)
             return 0;
-    } else if (const int err = tk::ReadFileContent(path, content, kMaxJsonSize, true); err == 0) {
+    } else if (const int err =
+                   tk::ReadFileContent(path, content, kMaxJsonSize, tk::kReadRegularOnly);
+               err == 0) {
         return 0;
     } else if (err != EFBIG) {
         console.Err("Soubor " + ForTerminal(path) + " nelze přečíst.\n");
@@ -322,12 +345,10 @@ int Set(const Args& a, CConsole& console, CSources& sources) {
         return 0;
     }
     // The old file as it was, byte for byte, beside the new one.
-    std::string before;
     const std::string backup = c.source + ".bak";
-    if (tk::ReadFileContent(c.source, before, kMaxCfgSize, true) != 0 ||
-        !WriteText(backup, before)) {
-        console.Err("Zálohu " + ForTerminal(backup) +
-                    " se nepodařilo uložit; soubor nebyl změněn.\n");
+    if (const int err = WriteBackup(c.source, backup); err != 0) {
+        console.Err("Zálohu " + ForTerminal(backup) + " se nepodařilo uložit (" +
+                    tk::FileErrorText(err) + "); soubor nebyl změněn.\n");
         return EXIT_FILE;
     }
     if (!WriteCfgFile(c.source, image)) {

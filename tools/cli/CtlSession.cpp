@@ -15,8 +15,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace ctl {
@@ -105,11 +107,24 @@ std::string SaveFailure(const std::string& path) {
         probe.Discard();
         return " (" + ForTerminal(path) + ")";
     }
-    return " (" + ForTerminal(path) + ": " + tk::SystemErrorText(probe.Error()) + ")";
+    return " (" + ForTerminal(path) + ": " + tk::FileErrorText(probe.Error()) + ")";
+}
+
+std::string PlantedFileText(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    return "Soubor " + ForTerminal(path) + ": " +
+           tk::FileErrorText(S_ISLNK(st.st_mode) ? tk::kRefusedLink : tk::kRefusedKind);
 }
 
 bool SmsFileSound(CConsole& console) {
     const std::string path = CSMSMng::FilePath();
+    // A link or FIFO planted where the store belongs is neither read nor written through.
+    if (const std::string planted = PlantedFileText(path); !planted.empty()) {
+        console.Err(planted + "; nebude změněn.\n");
+        return false;
+    }
     if (!Exists(path))
         return true;
     CSMSMng probe;
@@ -129,6 +144,26 @@ bool LockData(tk::CDataLock& own, CConsole& console) {
     return false;
 }
 
+namespace {
+
+bool IsControllingTerminal(const std::string& port) {
+    const std::string path = port[0] == '/' ? port : "/dev/" + port;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    if (st.st_rdev == makedev(5, 0)) // /dev/tty
+        return true;
+    const int fd = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false; // no controlling terminal
+    struct stat own {};
+    const bool same = ::fstat(fd, &own) == 0 && own.st_rdev == st.st_rdev;
+    ::close(fd);
+    return same;
+}
+
+} // namespace
+
 std::optional<std::string> ProfilePort(const std::string& given, CConsole& console) {
     std::string port = given;
     if (port.empty()) {
@@ -147,6 +182,13 @@ std::optional<std::string> ProfilePort(const std::string& given, CConsole& conso
                 port = std::string(cwd) + "/" + port;
         }
     }
+    // The controlling terminal is the user's own screen and keyboard: as a port it would be
+    // switched to raw mode under the user's shell.
+    if (IsControllingTerminal(port)) {
+        console.Err("Port " + Quoted(given) +
+                    " je terminál, ze kterého program běží; zvolte sériový port.\n");
+        return std::nullopt;
+    }
     // A long path (a /dev/serial/by-id name) is kept whole: it names the adapter, wherever it
     // is plugged in. Only a line break cannot be kept.
     if (port.find_first_of("\r\n") != std::string::npos || port.size() > PORT_MAX) {
@@ -162,7 +204,7 @@ std::optional<std::string> ProfilePort(const std::string& given, CConsole& conso
 // --- CSession
 
 CSession::CSession(const Args& args, CConsole& console)
-    : m_args(&args), m_console(console), m_device(m_profile),
+    : m_args(&args), m_console(console), m_storeReport(console), m_device(m_profile),
       m_ui(m_device, console, UIOptionsFor(args)) {}
 
 CSession::~CSession() {
@@ -179,6 +221,14 @@ void CSession::SetShared(bool shared) {
     g_sharedSession = shared ? this : nullptr;
 }
 
+void CStoreDamageReport::OnSmsStoreDamaged(const std::string& copy) {
+    const std::string path = CSMSMng::FilePath();
+    m_console.Err("Soubor " + ForTerminal(path) + " byl poškozený" +
+                  (copy.empty() ? "; jeho kopii se nepodařilo uložit, proto nebude změněn.\n"
+                                : "; jeho obsah je uložen v " + ForTerminal(copy) +
+                                      " a soubor se nyní ukládá znovu.\n"));
+}
+
 CSession* SharedSession() {
     return g_sharedSession;
 }
@@ -186,6 +236,9 @@ CSession* SharedSession() {
 int CSession::Open(LockUse lockUse, bool localOnly) {
     const Args& args = *m_args;
     const bool haveProfile = m_profile.Load() == PROFILE_OK; // else the defaults, as the panel
+    if (m_profile.m_bBadConnType)
+        m_console.Err("Soubor Profile.dat uvádí neznámý způsob přístupu; použije se lokální "
+                      "přístup (kabelem).\n");
     bool override = false;
     if (!args.port.empty()) {
         const std::optional<std::string> port = ProfilePort(args.port, m_console);
@@ -230,11 +283,11 @@ int CSession::Open(LockUse lockUse, bool localOnly) {
     m_device.m_Com.SetSaveConnectionsOnStop(locked && !override);
     m_device.SetSaveStoreOnStop(locked);
 
-    // Only this thread takes Ctrl+C; the worker started now inherits the blocked set.
-    BlockInterrupts();
+    // Only this thread takes Ctrl+C (the engine starts its worker with the signals blocked);
+    // they stay open while the program's files are opened, so nothing there can hang it.
+    m_device.m_SMS.SetListener(&m_storeReport);
     const uint32_t started = m_device.Start();
     InstallInterruptHandler(&m_device.m_Com);
-    UnblockInterrupts();
     if (started != 1) {
         m_console.Err(LinkText(TXT_INIT_ERROR) + std::to_string(started) + "\n");
         return EXIT_INTERNAL;
@@ -254,6 +307,12 @@ uint32_t CSession::Run(const std::function<uint32_t()>& post) {
     }
     const uint32_t result = m_ui.Result();
     HintPortGroup(result);
+    // The worker is idle: what it found when it opened the trace can be read now.
+    const std::string& traceError = m_device.m_Com.SerCom().LogError();
+    if (!traceError.empty() && !m_bTraceTold) {
+        m_bTraceTold = true;
+        m_console.Err("Záznam komunikace se nezapisuje: " + ForTerminal(traceError) + "\n");
+    }
     return result;
 }
 

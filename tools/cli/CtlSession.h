@@ -37,6 +37,9 @@ std::string SaveFailure(const std::string& path);
 // "SMS.dat" either does not exist or reads whole: a command that changes the store must not
 // replace a file that holds more than could be read.
 bool SmsFileSound(CConsole& console);
+// Why the program's file at `path` is refused when a link or FIFO stands there (its path and
+// the reason, for a message); empty when it is a regular file or missing.
+std::string PlantedFileText(const std::string& path);
 
 // The Data folder for a command that changes its files. One process holds the lock once: a
 // step of `do` uses the session's, a single command takes `own`. False after a refusal
@@ -70,6 +73,21 @@ bool SmsSavedInTheEnd(CSession& s);
 // The exit status after reading messages ended with `result`: the store saved in the end
 // (SmsSavedInTheEnd), a message the PC could not store, or the link's error.
 int SmsReadStatus(CSession& s, uint32_t result);
+
+// Tells on stderr, before the first save over an SMS.dat that was not loaded whole, where
+// the file's content was kept; the store's other news are for windows only.
+class CStoreDamageReport : public ISMSStoreListener {
+public:
+    explicit CStoreDamageReport(CConsole& console) : m_console(console) {}
+    void OnSmsRowAdded(int, int) override {}
+    void OnSmsRowsRemoved(int, const int32_t*, int) override {}
+    void OnSmsRowUpdated(int, int) override {}
+    void OnSmsListCountChanged(int, int) override {}
+    void OnSmsStoreDamaged(const std::string& copy) override;
+
+private:
+    CConsole& m_console;
+};
 
 // The session of `do` while it runs, else nullptr: its steps change its SMS store.
 CSession* SharedSession();
@@ -114,10 +132,12 @@ private:
     CConsole& m_console;
     CProfile m_profile; // before the device, which keeps a reference to it
     tk::CDataLock m_lock;
+    CStoreDamageReport m_storeReport; // before the device, whose store tells it at the end
     CTK630 m_device;
     CCtlUI m_ui;
     bool m_bShared = false;
     bool m_bHinted = false;
+    bool m_bTraceTold = false;
 };
 
 } // namespace ctl

@@ -1,6 +1,7 @@
 // The SMS commands of tk530ctl: the recipients of a new message, reading and sending through
 // the unit, and the local lists (show, delete, mark read, export).
 #include "base/Cp1250.h"
+#include "base/FileIO.h"
 #include "base/Texts.h"
 #include "sms/Recipients.h"
 #include "sms/SMSExport.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <unistd.h>
 
 namespace ctl {
@@ -20,15 +22,22 @@ std::string ListName(int list) {
     return LinkText(TXT_SMS_LIST_BASE + static_cast<uint32_t>(list));
 }
 
-// The text of --text: "-" reads standard input (one final line break dropped).
-std::string MessageText(const Args& a) {
+// The text of --text: "-" reads standard input (one final line break dropped). No text can
+// be longer than SMS_MAX_TEXT characters of four bytes each; more input, or a NUL (which would
+// end the text unseen), is refused with the reason in `why`.
+std::optional<std::string> MessageText(const Args& a, std::string& why) {
     if (a.text != "-")
         return a.text;
     std::string text;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(STDIN_FILENO, buf, sizeof buf)) > 0)
-        text.append(buf, static_cast<size_t>(n));
+    if (tk::ReadStreamContent(STDIN_FILENO, text, SMS_MAX_TEXT * 4 + 2) != 0) {
+        why = "Text SMS ze standardního vstupu je delší než " + std::to_string(SMS_MAX_TEXT) +
+              " znaků.";
+        return std::nullopt;
+    }
+    if (text.find('\0') != std::string::npos) {
+        why = "Text SMS ze standardního vstupu obsahuje znak NUL; takový text odeslat nelze.";
+        return std::nullopt;
+    }
     if (!text.empty() && text.back() == '\n')
         text.pop_back();
     if (!text.empty() && text.back() == '\r')
@@ -48,12 +57,18 @@ int ChangeStore(CConsole& console, const std::function<int(CSMSMng&)>& change) {
         return change(s->Device().m_SMS);
     }
     CSMSMng store;
+    CStoreDamageReport report(console);
+    store.SetListener(&report);
     store.Load();
     return change(store);
 }
 
 // The store for reading: a damaged file is reported, what could be read is kept.
 bool OpenStore(CSMSMng& store, CConsole& console) {
+    if (const std::string planted = PlantedFileText(CSMSMng::FilePath()); !planted.empty()) {
+        console.Err(planted + ".\n");
+        return false;
+    }
     if (!Exists(CSMSMng::FilePath()) || store.Load() == 1)
         return true;
     console.Err("Soubor " + ForTerminal(CSMSMng::FilePath()) + " je poškozený nebo jiné verze.\n");
@@ -134,9 +149,15 @@ std::optional<CSMS> ComposeSms(const Args& a, CConsole& console, int& status) {
         console.Err(LinkText(TXT_NO_RECIPIENT) + "\n");
         return std::nullopt;
     }
+    std::string why;
+    const std::optional<std::string> given = MessageText(a, why);
+    if (!given) {
+        console.Err(why + "\n");
+        return std::nullopt;
+    }
     std::string text;
     std::string bad;
-    switch (SmsTextFromUtf8(MessageText(a), text, &bad)) {
+    switch (SmsTextFromUtf8(*given, text, &bad)) {
     case SMS_INPUT_OK:
         break;
     case SMS_INPUT_BAD_CHAR:
@@ -193,7 +214,17 @@ int SmsReadStatus(CSession& s, uint32_t result) {
 
 int SmsRead(CSession& s) {
     const uint32_t result = s.Run([&] { return s.Device().ReadSms(); });
-    const auto received = s.UI().Received();
+    auto received = s.UI().Received();
+    {
+        // The indices they got when stored: a later message may have pushed earlier ones
+        // down, or out of the full list (to the archive), since.
+        const auto held = s.UI().LockStore();
+        int position = s.Device().m_SMS.GetCount(SMS_RECEIVED);
+        for (auto it = received.rbegin(); it != received.rend(); ++it) {
+            if (it->second >= 0)
+                it->second = --position >= 0 ? position : -2;
+        }
+    }
     std::string out;
     if (s.Arguments().json) {
         out = "{\"count\":" + std::to_string(received.size()) + ",\"messages\":[";
@@ -204,7 +235,9 @@ int SmsRead(CSession& s) {
         out = "Načteno SMS: " + std::to_string(received.size()) +
               (received.empty() ? "\n" : " (v jednotce byly smazány)\n");
         for (const auto& [sms, index] : received) {
-            const std::string where = index >= 0 ? ListName(SMS_RECEIVED) : "jen v paměti";
+            const std::string where = index >= 0    ? ListName(SMS_RECEIVED)
+                                      : index == -2 ? "vytlačena do archivu"
+                                                    : "jen v paměti";
             out += where + ": " + SmsLine(*sms, index) + "\n";
         }
     }
@@ -316,6 +349,10 @@ int SmsList(const Args& a, CConsole& console) {
             out += SmsListText(store, list);
     }
     console.Out(a.json ? "{\"lists\":[" + out + "]}\n" : out);
+    if (const std::string planted = PlantedFileText(CSMSMng::FilePath()); !planted.empty()) {
+        console.Err(planted + ".\n");
+        return EXIT_FILE;
+    }
     if (damaged) {
         console.Err("Soubor " + ForTerminal(CSMSMng::FilePath()) +
                     " je poškozený nebo jiné verze; vypsáno je jen to, co se podařilo načíst.\n");
@@ -410,6 +447,26 @@ int SmsMarkRead(const Args& a, CConsole& console) {
     });
 }
 
+namespace {
+
+// Export lines shown on a terminal: a text or number could carry escape sequences that the
+// terminal would obey, so control characters are shown as in every other output; the TABs
+// between the fields and the line ends stay. A file or pipe gets the lines unchanged.
+std::string ExportLinesForTerminal(const std::string& lines) {
+    std::string out;
+    size_t start = 0;
+    while (start <= lines.size()) {
+        const size_t tab = std::min(lines.find('\t', start), lines.size());
+        out += ForTerminal(std::string_view(lines).substr(start, tab - start), true);
+        if (tab < lines.size())
+            out += '\t';
+        start = tab + 1;
+    }
+    return out;
+}
+
+} // namespace
+
 int SmsExport(const Args& a, CConsole& console) {
     CSMSMng store;
     if (!OpenStore(store, console))
@@ -433,7 +490,9 @@ int SmsExport(const Args& a, CConsole& console) {
                                              ",\"file\":" + JsonString(a.file) + "}\n"
                                        : "";
     if (toStdout) // the lines are the output, also with --json
-        return console.Out(lines) ? 0 : EXIT_FILE;
+        return console.Out(::isatty(STDOUT_FILENO) ? ExportLinesForTerminal(lines) : lines)
+                   ? 0
+                   : EXIT_FILE;
     if (count == 0) {
         console.Out(a.json ? summary
                            : "Seznam " + ListName(list) + " je prázdný; nic nebylo uloženo.\n");

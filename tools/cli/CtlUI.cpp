@@ -45,15 +45,6 @@ void OnInterrupt(int sig) {
     }
 }
 
-sigset_t InterruptSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
-    return set;
-}
-
 int TerminalColumns() {
     struct winsize ws {};
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0)
@@ -169,16 +160,6 @@ void CConsole::ClearBar() {
 }
 
 // --- interrupts
-
-void BlockInterrupts() {
-    const sigset_t set = InterruptSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
-
-void UnblockInterrupts() {
-    const sigset_t set = InterruptSignals();
-    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-}
 
 void InstallInterruptHandler(CTK630Com* com) {
     if (g_wake[0] < 0 && ::pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0)

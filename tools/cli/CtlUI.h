@@ -63,8 +63,6 @@ private:
 // Ctrl+C and its like. The first SIGINT, SIGTERM or SIGHUP cancels the running transfer (as
 // "Storno" does) and wakes prompts and waits; a second one ends the process at once by the
 // signal (its open files, the port and the locks included, are released by the exit).
-void BlockInterrupts();   // in the calling thread and the threads it starts afterwards
-void UnblockInterrupts(); // in the calling thread
 void InstallInterruptHandler(CTK630Com* com);
 void RemoveInterruptHandler();
 bool Interrupted();

@@ -428,7 +428,7 @@ bool ParseSimState(const std::string& text, SimUnitState& state, std::string* er
 
 bool SaveSimState(const std::string& path, const SimUnitState& state, std::string* error) {
     const std::string text = FormatSimState(state);
-    if (tk::WriteFileAtomically(path, text.data(), text.size()))
+    if (tk::WriteFileAtomically(path, text.data(), text.size(), 0644, tk::FileOwner::User))
         return true;
     if (error)
         *error = path + ": cannot be saved";
