@@ -85,7 +85,7 @@ bool ScriptedPrompts::Take(PromptKind kind, const std::string& text, Step& step)
 }
 
 int ScriptedPrompts::AskText(const std::string& text, PromptButtons buttons, PromptDefault def) {
-    m_shown.push_back({PromptKind::Ask, text, kAppTitle, def});
+    m_shown.push_back({PromptKind::Ask, text, kAppTitle, def, {}});
     Step step;
     if (!Take(PromptKind::Ask, text, step))
         return buttons == PromptButtons::YesNoCancel ? PROMPT_CANCEL : PROMPT_NO;
@@ -105,25 +105,25 @@ int ScriptedPrompts::AskWriteChanges(const std::string& text, const std::string&
 }
 
 void ScriptedPrompts::ErrorText(const std::string& text, const std::string& caption) {
-    m_shown.push_back({PromptKind::Error, text, caption, {}});
+    m_shown.push_back({PromptKind::Error, text, caption, {}, {}});
     Step step;
     Take(PromptKind::Error, text, step);
 }
 
 void ScriptedPrompts::WarningText(const std::string& text) {
-    m_shown.push_back({PromptKind::Warning, text, kAppTitle, {}});
+    m_shown.push_back({PromptKind::Warning, text, kAppTitle, {}, {}});
     Step step;
     Take(PromptKind::Warning, text, step);
 }
 
 void ScriptedPrompts::InfoText(const std::string& text) {
-    m_shown.push_back({PromptKind::Info, text, kAppTitle, {}});
+    m_shown.push_back({PromptKind::Info, text, kAppTitle, {}, {}});
     Step step;
     Take(PromptKind::Info, text, step);
 }
 
 bool ScriptedPrompts::OpenFileName(std::string& name, const std::string& filter) {
-    m_shown.push_back({PromptKind::OpenFile, name, filter, {}});
+    m_shown.push_back({PromptKind::OpenFile, name, filter, {}, {}});
     Step step;
     if (!Take(PromptKind::OpenFile, {}, step) || step.file.empty())
         return false;
@@ -133,7 +133,7 @@ bool ScriptedPrompts::OpenFileName(std::string& name, const std::string& filter)
 
 bool ScriptedPrompts::SaveFileName(std::string& name, const std::string& filter,
                                    const std::string& /*defaultExt*/) {
-    m_shown.push_back({PromptKind::SaveFile, name, filter, {}});
+    m_shown.push_back({PromptKind::SaveFile, name, filter, {}, {}});
     Step step;
     if (!Take(PromptKind::SaveFile, {}, step) || step.file.empty())
         return false;
