@@ -33,8 +33,26 @@
 #include "status/PaneTime.h"
 #include "status/StatusEvents.h"
 
+#include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
+
+#include <QApplication>
 #include <QDialog>
+#include <QFileSystemWatcher>
 #include <QString>
+#include <QTimer>
+
+#include <cerrno>
+
+namespace {
+
+// How soon the window follows a file another program changed: at once when the folder's
+// watcher reports it (after a short pause that lets a burst of renames end), and at the
+// latest at the next poll, which also covers folders the watcher cannot watch.
+constexpr int kFollowSoonMs = 150;
+constexpr int kFollowPollMs = 1000;
+
+} // namespace
 
 CAppUI::CAppUI(CApp& app, CTK630& device, CProfile& profile)
     : m_app(app), m_device(device), m_profile(profile),
@@ -58,6 +76,10 @@ void CAppUI::Attach() {
 }
 
 void CAppUI::Detach() {
+    if (m_pFollowPoll) {
+        m_pFollowPoll->stop();
+        m_pFollowSoon->stop();
+    }
     m_device.m_Com.DetachSinks(); // questions waiting for the windows get their fallback
     m_pBridge->Detach();
     m_device.m_SMS.SetListener(nullptr);
@@ -115,8 +137,57 @@ int CAppUI::Init() {
     m_pFrmMain->UpdateRecentMenu();
     UpdateTitle();
     OnNotify(CE_OFFLINE);
+    StartFollowing();
     m_pFrmMain->show();
     return 1;
+}
+
+void CAppUI::StartFollowing() {
+    QWidget* main = m_pFrmMain.get();
+    m_pFollowPoll = new QTimer(main);
+    m_pFollowPoll->setObjectName(QStringLiteral("m_pTmrFollow"));
+    m_pFollowPoll->setInterval(kFollowPollMs);
+    QObject::connect(m_pFollowPoll, &QTimer::timeout, main, [this] { FollowSharedFiles(); });
+    m_pFollowSoon = new QTimer(main);
+    m_pFollowSoon->setSingleShot(true);
+    m_pFollowSoon->setInterval(kFollowSoonMs);
+    QObject::connect(m_pFollowSoon, &QTimer::timeout, main, [this] { FollowSharedFiles(); });
+    // Every save renames a new file into the folder: the folders are watched, not the files.
+    auto* watcher = new QFileSystemWatcher(main);
+    tk::EnsureFolder(tk::DataFolder()); // a missing Data folder cannot be watched
+    for (const std::string& folder : {tk::ProgramFolder(), tk::DataFolder()})
+        watcher->addPath(QString::fromStdString(folder));
+    QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, m_pFollowSoon,
+                     qOverload<>(&QTimer::start));
+    m_pFollowPoll->start();
+}
+
+void CAppUI::FollowSharedFiles() {
+    // Not while a dialog is open (the SMS editor points at a stored message, the settings
+    // dialog edits the lists) nor while a link sequence uses them: the next turn does it.
+    if (QApplication::activeModalWidget() || m_device.m_Com.IsBusy())
+        return;
+    m_device.m_SMS.SyncWithFile(); // the list pane and the node counts follow (listener)
+    if (m_device.m_Com.IsOnline())
+        return; // the session uses the settings and lists it connected with
+    m_profile.SyncWithFile();
+    CConnectDscMng& connections = m_device.m_Com.GetConnections();
+    if (connections.ChangedHere())
+        connections.SaveChanges(); // a PIN corrected after a refusal
+    else
+        connections.SyncWithFile();
+    m_device.m_Com.GetModems().Modems().SyncWithFile();
+}
+
+void CAppUI::SyncBeforeSettings() {
+    m_profile.SyncWithFile();
+    m_device.m_Com.GetConnections().SyncWithFile();
+    m_device.m_Com.GetModems().Modems().SyncWithFile();
+}
+
+void CAppUI::SaveAfterSettings() {
+    if (!m_device.m_Com.GetConnections().SaveChanges())
+        Prompts().Error(tk::kDataBusyText); // kept in memory; saved again later
 }
 
 void CAppUI::UpdateTitle() {
@@ -140,18 +211,24 @@ int CAppUI::ShowConnectItemDlg(CConnectDsc* dsc, bool lockNumber) {
 int CAppUI::ShowComSetDlg() {
     if (!m_pFrmMain)
         return DLG_CANCEL;
+    SyncBeforeSettings();
     TFrmComSet dlg(*this, m_pFrmMain.get());
     dlg.Init();
-    return dlg.exec() == QDialog::Accepted ? DLG_OK : DLG_CANCEL;
+    const int result = dlg.exec() == QDialog::Accepted ? DLG_OK : DLG_CANCEL;
+    SaveAfterSettings();
+    return result;
 }
 
 int CAppUI::ShowRemConDlg() {
     if (!m_pFrmMain)
         return DLG_CANCEL;
+    SyncBeforeSettings();
     TFrmRemCon dlg(Prompts(), m_profile, m_device.m_Com.GetModems().Modems(),
                    m_device.m_Com.GetConnections(), m_pFrmMain.get());
     dlg.Prepare();
-    return dlg.exec() == QDialog::Accepted ? DLG_OK : DLG_CANCEL;
+    const int result = dlg.exec() == QDialog::Accepted ? DLG_OK : DLG_CANCEL;
+    SaveAfterSettings();
+    return result;
 }
 
 void CAppUI::GoOnline() {
@@ -409,6 +486,11 @@ void CAppUI::OnSmsListCountChanged(int list, int count) {
 }
 
 void CAppUI::OnSmsSaveFailed(int error) {
+    if (error == EBUSY)
+        Prompts().Error(tk::kDataBusyText);
+    else if (error == EIO)
+        Prompts().Error("Soubor SMS.dat, který uložil jiný program, nelze přečíst celý; změna "
+                        "nebyla provedena, aby se o jeho obsah nepřišlo.");
     if (m_pSmsView)
         m_pSmsView->OnSmsSaveFailed(error);
 }

@@ -23,7 +23,7 @@ uint32_t CTK630::Start() {
 void CTK630::Stop() {
     m_Com.Stop();
     if (m_bStoreLoaded && m_bSaveStore)
-        m_SMS.Save();
+        m_SMS.SaveChanges(); // over what the file holds now: another program's changes stay
     m_bStoreLoaded = false;
 }
 

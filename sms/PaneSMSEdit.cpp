@@ -1,9 +1,9 @@
 #include "sms/PaneSMSEdit.h"
 
 #include "app/AppUI.h"
+#include "app/AppUITextLimit.h"
 #include "app/Device.h"
 #include "app/Prompts.h"
-#include "app/AppUITextLimit.h"
 #include "base/Cp1250.h"
 #include "base/Texts.h"
 #include "sms/PaneSMSList.h"
@@ -216,8 +216,12 @@ bool TFrmSMSEdit::Collect(bool requireNumber) {
     m_pSMS->SetText(text);
     m_pSMS->SetNumbers(numbers);
     // A stored message edited in place is saved at once (and its row refreshed).
-    if (m_nIndex >= 0)
-        m_ui.Device().m_SMS.UpdateAndShow(m_nIndex, m_pSMS->GetList());
+    if (m_nIndex >= 0) {
+        // Another program's change may have moved it in its list.
+        const int at = m_ui.Device().m_SMS.UpdateAndShow(m_nIndex, m_pSMS->GetList());
+        if (at >= 0)
+            m_nIndex = at;
+    }
     if (m_pSMS->GetNumberCount() > 0 || !requireNumber)
         return true;
     m_ui.Prompts().Warning(TXT_NO_RECIPIENT);
