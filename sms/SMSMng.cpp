@@ -151,11 +151,22 @@ std::vector<uint8_t> CSMSMng::KeyOf(int list, int index) const {
     return sms ? Record(*sms) : std::vector<uint8_t>();
 }
 
+bool CSMSMng::SameMessage(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    // A message another program marked read (bit 31 of the flags, the last byte of the four
+    // after the time stamp) is still the message the caller means.
+    constexpr size_t kUnreadByte = 6 + 3;
+    if (a.size() != b.size() || a.size() <= kUnreadByte)
+        return a == b;
+    return std::equal(a.begin(), a.begin() + kUnreadByte, b.begin()) &&
+           (a[kUnreadByte] & 0x7F) == (b[kUnreadByte] & 0x7F) &&
+           std::equal(a.begin() + kUnreadByte + 1, a.end(), b.begin() + kUnreadByte + 1);
+}
+
 int CSMSMng::FindRecord(int list, const std::vector<uint8_t>& record,
                         std::vector<bool>& taken) const {
     taken.resize(SMS_LIST_MAX + 1, false);
     for (int i = 0; i < GetCount(list); ++i) {
-        if (!taken[static_cast<size_t>(i)] && Record(*Get(i, list)) == record) {
+        if (!taken[static_cast<size_t>(i)] && SameMessage(Record(*Get(i, list)), record)) {
             taken[static_cast<size_t>(i)] = true;
             return i;
         }

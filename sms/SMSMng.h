@@ -154,6 +154,8 @@ private:
     void Failed(int error);
     // The record of a message as the file holds it: what identifies it across a reload.
     static std::vector<uint8_t> Record(const CSMS& sms);
+    // The two records are of one message, read or unread.
+    static bool SameMessage(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
     // The first index in `list` not yet `taken` whose message has this record, or -1.
     int FindRecord(int list, const std::vector<uint8_t>& record, std::vector<bool>& taken) const;
     // The records of the lists as last read or written (m_aBase) and the file's stamp then.

@@ -25,6 +25,12 @@ ScriptedPrompts& ScriptedPrompts::ExpectAsk(std::string text, int answer) {
     return *this;
 }
 
+ScriptedPrompts& ScriptedPrompts::ExpectAsk(std::string text, int answer,
+                                            std::function<void()> during) {
+    m_expected.push_back({PromptKind::Ask, std::move(text), answer, {}, std::move(during)});
+    return *this;
+}
+
 ScriptedPrompts& ScriptedPrompts::ExpectError(std::string text) {
     m_expected.push_back({PromptKind::Error, std::move(text), PROMPT_OK, {}});
     return *this;
@@ -80,6 +86,8 @@ int ScriptedPrompts::AskText(const std::string& text, PromptButtons buttons) {
     Step step;
     if (!Take(PromptKind::Ask, text, step))
         return buttons == PromptButtons::YesNoCancel ? PROMPT_CANCEL : PROMPT_NO;
+    if (step.during)
+        step.during();
     return step.answer;
 }
 
