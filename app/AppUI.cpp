@@ -149,6 +149,7 @@ void CAppUI::StartFollowing() {
     m_pFollowPoll->setInterval(kFollowPollMs);
     QObject::connect(m_pFollowPoll, &QTimer::timeout, main, [this] { FollowSharedFiles(); });
     m_pFollowSoon = new QTimer(main);
+    m_pFollowSoon->setObjectName(QStringLiteral("m_pTmrFollowSoon"));
     m_pFollowSoon->setSingleShot(true);
     m_pFollowSoon->setInterval(kFollowSoonMs);
     QObject::connect(m_pFollowSoon, &QTimer::timeout, main, [this] { FollowSharedFiles(); });

@@ -8,6 +8,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -84,13 +85,20 @@ TEST_F(GuiSharedFolderTest, WhatTk530ctlStoresShowsInTheWindowAndOutlivesItsClos
     EXPECT_TRUE(WaitFor([this] { return UI().Profile().PortPath() == "/dev/ttyS3"; }, kFollowMs));
     Main().resize(640, 480); // the window's own part of the profile
 
+    // The same once more, and the window closes before it has looked at the files again.
+    Main().findChild<QTimer*>("m_pTmrFollow")->stop();
+    Main().findChild<QTimer*>("m_pTmrFollowSoon")->stop();
+    Waiting(m_ctlUnit.Unit(), {"třetí"});
+    ASSERT_EQ(RunCtl(CtlArgs({"sms-read"})).status, 0);
+    ASSERT_EQ(RunCtl({"--folder", dir.Path(), "settings", "--port", "/dev/ttyS2"}).status, 0);
+
     Main().close(); // the program's end writes the profile
     ProcessEvents();
     StopApp();
-    EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), (std::vector<std::string>{"první", "druhá"}));
+    EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), (std::vector<std::string>{"první", "druhá", "třetí"}));
     CProfile disk;
     ASSERT_EQ(disk.Load(), PROFILE_OK);
-    EXPECT_EQ(disk.PortPath(), "/dev/ttyS3");
+    EXPECT_EQ(disk.PortPath(), "/dev/ttyS2");
     EXPECT_EQ(disk.m_nWidth, 640);
 }
 
