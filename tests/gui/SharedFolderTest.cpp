@@ -3,6 +3,7 @@
 // process. Whatever either stores is in the other's view and in the files after both end.
 #include "tests/gui/GuiFixture.h"
 
+#include "base/ProgramFolder.h"
 #include "sms/PaneSMSEdit.h"
 #include "tests/cli/CtlProcess.h"
 
@@ -13,7 +14,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -156,8 +160,39 @@ TEST_F(GuiSharedFolderTest, TwoFetchesAtOnceKeepEveryMessageOfBoth) {
     EXPECT_TRUE(m_ctlUnit.Unit().StoredSms().empty());
 
     EXPECT_TRUE(WaitFor([this] { return Device().m_SMS.GetCount(SMS_RECEIVED) == 4; }, kFollowMs));
+    const CtlResult list = RunCtl({"--folder", dir.Path(), "--json", "sms-list", "received"});
+    EXPECT_NE(list.out.find("\"count\":4"), std::string::npos) << list.out;
     StopApp();
     std::vector<std::string> kept = TextsOnDisk(SMS_RECEIVED);
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept, (std::vector<std::string>{"ctl 1", "ctl 2", "okno 1", "okno 2"}));
+}
+
+// Another program that keeps the Data lock longer than a change takes: the window's change
+// waits briefly, then is refused with a message, and nothing changed.
+TEST_F(GuiSharedFolderTest, ALockHeldTooLongIsNamedAndTheChangeIsNotMade) {
+    ASSERT_TRUE(StartApp());
+    ASSERT_EQ(Device().m_SMS.AddAndShow(CSMS(), SMS_TOSEND), 0);
+    SelectNode(TAB_TOOLS, 4);
+    const std::string marker = dir.File("held");
+    const std::string hold = "touch '" + marker + "'; sleep 5";
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        ::setpgid(0, 0); // its own group: the shell and its sleep end with it
+        ::execlp("flock", "flock", tk::DataFolder().c_str(), "sh", "-c", hold.c_str(), nullptr);
+        ::_exit(127);
+    }
+    ASSERT_TRUE(WaitFor([&] { return ::access(marker.c_str(), F_OK) == 0; }, 5000));
+
+    prompts.ExpectAsk("Opravdu chcete", PROMPT_YES).ExpectError("právě mění jiný program");
+    Main().UpdateActions();
+    const auto start = std::chrono::steady_clock::now();
+    Action("m_pActSMSDelAll")->trigger();
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(prompts.Done());
+    EXPECT_GE(waited, std::chrono::milliseconds(tk::kDataLockWaitMs));
+    EXPECT_EQ(Device().m_SMS.GetCount(SMS_TOSEND), 1);
+    ::kill(-holder, SIGTERM);
+    ::waitpid(holder, nullptr, 0);
 }
