@@ -174,7 +174,7 @@ void CAppUI::FollowSharedFiles() {
     m_profile.SyncWithFile();
     CConnectDscMng& connections = m_device.m_Com.GetConnections();
     if (connections.ChangedHere())
-        connections.SaveChanges(); // a PIN corrected after a refusal
+        connections.SaveChanges(0); // a PIN corrected after a refusal; never waits here
     else
         connections.SyncWithFile();
     m_device.m_Com.GetModems().Modems().SyncWithFile();
@@ -187,8 +187,11 @@ void CAppUI::SyncBeforeSettings() {
 }
 
 void CAppUI::SaveAfterSettings() {
+    // Kept in memory when it cannot be saved now: the window tries again while it follows
+    // the files, and at its end.
     if (!m_device.m_Com.GetConnections().SaveChanges())
-        Prompts().Error(tk::kDataBusyText); // kept in memory; saved again later
+        Prompts().Error("Seznam spojení (Connection.dat) nyní nelze uložit; program to zkusí "
+                        "znovu později.");
 }
 
 void CAppUI::UpdateTitle() {

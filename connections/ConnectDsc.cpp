@@ -169,11 +169,11 @@ int CConnectDscMng::SyncWithFile() {
     return 1;
 }
 
-int CConnectDscMng::SaveChanges() {
+int CConnectDscMng::SaveChanges(int waitMs) {
     if (!ChangedHere())
         return 1;
     tk::CDataLock lock;
-    if (!lock.Acquire(tk::kDataLockWaitMs) && lock.Busy())
+    if (!lock.Acquire(waitMs) && lock.Busy())
         return 0;
     return Save();
 }

@@ -70,10 +70,10 @@ public:
     // Reads the file again when another program changed it and this list holds no change of
     // its own. 1 read again, 0 not.
     int SyncWithFile();
-    // Saves a list changed here, under the Data lock: the user's last edit is the list as a
-    // whole. 1 when nothing was left to save or it is saved; 0 when the lock stayed taken or
-    // the save failed (the change stays in memory).
-    int SaveChanges();
+    // Saves a list changed here, under the Data lock (waiting for it up to `waitMs`): the
+    // user's last edit is the list as a whole. 1 when nothing was left to save or it is saved;
+    // 0 when the lock stayed taken or the save failed (the change stays in memory).
+    int SaveChanges(int waitMs = tk::kDataLockWaitMs);
 
 private:
     void RememberFile(const tk::FileStamp& stamp) const;
