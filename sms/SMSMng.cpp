@@ -238,11 +238,11 @@ int CSMSMng::Reload(std::vector<std::pair<int, int>>* keep) {
 }
 
 bool CSMSMng::BeginChange(tk::CDataLock& lock, std::vector<std::pair<int, int>>* keep,
-                          bool* reloaded) {
+                          bool* reloaded, bool tell) {
     if (reloaded)
         *reloaded = false;
     if (!lock.Acquire(tk::kDataLockWaitMs) && lock.Busy()) {
-        Failed(EBUSY);
+        Failed(EBUSY, tell);
         return false;
     }
     // A Data folder that cannot be opened cannot hold another program's change either: the
@@ -250,7 +250,7 @@ bool CSMSMng::BeginChange(tk::CDataLock& lock, std::vector<std::pair<int, int>>*
     const int r = Reload(keep);
     if (r < 0) {
         lock.Release();
-        Failed(EIO);
+        Failed(EIO, tell);
         return false;
     }
     if (reloaded)
@@ -258,9 +258,9 @@ bool CSMSMng::BeginChange(tk::CDataLock& lock, std::vector<std::pair<int, int>>*
     return true;
 }
 
-void CSMSMng::Failed(int error) {
+void CSMSMng::Failed(int error, bool tell) {
     m_nSaveError = error;
-    if (m_pListener)
+    if (tell && m_pListener)
         m_pListener->OnSmsSaveFailed(error);
 }
 
@@ -430,9 +430,10 @@ int CSMSMng::StoreReceived(const CSMS& sms) {
     *copy = sms;
     if (sms.GetText() && !copy->GetText())
         return -3;
-    // Into the file as it is now: what another program fetched meanwhile stays.
+    // Into the file as it is now: what another program fetched meanwhile stays. A failure is
+    // the link's to report (the unit keeps the message).
     tk::CDataLock lock;
-    if (!BeginChange(lock))
+    if (!BeginChange(lock, nullptr, nullptr, false))
         return -1;
     auto& items = m_aList[static_cast<size_t>(SMS_RECEIVED)];
     try {
@@ -510,11 +511,13 @@ int CSMSMng::DeleteAndShow(int list, const int32_t* indices, int n) {
     if (!IsList(list) || !indices || n <= 0)
         return 0;
     n = std::min(n, SMS_LIST_MAX);
+    std::vector<int32_t> rows(indices, indices + n);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     // What the caller means by its indices, should another program's change move them.
     std::vector<std::vector<uint8_t>> keys;
-    for (int i = 0; i < n; ++i)
-        keys.push_back(Get(indices[i], list) ? KeyOf(list, indices[i]) : std::vector<uint8_t>());
-    std::vector<int32_t> rows(indices, indices + n);
+    for (const int32_t row : rows)
+        keys.push_back(Get(row, list) ? KeyOf(list, row) : std::vector<uint8_t>());
     tk::CDataLock lock;
     bool reloaded = false;
     if (!BeginChange(lock, nullptr, &reloaded))

@@ -139,9 +139,10 @@ private:
     // the file cannot be read; nothing may be changed then.
     // `keep` names messages (list, index) whose objects survive a reload in place of the
     // message they were, with the changes made to them in place; their indices are updated.
-    // `reloaded` tells whether the lists were read again.
+    // `reloaded` tells whether the lists were read again. Without `tell` the listener does
+    // not hear of a failure (the caller reports it).
     bool BeginChange(tk::CDataLock& lock, std::vector<std::pair<int, int>>* keep = nullptr,
-                     bool* reloaded = nullptr);
+                     bool* reloaded = nullptr, bool tell = true);
     // The file read again (SyncWithFile), keeping the objects of `keep` as BeginChange says.
     int Reload(std::vector<std::pair<int, int>>* keep);
     // The record that identifies the message at (list, index): as last read or written when
@@ -151,7 +152,7 @@ private:
     int ReadFile();
     // Saves under the lock, releases it, then tells the listener of a failure.
     void SaveAfterChange(tk::CDataLock& lock);
-    void Failed(int error);
+    void Failed(int error, bool tell);
     // The record of a message as the file holds it: what identifies it across a reload.
     static std::vector<uint8_t> Record(const CSMS& sms);
     // The two records are of one message, read or unread.
