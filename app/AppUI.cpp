@@ -39,10 +39,27 @@
 #include "status/StatusStale.h"
 #include "status/SysTime.h"
 
-#include <QDialog>
+#include "base/ProgramFolder.h"
+#include "base/SafeFile.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QFileSystemWatcher>
 #include <QString>
+#include <QTimer>
+
+#include <cerrno>
 #include <cstring>
+
+namespace {
+
+// How soon the window follows a file another program changed: at once when the folder's
+// watcher reports it (after a short pause that lets a burst of renames end), and at the
+// latest at the next poll, which also covers folders the watcher cannot watch.
+constexpr int kFollowSoonMs = 150;
+constexpr int kFollowPollMs = 1000;
+
+} // namespace
 
 CAppUI::CAppUI(CApp& app, CTK630& device, CProfile& profile)
     : m_app(app), m_device(device), m_profile(profile),
@@ -66,6 +83,10 @@ void CAppUI::Attach() {
 }
 
 void CAppUI::Detach() {
+    if (m_pFollowPoll) {
+        m_pFollowPoll->stop();
+        m_pFollowSoon->stop();
+    }
     m_device.m_Com.DetachSinks(); // questions waiting for the windows get their fallback
     m_pBridge->Detach();
     m_device.m_SMS.SetListener(nullptr);
@@ -123,8 +144,61 @@ int CAppUI::Init() {
     m_pFrmMain->UpdateRecentMenu();
     UpdateTitle();
     OnNotify(CE_OFFLINE);
+    StartFollowing();
     m_pFrmMain->show();
     return 1;
+}
+
+void CAppUI::StartFollowing() {
+    QWidget* main = m_pFrmMain.get();
+    m_pFollowPoll = new QTimer(main);
+    m_pFollowPoll->setObjectName(QStringLiteral("m_pTmrFollow"));
+    m_pFollowPoll->setInterval(kFollowPollMs);
+    QObject::connect(m_pFollowPoll, &QTimer::timeout, main, [this] { FollowSharedFiles(); });
+    m_pFollowSoon = new QTimer(main);
+    m_pFollowSoon->setObjectName(QStringLiteral("m_pTmrFollowSoon"));
+    m_pFollowSoon->setSingleShot(true);
+    m_pFollowSoon->setInterval(kFollowSoonMs);
+    QObject::connect(m_pFollowSoon, &QTimer::timeout, main, [this] { FollowSharedFiles(); });
+    // Every save renames a new file into the folder: the folders are watched, not the files.
+    auto* watcher = new QFileSystemWatcher(main);
+    tk::EnsureFolder(tk::DataFolder()); // a missing Data folder cannot be watched
+    for (const std::string& folder : {tk::ProgramFolder(), tk::DataFolder()})
+        watcher->addPath(QString::fromStdString(folder));
+    QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, m_pFollowSoon,
+                     qOverload<>(&QTimer::start));
+    m_pFollowPoll->start();
+}
+
+void CAppUI::FollowSharedFiles() {
+    // Not while a dialog is open (the SMS editor points at a stored message, the settings
+    // dialog edits the lists) nor while a link sequence uses them: the next turn does it.
+    if (QApplication::activeModalWidget() || m_device.m_Com.IsBusy())
+        return;
+    m_device.m_SMS.SyncWithFile(); // the list pane and the node counts follow (listener)
+    if (m_device.m_Com.IsOnline())
+        return; // the session uses the settings and lists it connected with
+    m_profile.SyncWithFile();
+    CConnectDscMng& connections = m_device.m_Com.GetConnections();
+    if (connections.ChangedHere())
+        connections.SaveChanges(0); // a PIN corrected after a refusal; never waits here
+    else
+        connections.SyncWithFile();
+    m_device.m_Com.GetModems().Modems().SyncWithFile();
+}
+
+void CAppUI::SyncBeforeSettings() {
+    m_profile.SyncWithFile();
+    m_device.m_Com.GetConnections().SyncWithFile();
+    m_device.m_Com.GetModems().Modems().SyncWithFile();
+}
+
+void CAppUI::SaveAfterSettings() {
+    // Kept in memory when it cannot be saved now: the window tries again while it follows
+    // the files, and at its end.
+    if (!m_device.m_Com.GetConnections().SaveChanges())
+        Prompts().Error("Seznam spojení (Connection.dat) nyní nelze uložit; program to zkusí "
+                        "znovu později.");
 }
 
 void CAppUI::UpdateTitle() {
@@ -148,18 +222,24 @@ int CAppUI::ShowConnectItemDlg(CConnectDsc* dsc, bool lockNumber) {
 int CAppUI::ShowComSetDlg() {
     if (!m_pFrmMain)
         return DLG_CANCEL;
+    SyncBeforeSettings();
     TFrmComSet dlg(*this, m_pFrmMain.get());
     dlg.Init();
-    return dlg.exec() == QDialog::Accepted ? DLG_OK : DLG_CANCEL;
+    const int result = dlg.exec() == QDialog::Accepted ? DLG_OK : DLG_CANCEL;
+    SaveAfterSettings();
+    return result;
 }
 
 int CAppUI::ShowRemConDlg() {
     if (!m_pFrmMain)
         return DLG_CANCEL;
+    SyncBeforeSettings();
     TFrmRemCon dlg(Prompts(), m_profile, m_device.m_Com.GetModems().Modems(),
                    m_device.m_Com.GetConnections(), m_pFrmMain.get());
     dlg.Prepare();
-    return dlg.exec() == QDialog::Accepted ? DLG_OK : DLG_CANCEL;
+    const int result = dlg.exec() == QDialog::Accepted ? DLG_OK : DLG_CANCEL;
+    SaveAfterSettings();
+    return result;
 }
 
 void CAppUI::GoOnline() {
@@ -544,6 +624,11 @@ void CAppUI::OnSmsStoreDamaged(const std::string& copy) {
 }
 
 void CAppUI::OnSmsSaveFailed(int error) {
+    if (error == EBUSY)
+        Prompts().Error(tk::kDataBusyText);
+    else if (error == EIO)
+        Prompts().Error("Soubor SMS.dat, který uložil jiný program, nelze přečíst celý; změna "
+                        "nebyla provedena, aby se o jeho obsah nepřišlo.");
     if (m_pSmsView)
         m_pSmsView->OnSmsSaveFailed(error);
 }

@@ -44,6 +44,8 @@ public:
     virtual int SelectedCount() const = 0;
 };
 
+class QTimer;
+
 class CAppUI : public IComProgress, public IComEvents, public ICfgHost, public ISMSStoreListener {
 public:
     CAppUI(CApp& app, CTK630& device, CProfile& profile);
@@ -161,8 +163,18 @@ private:
     ISMSStoreListener* m_pSmsView = nullptr;
     ISmsCommands* m_pSmsCommands = nullptr;
     CDevStatus m_status;
+    QTimer* m_pFollowPoll = nullptr; // children of the main window
+    QTimer* m_pFollowSoon = nullptr;
 
     void CompareWith(const CfgImage& other, const QString& caption);
+    // The window follows the files tk530ctl shares with it: SMS.dat, Profile.dat, the
+    // connection and modem lists are read again when they changed on disk.
+    void StartFollowing();
+    void FollowSharedFiles();
+    // Around the settings dialogs: they start from the files as they are, and a change of the
+    // connection list is saved when they close.
+    void SyncBeforeSettings();
+    void SaveAfterSettings();
     // The question before a write, with what the unit holds (CE_CFG_WRITE_QUERY): 1 to write.
     int AskWrite(const CComEvent& ev);
     // The progress dialog closed: a comparison read that finished is shown, and the message

@@ -57,7 +57,9 @@ bool CApp::CanClose() {
     if (m_Device.m_Cfg.QuerySave() == CFG_CANCEL)
         return false; // asked again at the next close request
     m_bPass = false;
-    m_Profile.Save();
+    // Over Profile.dat as it is now: a port tk530ctl set meanwhile stays unless the user
+    // changed the connection settings here too.
+    m_Profile.SaveMerged();
     if (!m_Device.m_Com.IsOnline())
         return true;
     // The worker closes the window once the session is closed. Should the disconnect not be

@@ -22,9 +22,10 @@ uint32_t CTK630::Start() {
 
 void CTK630::Stop() {
     m_Com.Stop();
-    // A store not loaded whole is saved only by a change (which keeps a copy of the file).
+    // A store not loaded whole is saved only by a change (which keeps a copy of the file);
+    // otherwise over what the file holds now, so another program's changes stay.
     if (m_bStoreLoaded && m_bSaveStore && !m_SMS.IsDamaged())
-        m_SMS.Save();
+        m_SMS.SaveChanges();
     m_bStoreLoaded = false;
 }
 

@@ -21,8 +21,9 @@ public:
 
     // Starts the link engine (1, 128 or 129) and, when it runs, loads the SMS store.
     uint32_t Start();
-    // Stops the link engine (closing an open session first) and saves the SMS store, so that
-    // a change a window made in place (a message marked read, an edited message) survives.
+    // Stops the link engine (closing an open session first) and saves what the SMS store
+    // holds changed in place and not saved yet, over what "SMS.dat" holds by then (every
+    // other change was saved when it was made).
     void Stop();
     // Whether Stop saves the SMS store (it does unless told otherwise): a program that does
     // not own the Data folder at the moment must leave "SMS.dat" as it is.

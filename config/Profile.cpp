@@ -203,6 +203,8 @@ int CProfile::Load() {
     // were edited before.
     SetDefaults();
     const std::string path = tk::ProgramFile(kFileName);
+    // Stamped before reading: a save by another program meanwhile shows as a change later.
+    RememberFile(tk::StampOf(path));
     const int fd = tk::OpenProgramFile(path); // a planted link or FIFO is no profile
     if (fd < 0)
         return PROFILE_ERR_LOAD;
@@ -214,9 +216,61 @@ int CProfile::Load() {
     const int result = LoadBytes(file, static_cast<size_t>(got));
     if (IsMarker(m_szPort))
         m_strLongPort = ReadPortFile();
+    m_loadedConn = Conn();
     if (result == PROFILE_OK)
         ReadOptionsFile();
     return result;
+}
+
+CProfile::ConnFields CProfile::Conn() const {
+    return {m_nConnType, m_bLog, PortPath(), m_nModem};
+}
+
+void CProfile::RememberFile(const tk::FileStamp& stamp) {
+    m_stamp = stamp;
+    m_loadedConn = Conn();
+}
+
+void CProfile::MergeConn(const CProfile& disk) {
+    const ConnFields mine = Conn();
+    if (mine.type == m_loadedConn.type)
+        m_nConnType = disk.m_nConnType;
+    if (mine.log == m_loadedConn.log)
+        m_bLog = disk.m_bLog;
+    if (mine.port == m_loadedConn.port) {
+        std::memcpy(m_szPort, disk.m_szPort, sizeof m_szPort);
+        m_strLongPort = disk.m_strLongPort;
+    }
+    if (mine.modem == m_loadedConn.modem)
+        m_nModem = disk.m_nModem;
+}
+
+bool CProfile::SyncWithFile() {
+    const std::string path = tk::ProgramFile(kFileName);
+    const tk::FileStamp now = tk::StampOf(path);
+    if (now == m_stamp)
+        return false;
+    CProfile disk;
+    const int read = disk.Load();
+    m_stamp = disk.m_stamp;
+    if (read == PROFILE_OK) {
+        MergeConn(disk);
+        // What the file holds now is the base: a field changed here still differs from it.
+        m_loadedConn = disk.m_loadedConn;
+    }
+    return true;
+}
+
+int CProfile::SaveMerged() {
+    if (m_onBeforeSave)
+        m_onBeforeSave(*this);
+    tk::CDataLock lock;
+    if (!lock.Acquire(tk::kDataLockWaitMs) && lock.Busy())
+        return PROFILE_ERR_BUSY;
+    CProfile disk;
+    if (disk.Load() == PROFILE_OK)
+        MergeConn(disk);
+    return Save();
 }
 
 int CProfile::LoadBytes(const uint8_t* data, size_t size) {
@@ -260,5 +314,6 @@ int CProfile::Save() {
         return PROFILE_ERR_WINDOW;
     if (!IsMarker(m_szPort))
         ::unlink(tk::ProgramFile(kPortFileName).c_str()); // a long path chosen before
+    RememberFile(tk::StampOf(tk::ProgramFile(kFileName)));
     return WriteOptionsFile() ? PROFILE_OK : PROFILE_ERR_OPTIONS;
 }

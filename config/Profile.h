@@ -1,7 +1,11 @@
 // The PC-side settings that outlive a run: how the unit is reached (serial port or modem),
 // which port and modem, whether the link is traced, and the main window's sizes. Kept in
-// "Profile.dat" beside the executable, read once at start and written once at the end.
+// "Profile.dat" beside the executable, read at start and written at the end. tk530ctl changes
+// the connection record of the same file while the window runs: the window takes those
+// changes (SyncWithFile) and writes back at the end only what it changed itself (SaveMerged).
 #pragma once
+
+#include "base/DataLock.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +29,7 @@ inline constexpr int PROFILE_ERR_WINDOW = 99;   // window record not written, or
 inline constexpr int PROFILE_ERR_CONN = 101;    // connection record not written
 inline constexpr int PROFILE_ERR_PORT = 102;    // a port path that cannot be kept (a line break)
 inline constexpr int PROFILE_ERR_OPTIONS = 103; // Profile.dat saved, kOptionsFileName not
+inline constexpr int PROFILE_ERR_BUSY = 104;    // another program held the Data lock all the time
 
 // A port path longer than m_szPort holds lives in this file beside Profile.dat, one line, and
 // m_szPort holds kPortMarker: no device has that name, so a program that does not know the
@@ -60,6 +65,17 @@ public:
     int Save();
     // The 80 bytes that Save writes (m_onBeforeSave is not called).
     void SaveBytes(uint8_t (&file)[PROFILE_FILE_SIZE]) const;
+
+    // Writes the profile over what "Profile.dat" holds now, under the Data lock: the window
+    // record always (the sizes are the window's own), and of the connection record only the
+    // fields this program changed since it last read or wrote the file; the other fields take
+    // the file's values (another program may have set them). PROFILE_OK, PROFILE_ERR_BUSY, or
+    // Save's error.
+    int SaveMerged();
+    // Takes the connection fields that another program changed in "Profile.dat" since this
+    // profile last read or wrote it, except those changed here meanwhile (they win at
+    // SaveMerged). The window record stays. True when the file had changed.
+    bool SyncWithFile();
 
     // Puts a port name into m_szPort, cut to the field and always terminated.
     void SetPort(const char* port);
@@ -97,6 +113,19 @@ public:
     bool m_bReadBeforeWrite = true;
 
 private:
+    // The connection record as the user sees it (the whole port path).
+    struct ConnFields {
+        int32_t type = 0;
+        uint8_t log = 0;
+        std::string port;
+        int32_t modem = 0;
+        bool operator==(const ConnFields&) const = default;
+    };
+    ConnFields Conn() const;
+    // Fields not changed here since the file was last read or written take `disk`'s values.
+    void MergeConn(const CProfile& disk);
+    void RememberFile(const tk::FileStamp& stamp);
+
     void SetConnDefaults();
     void SetWindowDefaults();
     void PutConnRecord(uint8_t* rec) const;
@@ -112,4 +141,6 @@ private:
     std::string m_strLongPort; // the whole path while m_szPort holds kPortMarker
     int m_nScreenWidth = 1024;
     int m_nScreenHeight = 768;
+    tk::FileStamp m_stamp;   // Profile.dat when this profile last read or wrote it
+    ConnFields m_loadedConn; // the connection record it held then
 };

@@ -71,6 +71,15 @@ const CConnectDsc* CConnectDscMng::Get(int index) const {
 int CConnectDscMng::Load() {
     Clear();
     const std::string path = tk::DataFile(kFileName);
+    // Stamped before reading: a save by another program meanwhile shows as a change later.
+    const tk::FileStamp stamp = tk::StampOf(path);
+    // Whatever the file gives (an empty list when it cannot be read) is no change of this
+    // program's: it is not saved over the file.
+    struct Remember {
+        const CConnectDscMng& list;
+        const tk::FileStamp& stamp;
+        ~Remember() { list.RememberFile(stamp); }
+    } remember{*this, stamp};
     const int fd = tk::OpenProgramFile(path);
     if (fd < 0)
         return 0; // missing, or a link or FIFO that Save refuses as well
@@ -138,6 +147,33 @@ int CConnectDscMng::Save() const {
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    return tk::WriteFileAtomically(tk::DataFile(kFileName), bytes.data(), bytes.size(), 0600) ? 1
-                                                                                              : 0;
+    if (!tk::WriteFileAtomically(tk::DataFile(kFileName), bytes.data(), bytes.size(), 0600))
+        return 0;
+    RememberFile(tk::StampOf(tk::DataFile(kFileName)));
+    return 1;
+}
+
+void CConnectDscMng::RememberFile(const tk::FileStamp& stamp) const {
+    m_stamp = stamp;
+    m_base = SaveBytes();
+}
+
+bool CConnectDscMng::ChangedHere() const {
+    return SaveBytes() != m_base;
+}
+
+int CConnectDscMng::SyncWithFile() {
+    if (ChangedHere() || tk::StampOf(tk::DataFile(kFileName)) == m_stamp)
+        return 0;
+    Load();
+    return 1;
+}
+
+int CConnectDscMng::SaveChanges(int waitMs) {
+    if (!ChangedHere())
+        return 1;
+    tk::CDataLock lock;
+    if (!lock.Acquire(waitMs) && lock.Busy())
+        return 0;
+    return Save();
 }

@@ -2,6 +2,8 @@
 // PIN, the list of them with the chosen one, and their file "Data/Connection.dat".
 #pragma once
 
+#include "base/DataLock.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -62,7 +64,23 @@ public:
     // The bytes that Save writes.
     std::vector<uint8_t> SaveBytes() const;
 
+    // The control panel and tk530ctl share the file. The list changed here since it last
+    // read or wrote the file (a dialog's edit, a PIN typed after a refusal).
+    bool ChangedHere() const;
+    // Reads the file again when another program changed it and this list holds no change of
+    // its own. 1 read again, 0 not.
+    int SyncWithFile();
+    // Saves a list changed here, under the Data lock (waiting for it up to `waitMs`): the
+    // user's last edit is the list as a whole. 1 when nothing was left to save or it is saved;
+    // 0 when the lock stayed taken or the save failed (the change stays in memory).
+    int SaveChanges(int waitMs = tk::kDataLockWaitMs);
+
 private:
+    void RememberFile(const tk::FileStamp& stamp) const;
+
     std::vector<std::unique_ptr<CConnectDsc>> m_aDsc;
     int32_t m_nSel = -1;
+    // The file when this list last read or wrote it, and the bytes it held then.
+    mutable tk::FileStamp m_stamp;
+    mutable std::vector<uint8_t> m_base = SaveBytes();
 };

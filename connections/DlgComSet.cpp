@@ -4,10 +4,13 @@
 #include "app/AppUITextLimit.h"
 #include "app/Device.h"
 #include "app/Prompts.h"
+#include "base/DataLock.h"
 #include "config/Profile.h"
 #include "connections/ComSetRules.h"
 #include "connections/ConnectDsc.h"
 #include "link/LineCheck.h"
+
+#include <cstring>
 
 #include <QFile>
 #include <QListWidget>
@@ -138,14 +141,35 @@ void TFrmComSet::m_pBtnModemAddClick() {
 }
 
 void TFrmComSet::m_pBtnModemDelClick() {
-    const int i = SelectedModem();
+    int i = SelectedModem();
     if (i < 0 || m_ui.Prompts().AskText("Opravdu chcete tento modem odstranit?",
                                         PromptButtons::YesNo, PromptDefault::No) != PROMPT_YES)
         return;
     const int before = static_cast<int>(m_modems.Count());
-    if (m_modems.Remove(static_cast<size_t>(i)) < 0)
+    // The modem the user chose, found again by its entry should tk530ctl have changed the
+    // list meanwhile; changed under the Data lock, released before any message.
+    const CModemInf chosen = *m_modems.Get(static_cast<size_t>(i));
+    tk::CDataLock lock;
+    if (!lock.Acquire(tk::kDataLockWaitMs)) {
+        m_ui.Prompts().Error(tk::kDataBusyText);
         return;
-    if (!m_modems.Save())
+    }
+    if (m_modems.SyncWithFile() == 1) {
+        i = -1;
+        for (size_t k = 0; k < m_modems.Count() && i < 0; ++k)
+            if (std::strcmp(m_modems.Get(k)->m_szName, chosen.m_szName) == 0 &&
+                std::strcmp(m_modems.Get(k)->m_szDevice, chosen.m_szDevice) == 0)
+                i = static_cast<int>(k);
+    }
+    if (i < 0 || m_modems.Remove(static_cast<size_t>(i)) < 0) {
+        lock.Release();
+        FillModemList(m_pForm->m_pLsbModem, m_modems);
+        UpdateModemButtons();
+        return;
+    }
+    const bool saved = m_modems.Save();
+    lock.Release();
+    if (!saved)
         m_ui.Prompts().Error("Seznam modemů se nepodařilo uložit; změna platí jen do ukončení "
                              "programu.");
     // The list has changed already; the profile keeps naming the modem it named.

@@ -2,6 +2,7 @@
 
 #include "app/AppUITextLimit.h"
 #include "app/Prompts.h"
+#include "base/DataLock.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -122,8 +123,18 @@ int EditModem(IPrompts& prompts, CModemMng& modems, int index, QWidget* owner) {
     {
         if (dlg.exec() != QDialog::Accepted)
             return -1;
+        // Into the list as the file holds it now (tk530ctl may have changed it meanwhile),
+        // under the Data lock, which is released before any message.
+        tk::CDataLock lock;
+        if (!lock.Acquire(tk::kDataLockWaitMs)) {
+            prompts.Error(tk::kDataBusyText);
+            return -1;
+        }
+        modems.SyncWithFile();
         const int stored =
             index >= 0 ? modems.Set(static_cast<size_t>(index), modem) : modems.Add(modem);
+        const bool saved = stored >= 0 && modems.Save();
+        lock.Release();
         if (stored == ML_FULL) {
             prompts.Error("Seznam modemů je plný (nejvýše " +
                           std::to_string(CModemMng::MAX_MODEMS) + " modemů).");
@@ -133,7 +144,7 @@ int EditModem(IPrompts& prompts, CModemMng& modems, int index, QWidget* owner) {
             prompts.Error("Nastavení modemu nelze uložit.");
             return -1;
         }
-        if (!modems.Save())
+        if (!saved)
             prompts.Error("Seznam modemů se nepodařilo uložit; změna platí jen do ukončení "
                           "programu.");
         return stored;

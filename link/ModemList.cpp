@@ -98,6 +98,7 @@ std::string CModemMng::FilePath() {
 }
 
 CModemMng::LoadResult CModemMng::Load() {
+    m_stamp = tk::StampOf(FilePath()); // before reading: a later save shows as a change
     const LoadResult result = LoadFile(FilePath());
     // The list may be saved over this file later: keep what could not be read.
     if (result == LoadResult::Damaged)
@@ -106,9 +107,24 @@ CModemMng::LoadResult CModemMng::Load() {
 }
 
 bool CModemMng::Save() const {
-    if (!tk::EnsureFolder(tk::DataFolder()))
+    if (!tk::EnsureFolder(tk::DataFolder()) || !SaveFile(FilePath()))
         return false;
-    return SaveFile(FilePath());
+    m_stamp = tk::StampOf(FilePath());
+    return true;
+}
+
+int CModemMng::SyncWithFile() {
+    const tk::FileStamp now = tk::StampOf(FilePath());
+    if (now == m_stamp)
+        return 0;
+    CModemMng fresh;
+    if (fresh.Load() == LoadResult::Damaged) {
+        m_stamp = now; // told once; the list stays
+        return -1;
+    }
+    m_modems = std::move(fresh.m_modems);
+    m_stamp = fresh.m_stamp;
+    return 1;
 }
 
 CModemMng::LoadResult CModemMng::LoadFile(const std::string& path) {

@@ -18,6 +18,8 @@
 // damaged: it then reads as an empty list.
 #pragma once
 
+#include "base/DataLock.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -82,6 +84,10 @@ public:
 
     // Reads "Modems.dat" of the Data folder. A missing or damaged file leaves an empty list.
     LoadResult Load();
+    // Reads the file again when another program changed it since this list last read or
+    // wrote it (a change made here is saved at once, so none is lost). 1 read again, 0 not
+    // changed, -1 the new file is damaged (the list stays as it was).
+    int SyncWithFile();
     // Writes the list safely, creating the Data folder if needed. True on success.
     bool Save() const;
 
@@ -110,4 +116,5 @@ private:
     void Renumber();
 
     std::vector<CModemInf> m_modems;
+    mutable tk::FileStamp m_stamp; // the file when this list last read or wrote it
 };

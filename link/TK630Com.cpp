@@ -66,7 +66,7 @@ void CTK630Com::Stop() {
         m_thread.join();
     m_serCom.IsCancelled(); // drop a cancel that found nothing to end
     if (m_bSaveConnections)
-        m_connMng.Save();
+        m_connMng.SaveChanges(); // only a change of this program's, over the file under the lock
     m_bStarted = false;
 }
 

@@ -81,9 +81,9 @@ public:
     void SetSilenceMs(uint32_t ms) { m_nSilenceMs = ms; }
     // Scales every exchange's time-outs (100 = as they are); tests of time-outs use a fraction.
     void SetTimeoutScale(uint32_t percent) { m_nTimeoutScale = percent; }
-    // Whether Stop saves the connection list (it does unless told otherwise). A program that
-    // does not own "Connection.dat" at the moment, or that dialled a connection given only for
-    // this run, must leave the file as it is.
+    // Whether Stop saves a connection list changed during the run (it does unless told
+    // otherwise), under the Data lock. A program that dialled a connection given only for this
+    // run must leave the file as it is.
     void SetSaveConnectionsOnStop(bool save) { m_bSaveConnections = save; }
 
     // --- Operations, run on the worker thread (public for the benchmarks and tests that drive

@@ -225,8 +225,12 @@ bool TFrmSMSEdit::Collect(bool requireNumber) {
         line += n + ",";
     m_pSMS->SetNumbers(line);
     // A stored message edited in place is saved at once (and its row refreshed).
-    if (m_nIndex >= 0)
-        m_ui.Device().m_SMS.UpdateAndShow(m_nIndex, m_pSMS->GetList());
+    if (m_nIndex >= 0) {
+        // Another program's change may have moved it in its list.
+        const int at = m_ui.Device().m_SMS.UpdateAndShow(m_nIndex, m_pSMS->GetList());
+        if (at >= 0)
+            m_nIndex = at;
+    }
     if (m_pSMS->GetNumberCount() > 0 || !requireNumber)
         return true;
     m_ui.Prompts().Warning(TXT_NO_RECIPIENT);

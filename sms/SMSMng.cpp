@@ -131,6 +131,14 @@ std::string CSMSMng::FilePath() {
 }
 
 int CSMSMng::Load() {
+    // Stamped before reading: a save by another program meanwhile shows as a change later.
+    const tk::FileStamp stamp = tk::StampOf(FilePath());
+    const int result = ReadFile();
+    RememberFile(stamp);
+    return result;
+}
+
+int CSMSMng::ReadFile() {
     m_bDamaged = false;
     const int fd = tk::OpenProgramFile(FilePath());
     if (fd < 0) {
@@ -145,6 +153,161 @@ int CSMSMng::Load() {
     // first save keeps what could not be read.
     m_bDamaged = result != 1 || !m_surplus.empty();
     return result;
+}
+
+std::vector<uint8_t> CSMSMng::Record(const CSMS& sms) {
+    CMemoryWriter record;
+    sms.Write(record);
+    return record.Data();
+}
+
+std::vector<uint8_t> CSMSMng::KeyOf(int list, int index) const {
+    const auto& base = m_aBase[static_cast<size_t>(list)];
+    if (index >= 0 && static_cast<size_t>(index) < base.size())
+        return base[static_cast<size_t>(index)];
+    const CSMS* sms = Get(index, list);
+    return sms ? Record(*sms) : std::vector<uint8_t>();
+}
+
+bool CSMSMng::SameMessage(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    // A message another program marked read (bit 31 of the flags, the last byte of the four
+    // after the time stamp) is still the message the caller means.
+    constexpr size_t kUnreadByte = 6 + 3;
+    if (a.size() != b.size() || a.size() <= kUnreadByte)
+        return a == b;
+    return std::equal(a.begin(), a.begin() + kUnreadByte, b.begin()) &&
+           (a[kUnreadByte] & 0x7F) == (b[kUnreadByte] & 0x7F) &&
+           std::equal(a.begin() + kUnreadByte + 1, a.end(), b.begin() + kUnreadByte + 1);
+}
+
+int CSMSMng::FindRecord(int list, const std::vector<uint8_t>& record,
+                        std::vector<bool>& taken) const {
+    taken.resize(SMS_LIST_MAX + 1, false);
+    for (int i = 0; i < GetCount(list); ++i) {
+        if (!taken[static_cast<size_t>(i)] && SameMessage(Record(*Get(i, list)), record)) {
+            taken[static_cast<size_t>(i)] = true;
+            return i;
+        }
+    }
+    return -1;
+}
+
+void CSMSMng::RememberFile(const tk::FileStamp& stamp) {
+    m_stamp = stamp;
+    for (int list = 0; list < SMS_LIST_COUNT; ++list) {
+        auto& base = m_aBase[static_cast<size_t>(list)];
+        base.clear();
+        for (const auto& sms : m_aList[static_cast<size_t>(list)])
+            base.push_back(Record(*sms));
+    }
+}
+
+int CSMSMng::SyncWithFile() {
+    return Reload(nullptr);
+}
+
+int CSMSMng::Reload(std::vector<std::pair<int, int>>* keep) {
+    const tk::FileStamp now = tk::StampOf(FilePath());
+    if (now == m_stamp)
+        return 0;
+    if (now == m_badStamp)
+        return -1; // read once already; it stays unreadable until it changes again
+    CSMSMng fresh;
+    if (now.exists && fresh.ReadFile() != 1) {
+        m_badStamp = now;
+        return -1;
+    }
+    // The kept objects leave the old lists before they go, with what identified them.
+    std::vector<std::pair<std::vector<uint8_t>, std::unique_ptr<CSMS>>> kept;
+    if (keep) {
+        for (const auto& [list, index] : *keep) {
+            if (!Get(index, list))
+                continue;
+            kept.emplace_back(
+                KeyOf(list, index),
+                std::move(m_aList[static_cast<size_t>(list)][static_cast<size_t>(index)]));
+        }
+    }
+    for (int list = 0; list < SMS_LIST_COUNT; ++list)
+        m_aList[static_cast<size_t>(list)] = std::move(fresh.m_aList[static_cast<size_t>(list)]);
+    RememberFile(now);
+    std::array<std::vector<bool>, SMS_LIST_COUNT> taken;
+    for (size_t k = 0; keep && k < kept.size(); ++k) {
+        const int list = (*keep)[k].first;
+        auto& items = m_aList[static_cast<size_t>(list)];
+        int at = FindRecord(list, kept[k].first, taken[static_cast<size_t>(list)]);
+        if (at >= 0) {
+            items[static_cast<size_t>(at)] = std::move(kept[k].second);
+        } else {
+            // Another program removed it meanwhile: the change made here is not lost.
+            if (items.size() >= static_cast<size_t>(SMS_LIST_MAX) && !EvictOldest(list))
+                items.erase(items.begin());
+            items.push_back(std::move(kept[k].second));
+            at = static_cast<int>(items.size()) - 1;
+            taken[static_cast<size_t>(list)].resize(SMS_LIST_MAX + 1, false);
+            taken[static_cast<size_t>(list)][static_cast<size_t>(at)] = true;
+        }
+        items[static_cast<size_t>(at)]->SetList(list);
+        (*keep)[k].second = at;
+    }
+    for (int list = 0; list < SMS_LIST_COUNT; ++list)
+        UpdateListNode(list);
+    return 1;
+}
+
+bool CSMSMng::BeginChange(tk::CDataLock& lock, std::vector<std::pair<int, int>>* keep,
+                          bool* reloaded, bool tell) {
+    if (reloaded)
+        *reloaded = false;
+    if (!lock.Acquire(tk::kDataLockWaitMs) && lock.Busy()) {
+        Failed(EBUSY, tell);
+        return false;
+    }
+    // A Data folder that cannot be opened cannot hold another program's change either: the
+    // change goes on, and its save fails and is reported as any failed save.
+    const int r = Reload(keep);
+    if (r < 0) {
+        lock.Release();
+        Failed(EIO, tell);
+        return false;
+    }
+    if (reloaded)
+        *reloaded = r == 1;
+    return true;
+}
+
+void CSMSMng::Failed(int error, bool tell) {
+    m_nSaveError = error;
+    if (tell && m_pListener)
+        m_pListener->OnSmsSaveFailed(error);
+}
+
+int CSMSMng::SaveChanges() {
+    std::vector<std::pair<int, int>> changed;
+    for (int list = 0; list < SMS_LIST_COUNT; ++list) {
+        for (int i = 0; i < GetCount(list); ++i) {
+            const auto& base = m_aBase[static_cast<size_t>(list)];
+            if (static_cast<size_t>(i) >= base.size() ||
+                base[static_cast<size_t>(i)] != Record(*Get(i, list)))
+                changed.emplace_back(list, i);
+        }
+        if (static_cast<size_t>(GetCount(list)) != m_aBase[static_cast<size_t>(list)].size())
+            changed.emplace_back(list, -1); // a structural change that was never saved
+    }
+    if (changed.empty() && m_nSaveError == 0)
+        return 1;
+    tk::CDataLock lock;
+    if (!lock.Acquire(tk::kDataLockWaitMs) && lock.Busy()) {
+        m_nSaveError = EBUSY;
+        return 0;
+    }
+    // Over what the file holds now; the messages changed in place keep their changes.
+    std::erase_if(changed, [](const auto& at) { return at.second < 0; });
+    if (Reload(&changed) < 0) {
+        m_nSaveError = EIO;
+        return 0;
+    }
+    return Save();
 }
 
 int CSMSMng::LoadFrom(CByteReader& file) {
@@ -227,11 +390,15 @@ int CSMSMng::Save() {
     }
     m_nSaveError = 0;
     m_bDamaged = false;
+    // Under the lock no other program saves between the rename and this look.
+    RememberFile(tk::StampOf(FilePath()));
     return 1;
 }
 
-void CSMSMng::SaveAfterChange() {
-    if (!Save() && m_pListener)
+void CSMSMng::SaveAfterChange(tk::CDataLock& lock) {
+    const bool saved = Save() == 1;
+    lock.Release();
+    if (!saved && m_pListener)
         m_pListener->OnSmsSaveFailed(m_nSaveError);
 }
 
@@ -321,6 +488,11 @@ int CSMSMng::StoreReceived(const CSMS& sms) {
     *copy = sms;
     if (sms.GetText() && !copy->GetText())
         return -3;
+    // Into the file as it is now: what another program fetched meanwhile stays. A failure is
+    // the link's to report (the unit keeps the message).
+    tk::CDataLock lock;
+    if (!BeginChange(lock, nullptr, nullptr, false))
+        return -1;
     auto& items = m_aList[static_cast<size_t>(SMS_RECEIVED)];
     try {
         items.reserve(SMS_LIST_MAX + 1);
@@ -375,6 +547,9 @@ int CSMSMng::AddAndShow(const CSMS& sms, int list) {
 }
 
 int CSMSMng::AddAndShow(std::unique_ptr<CSMS>& sms, int list) {
+    tk::CDataLock lock;
+    if (!BeginChange(lock))
+        return -1;
     int r = Add(sms, list);
     bool changed = false;
     if (r == -2 && EvictOldest(list)) {
@@ -388,7 +563,7 @@ int CSMSMng::AddAndShow(std::unique_ptr<CSMS>& sms, int list) {
         changed = true;
     }
     if (changed)
-        SaveAfterChange();
+        SaveAfterChange(lock);
     return r;
 }
 
@@ -397,13 +572,43 @@ int CSMSMng::DeleteAndShow(int list, int n) {
 }
 
 int CSMSMng::DeleteAndShow(int list, const int32_t* indices, int n) {
-    const int deleted = DeleteRows(list, indices, n);
+    if (!IsList(list) || !indices || n <= 0)
+        return 0;
+    n = std::min(n, SMS_LIST_MAX);
+    std::vector<int32_t> rows(indices, indices + n);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // What the caller means by its indices, should another program's change move them.
+    std::vector<std::vector<uint8_t>> keys;
+    for (const int32_t row : rows)
+        keys.push_back(Get(row, list) ? KeyOf(list, row) : std::vector<uint8_t>());
+    tk::CDataLock lock;
+    bool reloaded = false;
+    if (!BeginChange(lock, nullptr, &reloaded))
+        return 0;
+    if (reloaded) {
+        rows.clear();
+        std::vector<bool> taken;
+        for (const auto& key : keys) {
+            const int at = key.empty() ? -1 : FindRecord(list, key, taken);
+            if (at >= 0)
+                rows.push_back(at); // gone meanwhile: nothing left to delete
+        }
+    }
+    const int deleted = DeleteRows(list, rows.data(), static_cast<int>(rows.size()));
     if (deleted > 0)
-        SaveAfterChange();
+        SaveAfterChange(lock);
     return deleted;
 }
 
 int CSMSMng::MoveAndShow(int index, int from, int to) {
+    if (!Get(index, from) || !IsList(to))
+        return -1;
+    std::vector<std::pair<int, int>> keep{{from, index}};
+    tk::CDataLock lock;
+    if (!BeginChange(lock, &keep))
+        return -1;
+    index = keep[0].second;
     int r = Move(index, from, to);
     bool changed = false;
     if (r == -2 && from != to && EvictOldest(to)) {
@@ -421,17 +626,22 @@ int CSMSMng::MoveAndShow(int index, int from, int to) {
         changed = true;
     }
     if (changed)
-        SaveAfterChange();
+        SaveAfterChange(lock);
     return r;
 }
 
 int CSMSMng::UpdateAndShow(int index, int list) {
     if (!Get(index, list))
         return -1;
+    std::vector<std::pair<int, int>> keep{{list, index}};
+    tk::CDataLock lock;
+    if (!BeginChange(lock, &keep))
+        return -1;
+    index = keep[0].second;
     if (m_pListener)
         m_pListener->OnSmsRowUpdated(list, index);
-    SaveAfterChange();
-    return 1;
+    SaveAfterChange(lock);
+    return m_nSaveError == 0 ? index : -1;
 }
 
 void CSMSMng::UpdateListNode(int list) {

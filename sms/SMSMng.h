@@ -2,8 +2,15 @@
 // messages each, kept in "SMS.dat" in the Data folder. A message read from the unit is
 // deleted there once acknowledged, so the store is saved after every change that the user or
 // the link makes: a crash or power cut must not lose a message.
+//
+// The control panel and tk530ctl may keep the same "SMS.dat" open at once. The file is the
+// truth: every change the ...AndShow operations and StoreReceived make is a read-modify-write
+// under the Data lock (base/DataLock.h): the file is read again when another program changed
+// it, the change is applied to what it holds, and it is saved before the lock is released. A
+// message the caller names by its index is found again by its content after such a reload.
 #pragma once
 
+#include "base/DataLock.h"
 #include "sms/SMS.h"
 
 #include <array>
@@ -27,8 +34,9 @@ public:
     virtual void OnSmsRowUpdated(int list, int index) = 0;
     // The count of `list` may have changed: refresh its node (see ListNodeCaption).
     virtual void OnSmsListCountChanged(int list, int count) = 0;
-    // A change could not be saved (errno-style code); the store keeps it in memory and
-    // saves it with the next change or at shutdown.
+    // A change could not be saved (errno-style code; EBUSY: another program held the Data
+    // lock all the time, EIO: the file another program wrote cannot be read whole, so nothing
+    // was changed). Called after the lock is released, so a listener may ask the user.
     virtual void OnSmsSaveFailed(int error) { (void)error; }
     // The first save over a store that was not loaded whole: what the file held was copied to
     // `copy` (empty when no copy could be made, and then nothing is saved). Called before
@@ -75,8 +83,20 @@ public:
     size_t SurplusCount() const { return m_surplus.size(); }
     int SaveTo(CByteWriter& file) const;
     static std::string FilePath();
-    // errno-style code of the last failed Save, 0 when the last Save succeeded.
+    // errno-style code of the last failed Save or change, 0 when the last one succeeded.
     int LastSaveError() const { return m_nSaveError; }
+
+    // Reads "SMS.dat" again when another program changed it since this store last read or
+    // wrote it; the listener hears of every list (OnSmsListCountChanged). A message this
+    // program changed in place and has not saved yet is lost by a reload: the window follows
+    // the file only between its changes. 1 reloaded, 0 unchanged, -1 the file cannot be read
+    // whole (the lists stay as they were). Callers that change the store hold the Data lock.
+    int SyncWithFile();
+    // The file changed on disk since this store last read or wrote it.
+    bool ChangedOnDisk() const { return !(tk::StampOf(FilePath()) == m_stamp); }
+    // Saves the messages changed in place and not saved yet (at the end of a run), as a
+    // change: over what the file holds now. 1 when nothing was left to save or it is saved.
+    int SaveChanges();
 
     // Operations that keep the screen in step and save the store at once. Full lists lose
     // their oldest message to make room.
@@ -104,7 +124,10 @@ public:
     static std::string ArchivePath();
     int ArchivedCount() const { return m_nArchived; }
     // Saves a message that was changed in place (opened and marked read, edited) and
-    // refreshes its row. 1, or -1 for a bad list or index.
+    // refreshes its row. The message object stays the same (an editor keeps pointing at it);
+    // when another program removed the message meanwhile, it is appended to its list again
+    // rather than losing the change. Its index now, or -1 for a bad list or index, or when
+    // the change could not be saved.
     int UpdateAndShow(int index, int list);
     void UpdateListNode(int list);
     // Node caption (UTF-8): name and count, "Přijaté (3)", "Přijaté (5) — 2 v archivu".
@@ -121,7 +144,33 @@ private:
     // False (nothing evicted) when the oldest message could not be archived.
     bool EvictOldest(int list);
     bool Archive(const CSMS& sms);
-    void SaveAfterChange();
+    // Starts a change: takes the Data lock and reads the file again if another program
+    // changed it. False (LastSaveError set, the listener told) when the lock stays taken or
+    // the file cannot be read; nothing may be changed then.
+    // `keep` names messages (list, index) whose objects survive a reload in place of the
+    // message they were, with the changes made to them in place; their indices are updated.
+    // `reloaded` tells whether the lists were read again. Without `tell` the listener does
+    // not hear of a failure (the caller reports it).
+    bool BeginChange(tk::CDataLock& lock, std::vector<std::pair<int, int>>* keep = nullptr,
+                     bool* reloaded = nullptr, bool tell = true);
+    // The file read again (SyncWithFile), keeping the objects of `keep` as BeginChange says.
+    int Reload(std::vector<std::pair<int, int>>* keep);
+    // The record that identifies the message at (list, index): as last read or written when
+    // the store still knows it, else as it is now.
+    std::vector<uint8_t> KeyOf(int list, int index) const;
+    // Reads the file into this store's lists (Load without its bookkeeping).
+    int ReadFile();
+    // Saves under the lock, releases it, then tells the listener of a failure.
+    void SaveAfterChange(tk::CDataLock& lock);
+    void Failed(int error, bool tell);
+    // The record of a message as the file holds it: what identifies it across a reload.
+    static std::vector<uint8_t> Record(const CSMS& sms);
+    // The two records are of one message, read or unread.
+    static bool SameMessage(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+    // The first index in `list` not yet `taken` whose message has this record, or -1.
+    int FindRecord(int list, const std::vector<uint8_t>& record, std::vector<bool>& taken) const;
+    // The records of the lists as last read or written (m_aBase) and the file's stamp then.
+    void RememberFile(const tk::FileStamp& stamp);
 
     std::array<std::vector<std::unique_ptr<CSMS>>, SMS_LIST_COUNT> m_aList;
     ISMSStoreListener* m_pListener = nullptr;
@@ -132,4 +181,7 @@ private:
     // A message already in the archive that went back into its list (its store could not be
     // saved): evicting it again must not write it twice. Cleared when it is destroyed.
     const CSMS* m_pArchivedKept = nullptr;
+    tk::FileStamp m_stamp;
+    tk::FileStamp m_badStamp; // a file another program wrote that could not be read
+    std::array<std::vector<std::vector<uint8_t>>, SMS_LIST_COUNT> m_aBase;
 };

@@ -251,3 +251,36 @@ TEST_F(ProfileTest, TheReadBeforeWriteSwitchLivesBesideTheFixedLayout) {
     EXPECT_EQ(q.Load(), PROFILE_ERR_LOAD);
     EXPECT_TRUE(q.m_bReadBeforeWrite);
 }
+
+// tk530ctl changes the connection record while the window runs. The window follows it, and at
+// its end writes its sizes and only the connection fields it changed itself.
+TEST_F(ProfileTest, TheWindowKeepsWhatAnotherProgramSetAndWritesBackOnlyItsOwnChanges) {
+    ASSERT_EQ(CProfile().Save(), PROFILE_OK);
+    CProfile window;
+    ASSERT_EQ(window.Load(), PROFILE_OK);
+    EXPECT_FALSE(window.SyncWithFile()); // nothing changed yet
+
+    CProfile ctl;
+    ASSERT_EQ(ctl.Load(), PROFILE_OK);
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+    ASSERT_EQ(ctl.SetPortPath(byId), PROFILE_OK);
+    ctl.m_nModem = 4;
+    ASSERT_EQ(ctl.Save(), PROFILE_OK);
+
+    // The user changed the modem here (a dialog) and the window's sizes: those are written.
+    window.m_nModem = 1;
+    window.m_nWidth = 777;
+    ASSERT_TRUE(window.SyncWithFile());
+    EXPECT_EQ(window.PortPath(), byId);
+    EXPECT_EQ(window.m_nModem, 1);
+    ctl.m_bLog = 1; // and one more change by tk530ctl before the window closes
+    ASSERT_EQ(ctl.Save(), PROFILE_OK);
+    ASSERT_EQ(window.SaveMerged(), PROFILE_OK);
+
+    CProfile disk;
+    ASSERT_EQ(disk.Load(), PROFILE_OK);
+    EXPECT_EQ(disk.PortPath(), byId);
+    EXPECT_EQ(disk.m_bLog, 1);
+    EXPECT_EQ(disk.m_nModem, 1);
+    EXPECT_EQ(disk.m_nWidth, 777);
+}

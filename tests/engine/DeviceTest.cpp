@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 class DeviceTest : public ::testing::Test {
@@ -100,18 +103,46 @@ TEST_F(DeviceTest, SetTimeAndOutputsGoThroughTheQueue) {
     EXPECT_EQ(m_sim.Unit().Outputs(), 0x03);
 }
 
-TEST(DataLock, OnlyOneHolderAtATime) {
+// One program at a time holds the lock, and only for its change: another waits for it as
+// long as it is told, and is refused with a Czech message when it stays taken. Within one
+// process a take inside a change that holds it shares it.
+TEST(DataLock, AnotherProgramWaitsBrieflyAndIsRefusedWhenItStaysTaken) {
     TempDir dir;
     tk::SetProgramFolder(dir.Path());
-    tk::CDataLock first;
-    ASSERT_TRUE(first.Acquire());
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        tk::CDataLock held;
+        const char ok = held.Acquire() ? '1' : '0';
+        (void)!::write(ready[1], &ok, 1);
+        char go = 0;
+        (void)!::read(release[0], &go, 1); // until the parent lets go
+        ::usleep(300 * 1000);              // still held while the parent waits
+        ::_exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, '1');
     EXPECT_TRUE(FileExists(dir.File("Data")));
-    tk::CDataLock second;
-    EXPECT_FALSE(second.Acquire());
-    EXPECT_NE(second.Error().find("používá jiná spuštěná kopie"), std::string::npos);
-    EXPECT_TRUE(second.Busy());
-    first.Release();
-    EXPECT_TRUE(second.Acquire());
+
+    tk::CDataLock mine;
+    EXPECT_FALSE(mine.Acquire(100));
+    EXPECT_TRUE(mine.Busy());
+    EXPECT_NE(mine.Error().find("jiný program"), std::string::npos) << mine.Error();
+    (void)!::write(release[1], "g", 1);
+    EXPECT_TRUE(mine.Acquire(tk::kDataLockWaitMs)); // the other's change ends meanwhile
+    tk::CDataLock nested;
+    EXPECT_TRUE(nested.Acquire());
+    nested.Release();
+    EXPECT_TRUE(mine.IsHeld());
+    int status = 0;
+    ::waitpid(other, &status, 0);
+    for (const int fd : {ready[0], ready[1], release[0], release[1]})
+        ::close(fd);
 }
 
 // A change a window makes in place, without saving it itself, survives the end of the program.

@@ -30,7 +30,13 @@ ScriptedPrompts& ScriptedPrompts::ExpectAsk(std::string text, int answer) {
 }
 
 ScriptedPrompts& ScriptedPrompts::ExpectWriteChanges(std::string text, int answer) {
-    m_expected.push_back({PromptKind::WriteChanges, std::move(text), answer, {}});
+    m_expected.push_back({PromptKind::WriteChanges, std::move(text), answer, {}, {}});
+    return *this;
+}
+
+ScriptedPrompts& ScriptedPrompts::ExpectAsk(std::string text, int answer,
+                                            std::function<void()> during) {
+    m_expected.push_back({PromptKind::Ask, std::move(text), answer, {}, std::move(during)});
     return *this;
 }
 
@@ -89,6 +95,8 @@ int ScriptedPrompts::AskText(const std::string& text, PromptButtons buttons, Pro
     Step step;
     if (!Take(PromptKind::Ask, text, step))
         return buttons == PromptButtons::YesNoCancel ? PROMPT_CANCEL : PROMPT_NO;
+    if (step.during)
+        step.during();
     return step.answer;
 }
 

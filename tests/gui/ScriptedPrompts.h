@@ -7,6 +7,7 @@
 #include "app/Prompts.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ public:
     ScriptedPrompts& ExpectAsk(std::string text, int answer);
     // The question before a write to the unit, answered PROMPT_YES (Zapsat) or PROMPT_CANCEL.
     ScriptedPrompts& ExpectWriteChanges(std::string text, int answer);
+    // The same, running `during` while the question is shown (before it is answered).
+    ScriptedPrompts& ExpectAsk(std::string text, int answer, std::function<void()> during);
     ScriptedPrompts& ExpectError(std::string text);
     ScriptedPrompts& ExpectWarning(std::string text);
     ScriptedPrompts& ExpectInfo(std::string text);
@@ -55,6 +58,7 @@ private:
         std::string text;
         int answer = PROMPT_CANCEL;
         std::string file;
+        std::function<void()> during = {};
     };
     // The next step if it matches this prompt; else records a failure and returns false.
     bool Take(PromptKind kind, const std::string& text, Step& step);

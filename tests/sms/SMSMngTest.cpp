@@ -401,7 +401,7 @@ TEST_F(SMSStoreOnDisk, DeleteSelectedRowsAndChangesInPlace) {
     EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), (Strings{"m1", "m3", "m5"}));
 
     store.Get(2, SMS_RECEIVED)->SetUnread(false);
-    EXPECT_EQ(store.UpdateAndShow(2, SMS_RECEIVED), 1);
+    EXPECT_EQ(store.UpdateAndShow(2, SMS_RECEIVED), 2);
     EXPECT_EQ(store.UpdateAndShow(3, SMS_RECEIVED), -1);
     EXPECT_EQ(screen.events, (Strings{"remove 0 1 3 5", "count 0 3", "update 0 2"}));
     CSMSMng fresh;
@@ -536,4 +536,97 @@ TEST_F(SMSStoreOnDisk, ARetriedReceiveArchivesTheEvictedMessageOnce) {
     const std::string text(archive.begin(), archive.end());
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     EXPECT_EQ(store.ArchivedCount(), 1);
+}
+
+// Two programs on one folder: each store below stands for one of them (the control panel and
+// tk530ctl). Whatever one saved is in the file after the other's next change, and what the
+// caller named by an index is the message it saw, wherever the other program's change put it.
+TEST_F(SMSStoreOnDisk, EveryChangeIsMadeOverWhatTheOtherProgramSavedMeanwhile) {
+    CSMSMng window;
+    Fill(window, SMS_RECEIVED, "w", 2);
+    Fill(window, SMS_TOSEND, "t", 2);
+    ASSERT_EQ(window.Save(), 1);
+    CSMSMng ctl;
+    ASSERT_EQ(ctl.Load(), 1);
+    CRecorder screen(window);
+    window.SetListener(&screen);
+
+    // Both fetch a message from their own unit; the user writes one in the window.
+    ASSERT_EQ(ctl.StoreReceived(Message("c1")), 2);
+    ASSERT_EQ(window.StoreReceived(Message("w3")), 3);
+    EXPECT_EQ(Texts(window, SMS_RECEIVED), (Strings{"w1", "w2", "c1", "w3"}));
+    EXPECT_NE(std::find(screen.events.begin(), screen.events.end(), "count 0 3"),
+              screen.events.end()); // the node showed the other program's message
+    ASSERT_GE(ctl.AddAndShow(Message("t3"), SMS_TOSEND), 0);
+    // The worker stamped t1 in place before sending it; it moves to the sent list with that.
+    window.Get(0, SMS_TOSEND)->m_nHour = 23;
+    ASSERT_EQ(window.MoveAndShow(0, SMS_TOSEND, SMS_SENT), 0);
+
+    CSMSMng disk;
+    ASSERT_EQ(disk.Load(), 1);
+    EXPECT_EQ(Texts(disk, SMS_RECEIVED), (Strings{"w1", "w2", "c1", "w3"}));
+    EXPECT_EQ(Texts(disk, SMS_TOSEND), (Strings{"t2", "t3"}));
+    ASSERT_EQ(Texts(disk, SMS_SENT), Strings{"t1"});
+    EXPECT_EQ(disk.Get(0, SMS_SENT)->m_nHour, 23);
+
+    // At the end a store with nothing unsaved writes nothing: the stale one loses nothing.
+    EXPECT_EQ(ctl.SaveChanges(), 1);
+    EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), (Strings{"w1", "w2", "c1", "w3"}));
+    // A change made in place and never saved is saved over what the file holds by then.
+    ctl.Get(0, SMS_RECEIVED)->SetUnread(false);
+    ASSERT_EQ(window.StoreReceived(Message("w4")), 4);
+    EXPECT_EQ(ctl.SaveChanges(), 1);
+    ASSERT_EQ(disk.Load(), 1);
+    EXPECT_EQ(Texts(disk, SMS_RECEIVED), (Strings{"w1", "w2", "c1", "w3", "w4"}));
+    EXPECT_FALSE(disk.Get(0, SMS_RECEIVED)->IsUnread());
+}
+
+TEST_F(SMSStoreOnDisk, AnIndexNamesTheMessageTheCallerSawAfterTheOtherProgramMovedIt) {
+    CSMSMng window;
+    Fill(window, SMS_RECEIVED, "m", 3);
+    ASSERT_EQ(window.Save(), 1);
+    CSMSMng ctl;
+    ASSERT_EQ(ctl.Load(), 1);
+    const int32_t first = 0;
+    ASSERT_EQ(ctl.DeleteAndShow(SMS_RECEIVED, &first, 1), 1); // m1 gone
+
+    // The window marks m3 read (its row 2): the same object, now at index 1.
+    CSMS* m3 = window.Get(2, SMS_RECEIVED);
+    m3->SetUnread(false);
+    EXPECT_EQ(window.UpdateAndShow(2, SMS_RECEIVED), 1);
+    EXPECT_EQ(window.Get(1, SMS_RECEIVED), m3);
+    EXPECT_EQ(Texts(window, SMS_RECEIVED), (Strings{"m2", "m3"}));
+
+    // tk530ctl fetches c4 and deletes m2; the window deletes its row 1 (m3), not c4.
+    ASSERT_EQ(ctl.StoreReceived(Message("c4")), 2);
+    ASSERT_EQ(ctl.DeleteAndShow(SMS_RECEIVED, &first, 1), 1);
+    const int32_t second = 1;
+    EXPECT_EQ(window.DeleteAndShow(SMS_RECEIVED, &second, 1), 1);
+    EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), Strings{"c4"});
+
+    // An edit of a message the other program deleted meanwhile is kept, not dropped.
+    // tk530ctl still showed m3 at row 0: gone already, nothing is deleted (it reads c4 now).
+    EXPECT_EQ(ctl.DeleteAndShow(SMS_RECEIVED, &first, 1), 0);
+    window.Get(0, SMS_RECEIVED)->SetText("upraveno");
+    ASSERT_EQ(ctl.DeleteAndShow(SMS_RECEIVED, &first, 1), 1);
+    EXPECT_EQ(window.UpdateAndShow(0, SMS_RECEIVED), 0);
+    EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), Strings{"upraveno"});
+}
+
+TEST_F(SMSStoreOnDisk, AFileTheOtherProgramLeftUnreadableIsNeverSavedOver) {
+    CSMSMng window;
+    Fill(window, SMS_RECEIVED, "m", 1);
+    ASSERT_EQ(window.Save(), 1);
+    CRecorder screen(window);
+    window.SetListener(&screen);
+    const Bytes damaged = File(1, 3, 0, 0); // three records announced, none there
+    WriteFileBytes(dir.File("Data/SMS.dat"), damaged);
+
+    EXPECT_EQ(window.SyncWithFile(), -1);
+    EXPECT_EQ(window.StoreReceived(Message("new")), -1); // the unit keeps it
+    EXPECT_EQ(window.AddAndShow(Message("t"), SMS_TOSEND), -1);
+    EXPECT_EQ(window.LastSaveError(), EIO);
+    EXPECT_EQ(screen.events.back(), "save failed 1");
+    EXPECT_EQ(Texts(window, SMS_RECEIVED), Strings{"m1"});
+    EXPECT_EQ(ReadFileBytes(dir.File("Data/SMS.dat")), damaged);
 }

@@ -29,17 +29,16 @@ constexpr size_t PORT_MAX = 4000; // what the profile keeps of a path
 constexpr size_t MODEM_NAME_MAX = sizeof(CModemInf::m_szName) - 1;
 constexpr int IDLE_SLICE_MS = 200;
 
-// The session's lock, while a session holds it: the steps of `do` change the Data files
-// under it.
-tk::CDataLock* g_sessionLock = nullptr;
 CSession* g_sharedSession = nullptr;
 
 // The lock was not taken: either another program holds the Data files, or the folder itself
 // cannot be made or opened (a program folder the user may not write), which is said as such.
 void RefuseLocked(CConsole& console, const tk::CDataLock& lock) {
     if (lock.Busy())
-        console.Err("Soubory ve složce Data právě používá jiný program (ovládací panel?); příkaz, "
-                    "který je mění, nyní nelze provést.\n  (" +
+        console.Err("Soubory ve složce Data právě mění jiný program (ovládací panel?) a neuvolnil "
+                    "je ani po " +
+                    std::to_string(tk::kDataLockWaitMs / 1000) +
+                    " s; příkaz, který je mění, nyní nelze provést. Zkuste to znovu.\n  (" +
                     ForTerminal(lock.Error()) + ")\n");
     else
         console.Err("Složku Data nelze vytvořit ani otevřít, příkaz nelze provést: " +
@@ -136,9 +135,7 @@ bool SmsFileSound(CConsole& console) {
 }
 
 bool LockData(tk::CDataLock& own, CConsole& console) {
-    if (g_sessionLock && g_sessionLock->IsHeld())
-        return true;
-    if (own.Acquire())
+    if (own.Acquire(tk::kDataLockWaitMs))
         return true;
     RefuseLocked(console, own);
     return false;
@@ -210,8 +207,6 @@ CSession::CSession(const Args& args, CConsole& console)
 CSession::~CSession() {
     m_device.Stop(); // an open session is closed first
     RemoveInterruptHandler();
-    if (g_sessionLock == &m_lock)
-        g_sessionLock = nullptr;
     if (g_sharedSession == this)
         g_sharedSession = nullptr;
 }
@@ -267,21 +262,24 @@ int CSession::Open(LockUse lockUse, bool localOnly) {
         m_console.Err("SMS lze číst a odesílat jen při lokálním přístupu (kabelem).\n");
         return EXIT_USAGE;
     }
-    const bool locked = m_lock.Acquire();
-    if (!locked && lockUse == LockUse::Require) {
-        RefuseLocked(m_console, m_lock);
-        return EXIT_FILE;
+    // The Data files are changed one change at a time, each under the lock (the SMS store
+    // does so itself): a whole session never holds it, so the control panel stays usable.
+    // A command that changes them only checks that they can be locked at all.
+    if (lockUse == LockUse::Require) {
+        tk::CDataLock probe;
+        if (!probe.Acquire(tk::kDataLockWaitMs)) {
+            RefuseLocked(m_console, probe);
+            return EXIT_FILE;
+        }
     }
-    if (locked)
-        g_sessionLock = &m_lock;
 
     m_device.m_Com.SetProgressSink(&m_ui);
     m_device.m_Com.SetEventSink(&m_ui);
     // The pauses only let a progress dialog show its full bar.
     m_device.m_Com.SetPauseMs(0);
     m_device.m_Com.SetTimeoutScale(args.timeoutScale);
-    m_device.m_Com.SetSaveConnectionsOnStop(locked && !override);
-    m_device.SetSaveStoreOnStop(locked);
+    // A connection given on the command line is for this run: the list stays as it is.
+    m_device.m_Com.SetSaveConnectionsOnStop(!override);
 
     // Only this thread takes Ctrl+C (the engine starts its worker with the signals blocked);
     // they stay open while the program's files are opened, so nothing there can hang it.

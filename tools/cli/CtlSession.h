@@ -41,9 +41,8 @@ bool SmsFileSound(CConsole& console);
 // the reason, for a message); empty when it is a regular file or missing.
 std::string PlantedFileText(const std::string& path);
 
-// The Data folder for a command that changes its files. One process holds the lock once: a
-// step of `do` uses the session's, a single command takes `own`. False after a refusal
-// (reported).
+// The Data folder for a command that changes its files, for the change only: `own` takes the
+// lock, waiting briefly while another program changes them. False after a refusal (reported).
 bool LockData(tk::CDataLock& own, CConsole& console);
 
 // A port as the user gave it, in the form the profile keeps: "COM2", "ttyUSB0" (a device in
@@ -93,8 +92,8 @@ private:
 CSession* SharedSession();
 
 enum class LockUse {
-    Try,     // taken when free; without it "Connection.dat" is left alone
-    Require, // the command changes the Data files: refused without it
+    Try,     // the command changes no Data file of its own accord
+    Require, // the command changes the Data files: refused when they cannot be locked now
 };
 
 class CSession {
@@ -131,7 +130,6 @@ private:
     const Args* m_args;
     CConsole& m_console;
     CProfile m_profile; // before the device, which keeps a reference to it
-    tk::CDataLock m_lock;
     CStoreDamageReport m_storeReport; // before the device, whose store tells it at the end
     CTK630 m_device;
     CCtlUI m_ui;

@@ -45,15 +45,17 @@ std::optional<std::string> MessageText(const Args& a, std::string& why) {
     return text;
 }
 
-// The store for a command that changes it, under the Data lock: in a session of `do` the
-// session's own (the link adds fetched messages to it meanwhile, and it is saved after every
-// change), else the one of "SMS.dat". The exit status.
+// The store for a command that changes it, under the Data lock and as "SMS.dat" holds it now:
+// in a session of `do` the session's own, read again when another program changed the file
+// (the link adds fetched messages to it meanwhile, and it is saved after every change), else
+// one read from the file. The exit status.
 int ChangeStore(CConsole& console, const std::function<int(CSMSMng&)>& change) {
     tk::CDataLock lock;
     if (!LockData(lock, console) || !SmsFileSound(console))
         return EXIT_FILE;
     if (CSession* s = SharedSession()) {
         const auto held = s->UI().LockStore();
+        s->Device().m_SMS.SyncWithFile();
         return change(s->Device().m_SMS);
     }
     CSMSMng store;
@@ -197,7 +199,7 @@ bool SmsSavedInTheEnd(CSession& s) {
     const auto held = s.UI().LockStore();
     if (!s.UI().SmsSaveFailed() && s.Device().m_SMS.LastSaveError() == 0)
         return true;
-    if (s.Device().m_SMS.Save() == 1)
+    if (s.Device().m_SMS.SaveChanges() == 1)
         return true;
     s.Console().Err(LinkText(TXT_SMS_SAVE_ERROR) + " (" + ForTerminal(CSMSMng::FilePath()) + ")\n");
     return false;
