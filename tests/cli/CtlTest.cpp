@@ -1093,7 +1093,9 @@ TEST_F(CtlTest, PlantedLinksAreRefusedWithTheirNameAndTheirTargetsKept) {
     EXPECT_TRUE(Has(r.err, "sercom.log: je to symbolický odkaz")) << r.err;
     EXPECT_EQ(ReadFileText(victim), "keep");
 
-    ::unlink(CSMSMng::FilePath().c_str()); // the session saved an empty store
+    // A session that changed no message leaves the store as it was (perhaps not there at all).
+    ::mkdir(m_dir.File("Data").c_str(), 0700);
+    ::unlink(CSMSMng::FilePath().c_str());
     ASSERT_EQ(::symlink(victim.c_str(), CSMSMng::FilePath().c_str()), 0);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"sms-list"}, {"sms-delete", "received", "0"}}) {
