@@ -15,8 +15,8 @@ enum class PromptKind { Ask, Error, Warning, Info, OpenFile, SaveFile, WriteChan
 
 struct PromptRecord {
     PromptKind kind;
-    std::string text;                       // message text, or the proposed file name
-    std::string caption;                    // errors: the box's caption; files: the filter; a write: the note
+    std::string text;    // message text, or the proposed file name
+    std::string caption; // errors: the box's caption; files: the filter; a write: the note
     PromptDefault def = PromptDefault::Yes; // questions: the button Enter presses
     std::vector<std::string> changes;       // a write: "key: unit's value -> value to write"
 };

@@ -129,7 +129,7 @@ private:
 
     const Args* m_args;
     CConsole& m_console;
-    CProfile m_profile; // before the device, which keeps a reference to it
+    CProfile m_profile;               // before the device, which keeps a reference to it
     CStoreDamageReport m_storeReport; // before the device, whose store tells it at the end
     CTK630 m_device;
     CCtlUI m_ui;
