@@ -1,9 +1,10 @@
 // "Profile.dat" of any content.
 //
 // Checked: a file that is not version 3 gives every default; the port name is terminated
-// inside its field; every value the file holds whole is taken as it stands, so the file saved
-// again is the file's first 80 bytes (apart from the terminator forced into the port field)
-// and loads the same.
+// inside its field; an access mode that is neither local nor remote is taken as local (and
+// noted); every other value the file holds whole is taken as it stands, so the file saved
+// again is the file's first 80 bytes (apart from the terminator forced into the port field and
+// such an access mode) and loads the same.
 #include "tests/fuzz/FuzzCheck.h"
 
 #include "config/Profile.h"
@@ -12,6 +13,7 @@
 
 namespace {
 
+constexpr size_t kConnTypeAt = 4; // after the version
 constexpr size_t kPortAt = 4 + 5; // version, connection type, trace switch
 
 bool Same(const CProfile& a, const CProfile& b) {
@@ -43,6 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         uint8_t expected[PROFILE_FILE_SIZE];
         std::memcpy(expected, data, sizeof expected);
         expected[kPortAt + sizeof p.m_szPort - 1] = 0;
+        int32_t type = 0;
+        std::memcpy(&type, data + kConnTypeAt, sizeof type);
+        if (type != CONN_LOCAL && type != CONN_REMOTE) {
+            FUZZ_CHECK(p.m_nConnType == CONN_LOCAL);
+            const int32_t local = CONN_LOCAL;
+            std::memcpy(expected + kConnTypeAt, &local, sizeof local);
+        }
         FUZZ_CHECK(std::memcmp(file, expected, sizeof file) == 0);
     } else {
         // Up to the cut the file's bytes; a field cut in half is the default.
