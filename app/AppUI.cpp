@@ -614,21 +614,27 @@ void CAppUI::OnSmsListCountChanged(int list, int count) {
 }
 
 void CAppUI::OnSmsStoreDamaged(const std::string& copy) {
-    // Once per damage: the store calls this only before its first save over the file.
+    // Once per damage: the store calls this only before its first save over the file. The
+    // store is saving under the Data lock: the box waits until that is over, so neither
+    // tk530ctl nor a message the unit delivers meanwhile waits for the user.
     const std::string path = CSMSMng::FilePath();
-    Prompts().InfoText("Soubor " + path + " byl poškozený. " +
-                       (copy.empty() ? std::string("Jeho kopii se nepodařilo uložit, proto "
-                                                   "nebude změněn.")
-                                     : "Jeho obsah je uložen v souboru " + copy +
-                                           "; zprávy se nyní ukládají znovu."));
+    const std::string text =
+        "Soubor " + path + " byl poškozený. " +
+        (copy.empty()
+             ? std::string("Jeho kopii se nepodařilo uložit, proto nebude změněn.")
+             : "Jeho obsah je uložen v souboru " + copy + "; zprávy se nyní ukládají znovu.");
+    QTimer::singleShot(0, qApp, [this, text] { Prompts().InfoText(text); });
 }
 
 void CAppUI::OnSmsSaveFailed(int error) {
     if (error == EBUSY)
         Prompts().Error(tk::kDataBusyText);
-    else if (error == EIO)
+    else if (error == EBADMSG)
         Prompts().Error("Soubor SMS.dat, který uložil jiný program, nelze přečíst celý; změna "
                         "nebyla provedena, aby se o jeho obsah nepřišlo.");
+    else
+        Prompts().Error(std::string(GetText(TXT_SMS_SAVE_ERROR)) + " (" + CSMSMng::FilePath() +
+                        ": " + tk::FileErrorText(error) + ")");
     if (m_pSmsView)
         m_pSmsView->OnSmsSaveFailed(error);
 }

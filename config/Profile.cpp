@@ -82,7 +82,8 @@ bool IsMarker(const char (&port)[19]) {
 
 void CProfile::ReadOptionsFile() {
     std::string content;
-    if (tk::ReadFileContent(tk::ProgramFile(kOptionsFileName), content, 4096, true) != 0)
+    if (tk::ReadFileContent(tk::ProgramFile(kOptionsFileName), content, 4096,
+                            tk::kReadProgramFile) != 0)
         return;
     size_t pos = 0;
     while (pos < content.size()) {

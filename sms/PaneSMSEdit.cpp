@@ -226,10 +226,16 @@ bool TFrmSMSEdit::Collect(bool requireNumber) {
     m_pSMS->SetNumbers(line);
     // A stored message edited in place is saved at once (and its row refreshed).
     if (m_nIndex >= 0) {
-        // Another program's change may have moved it in its list.
-        const int at = m_ui.Device().m_SMS.UpdateAndShow(m_nIndex, m_pSMS->GetList());
-        if (at >= 0)
+        // Another program's change may have moved it in its list (found by its object, which
+        // a reload keeps), or removed it: then the edit goes back as a new message.
+        CSMSMng& store = m_ui.Device().m_SMS;
+        const int list = m_pSMS->GetList();
+        const int now = store.IndexOf(m_pSMS, list);
+        const int at = now >= 0 ? store.UpdateAndShow(now, list) : store.AddAndShow(*m_pSMS, list);
+        if (at >= 0) {
             m_nIndex = at;
+            m_pSMS = store.Get(at, list);
+        }
     }
     if (m_pSMS->GetNumberCount() > 0 || !requireNumber)
         return true;

@@ -228,20 +228,51 @@ int CSMSMng::Reload(std::vector<std::pair<int, int>>* keep) {
                 std::move(m_aList[static_cast<size_t>(list)][static_cast<size_t>(index)]));
         }
     }
-    for (int list = 0; list < SMS_LIST_COUNT; ++list)
-        m_aList[static_cast<size_t>(list)] = std::move(fresh.m_aList[static_cast<size_t>(list)]);
+    // Every other message the file still holds keeps its object (with the file's content), so
+    // a pointer held elsewhere (an open editor) stays valid; one the other program removed is
+    // set aside alive rather than destroyed under that pointer.
+    for (int list = 0; list < SMS_LIST_COUNT; ++list) {
+        auto& old = m_aList[static_cast<size_t>(list)];
+        auto& read = fresh.m_aList[static_cast<size_t>(list)];
+        std::vector<bool> matched;
+        for (size_t i = 0; i < old.size(); ++i) {
+            if (!old[i])
+                continue; // kept above
+            const int at = fresh.FindRecord(list, KeyOf(list, static_cast<int>(i)), matched);
+            if (at >= 0) {
+                *old[i] = *read[static_cast<size_t>(at)];
+                read[static_cast<size_t>(at)] = std::move(old[i]);
+            } else {
+                m_retired.push_back(std::move(old[i]));
+            }
+        }
+        old = std::move(read);
+    }
+    // The archive's record of a message taken back after a failed save names an object that
+    // may be gone now; archiving it once more is better than losing it.
+    m_pArchivedKept = nullptr;
+    // What the file's reading found beyond the lists is this store's to keep now.
+    m_bDamaged = fresh.m_bDamaged;
+    m_surplus = std::move(fresh.m_surplus);
     RememberFile(now);
+    bool lost = false;
     std::array<std::vector<bool>, SMS_LIST_COUNT> taken;
     for (size_t k = 0; keep && k < kept.size(); ++k) {
         const int list = (*keep)[k].first;
         auto& items = m_aList[static_cast<size_t>(list)];
         int at = FindRecord(list, kept[k].first, taken[static_cast<size_t>(list)]);
         if (at >= 0) {
+            m_retired.push_back(std::move(items[static_cast<size_t>(at)]));
             items[static_cast<size_t>(at)] = std::move(kept[k].second);
+        } else if (items.size() >= static_cast<size_t>(SMS_LIST_MAX) && !EvictOldest(list)) {
+            // No room, and the oldest unread message cannot go to the archive: neither is
+            // dropped; the change is refused and its object stays alive for its holder.
+            m_retired.push_back(std::move(kept[k].second));
+            (*keep)[k].second = -1;
+            lost = true;
+            continue;
         } else {
             // Another program removed it meanwhile: the change made here is not lost.
-            if (items.size() >= static_cast<size_t>(SMS_LIST_MAX) && !EvictOldest(list))
-                items.erase(items.begin());
             items.push_back(std::move(kept[k].second));
             at = static_cast<int>(items.size()) - 1;
             taken[static_cast<size_t>(list)].resize(SMS_LIST_MAX + 1, false);
@@ -252,7 +283,14 @@ int CSMSMng::Reload(std::vector<std::pair<int, int>>* keep) {
     }
     for (int list = 0; list < SMS_LIST_COUNT; ++list)
         UpdateListNode(list);
-    return 1;
+    return lost ? -1 : 1;
+}
+
+int CSMSMng::IndexOf(const CSMS* sms, int list) const {
+    for (int i = 0; sms && i < GetCount(list); ++i)
+        if (Get(i, list) == sms)
+            return i;
+    return -1;
 }
 
 bool CSMSMng::BeginChange(tk::CDataLock& lock, std::vector<std::pair<int, int>>* keep,
@@ -268,7 +306,7 @@ bool CSMSMng::BeginChange(tk::CDataLock& lock, std::vector<std::pair<int, int>>*
     const int r = Reload(keep);
     if (r < 0) {
         lock.Release();
-        Failed(EIO, tell);
+        Failed(EBADMSG, tell);
         return false;
     }
     if (reloaded)
@@ -304,7 +342,7 @@ int CSMSMng::SaveChanges() {
     // Over what the file holds now; the messages changed in place keep their changes.
     std::erase_if(changed, [](const auto& at) { return at.second < 0; });
     if (Reload(&changed) < 0) {
-        m_nSaveError = EIO;
+        m_nSaveError = EBADMSG;
         return 0;
     }
     return Save();

@@ -35,8 +35,9 @@ public:
     // The count of `list` may have changed: refresh its node (see ListNodeCaption).
     virtual void OnSmsListCountChanged(int list, int count) = 0;
     // A change could not be saved (errno-style code; EBUSY: another program held the Data
-    // lock all the time, EIO: the file another program wrote cannot be read whole, so nothing
-    // was changed). Called after the lock is released, so a listener may ask the user.
+    // lock all the time, EBADMSG: the file another program wrote cannot be read whole, so
+    // nothing was changed; otherwise why the file could not be written). Called after the lock is
+    // released, so a listener may ask the user.
     virtual void OnSmsSaveFailed(int error) { (void)error; }
     // The first save over a store that was not loaded whole: what the file held was copied to
     // `copy` (empty when no copy could be made, and then nothing is saved). Called before
@@ -129,6 +130,9 @@ public:
     // rather than losing the change. Its index now, or -1 for a bad list or index, or when
     // the change could not be saved.
     int UpdateAndShow(int index, int list);
+    // Where `sms` (an object of this store) is in `list` now, or -1 when it is in none: a
+    // reload keeps the objects of the messages the file still holds.
+    int IndexOf(const CSMS* sms, int list) const;
     void UpdateListNode(int list);
     // Node caption (UTF-8): name and count, "Přijaté (3)", "Přijaté (5) — 2 v archivu".
     std::string ListNodeCaption(int list) const;
@@ -181,6 +185,9 @@ private:
     // A message already in the archive that went back into its list (its store could not be
     // saved): evicting it again must not write it twice. Cleared when it is destroyed.
     const CSMS* m_pArchivedKept = nullptr;
+    // Messages another program removed while this one may still point at them (an open
+    // editor): kept alive, never shown, until the store ends.
+    std::vector<std::unique_ptr<CSMS>> m_retired;
     tk::FileStamp m_stamp;
     tk::FileStamp m_badStamp; // a file another program wrote that could not be read
     std::array<std::vector<std::vector<uint8_t>>, SMS_LIST_COUNT> m_aBase;

@@ -250,6 +250,14 @@ TEST_F(ProfileTest, TheReadBeforeWriteSwitchLivesBesideTheFixedLayout) {
     WriteFileBytes(File(), {2, 0, 0, 0});
     EXPECT_EQ(q.Load(), PROFILE_ERR_LOAD);
     EXPECT_TRUE(q.m_bReadBeforeWrite);
+    // A link planted in its place cannot switch the safety off.
+    ASSERT_EQ(CProfile().Save(), PROFILE_OK);
+    const std::string off = "read_before_write=0\n";
+    WriteFileBytes(m_dir.File("elsewhere.txt"), Bytes(off.begin(), off.end()));
+    ASSERT_EQ(::symlink(m_dir.File("elsewhere.txt").c_str(), m_dir.File(kOptionsFileName).c_str()),
+              0);
+    ASSERT_EQ(q.Load(), PROFILE_OK);
+    EXPECT_TRUE(q.m_bReadBeforeWrite);
 }
 
 // tk530ctl changes the connection record while the window runs. The window follows it, and at

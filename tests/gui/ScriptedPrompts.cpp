@@ -55,6 +55,11 @@ ScriptedPrompts& ScriptedPrompts::ExpectInfo(std::string text) {
     return *this;
 }
 
+ScriptedPrompts& ScriptedPrompts::ExpectInfo(std::string text, std::function<void()> during) {
+    m_expected.push_back({PromptKind::Info, std::move(text), PROMPT_OK, {}, std::move(during)});
+    return *this;
+}
+
 ScriptedPrompts& ScriptedPrompts::ExpectOpenFile(std::string chosen) {
     m_expected.push_back({PromptKind::OpenFile, {}, PROMPT_OK, std::move(chosen)});
     return *this;
@@ -127,7 +132,8 @@ void ScriptedPrompts::WarningText(const std::string& text) {
 void ScriptedPrompts::InfoText(const std::string& text) {
     m_shown.push_back({PromptKind::Info, text, kAppTitle, {}, {}});
     Step step;
-    Take(PromptKind::Info, text, step);
+    if (Take(PromptKind::Info, text, step) && step.during)
+        step.during();
 }
 
 bool ScriptedPrompts::OpenFileName(std::string& name, const std::string& filter) {

@@ -32,6 +32,8 @@ public:
     ScriptedPrompts& ExpectError(std::string text);
     ScriptedPrompts& ExpectWarning(std::string text);
     ScriptedPrompts& ExpectInfo(std::string text);
+    // The same, running `during` while the box is shown (before it is closed).
+    ScriptedPrompts& ExpectInfo(std::string text, std::function<void()> during);
     // The file chosen; an empty name cancels the dialog.
     ScriptedPrompts& ExpectOpenFile(std::string chosen);
     ScriptedPrompts& ExpectSaveFile(std::string chosen);

@@ -627,8 +627,45 @@ TEST_F(SMSStoreOnDisk, AFileTheOtherProgramLeftUnreadableIsNeverSavedOver) {
     EXPECT_EQ(window.SyncWithFile(), -1);
     EXPECT_EQ(window.StoreReceived(Message("new")), -1); // the unit keeps it
     EXPECT_EQ(window.AddAndShow(Message("t"), SMS_TOSEND), -1);
-    EXPECT_EQ(window.LastSaveError(), EIO);
+    EXPECT_EQ(window.LastSaveError(), EBADMSG);
     EXPECT_EQ(screen.events.back(), "save failed 1");
     EXPECT_EQ(Texts(window, SMS_RECEIVED), Strings{"m1"});
     EXPECT_EQ(ReadFileBytes(dir.File("Data/SMS.dat")), damaged);
+}
+
+// An open editor points at the message it shows: a reload forced by another program's change
+// keeps that object (with the file's content), and one the other program removed stays alive,
+// in no list. A damaged file the window loaded and the other program saved sound is sound for
+// the window too after it follows the file.
+TEST_F(SMSStoreOnDisk, AReloadKeepsTheObjectsOfMessagesAndTakesTheFilesState) {
+    CSMSMng window;
+    Fill(window, SMS_TOSEND, "t", 3);
+    ASSERT_EQ(window.Save(), 1);
+    CSMS* t2 = window.Get(1, SMS_TOSEND);
+    CSMS* t3 = window.Get(2, SMS_TOSEND);
+    CSMSMng ctl;
+    ASSERT_EQ(ctl.Load(), 1);
+    const int32_t first = 0;
+    ASSERT_EQ(ctl.DeleteAndShow(SMS_TOSEND, &first, 1), 1);
+    ASSERT_GE(window.StoreReceived(Message("r1")), 0); // over the file: a reload
+    EXPECT_EQ(Texts(window, SMS_TOSEND), (Strings{"t2", "t3"}));
+    EXPECT_EQ(window.IndexOf(t2, SMS_TOSEND), 0);
+    EXPECT_EQ(window.IndexOf(t3, SMS_TOSEND), 1);
+    const int32_t second = 1;
+    ASSERT_EQ(ctl.DeleteAndShow(SMS_TOSEND, &second, 1), 1); // t3, as tk530ctl saw it
+    ASSERT_EQ(window.SyncWithFile(), 1);
+    EXPECT_EQ(Texts(window, SMS_TOSEND), Strings{"t2"});
+    EXPECT_EQ(window.IndexOf(t3, SMS_TOSEND), -1);
+    EXPECT_STREQ(t3->GetText(), "t3"); // still there for its holder
+
+    WriteFileBytes(dir.File("Data/SMS.dat"), File(1, 3, 0, 0)); // three announced, none there
+    CSMSMng damaged;
+    EXPECT_NE(damaged.Load(), 1);
+    ASSERT_TRUE(damaged.IsDamaged());
+    CSMSMng sound;
+    EXPECT_NE(sound.Load(), 1);
+    ASSERT_GE(sound.AddAndShow(Message("c1"), SMS_TOSEND), 0); // saves a sound file over it
+    ASSERT_EQ(damaged.SyncWithFile(), 1);
+    EXPECT_FALSE(damaged.IsDamaged());
+    EXPECT_EQ(Texts(damaged, SMS_TOSEND), Strings{"c1"});
 }
