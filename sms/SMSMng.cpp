@@ -193,15 +193,15 @@ int CSMSMng::FindRecord(int list, const std::vector<uint8_t>& record,
 }
 
 std::vector<uint8_t> CSMSMng::MessageKey(int list, int index) const {
-    return IsList(list) && Get(index, list) ? KeyOf(list, index) : std::vector<uint8_t>();
+    const CSMS* sms = IsList(list) ? Get(index, list) : nullptr;
+    return sms ? Record(*sms) : std::vector<uint8_t>();
 }
 
 int CSMSMng::FindMessage(int list, const std::vector<uint8_t>& key) const {
     if (!IsList(list) || key.empty())
         return -1;
     for (int i = 0; i < GetCount(list); ++i) {
-        // Either as last read (a message changed in place since) or as it is now.
-        if (SameMessage(KeyOf(list, i), key) || SameMessage(Record(*Get(i, list)), key))
+        if (SameMessage(Record(*Get(i, list)), key))
             return i;
     }
     return -1;
