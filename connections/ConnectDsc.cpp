@@ -169,11 +169,96 @@ int CConnectDscMng::SyncWithFile() {
     return 1;
 }
 
+namespace {
+
+bool SameNum(const CConnectDsc& a, const CConnectDsc& b) {
+    return std::strcmp(a.m_szNum, b.m_szNum) == 0;
+}
+
+// The first descriptor of `list` with this number not yet `taken`, or -1.
+int FindNum(const CConnectDscMng& list, const CConnectDsc& dsc, std::vector<bool>& taken) {
+    taken.resize(static_cast<size_t>(list.GetCount()), false);
+    for (int i = 0; i < list.GetCount(); ++i) {
+        if (!taken[static_cast<size_t>(i)] && SameNum(*list.Get(i), dsc)) {
+            taken[static_cast<size_t>(i)] = true;
+            return i;
+        }
+    }
+    return -1;
+}
+
+// The chosen descriptor, or nullptr when none is chosen.
+const CConnectDsc* Chosen(const CConnectDscMng& list) {
+    return list.Get(list.GetSel());
+}
+
+} // namespace
+
+void CConnectDscMng::MergeInto(CConnectDscMng& disk) const {
+    CConnectDscMng base;
+    base.LoadBytes(m_base.data(), m_base.size());
+    // This program's changes: each descriptor it last read, matched by its number with one
+    // of the list now; what is left over on either side was removed or added here.
+    std::vector<bool> mineTaken;
+    std::vector<std::pair<const CConnectDsc*, const CConnectDsc*>> changes; // (was, now)
+    for (int i = 0; i < base.GetCount(); ++i) {
+        const int at = FindNum(*this, *base.Get(i), mineTaken);
+        if (at < 0)
+            changes.emplace_back(base.Get(i), nullptr);
+        else if (std::memcmp(base.Get(i), Get(at), sizeof(CConnectDsc)) != 0)
+            changes.emplace_back(base.Get(i), Get(at));
+    }
+    mineTaken.resize(static_cast<size_t>(GetCount()), false);
+    for (int i = 0; i < GetCount(); ++i) {
+        if (!mineTaken[static_cast<size_t>(i)])
+            changes.emplace_back(nullptr, Get(i));
+    }
+
+    // The chosen one by its number: indices move with the changes below.
+    const CConnectDsc* chosenBase = Chosen(base);
+    const CConnectDsc* chosenHere = Chosen(*this);
+    const bool choiceChanged = (chosenBase == nullptr) != (chosenHere == nullptr) ||
+                               (chosenHere && !SameNum(*chosenBase, *chosenHere));
+    CConnectDsc chosen{};
+    const CConnectDsc* pick = choiceChanged ? chosenHere : Chosen(disk);
+    const bool hasChoice = pick != nullptr;
+    if (hasChoice)
+        chosen = *pick;
+
+    for (const auto& [was, now] : changes) {
+        std::vector<bool> taken;
+        const int at = FindNum(disk, was ? *was : *now, taken);
+        if (!now) {
+            disk.Delete(at);
+        } else if (at >= 0) {
+            *disk.Get(at) = *now;
+        } else {
+            disk.Add(*now); // new here, or changed here and removed there: not lost
+        }
+    }
+    int sel = -1;
+    for (int i = 0; hasChoice && i < disk.GetCount() && sel < 0; ++i) {
+        if (SameNum(*disk.Get(i), chosen))
+            sel = i;
+    }
+    disk.SetSel(sel);
+}
+
 int CConnectDscMng::SaveChanges(int waitMs) {
     if (!ChangedHere())
         return 1;
     tk::CDataLock lock;
     if (!lock.Acquire(waitMs) && lock.Busy())
         return 0;
+    // Another program saved meanwhile: its list with this program's own changes made over it,
+    // so that neither loses what the other did.
+    if (!(tk::StampOf(tk::DataFile(kFileName)) == m_stamp)) {
+        CConnectDscMng disk;
+        if (disk.Load() == 1) {
+            MergeInto(disk);
+            m_aDsc = std::move(disk.m_aDsc);
+            m_nSel = disk.m_nSel;
+        }
+    }
     return Save();
 }

@@ -70,13 +70,17 @@ public:
     // Reads the file again when another program changed it and this list holds no change of
     // its own. 1 read again, 0 not.
     int SyncWithFile();
-    // Saves a list changed here, under the Data lock (waiting for it up to `waitMs`): the
-    // user's last edit is the list as a whole. 1 when nothing was left to save or it is saved;
-    // 0 when the lock stayed taken or the save failed (the change stays in memory).
+    // Saves a list changed here, under the Data lock (waiting for it up to `waitMs`). When
+    // another program saved the file meanwhile, the list becomes the file's with this list's
+    // own changes (descriptors added, removed or changed since it last read, by number) made
+    // over it. 1 when nothing was left to save or it is saved; 0 when the lock stayed taken or
+    // the save failed (the change stays in memory).
     int SaveChanges(int waitMs = tk::kDataLockWaitMs);
 
 private:
     void RememberFile(const tk::FileStamp& stamp) const;
+    // Makes this list's changes since it last read or wrote the file over `disk`.
+    void MergeInto(CConnectDscMng& disk) const;
 
     std::vector<std::unique_ptr<CConnectDsc>> m_aDsc;
     int32_t m_nSel = -1;

@@ -124,10 +124,12 @@ void TFrmComSet::m_pBtnModemSetClick() {
     const int i = SelectedModem();
     if (i < 0)
         return;
-    if (EditModem(m_ui.Prompts(), m_modems, i, this) < 0)
+    // tk530ctl may have moved the modem meanwhile: the row is where it is now.
+    const int edited = EditModem(m_ui.Prompts(), m_modems, i, this);
+    if (edited < 0)
         return;
     FillModemList(m_pForm->m_pLsbModem, m_modems);
-    SelectRow(m_pForm->m_pLsbModem, i);
+    SelectRow(m_pForm->m_pLsbModem, edited);
     UpdateModemButtons();
 }
 

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPalette>
+#include <cstring>
 
 #include "ui_DlgModem.h"
 
@@ -118,6 +119,7 @@ int EditModem(IPrompts& prompts, CModemMng& modems, int index, QWidget* owner) {
             return -1;
         modem = *stored;
     }
+    const CModemInf original = modem;
     TFrmModem dlg(prompts, owner);
     dlg.Bind(&modem);
     {
@@ -130,7 +132,16 @@ int EditModem(IPrompts& prompts, CModemMng& modems, int index, QWidget* owner) {
             prompts.Error(tk::kDataBusyText);
             return -1;
         }
-        modems.SyncWithFile();
+        // After a reload the position may hold another modem: the edited one is found again
+        // by its entry, and added anew should tk530ctl have removed it.
+        if (modems.SyncWithFile() == 1 && index >= 0) {
+            index = -1;
+            for (size_t k = 0; k < modems.Count() && index < 0; ++k) {
+                if (std::strcmp(modems.Get(k)->m_szName, original.m_szName) == 0 &&
+                    std::strcmp(modems.Get(k)->m_szDevice, original.m_szDevice) == 0)
+                    index = static_cast<int>(k);
+            }
+        }
         const int stored =
             index >= 0 ? modems.Set(static_cast<size_t>(index), modem) : modems.Add(modem);
         const bool saved = stored >= 0 && modems.Save();

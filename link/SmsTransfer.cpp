@@ -20,6 +20,7 @@ constexpr uint8_t SMS_NONE_STORED = 1; // confirmation of the read: no message l
 constexpr uint8_t SMS_REFUSED = 1;     // confirmation of the send: the unit refuses it
 constexpr uint8_t SMS_STATE_FAILED = 0;
 constexpr uint8_t SMS_STATE_SENT = 2;
+constexpr const char* kNoLongerToSend = "zpráva už v seznamu K odeslání není";
 constexpr uint32_t SEND_REQUEST_MAX = 4 + (SMS_MAX_NUMBER_LEN + 1) + (SMS_PART_LEN + 1);
 
 } // namespace
@@ -67,20 +68,35 @@ LinkResult CTK630Com::ReadAllSms() {
 LinkResult CTK630Com::SendSms(const int32_t* indices, uint32_t count) {
     if (!m_pSMS)
         return LE_SMS_FAILED;
-    // A repeat after a partial failure goes on with the messages still waiting, at the
-    // positions they have now; the caller's list still counts the ones already sent.
-    if (!m_bRepeating)
-        m_sendList.assign(indices, indices + (indices ? count : 0));
+    // A repeat after a partial failure goes on with the messages still waiting; the caller's
+    // list still counts the ones already sent.
+    if (!m_bRepeating) {
+        m_sendList.clear();
+        for (uint32_t i = 0; indices && i < count; ++i) {
+            std::vector<uint8_t> key = m_pSMS->MessageKey(SMS_TOSEND, indices[i]);
+            if (!key.empty())
+                m_sendList.push_back(std::move(key));
+        }
+    }
 
     uint32_t steps = 0;
-    for (const int32_t index : m_sendList) {
-        if (const CSMS* sms = m_pSMS->Get(index, SMS_TOSEND))
+    for (const auto& key : m_sendList) {
+        if (const CSMS* sms = m_pSMS->Get(m_pSMS->FindMessage(SMS_TOSEND, key), SMS_TOSEND))
             steps += static_cast<uint32_t>(sms->GetNumberCount() * sms->GetPartCount());
     }
     m_notify.Post(PM_BEGIN, TXT_CAP_SEND_SMS, 2 * steps, true);
 
+    bool missing = false;
     while (!m_sendList.empty()) {
-        const int32_t index = m_sendList.front();
+        // Looked up again right before it goes: the move of the one before may have read a
+        // to-send list another program changed. One that is gone is not sent, and no other
+        // message takes its place.
+        const int index = m_pSMS->FindMessage(SMS_TOSEND, m_sendList.front());
+        if (index < 0) {
+            missing = true;
+            m_sendList.erase(m_sendList.begin());
+            continue;
+        }
         const LinkResult r = SendOne(static_cast<uint32_t>(index));
         if (r != LE_OK)
             return r;
@@ -95,8 +111,10 @@ LinkResult CTK630Com::SendSms(const int32_t* indices, uint32_t count) {
         if (m_notify.SendEvent(ev, 0) != 1)
             return LE_ABORTED;
         m_sendList.erase(m_sendList.begin());
-        for (int32_t& later : m_sendList)
-            --later;
+    }
+    if (missing) {
+        m_sErrorDetail = kNoLongerToSend;
+        return LE_SMS_FAILED;
     }
     return LE_OK;
 }
@@ -104,7 +122,7 @@ LinkResult CTK630Com::SendSms(const int32_t* indices, uint32_t count) {
 LinkResult CTK630Com::SendOne(uint32_t outboxIndex) {
     const CSMS* sms = m_pSMS->Get(static_cast<int>(outboxIndex), SMS_TOSEND);
     if (!sms) {
-        m_sErrorDetail = "zpráva už v seznamu K odeslání není";
+        m_sErrorDetail = kNoLongerToSend;
         return LE_SMS_FAILED;
     }
     const char* text = sms->GetText() ? sms->GetText() : "";

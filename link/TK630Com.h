@@ -190,7 +190,9 @@ private:
     uint32_t m_nSmsPollMs = 500;
     std::atomic<uint32_t> m_nTimeoutScale{100}; // set by tests while a session polls
     bool m_bRepeating = false;                  // the current entry runs again after "repeat"
-    std::vector<int32_t> m_sendList;            // to-send positions of the messages still to send
+    // The messages still to send, by what identifies them in the store: another program may
+    // change the to-send list between two of them, so a position would name another message.
+    std::vector<std::vector<uint8_t>> m_sendList;
     bool m_bStarted = false;
     bool m_bSaveConnections = true;
     std::string m_sErrorDetail;

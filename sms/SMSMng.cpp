@@ -192,6 +192,21 @@ int CSMSMng::FindRecord(int list, const std::vector<uint8_t>& record,
     return -1;
 }
 
+std::vector<uint8_t> CSMSMng::MessageKey(int list, int index) const {
+    const CSMS* sms = IsList(list) ? Get(index, list) : nullptr;
+    return sms ? Record(*sms) : std::vector<uint8_t>();
+}
+
+int CSMSMng::FindMessage(int list, const std::vector<uint8_t>& key) const {
+    if (!IsList(list) || key.empty())
+        return -1;
+    for (int i = 0; i < GetCount(list); ++i) {
+        if (SameMessage(Record(*Get(i, list)), key))
+            return i;
+    }
+    return -1;
+}
+
 void CSMSMng::RememberFile(const tk::FileStamp& stamp) {
     m_stamp = stamp;
     for (int list = 0; list < SMS_LIST_COUNT; ++list) {

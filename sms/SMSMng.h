@@ -98,6 +98,11 @@ public:
     // Saves the messages changed in place and not saved yet (at the end of a run), as a
     // change: over what the file holds now. 1 when nothing was left to save or it is saved.
     int SaveChanges();
+    // What identifies the message at (list, index) across another program's changes (empty
+    // when there is none): a position does not, a reload may have moved or removed it.
+    std::vector<uint8_t> MessageKey(int list, int index) const;
+    // The index the message named by `key` has in `list` now, or -1 when it is gone.
+    int FindMessage(int list, const std::vector<uint8_t>& key) const;
 
     // Operations that keep the screen in step and save the store at once. Full lists lose
     // their oldest message to make room.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -243,4 +244,75 @@ TEST(ComSetRulesTest, PortBoxEntriesStoreTheDevicePathAndTypedTextAsTyped) {
     EXPECT_EQ(PortFromBoxText("COM2", choices), "COM2");
     EXPECT_EQ(PortFromBoxText("/dev/ttyACM7", choices), "/dev/ttyACM7");
     EXPECT_EQ(PortFromBoxText("", choices), "");
+}
+
+// The window and tk530ctl each change the list they read; the window saves last. The file
+// keeps the other program's change and gets the window's own changes made over it.
+TEST_F(ConnectDscTest, SavedChangesGoOverWhatTheOtherProgramSavedMeanwhile) {
+    using Edit = std::function<void(CConnectDscMng&)>;
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    const auto pin = [](int i, const char* p) {
+        return [i, p](CConnectDscMng& m) { m.Get(i)->SetPIN(p); };
+    };
+    const auto add = [](const char* num) {
+        return [num](CConnectDscMng& m) { m.Add(Dsc(num, "3333")); };
+    };
+    const auto del = [](int i) { return [i](CConnectDscMng& m) { m.Delete(i); }; };
+    const auto sel = [](int i) { return [i](CConnectDscMng& m) { m.SetSel(i); }; };
+    struct Case {
+        const char* what;
+        Edit window, ctl;
+        Pairs file;
+        int chosen;
+    };
+    const Case cases[] = {
+        {"added here, a PIN corrected there",
+         add("333"),
+         pin(1, "2929"),
+         {{"111", "1111"}, {"222", "2929"}, {"333", "3333"}},
+         0},
+        {"a PIN changed here, added there",
+         pin(0, "1919"),
+         add("444"),
+         {{"111", "1919"}, {"222", "2222"}, {"444", "3333"}},
+         0},
+        {"removed here, a PIN corrected there", del(0), pin(1, "2929"), {{"222", "2929"}}, 0},
+        {"changed here, removed there",
+         pin(1, "2929"),
+         del(1),
+         {{"111", "1111"}, {"222", "2929"}},
+         0},
+        {"chosen here, the one before removed there", sel(1), del(0), {{"222", "2222"}}, 0},
+        {"chosen there, a PIN changed here",
+         pin(1, "2929"),
+         sel(1),
+         {{"111", "1111"}, {"222", "2929"}},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CConnectDscMng first;
+        first.Add(Dsc("111", "1111"));
+        first.Add(Dsc("222", "2222"));
+        first.SetSel(0);
+        ASSERT_EQ(first.Save(), 1);
+        CConnectDscMng window, ctl;
+        ASSERT_EQ(window.Load(), 1);
+        ASSERT_EQ(ctl.Load(), 1);
+        c.window(window);
+        c.ctl(ctl);
+        ASSERT_EQ(ctl.SaveChanges(), 1);
+        ASSERT_EQ(window.SaveChanges(), 1);
+
+        CConnectDscMng disk;
+        ASSERT_EQ(disk.Load(), 1);
+        Pairs file;
+        for (int i = 0; i < disk.GetCount(); ++i)
+            file.emplace_back(disk.Get(i)->m_szNum, disk.Get(i)->m_szPIN);
+        EXPECT_EQ(file, c.file);
+        EXPECT_EQ(disk.GetSel(), c.chosen);
+        // The window goes on with the list it saved.
+        EXPECT_EQ(window.SaveBytes(), disk.SaveBytes());
+        EXPECT_FALSE(window.ChangedHere());
+    }
 }

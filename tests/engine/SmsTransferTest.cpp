@@ -166,6 +166,60 @@ TEST_F(SmsTransferTest, SendingMessagesOneAndThreeTakesTheRightOnes) {
     EXPECT_STREQ(m_store.Get(0, SMS_SENT)->GetText(), "one");
 }
 
+// tk530ctl deletes B from the to-send list [A, B, C, D] while A is being sent: the move of A
+// reads the list again, and the chosen messages are the ones that go, never the one that took
+// the place of another.
+struct SendWhileDeleted {
+    const char* name;
+    std::vector<int32_t> chosen;
+    std::vector<std::string> sent;
+    std::vector<std::string> left;
+    bool reported; // the chosen message that was gone is reported
+};
+
+class SmsSendReloadTest : public SmsTransferTest,
+                          public ::testing::WithParamInterface<SendWhileDeleted> {};
+
+TEST_P(SmsSendReloadTest, AMessageAnotherProgramDeletedIsSkippedNotReplaced) {
+    const SendWhileDeleted& c = GetParam();
+    StartStore();
+    for (const char* t : {"A", "B", "C", "D"})
+        AddToSend("+420111", t);
+    ASSERT_EQ(m_store.Save(), 1);
+    const auto moveSent = m_ui.onSendEvent;
+    bool deleted = false;
+    m_ui.onSendEvent = [&](const CComEvent& ev) -> uint32_t {
+        if (ev.m_nCode == CE_SMS_SENT && !deleted) {
+            deleted = true;
+            CSMSMng ctl;
+            const int32_t b = 1;
+            EXPECT_EQ(ctl.Load(), 1);
+            EXPECT_EQ(ctl.DeleteAndShow(SMS_TOSEND, &b, 1), 1);
+        }
+        return moveSent(ev);
+    };
+    Send(c.chosen);
+    std::vector<std::string> sent;
+    for (const auto& s : Unit().SentMessages())
+        sent.push_back(s.text);
+    EXPECT_EQ(sent, c.sent);
+    std::vector<std::string> left;
+    for (int i = 0; i < m_store.GetCount(SMS_TOSEND); ++i)
+        left.emplace_back(m_store.Get(i, SMS_TOSEND)->GetText());
+    EXPECT_EQ(left, c.left);
+    EXPECT_EQ(m_store.GetCount(SMS_SENT), static_cast<int>(c.sent.size()));
+    ASSERT_EQ(m_ui.Errors().size(), c.reported ? 1u : 0u);
+    if (c.reported) {
+        EXPECT_EQ(m_ui.Errors()[0].first, LE_SMS_FAILED);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ChosenMessages, SmsSendReloadTest,
+    ::testing::Values(SendWhileDeleted{"AAndB", {0, 1}, {"A"}, {"C", "D"}, true},
+                      SendWhileDeleted{"AAndC", {0, 2}, {"A", "C"}, {"D"}, false}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 TEST_F(SmsTransferTest, ARefusedMessageGives12AndStaysToSend) {
     StartStore();
     SimSendOptions options;

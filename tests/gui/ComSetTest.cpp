@@ -344,6 +344,45 @@ TEST_F(ComSetTest, ModemsAreAddedChangedAndDeletedAtOnceAndTheProfileKeepsItsMod
     EXPECT_EQ(Modems().Count(), 2u); // the dialler uses the changed list from now on
 }
 
+// tk530ctl changes the modem list while the window edits a modem: the edit reaches the modem
+// the user chose wherever it is now, or is added again when it was removed; no other modem is
+// overwritten.
+TEST_F(ComSetTest, AModemEditedWhileTk530ctlChangesTheListChangesOnlyThatModem) {
+    WriteModems({{"Modem A", "/dev/null"}, {"Modem B", "/dev/null"}, {"Modem C", "/dev/null"}});
+    ASSERT_TRUE(StartApp());
+    auto dlg = ComSet();
+    auto* list = In<QListWidget>(dlg.get(), "m_pLsbModem");
+    const auto editWhile = [&](int row, const Pairs& ctl, const char* init) {
+        list->setCurrentRow(row);
+        OnModal<TFrmModem>([ctl, init](TFrmModem* m) {
+            WriteModems(ctl);
+            In<QLineEdit>(m, "m_pTxtInit")->setText(init);
+            Button(m, "m_pBtnOk")->click();
+        });
+        Button(dlg.get(), "m_pBtnModemSet")->click();
+    };
+    const auto onDisk = [] {
+        CModemMng disk;
+        EXPECT_EQ(disk.Load(), CModemMng::LoadResult::Loaded);
+        std::vector<std::string> names;
+        for (size_t k = 0; k < disk.Count(); ++k)
+            names.push_back(std::string(disk.Get(k)->m_szName) + "=" + disk.Get(k)->m_szInit);
+        return names;
+    };
+    const std::string plain = MakeModemInf("", "").m_szInit;
+
+    // Modem A removed before the edit of modem B is saved: B is now first.
+    editWhile(1, {{"Modem B", "/dev/null"}, {"Modem C", "/dev/null"}}, "AT&B");
+    EXPECT_EQ(onDisk(), (std::vector<std::string>{"Modem B=AT&B", "Modem C=" + plain}));
+    EXPECT_EQ(list->currentRow(), 0);
+    // The edited modem removed meanwhile: it comes back with the edit; C stays as it was.
+    editWhile(0, {{"Modem C", "/dev/null"}, {"Modem D", "/dev/null"}}, "AT&X");
+    EXPECT_EQ(onDisk(),
+              (std::vector<std::string>{"Modem C=" + plain, "Modem D=" + plain, "Modem B=AT&X"}));
+    EXPECT_EQ(list->currentRow(), 2);
+    EXPECT_EQ(Modems().Count(), 3u);
+}
+
 TEST_F(ComSetTest, WithNoModemBothDialogsHaveEmptyListsAndNothingToPress) {
     WriteConnections({{"111", "1111"}}, 0);
     ASSERT_TRUE(StartApp());
