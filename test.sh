@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test:
+# Installs what is missing, checks the source format, builds, and runs every test:
 #   1. the whole project with warnings as errors, and all its tests (the window program's
 #      GUI tests, label gui, on the offscreen platform among them, and the package test:
 #      install, run the installed programs, build the .deb, lintian);
@@ -26,6 +26,11 @@ check_leftovers() {
 trap check_leftovers EXIT
 
 scripts/install-deps.sh
+
+echo "== source format (.clang-format)"
+# Every C++ file as clang-format leaves it: a change that was not formatted fails here first.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER-$(command -v ccache || true)}
 export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-$(command -v ccache || true)}
 # Trees in other folders (worktrees, a fresh clone) share the compiled files.

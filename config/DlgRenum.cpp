@@ -1,7 +1,7 @@
 #include "config/DlgRenum.h"
 
-#include "app/Prompts.h"
 #include "app/AppUITextLimit.h"
+#include "app/Prompts.h"
 #include "config/PaneCtl.h"
 #include "config/TK630Cfg.h"
 

@@ -1,8 +1,8 @@
 #include "status/PaneDevId.h"
 
 #include "app/AppUI.h"
-#include "app/Device.h"
 #include "app/AppUITextLimit.h"
+#include "app/Device.h"
 
 #include "ui_PaneDevId.h"
 

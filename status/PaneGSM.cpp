@@ -1,8 +1,8 @@
 #include "status/PaneGSM.h"
 
 #include "app/AppUI.h"
-#include "app/Device.h"
 #include "app/AppUITextLimit.h"
+#include "app/Device.h"
 #include "link/ComNotify.h"
 
 #include "ui_PaneGSM.h"
