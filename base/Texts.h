@@ -1,7 +1,7 @@
 // The table of numbered texts: every sentence the program composes at run time (messages,
 // progress captions, state names, list names, file-dialog filters) is looked up here by
 // number. Several callers compute a number from a code (base + code), so the numbers are
-// fixed. Texts are held as UTF-8; convert with app/Cp1250.h where CP1250 bytes are needed.
+// fixed. Texts are held as UTF-8; convert with base/Cp1250.h where CP1250 bytes are needed.
 #pragma once
 
 #include <cstddef>
