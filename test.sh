@@ -37,20 +37,18 @@ export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-$(command -v cc
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 
 echo "== build (warnings as errors)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTK_WERROR=ON
+cmake --preset normal >/dev/null # the trees are CMakePresets.json's, by name
 cmake --build build -j"$JOBS"
 ctest --test-dir build -LE bench -j"$JOBS" --output-on-failure
 
 echo "== tests again under AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTK_WERROR=ON \
-    -DTK_SANITIZE=address,undefined -DTK_BUILD_BENCH=OFF
+cmake --preset asan >/dev/null
 cmake --build build-asan -j"$JOBS"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan -LE bench -j"$JOBS" --output-on-failure
 
 echo "== link engine, virtual unit and end-to-end tests under ThreadSanitizer"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTK_WERROR=ON \
-    -DTK_SANITIZE=thread -DTK_BUILD_BENCH=OFF
+cmake --preset tsan >/dev/null
 cmake --build build-tsan -j"$JOBS" --target tsan-tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build-tsan -L 'engine|sim|e2e' -j"$JOBS" --output-on-failure
