@@ -1,6 +1,7 @@
 #include "tools/cli/CtlFormat.h"
 
 #include "base/Cp1250.h"
+#include "base/Json.h"
 #include "base/Texts.h"
 #include "link/ComNotify.h"
 
@@ -94,36 +95,8 @@ std::string GsmLine(const CGSMState& gsm) {
 } // namespace
 
 std::string JsonString(std::string_view utf8) {
-    std::string out = "\"";
-    for (const char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (b < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", b);
-                out += buf;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
+    // One writer for every JSON string: the configuration export escapes the same controls.
+    return tk::json::Quote(utf8);
 }
 
 std::string ForTerminal(std::string_view utf8, bool keepLineBreaks) {
