@@ -34,9 +34,9 @@
 #include "status/PaneDevId.h"
 #include "status/PaneGSM.h"
 #include "status/PaneIO.h"
+#include "status/PaneStale.h"
 #include "status/PaneTime.h"
 #include "status/StatusEvents.h"
-#include "status/StatusStale.h"
 #include "status/SysTime.h"
 
 #include "base/ProgramFolder.h"

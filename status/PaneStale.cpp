@@ -1,4 +1,4 @@
-#include "status/StatusStale.h"
+#include "status/PaneStale.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
