@@ -15,7 +15,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -428,14 +427,13 @@ TEST_F(GuiSmsTest, ReceivedAndSentMessagesOpenReadOnlyAndStayAsTheyCame) {
         EXPECT_TRUE(Device().m_SMS.Get(i, SMS_RECEIVED)->IsUnread()) << i;
 }
 
-// The real message box of a deletion: Enter answers "Ne".
+// The real question of a deletion, through the program's own prompts: Enter answers "Ne".
 TEST_F(GuiSmsTest, DeleteConfirmationBoxDefaultsToNo) {
     CQtPrompts real;
     bool checked = false;
     QTimer::singleShot(0, [&checked] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QWidget* box = QApplication::activeModalWidget();
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
         checked = true;
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(box, &enter);
