@@ -396,26 +396,25 @@ LinkResult CTK630Com::Reconnect(const CComMsg& cur, bool online, LinkResult why)
             else
                 m_tapi.GetLine().DropCall();
         }
-        m_serCom.CloseLog();
-        m_serCom.Close();
-        m_bOpen = false;
-        m_bOnline = false;
-        m_nPollPhase = 0;
-        ResetSilence();
+        DropLine();
         PostEvent(CE_OFFLINE);
     }
     if (cur.m_nType == CM_CONNECT || cur.m_nType == CM_DISCONNECT)
         return LE_OK; // the entry itself opens (or has nothing left to close)
     return Connect(CComMsg{CM_CONNECT, online ? 1u : 0u, 0});
 }
-void CTK630Com::LoseSession(LinkResult why) {
-    m_tapi.GetLine().ReleaseEndedCall();
+void CTK630Com::DropLine() {
     m_serCom.CloseLog();
     m_serCom.Close();
     m_bOpen = false;
     m_bOnline = false;
     m_nPollPhase = 0;
     ResetSilence();
+}
+
+void CTK630Com::LoseSession(LinkResult why) {
+    m_tapi.GetLine().ReleaseEndedCall();
+    DropLine();
     // The main window shows that the call ended (its status bar), the monitor ends with it.
     PostEvent(CE_OFFLINE, static_cast<intptr_t>(why));
 }

@@ -116,6 +116,9 @@ private:
     // The call dropped or the device vanished while online: the session ends at once, without
     // a logout or an escape.
     void LoseSession(LinkResult why);
+    // The port and trace closed and the session's state reset, with no word to the unit (the
+    // line is gone): what ending a lost session and starting a repetition anew share.
+    void DropLine();
     // Whether an error means the line itself broke (hung up, an I/O error, the device or the
     // call gone, or a time-out while the unit is known silent): a repetition then starts on
     // a new link.
