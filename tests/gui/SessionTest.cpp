@@ -15,7 +15,7 @@
 #include "link/DlgCom.h"
 #include "link/DlgRemCon.h"
 #include "sms/SMS.h"
-#include "status/StatusStale.h"
+#include "status/PaneStale.h"
 #include "tools/sim/SimState.h"
 
 #include <QApplication>
@@ -50,6 +50,15 @@ struct Shown {
 
 class GuiSessionTest : public GuiTest {
 protected:
+    // The unit's configuration memory holding the defaults but for the PIN.
+    static std::vector<uint8_t> DefaultsWithPin(const char* pin) {
+        CfgImage unit;
+        SetDefaults(unit);
+        std::strcpy(unit.m_szPIN, pin);
+        std::vector<uint8_t> memory(CFG_DEVICE_SIZE);
+        ImageToDevice(memory.data(), unit);
+        return memory;
+    }
     void GoOnline() {
         Action("m_pActOnline")->trigger();
         ASSERT_TRUE(WaitIdle());
@@ -264,11 +273,7 @@ TEST_F(GuiSessionTest, AConfigurationReadReplacesTheImageAndKeepsTheTitle) {
 // Ctrl+W after Ctrl+N: the unit's configuration is read and kept first, the question lists
 // what would change and says that the defaults nobody chose would go in; Storno writes nothing.
 TEST_F(GuiSessionTest, AWriteAsksWithTheChangesKeepsWhatTheUnitHadAndStornoWritesNothing) {
-    CfgImage unit;
-    SetDefaults(unit);
-    std::strcpy(unit.m_szPIN, "5555");
-    std::vector<uint8_t> memory(CFG_DEVICE_SIZE);
-    ImageToDevice(memory.data(), unit);
+    const std::vector<uint8_t> memory = DefaultsWithPin("5555");
     ASSERT_TRUE(Unit().SetConfigMemory(memory));
     ASSERT_TRUE(StartApp());
     auto writes = [this] {
@@ -374,11 +379,7 @@ TEST_F(GuiSessionTest, TheWriteQuestionDefaultsToStorno) {
 
 TEST_F(GuiSessionTest, ComparingWithTheUnitReadsOnceAndLeavesTheOpenConfigurationAlone) {
     // The unit holds the open configuration but for its PIN.
-    CfgImage unit;
-    SetDefaults(unit);
-    std::strcpy(unit.m_szPIN, "5555");
-    std::vector<uint8_t> memory(CFG_DEVICE_SIZE);
-    ImageToDevice(memory.data(), unit);
+    const std::vector<uint8_t> memory = DefaultsWithPin("5555");
     ASSERT_TRUE(Unit().SetConfigMemory(memory));
     ASSERT_TRUE(StartApp());
     prompts.ExpectSaveFile(dir.File("open.cfg"));
