@@ -341,24 +341,6 @@ void CPaneSMSList::OpenArchiveFolder() {
     OpenUrl()(QUrl::fromLocalFile(folder));
 }
 
-namespace {
-
-// The same message: time stamp, numbers and text.
-bool SameMessage(const CSMS& a, const CSMS& b) {
-    const auto stamp = [](const CSMS& m) {
-        return std::array<uint8_t, 6>{m.m_nDay,  m.m_nMonth,  m.m_nYear,
-                                      m.m_nHour, m.m_nMinute, m.m_nSecond};
-    };
-    if (stamp(a) != stamp(b) || a.GetNumberCount() != b.GetNumberCount())
-        return false;
-    for (int i = 0; i < a.GetNumberCount(); ++i)
-        if (std::strcmp(a.GetNumber(i), b.GetNumber(i)) != 0)
-            return false;
-    return std::strcmp(a.GetText() ? a.GetText() : "", b.GetText() ? b.GetText() : "") == 0;
-}
-
-} // namespace
-
 int CPaneSMSList::ShowSMSViewDlg(const CSMS& sms, int list) {
     if (!m_pViewDlg) {
         TFrmMain* main = m_ui.MainWindow();
@@ -412,19 +394,15 @@ void CPaneSMSList::OpenCmd() {
         // Received and sent messages are records: shown, never edited. Only the read mark
         // changes.
         const CSMS shown(*sms);
+        const std::vector<uint8_t> key = store.MessageKey(list, index);
         const int choice = ShowSMSViewDlg(shown, list);
         // Messages fetched in the background while the dialog was open may have moved the
         // message down its list or pushed it out (into the archive): find it again by what
         // it holds, never by a pointer that may have been freed.
-        for (int i = 0; i < store.GetCount(list); ++i) {
-            CSMS* now = store.Get(i, list);
-            if (SameMessage(*now, shown)) {
-                if (now->IsUnread()) {
-                    now->SetUnread(false);
-                    store.UpdateAndShow(i, list);
-                }
-                break;
-            }
+        const int now = store.FindMessage(list, key);
+        if (CSMS* found = store.Get(now, list); found && found->IsUnread()) {
+            found->SetUnread(false);
+            store.UpdateAndShow(now, list);
         }
         if (choice != 0)
             ComposeFrom(shown, choice == SMS_VIEW_REPLY);
