@@ -79,7 +79,7 @@ void CAppUI::Attach() {
     m_device.m_Com.SetProgressSink(m_pBridge.get());
     m_device.m_Com.SetEventSink(m_pBridge.get());
     m_device.m_Cfg.SetHost(this);
-    m_device.m_SMS.SetListener(this);
+    m_device.m_SMS.AddListener(this);
 }
 
 void CAppUI::Detach() {
@@ -89,7 +89,7 @@ void CAppUI::Detach() {
     }
     m_device.m_Com.DetachSinks(); // questions waiting for the windows get their fallback
     m_pBridge->Detach();
-    m_device.m_SMS.SetListener(nullptr);
+    m_device.m_SMS.RemoveListener(this);
 }
 
 std::unique_ptr<CPane> CAppUI::MakePane(int id) {
@@ -591,26 +591,9 @@ int CAppUI::AskWrite(const CComEvent& ev) {
     return answer == PROMPT_YES ? 1 : 0;
 }
 
-void CAppUI::OnSmsRowAdded(int list, int index) {
-    if (m_pSmsView)
-        m_pSmsView->OnSmsRowAdded(list, index);
-}
-
-void CAppUI::OnSmsRowsRemoved(int list, const int32_t* indices, int n) {
-    if (m_pSmsView)
-        m_pSmsView->OnSmsRowsRemoved(list, indices, n);
-}
-
-void CAppUI::OnSmsRowUpdated(int list, int index) {
-    if (m_pSmsView)
-        m_pSmsView->OnSmsRowUpdated(list, index);
-}
-
-void CAppUI::OnSmsListCountChanged(int list, int count) {
+void CAppUI::OnSmsListCountChanged(int list, int /*count*/) {
     if (m_pFrmMain)
         m_pFrmMain->UpdateListNode(list);
-    if (m_pSmsView)
-        m_pSmsView->OnSmsListCountChanged(list, count);
 }
 
 void CAppUI::OnSmsStoreDamaged(const std::string& copy) {
@@ -635,6 +618,4 @@ void CAppUI::OnSmsSaveFailed(int error) {
     else
         Prompts().Error(std::string(GetText(TXT_SMS_SAVE_ERROR)) + " (" + CSMSMng::FilePath() +
                         ": " + tk::FileErrorText(error) + ")");
-    if (m_pSmsView)
-        m_pSmsView->OnSmsSaveFailed(error);
 }

@@ -90,9 +90,6 @@ public:
     TFrmConnectItem* ConnectItemDialog() const { return m_pFrmConnectItem; }
     CComBridge* Bridge() const { return m_pBridge.get(); }
 
-    // The SMS list pane registers here for the store's row changes (the tree's node captions
-    // are kept by this object).
-    void SetSmsView(ISMSStoreListener* view) { m_pSmsView = view; }
     void SetSmsCommands(ISmsCommands* commands) { m_pSmsCommands = commands; }
     ISmsCommands* SmsCommands() const { return m_pSmsCommands; }
     // The communication settings and the remote access dialog: made for one use, shown
@@ -143,10 +140,8 @@ public:
     uint32_t PostReadConfig(CTK630Cfg& cfg) override;
     uint32_t PostWriteConfig(CTK630Cfg& cfg) override;
 
-    // ISMSStoreListener
-    void OnSmsRowAdded(int list, int index) override;
-    void OnSmsRowsRemoved(int list, const int32_t* indices, int n) override;
-    void OnSmsRowUpdated(int list, int index) override;
+    // ISMSStoreListener: the tree's node captions and the store's troubles (the list pane
+    // listens to the rows itself).
     void OnSmsListCountChanged(int list, int count) override;
     void OnSmsSaveFailed(int error) override;
     void OnSmsStoreDamaged(const std::string& copy) override;
@@ -160,7 +155,6 @@ private:
     TFrmConnectItem* m_pFrmConnectItem = nullptr; // child of the main window, made at first use
     CPaneMng m_PaneMng;
     std::unique_ptr<CComBridge> m_pBridge;
-    ISMSStoreListener* m_pSmsView = nullptr;
     ISmsCommands* m_pSmsCommands = nullptr;
     CDevStatus m_status;
     QTimer* m_pFollowPoll = nullptr; // children of the main window

@@ -264,12 +264,12 @@ CPaneSMSList::CPaneSMSList(CAppUI& ui) : CFramePane(ui, PANE_SMSLIST, nullptr) {
 CPaneSMSList::~CPaneSMSList() {
     if (m_ui.SmsCommands() == this)
         m_ui.SetSmsCommands(nullptr);
-    m_ui.SetSmsView(nullptr);
+    m_ui.Device().m_SMS.RemoveListener(this);
 }
 
 QWidget* CPaneSMSList::NewFrame(QWidget* parent) {
     auto* frame = new TFrmSMSList(*this, parent);
-    m_ui.SetSmsView(this);
+    m_ui.Device().m_SMS.AddListener(this);
     m_ui.SetSmsCommands(this);
     return frame;
 }

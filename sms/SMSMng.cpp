@@ -329,10 +329,20 @@ bool CSMSMng::BeginChange(tk::CDataLock& lock, std::vector<std::pair<int, int>>*
     return true;
 }
 
+void CSMSMng::AddListener(ISMSStoreListener* listener) {
+    if (listener &&
+        std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+        m_listeners.push_back(listener);
+}
+
+void CSMSMng::RemoveListener(ISMSStoreListener* listener) {
+    std::erase(m_listeners, listener);
+}
+
 void CSMSMng::Failed(int error, bool tell) {
     m_nSaveError = error;
-    if (tell && m_pListener)
-        m_pListener->OnSmsSaveFailed(error);
+    if (tell)
+        Tell([error](ISMSStoreListener& l) { l.OnSmsSaveFailed(error); });
 }
 
 int CSMSMng::SaveChanges() {
@@ -421,8 +431,8 @@ int CSMSMng::Save() {
         const bool regular = ::lstat(FilePath().c_str(), &st) == 0 && S_ISREG(st.st_mode);
         const std::string copy =
             regular ? tk::PreserveDamagedFile(FilePath(), kMaxCopiedFile) : std::string();
-        if (regular && m_pListener)
-            m_pListener->OnSmsStoreDamaged(copy);
+        if (regular)
+            Tell([&copy](ISMSStoreListener& l) { l.OnSmsStoreDamaged(copy); });
         if (regular && copy.empty()) {
             m_nSaveError = EIO;
             return 0;
@@ -451,8 +461,8 @@ int CSMSMng::Save() {
 void CSMSMng::SaveAfterChange(tk::CDataLock& lock) {
     const bool saved = Save() == 1;
     lock.Release();
-    if (!saved && m_pListener)
-        m_pListener->OnSmsSaveFailed(m_nSaveError);
+    if (!saved)
+        Tell([this](ISMSStoreListener& l) { l.OnSmsSaveFailed(m_nSaveError); });
 }
 
 int CSMSMng::DeleteRows(int list, const int32_t* indices, int n) {
@@ -465,8 +475,7 @@ int CSMSMng::DeleteRows(int list, const int32_t* indices, int n) {
     std::copy(indices, indices + n, rows);
     std::sort(rows, rows + n);
     n = static_cast<int>(std::unique(rows, rows + n) - rows);
-    if (m_pListener)
-        m_pListener->OnSmsRowsRemoved(list, rows, n);
+    Tell([&](ISMSStoreListener& l) { l.OnSmsRowsRemoved(list, rows, n); });
     int deleted = 0;
     for (int i = n - 1; i >= 0; --i) {
         if (Delete(rows[i], list) == 1)
@@ -578,13 +587,11 @@ int CSMSMng::StoreReceived(const CSMS& sms) {
     const int index = static_cast<int>(items.size()) - 1;
     if (evicted && evicted.get() == m_pArchivedKept)
         m_pArchivedKept = nullptr; // destroyed below
-    if (m_pListener) {
-        if (evicted) {
-            const int32_t row = 0;
-            m_pListener->OnSmsRowsRemoved(SMS_RECEIVED, &row, 1);
-        }
-        m_pListener->OnSmsRowAdded(SMS_RECEIVED, index);
+    if (evicted) {
+        const int32_t row = 0;
+        Tell([&row](ISMSStoreListener& l) { l.OnSmsRowsRemoved(SMS_RECEIVED, &row, 1); });
     }
+    Tell([index](ISMSStoreListener& l) { l.OnSmsRowAdded(SMS_RECEIVED, index); });
     UpdateListNode(SMS_RECEIVED);
     return index;
 }
@@ -610,8 +617,7 @@ int CSMSMng::AddAndShow(std::unique_ptr<CSMS>& sms, int list) {
         r = Add(sms, list);
     }
     if (r >= 0) {
-        if (m_pListener)
-            m_pListener->OnSmsRowAdded(list, r);
+        Tell([list, r](ISMSStoreListener& l) { l.OnSmsRowAdded(list, r); });
         UpdateListNode(list);
         changed = true;
     }
@@ -670,10 +676,8 @@ int CSMSMng::MoveAndShow(int index, int from, int to) {
     }
     if (r >= 0) {
         const int32_t row = index;
-        if (m_pListener) {
-            m_pListener->OnSmsRowsRemoved(from, &row, 1);
-            m_pListener->OnSmsRowAdded(to, r);
-        }
+        Tell([&](ISMSStoreListener& l) { l.OnSmsRowsRemoved(from, &row, 1); });
+        Tell([to, r](ISMSStoreListener& l) { l.OnSmsRowAdded(to, r); });
         UpdateListNode(from);
         UpdateListNode(to);
         changed = true;
@@ -691,15 +695,16 @@ int CSMSMng::UpdateAndShow(int index, int list) {
     if (!BeginChange(lock, &keep))
         return -1;
     index = keep[0].second;
-    if (m_pListener)
-        m_pListener->OnSmsRowUpdated(list, index);
+    Tell([list, index](ISMSStoreListener& l) { l.OnSmsRowUpdated(list, index); });
     SaveAfterChange(lock);
     return m_nSaveError == 0 ? index : -1;
 }
 
 void CSMSMng::UpdateListNode(int list) {
-    if (IsList(list) && m_pListener)
-        m_pListener->OnSmsListCountChanged(list, GetCount(list));
+    if (!IsList(list))
+        return;
+    const int count = GetCount(list);
+    Tell([list, count](ISMSStoreListener& l) { l.OnSmsListCountChanged(list, count); });
 }
 
 std::string CSMSMng::ListNodeCaption(int list) const {

@@ -20,20 +20,22 @@
 #include <vector>
 
 // What the screen keeps in step with the store: the list pane (rows) and the three list
-// nodes of the tools tree (captions with the counts). Called on the thread that changes the
-// store, right after (or, for removed rows, right before) the change.
+// nodes of the tools tree (captions with the counts); each listener takes what it shows. Called on
+// the thread that changes the store, right after (or, for removed rows, right before) the change.
 class ISMSStoreListener {
 public:
     virtual ~ISMSStoreListener() = default;
     // The message now at `index` of `list` is new: show it at the top of that list's view.
-    virtual void OnSmsRowAdded(int list, int index) = 0;
+    virtual void OnSmsRowAdded(int list, int index) { (void)list, (void)index; }
     // These messages leave `list`: the indices (ascending) are those they had before. A
     // deletion calls this just before the messages are destroyed, a move just after.
-    virtual void OnSmsRowsRemoved(int list, const int32_t* indices, int n) = 0;
+    virtual void OnSmsRowsRemoved(int list, const int32_t* indices, int n) {
+        (void)list, (void)indices, (void)n;
+    }
     // The message at `index` of `list` changed in place.
-    virtual void OnSmsRowUpdated(int list, int index) = 0;
+    virtual void OnSmsRowUpdated(int list, int index) { (void)list, (void)index; }
     // The count of `list` may have changed: refresh its node (see ListNodeCaption).
-    virtual void OnSmsListCountChanged(int list, int count) = 0;
+    virtual void OnSmsListCountChanged(int list, int count) { (void)list, (void)count; }
     // A change could not be saved (errno-style code; EBUSY: another program held the Data
     // lock all the time, EBADMSG: the file another program wrote cannot be read whole, so
     // nothing was changed; otherwise why the file could not be written). Called after the lock is
@@ -106,7 +108,10 @@ public:
 
     // Operations that keep the screen in step and save the store at once. Full lists lose
     // their oldest message to make room.
-    void SetListener(ISMSStoreListener* listener) { m_pListener = listener; }
+    // Every listener is told of every change, in the order they were added (the window's
+    // node captions before the list pane). A listener removes itself before it goes.
+    void AddListener(ISMSStoreListener* listener);
+    void RemoveListener(ISMSStoreListener* listener);
     // Add, evicting the oldest message when the list is full. The index or Add's error.
     int AddAndShow(const CSMS& sms, int list);
     int AddAndShow(std::unique_ptr<CSMS>& sms, int list);
@@ -147,6 +152,14 @@ public:
     std::array<int32_t, SMS_LIST_MAX> m_anSel{};
 
 private:
+    // Calls `tell` with every listener; a listener added or removed meanwhile does not upset
+    // the round (it goes over the list as it was).
+    template <typename F>
+    void Tell(F&& tell) {
+        const std::vector<ISMSStoreListener*> listeners = m_listeners;
+        for (ISMSStoreListener* listener : listeners)
+            tell(*listener);
+    }
     static bool IsList(int list) { return list >= 0 && list < SMS_LIST_COUNT; }
     int Append(std::unique_ptr<CSMS> sms, int list);
     int DeleteRows(int list, const int32_t* indices, int n);
@@ -182,7 +195,7 @@ private:
     void RememberFile(const tk::FileStamp& stamp);
 
     std::array<std::vector<std::unique_ptr<CSMS>>, SMS_LIST_COUNT> m_aList;
-    ISMSStoreListener* m_pListener = nullptr;
+    std::vector<ISMSStoreListener*> m_listeners;
     std::vector<std::unique_ptr<CSMS>> m_surplus;
     bool m_bDamaged = false;
     int m_nSaveError = 0;

@@ -294,7 +294,7 @@ TEST_F(SMSStoreOnDisk, ADamagedFileIsLeftAloneUntilAChangeWhichSaysFirstWhereThe
 
     CSMSMng store;
     Told told(store);
-    store.SetListener(&told);
+    store.AddListener(&told);
     EXPECT_EQ(store.Load(), 0);
     EXPECT_EQ(Texts(store, SMS_RECEIVED), Strings{"first"});
     ASSERT_GE(store.AddAndShow(Message("new"), SMS_TOSEND), 0);
@@ -356,18 +356,29 @@ TEST(SMSStoreFile, EveryCutOfAFileFailsCleanly) {
 }
 
 TEST_F(SMSStoreOnDisk, AddToAFullListDropsTheOldestAndSavesAtOnce) {
+    // Two listeners (the window's node captions and the list pane) hear the same story; one
+    // that left hears nothing more.
     CSMSMng store;
     CRecorder screen(store);
-    store.SetListener(&screen);
+    CRecorder nodes(store);
+    CRecorder gone(store);
+    store.AddListener(&screen);
+    store.AddListener(&nodes);
+    store.AddListener(&gone);
+    store.AddListener(&nodes); // twice is still once
+    store.RemoveListener(&gone);
     for (int i = 1; i <= 5; ++i)
         EXPECT_EQ(store.AddAndShow(Message("m" + std::to_string(i)), SMS_RECEIVED), i - 1);
     screen.events.clear();
+    nodes.events.clear();
     auto received = std::make_unique<CSMS>(Message("m6"));
     EXPECT_EQ(store.AddAndShow(received, SMS_RECEIVED), 4);
     EXPECT_EQ(received, nullptr);
     const Strings expected = {"m2", "m3", "m4", "m5", "m6"};
     EXPECT_EQ(Texts(store, SMS_RECEIVED), expected);
     EXPECT_EQ(screen.events, (Strings{"remove 0 0 5", "count 0 4", "add 0 4", "count 0 5"}));
+    EXPECT_EQ(nodes.events, screen.events);
+    EXPECT_TRUE(gone.events.empty());
     EXPECT_EQ(TextsOnDisk(SMS_RECEIVED), expected);
 }
 
@@ -376,7 +387,7 @@ TEST_F(SMSStoreOnDisk, ConfirmedSendingMovesIntoAFullSentList) {
     Fill(store, SMS_SENT, "s", 5);
     Fill(store, SMS_TOSEND, "t", 3);
     CRecorder screen(store);
-    store.SetListener(&screen);
+    store.AddListener(&screen);
     store.m_anSel = {1, 2, 0, 0, 0}; // the send command's list must survive the move
 
     EXPECT_EQ(store.MoveAndShow(1, SMS_TOSEND, SMS_SENT), 4);
@@ -394,7 +405,7 @@ TEST_F(SMSStoreOnDisk, DeleteSelectedRowsAndChangesInPlace) {
     CSMSMng store;
     Fill(store, SMS_RECEIVED, "m", 5);
     CRecorder screen(store);
-    store.SetListener(&screen);
+    store.AddListener(&screen);
     store.m_anSel = {3, 1, 3, 0, 0}; // out of order and twice: still exactly rows 1 and 3
     EXPECT_EQ(store.DeleteAndShow(SMS_RECEIVED, 3), 2);
     EXPECT_EQ(Texts(store, SMS_RECEIVED), (Strings{"m1", "m3", "m5"}));
@@ -415,7 +426,7 @@ TEST_F(SMSStoreOnDisk, SaveFailureIsReported) {
     WriteFileBytes(dir.File("Data"), {1}); // a plain file where the folder should be
     CSMSMng store;
     CRecorder screen(store);
-    store.SetListener(&screen);
+    store.AddListener(&screen);
     EXPECT_EQ(store.AddAndShow(Message("m"), SMS_RECEIVED), 0);
     EXPECT_NE(store.LastSaveError(), 0);
     EXPECT_EQ(screen.events.back(), "save failed 1");
@@ -459,7 +470,7 @@ TEST_F(SMSStoreOnDisk, AReceivedMessageThatCannotBeSavedShiftsNothing) {
     for (int i = 1; i <= 5; ++i)
         ASSERT_GE(store.StoreReceived(Message("m" + std::to_string(i))), 0);
     CRecorder screen(store);
-    store.SetListener(&screen);
+    store.AddListener(&screen);
     const tk::SyncFunction old = tk::ReplaceSyncFunction([](int) {
         errno = ENOSPC;
         return -1;
@@ -551,7 +562,7 @@ TEST_F(SMSStoreOnDisk, EveryChangeIsMadeOverWhatTheOtherProgramSavedMeanwhile) {
     CSMSMng ctl;
     ASSERT_EQ(ctl.Load(), 1);
     CRecorder screen(window);
-    window.SetListener(&screen);
+    window.AddListener(&screen);
 
     // Both fetch a message from their own unit; the user writes one in the window.
     ASSERT_EQ(ctl.StoreReceived(Message("c1")), 2);
@@ -620,7 +631,7 @@ TEST_F(SMSStoreOnDisk, AFileTheOtherProgramLeftUnreadableIsNeverSavedOver) {
     Fill(window, SMS_RECEIVED, "m", 1);
     ASSERT_EQ(window.Save(), 1);
     CRecorder screen(window);
-    window.SetListener(&screen);
+    window.AddListener(&screen);
     const Bytes damaged = File(1, 3, 0, 0); // three records announced, none there
     WriteFileBytes(dir.File("Data/SMS.dat"), damaged);
 

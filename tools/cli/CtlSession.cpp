@@ -283,7 +283,7 @@ int CSession::Open(LockUse lockUse, bool localOnly) {
 
     // Only this thread takes Ctrl+C (the engine starts its worker with the signals blocked);
     // they stay open while the program's files are opened, so nothing there can hang it.
-    m_device.m_SMS.SetListener(&m_storeReport);
+    m_device.m_SMS.AddListener(&m_storeReport);
     const uint32_t started = m_device.Start();
     InstallInterruptHandler(&m_device.m_Com);
     if (started != 1) {

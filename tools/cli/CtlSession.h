@@ -78,10 +78,6 @@ int SmsReadStatus(CSession& s, uint32_t result);
 class CStoreDamageReport : public ISMSStoreListener {
 public:
     explicit CStoreDamageReport(CConsole& console) : m_console(console) {}
-    void OnSmsRowAdded(int, int) override {}
-    void OnSmsRowsRemoved(int, const int32_t*, int) override {}
-    void OnSmsRowUpdated(int, int) override {}
-    void OnSmsListCountChanged(int, int) override {}
     void OnSmsStoreDamaged(const std::string& copy) override;
 
 private:

@@ -60,7 +60,7 @@ int ChangeStore(CConsole& console, const std::function<int(CSMSMng&)>& change) {
     }
     CSMSMng store;
     CStoreDamageReport report(console);
-    store.SetListener(&report);
+    store.AddListener(&report);
     store.Load();
     return change(store);
 }
