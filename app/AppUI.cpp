@@ -484,6 +484,19 @@ void CAppUI::CompareWithUnit() {
         m_bUnitCompare = false; // another sequence runs: nothing was queued
 }
 
+QWidget* CAppUI::PaneArea() const {
+    return m_pFrmMain ? m_pFrmMain->PaneArea() : nullptr;
+}
+
+QWidget* CAppUI::DialogParent() const {
+    return m_pFrmMain.get();
+}
+
+void CAppUI::ShowPane(int id, int param) {
+    if (m_pFrmMain)
+        m_pFrmMain->ShowPane(id, param);
+}
+
 void CAppUI::StatusMessage(const QString& text) {
     if (m_pFrmMain)
         m_pFrmMain->ShowMessage(text, STATUS_MESSAGE_MS);

@@ -1,8 +1,11 @@
 // The user-interface object: owns the main window, the dialogs it keeps and the pane manager,
 // composes the title, and is where the link worker's events arrive (through CComBridge, on
-// the user-interface thread) and the configuration's questions and dialogs go (ICfgHost).
+// the user-interface thread), the configuration's questions and dialogs go (ICfgHost) and what
+// panes and dialogs ask of the application is answered (IPaneHost). MakePane is the one place
+// that knows every pane.
 #pragma once
 
+#include "app/PaneHost.h"
 #include "app/PaneMng.h"
 #include "config/CfgRecent.h"
 #include "config/TK630Cfg.h"
@@ -30,23 +33,13 @@ class TFrmMain;
 struct CConnectDsc;
 struct CfgImage;
 
-// The SMS commands of the main window, offered by the SMS subsystem (its list pane knows the
-// selection). Kinds: 1 all, 2 the selected messages.
-class ISmsCommands {
-public:
-    virtual ~ISmsCommands() = default;
-    virtual void OpenCmd() = 0;
-    virtual void ReadCmd() = 0;
-    virtual void SendCmd(int kind) = 0;
-    virtual void ExportCmd(int kind) = 0;
-    virtual void DeleteCmd(int kind) = 0;
-    // Rows selected in the SMS list pane.
-    virtual int SelectedCount() const = 0;
-};
-
 class QTimer;
 
-class CAppUI : public IComProgress, public IComEvents, public ICfgHost, public ISMSStoreListener {
+class CAppUI : public IPaneHost,
+               public IComProgress,
+               public IComEvents,
+               public ICfgHost,
+               public ISMSStoreListener {
 public:
     CAppUI(CApp& app, CTK630& device, CProfile& profile);
     ~CAppUI() override;
@@ -63,7 +56,7 @@ public:
     int Init();
     void UpdateTitle();
     // The dialogs: their modal result (1 OK, 2 cancelled or not created).
-    int ShowConnectItemDlg(CConnectDsc* dsc, bool lockNumber);
+    int ShowConnectItemDlg(CConnectDsc* dsc, bool lockNumber) override;
 
     // An event of the link worker, on the user-interface thread. The status events bring
     // the records with them; the SMS events (which need an answer) come through SendEvent.
@@ -72,26 +65,29 @@ public:
 
     // A message in the first status panel for about ten seconds: how an operation ended, a
     // message that arrived. Any part of the window may say so here.
-    void StatusMessage(const QString& text);
+    void StatusMessage(const QString& text) override;
     // False while the unit of an open session does not answer.
     bool UnitAnswering() const { return !m_bSilent; }
 
     // The unit's status as the last status event brought it: what the status panes show.
     // The engine's own records are its worker's and are never read here.
-    const CDevStatus& Status() const { return m_status; }
+    const CDevStatus& Status() const override { return m_status; }
 
     CApp& App() const { return m_app; }
-    CTK630& Device() const { return m_device; }
-    CProfile& Profile() const { return m_profile; }
-    IPrompts& Prompts() const;
-    CPaneMng& PaneMng() { return m_PaneMng; }
+    CTK630& Device() const override { return m_device; }
+    CProfile& Profile() const override { return m_profile; }
+    IPrompts& Prompts() const override;
+    CPaneMng& PaneMng() override { return m_PaneMng; }
+    QWidget* PaneArea() const override;
+    QWidget* DialogParent() const override;
+    void ShowPane(int id, int param) override;
     TFrmMain* MainWindow() const { return m_pFrmMain.get(); }
     TFrmCom* ComDialog() const { return m_pFrmCom; }
     TFrmConnectItem* ConnectItemDialog() const { return m_pFrmConnectItem; }
     CComBridge* Bridge() const { return m_pBridge.get(); }
 
-    void SetSmsCommands(ISmsCommands* commands) { m_pSmsCommands = commands; }
-    ISmsCommands* SmsCommands() const { return m_pSmsCommands; }
+    void SetSmsCommands(ISmsCommands* commands) override { m_pSmsCommands = commands; }
+    ISmsCommands* SmsCommands() const override { return m_pSmsCommands; }
     // The communication settings and the remote access dialog: made for one use, shown
     // modally, destroyed; their modal result (2 when not created).
     int ShowComSetDlg();

@@ -1,16 +1,14 @@
 #include "app/PaneFrame.h"
 
-#include "app/AppUI.h"
-#include "app/MainWnd.h"
+#include "app/PaneHost.h"
 
 #include <QGridLayout>
 #include <QWidget>
 
-CFramePane::CFramePane(CAppUI& ui, int id, CTK630Cfg* cfg) : CPane(cfg), m_ui(ui), m_nId(id) {}
+CFramePane::CFramePane(IPaneHost& ui, int id, CTK630Cfg* cfg) : CPane(cfg), m_ui(ui), m_nId(id) {}
 
 int CFramePane::Create() {
-    TFrmMain* main = m_ui.MainWindow();
-    QWidget* area = main ? main->PaneArea() : nullptr;
+    QWidget* area = m_ui.PaneArea();
     if (!area)
         return PaneErrorCode(m_nId);
     m_pFrm = NewFrame(area);

@@ -4,7 +4,7 @@
 //
 //     class CPaneSIM : public CFramePane {
 //     public:
-//         explicit CPaneSIM(CAppUI& ui) : CFramePane(ui, PANE_SIM, &ui.Device().m_Cfg) {}
+//         explicit CPaneSIM(IPaneHost& ui) : CFramePane(ui, PANE_SIM, &ui.Device().m_Cfg) {}
 //         void Leave() override;          // frame -> image
 //         void Load(int param) override;  // BeginLoad(param), then image -> frame
 //     protected:
@@ -17,13 +17,13 @@
 
 #include "app/PaneMng.h"
 
-class CAppUI;
+class IPaneHost;
 class QWidget;
 
 class CFramePane : public CPane {
 public:
     // id: the pane's id (its start-up error code follows from it); cfg as for CPane.
-    CFramePane(CAppUI& ui, int id, CTK630Cfg* cfg);
+    CFramePane(IPaneHost& ui, int id, CTK630Cfg* cfg);
 
     // Makes the frame in the pane area, invisible.
     int Create() override;
@@ -34,13 +34,13 @@ public:
 
     QWidget* Frame() const { return m_pFrm; }
     int Id() const { return m_nId; }
-    CAppUI& UI() const { return m_ui; }
+    IPaneHost& UI() const { return m_ui; }
 
 protected:
     // The frame, with the pane area as parent; null when it cannot be made.
     virtual QWidget* NewFrame(QWidget* parent) = 0;
 
-    CAppUI& m_ui;
+    IPaneHost& m_ui;
     QWidget* m_pFrm = nullptr; // owned by the main window
     int m_nId;
 };

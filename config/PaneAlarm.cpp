@@ -1,7 +1,7 @@
 #include "config/PaneAlarm.h"
 
-#include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "base/Texts.h"
 #include "config/PaneFields.h"
 
@@ -58,7 +58,7 @@ void TFrmAlarm::Store(CfgAlarm& record) const {
     tk::StoreFieldText(record.m_szASMS, sizeof record.m_szASMS, m_pMemoLimit->StoredText());
 }
 
-CPaneAlarm::CPaneAlarm(CAppUI& ui) : CFramePane(ui, PANE_ALARM, &ui.Device().m_Cfg) {}
+CPaneAlarm::CPaneAlarm(IPaneHost& ui) : CFramePane(ui, PANE_ALARM, &ui.Device().m_Cfg) {}
 
 QWidget* CPaneAlarm::NewFrame(QWidget* parent) {
     return new TFrmAlarm(*this, parent);

@@ -35,7 +35,7 @@ private:
 
 class CPaneAlarm : public CFramePane {
 public:
-    explicit CPaneAlarm(CAppUI& ui);
+    explicit CPaneAlarm(IPaneHost& ui);
 
     // Into record m_nParam.
     void Leave() override;

@@ -1,7 +1,7 @@
 #include "config/PaneBasic.h"
 
-#include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "config/PaneCtl.h"
 
 #include "ui_PaneBasic.h"
@@ -96,7 +96,7 @@ void TFrmBasic1::StoreData(CfgImage& image) {
         image.m_nRAccess = m_pForm->m_pChbRAccess->isChecked() ? 1 : 0;
 }
 
-CPaneBasic1::CPaneBasic1(CAppUI& ui) : CFramePane(ui, PANE_BASIC1, &ui.Device().m_Cfg) {}
+CPaneBasic1::CPaneBasic1(IPaneHost& ui) : CFramePane(ui, PANE_BASIC1, &ui.Device().m_Cfg) {}
 
 QWidget* CPaneBasic1::NewFrame(QWidget* parent) {
     return new TFrmBasic1(*this, parent);

@@ -32,7 +32,7 @@ private:
 
 class CPaneBasic1 : public CFramePane {
 public:
-    explicit CPaneBasic1(CAppUI& ui);
+    explicit CPaneBasic1(IPaneHost& ui);
 
     void Leave() override;
     void Load(int param) override;

@@ -1,7 +1,7 @@
 #include "config/PaneCallEnDirs.h"
 
-#include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "config/DlgSetEnDir.h"
 #include "config/PaneFields.h"
 
@@ -86,7 +86,7 @@ void TFrmCallEnDirs::m_pBtnDelClick() {
     m_pane.Cfg().SetModified();
 }
 
-CPaneCallEnDirs::CPaneCallEnDirs(CAppUI& ui)
+CPaneCallEnDirs::CPaneCallEnDirs(IPaneHost& ui)
     : CFramePane(ui, PANE_CALLENDIRS, &ui.Device().m_Cfg) {}
 
 QWidget* CPaneCallEnDirs::NewFrame(QWidget* parent) {

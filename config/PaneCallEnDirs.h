@@ -40,7 +40,7 @@ private:
 
 class CPaneCallEnDirs : public CFramePane {
 public:
-    explicit CPaneCallEnDirs(CAppUI& ui);
+    explicit CPaneCallEnDirs(IPaneHost& ui);
 
     void Load(int param) override;
 

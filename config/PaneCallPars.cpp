@@ -1,7 +1,7 @@
 #include "config/PaneCallPars.h"
 
-#include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "config/PaneCtl.h"
 
 #include "ui_PaneCallPars.h"
@@ -33,7 +33,7 @@ void TFrmCallPars::Store(CfgImage& image) const {
     image.m_nMaxNumLen = static_cast<uint8_t>(m_pForm->m_pUDMaxNumLen->Position());
 }
 
-CPaneCallPars::CPaneCallPars(CAppUI& ui) : CFramePane(ui, PANE_CALLPARS, &ui.Device().m_Cfg) {}
+CPaneCallPars::CPaneCallPars(IPaneHost& ui) : CFramePane(ui, PANE_CALLPARS, &ui.Device().m_Cfg) {}
 
 QWidget* CPaneCallPars::NewFrame(QWidget* parent) {
     return new TFrmCallPars(*this, parent);

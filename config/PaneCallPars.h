@@ -30,7 +30,7 @@ private:
 
 class CPaneCallPars : public CFramePane {
 public:
-    explicit CPaneCallPars(CAppUI& ui);
+    explicit CPaneCallPars(IPaneHost& ui);
 
     void Leave() override;
     void Load(int param) override;

@@ -1,7 +1,7 @@
 #include "config/PaneRenum.h"
 
-#include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "base/Texts.h"
 #include "config/DlgRenum.h"
 #include "config/PaneCtl.h"
@@ -143,7 +143,7 @@ void TFrmRenum::iBtnDelClick() {
     m_cfg.SetModified();
 }
 
-CPaneRenum::CPaneRenum(CAppUI& ui) : CFramePane(ui, PANE_RENUM, &ui.Device().m_Cfg) {}
+CPaneRenum::CPaneRenum(IPaneHost& ui) : CFramePane(ui, PANE_RENUM, &ui.Device().m_Cfg) {}
 
 QWidget* CPaneRenum::NewFrame(QWidget* parent) {
     return new TFrmRenum(*this, *m_pCfg, parent);

@@ -43,7 +43,7 @@ private:
 
 class CPaneRenum : public CFramePane {
 public:
-    explicit CPaneRenum(CAppUI& ui);
+    explicit CPaneRenum(IPaneHost& ui);
 
     void Leave() override;
     void Load(int param) override;

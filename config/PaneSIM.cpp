@@ -1,8 +1,8 @@
 #include "config/PaneSIM.h"
 
-#include "app/AppUI.h"
 #include "app/AppUITextLimit.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "config/PaneCtl.h"
 
 #include "ui_PaneSIM.h"
@@ -117,7 +117,7 @@ void TFrmSIM::Store(CfgImage& image) const {
         image.m_fLowVal = value;
 }
 
-CPaneSIM::CPaneSIM(CAppUI& ui) : CFramePane(ui, PANE_SIM, &ui.Device().m_Cfg) {}
+CPaneSIM::CPaneSIM(IPaneHost& ui) : CFramePane(ui, PANE_SIM, &ui.Device().m_Cfg) {}
 
 QWidget* CPaneSIM::NewFrame(QWidget* parent) {
     return new TFrmSIM(*this, parent);

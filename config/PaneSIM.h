@@ -35,7 +35,7 @@ private:
 
 class CPaneSIM : public CFramePane {
 public:
-    explicit CPaneSIM(CAppUI& ui);
+    explicit CPaneSIM(IPaneHost& ui);
 
     void Leave() override;
     void Load(int param) override;

@@ -1,8 +1,8 @@
 #include "config/PaneSMS.h"
 
-#include "app/AppUI.h"
 #include "app/AppUITextLimit.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "config/PaneCtl.h"
 
 #include "ui_PaneSMS.h"
@@ -74,7 +74,7 @@ void TFrmSMS::StoreData(CfgImage& image) {
                        m_pForm->m_pTxtCreditTxt->FieldText());
 }
 
-CPaneSMS::CPaneSMS(CAppUI& ui) : CFramePane(ui, PANE_SMS, &ui.Device().m_Cfg) {}
+CPaneSMS::CPaneSMS(IPaneHost& ui) : CFramePane(ui, PANE_SMS, &ui.Device().m_Cfg) {}
 
 QWidget* CPaneSMS::NewFrame(QWidget* parent) {
     return new TFrmSMS(*this, parent);

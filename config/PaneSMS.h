@@ -32,7 +32,7 @@ private:
 
 class CPaneSMS : public CFramePane {
 public:
-    explicit CPaneSMS(CAppUI& ui);
+    explicit CPaneSMS(IPaneHost& ui);
 
     void Leave() override;
     // Fills the frame and ends the loading itself (the frame may be filled while shown).

@@ -1,7 +1,7 @@
 #include "config/PaneTimePars.h"
 
-#include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "config/PaneCtl.h"
 
 #include "ui_PaneTimePars.h"
@@ -35,7 +35,7 @@ void TFrmTimePars::StoreData(CfgImage& image) {
     image.m_nDTimeout2 = static_cast<uint8_t>(m_pForm->m_pUDDTimeout2->Position());
 }
 
-CPaneTimePars::CPaneTimePars(CAppUI& ui) : CFramePane(ui, PANE_TIMEPARS, &ui.Device().m_Cfg) {}
+CPaneTimePars::CPaneTimePars(IPaneHost& ui) : CFramePane(ui, PANE_TIMEPARS, &ui.Device().m_Cfg) {}
 
 QWidget* CPaneTimePars::NewFrame(QWidget* parent) {
     return new TFrmTimePars(*this, parent);

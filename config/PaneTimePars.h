@@ -29,7 +29,7 @@ private:
 
 class CPaneTimePars : public CFramePane {
 public:
-    explicit CPaneTimePars(CAppUI& ui);
+    explicit CPaneTimePars(IPaneHost& ui);
 
     void Leave() override;
     void Load(int param) override;

@@ -1,8 +1,8 @@
 #include "connections/DlgComSet.h"
 
-#include "app/AppUI.h"
 #include "app/AppUITextLimit.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "app/Prompts.h"
 #include "base/DataLock.h"
 #include "config/Profile.h"
@@ -37,7 +37,7 @@ void SelectRow(QListWidget* list, int row) {
 
 } // namespace
 
-TFrmComSet::TFrmComSet(CAppUI& ui, QWidget* owner)
+TFrmComSet::TFrmComSet(IPaneHost& ui, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                          Qt::WindowCloseButtonHint),
       m_ui(ui), m_modems(ui.Device().m_Com.GetModems().Modems()),

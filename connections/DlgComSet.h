@@ -10,7 +10,7 @@
 
 #include <memory>
 
-class CAppUI;
+class IPaneHost;
 class CConnectDscMng;
 class CModemMng;
 class CPortBox;
@@ -21,7 +21,7 @@ class TFrmComSet;
 class TFrmComSet : public QDialog {
     Q_OBJECT
 public:
-    TFrmComSet(CAppUI& ui, QWidget* owner);
+    TFrmComSet(IPaneHost& ui, QWidget* owner);
     ~TFrmComSet() override;
 
     // Fills the controls from the profile, the modem list and the connection list.
@@ -48,7 +48,7 @@ private:
     int SelectedModem() const;
     int SelectedConnection() const;
 
-    CAppUI& m_ui;
+    IPaneHost& m_ui;
     CModemMng& m_modems;
     CConnectDscMng& m_connections;
     std::unique_ptr<Ui::TFrmComSet> m_pForm;

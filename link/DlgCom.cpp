@@ -1,7 +1,7 @@
 #include "link/DlgCom.h"
 
-#include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "app/Prompts.h"
 #include "base/Texts.h"
 #include "config/Profile.h"
@@ -30,7 +30,7 @@ bool IsFailedConnect(uint32_t error, uint32_t command) {
 
 } // namespace
 
-TFrmCom::TFrmCom(CAppUI& ui, QWidget* owner)
+TFrmCom::TFrmCom(IPaneHost& ui, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowMinMaxButtonsHint),
       m_ui(ui), m_pForm(std::make_unique<Ui::TFrmCom>()) {

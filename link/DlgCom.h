@@ -11,7 +11,7 @@
 
 #include <memory>
 
-class CAppUI;
+class IPaneHost;
 namespace Ui {
 class TFrmCom;
 }
@@ -19,7 +19,7 @@ class TFrmCom;
 class TFrmCom : public QDialog, public IComProgress {
     Q_OBJECT
 public:
-    TFrmCom(CAppUI& ui, QWidget* owner);
+    TFrmCom(IPaneHost& ui, QWidget* owner);
     ~TFrmCom() override;
 
     // A sequence begins (CE_BEGIN).
@@ -44,7 +44,7 @@ private:
     void SetCaption(uint32_t textId, bool cancel);
     void m_pBtnCancelClick();
 
-    CAppUI& m_ui;
+    IPaneHost& m_ui;
     std::unique_ptr<Ui::TFrmCom> m_pForm;
     bool m_bEnding = false;
 };

@@ -6,7 +6,7 @@
 
 #include <QVBoxLayout>
 
-TFrmSMSEditDlg::TFrmSMSEditDlg(CAppUI& ui, QWidget* parent)
+TFrmSMSEditDlg::TFrmSMSEditDlg(IPaneHost& ui, QWidget* parent)
     : QDialog(parent), m_pForm(std::make_unique<Ui::TFrmSMSEditDlg>()) {
     m_pForm->setupUi(this);
     m_pFrmSMSEdit = new TFrmSMSEdit(ui, this);

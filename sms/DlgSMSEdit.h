@@ -6,7 +6,7 @@
 
 #include <memory>
 
-class CAppUI;
+class IPaneHost;
 class TFrmSMSEdit;
 namespace Ui {
 class TFrmSMSEditDlg;
@@ -15,7 +15,7 @@ class TFrmSMSEditDlg;
 class TFrmSMSEditDlg : public QDialog {
     Q_OBJECT
 public:
-    TFrmSMSEditDlg(CAppUI& ui, QWidget* parent);
+    TFrmSMSEditDlg(IPaneHost& ui, QWidget* parent);
     ~TFrmSMSEditDlg() override;
 
     TFrmSMSEdit* Frame() const { return m_pFrmSMSEdit; }

@@ -1,8 +1,8 @@
 #include "sms/PaneSMSEdit.h"
 
-#include "app/AppUI.h"
 #include "app/AppUITextLimit.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "app/Prompts.h"
 #include "base/Cp1250.h"
 #include "base/Texts.h"
@@ -61,7 +61,7 @@ RecipientList SmsRecipients(const QString& line) {
     return ParseRecipients(line.toStdString());
 }
 
-TFrmSMSEdit::TFrmSMSEdit(CAppUI& ui, QWidget* parent)
+TFrmSMSEdit::TFrmSMSEdit(IPaneHost& ui, QWidget* parent)
     : QWidget(parent), m_ui(ui), m_pForm(std::make_unique<Ui::TFrmSMSEdit>()) {
     m_pForm->setupUi(this);
     tk::LimitCp1250(m_pForm->m_pTxtFor, kMaxFor);
@@ -296,7 +296,7 @@ int TFrmSMSEdit::StoreToSend() {
     return index;
 }
 
-CPaneSMSEdit::CPaneSMSEdit(CAppUI& ui) : CFramePane(ui, PANE_SMSEDIT, nullptr) {}
+CPaneSMSEdit::CPaneSMSEdit(IPaneHost& ui) : CFramePane(ui, PANE_SMSEDIT, nullptr) {}
 
 QWidget* CPaneSMSEdit::NewFrame(QWidget* parent) {
     return new TFrmSMSEdit(m_ui, parent);

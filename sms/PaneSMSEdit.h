@@ -13,7 +13,7 @@
 
 #include <memory>
 
-class CAppUI;
+class IPaneHost;
 namespace Ui {
 class TFrmSMSEdit;
 }
@@ -31,7 +31,7 @@ inline constexpr int SMS_SHORT_NUMBER = 6;
 class TFrmSMSEdit : public QWidget {
     Q_OBJECT
 public:
-    TFrmSMSEdit(CAppUI& ui, QWidget* parent);
+    TFrmSMSEdit(IPaneHost& ui, QWidget* parent);
     ~TFrmSMSEdit() override;
 
     // Edits sms, which has this index in its list (-1: the pane's working message); with load
@@ -64,7 +64,7 @@ private:
     int StoreToSend();
     void Clear();
 
-    CAppUI& m_ui;
+    IPaneHost& m_ui;
     std::unique_ptr<Ui::TFrmSMSEdit> m_pForm;
     CSMS* m_pSMS = nullptr;
     int m_nIndex = -1;
@@ -73,7 +73,7 @@ private:
 
 class CPaneSMSEdit : public CFramePane {
 public:
-    explicit CPaneSMSEdit(CAppUI& ui);
+    explicit CPaneSMSEdit(IPaneHost& ui);
 
     int Create() override;
     // The pane has no data to reload.

@@ -1,8 +1,7 @@
 #include "sms/PaneSMSList.h"
 
-#include "app/AppUI.h"
 #include "app/Device.h"
-#include "app/MainWnd.h"
+#include "app/PaneHost.h"
 #include "app/Prompts.h"
 #include "app/ShellRules.h"
 #include "base/Cp1250.h"
@@ -259,7 +258,7 @@ bool TFrmSMSList::eventFilter(QObject* watched, QEvent* event) {
 
 // --- the pane ----------------------------------------------------------------------------
 
-CPaneSMSList::CPaneSMSList(CAppUI& ui) : CFramePane(ui, PANE_SMSLIST, nullptr) {}
+CPaneSMSList::CPaneSMSList(IPaneHost& ui) : CFramePane(ui, PANE_SMSLIST, nullptr) {}
 
 CPaneSMSList::~CPaneSMSList() {
     if (m_ui.SmsCommands() == this)
@@ -327,7 +326,7 @@ void CPaneSMSList::OnSmsListCountChanged(int list, int /*count*/) {
 
 int CPaneSMSList::ShowSMSEditDlg(CSMS* sms, int index) {
     if (!m_pDlg) {
-        TFrmMain* main = m_ui.MainWindow();
+        QWidget* main = m_ui.DialogParent();
         if (!main)
             return 2;
         m_pDlg = new TFrmSMSEditDlg(m_ui, main);
@@ -343,7 +342,7 @@ void CPaneSMSList::OpenArchiveFolder() {
 
 int CPaneSMSList::ShowSMSViewDlg(const CSMS& sms, int list) {
     if (!m_pViewDlg) {
-        TFrmMain* main = m_ui.MainWindow();
+        QWidget* main = m_ui.DialogParent();
         if (!main)
             return 0;
         m_pViewDlg = new TFrmSMSViewDlg(main);
@@ -356,8 +355,7 @@ int CPaneSMSList::ShowSMSViewDlg(const CSMS& sms, int list) {
 void CPaneSMSList::ComposeFrom(const CSMS& sms, bool reply) {
     auto* pane = static_cast<CPaneSMSEdit*>(m_ui.PaneMng().GetPane(PANE_SMSEDIT));
     TFrmSMSEdit* editor = pane ? pane->Form() : nullptr;
-    TFrmMain* main = m_ui.MainWindow();
-    if (!editor || !main)
+    if (!editor || !m_ui.DialogParent())
         return;
     if (editor->HasDraft() &&
         m_ui.Prompts().AskText("V editoru SMS je rozepsaná zpráva. Chcete ji nahradit?",
@@ -375,7 +373,7 @@ void CPaneSMSList::ComposeFrom(const CSMS& sms, bool reply) {
         text = Utf8(tk::Cp1250ToUtf8(sms.GetText()));
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     }
-    main->ShowPane(PANE_SMSEDIT, 0);
+    m_ui.ShowPane(PANE_SMSEDIT, 0);
     editor->Compose(recipients, text);
 }
 
@@ -422,7 +420,7 @@ void CPaneSMSList::ReadCmd() {
     m_ui.Device().ReadSms();
 }
 
-int SmsSend(CAppUI& ui, const std::vector<int32_t>& indices) {
+int SmsSend(IPaneHost& ui, const std::vector<int32_t>& indices) {
     for (const int32_t index : indices)
         if (index < 0 || index >= ui.Device().m_SMS.GetCount(SMS_TOSEND))
             return -1;

@@ -3,8 +3,8 @@
 // pane carries out the main window's SMS commands, which act on the shown list and its selection.
 #pragma once
 
-#include "app/AppUI.h"
 #include "app/PaneFrame.h"
+#include "app/PaneHost.h"
 #include "sms/SMSMng.h"
 
 #include <QAbstractTableModel>
@@ -85,7 +85,7 @@ private:
 
 class CPaneSMSList : public CFramePane, public ISmsCommands, public ISMSStoreListener {
 public:
-    explicit CPaneSMSList(CAppUI& ui);
+    explicit CPaneSMSList(IPaneHost& ui);
     ~CPaneSMSList() override;
 
     void Load(int param) override;
@@ -140,4 +140,4 @@ private:
 
 // Kind 3 of the send command and text 111 when nothing could be sent: what every send of the
 // window program ends in. The queue's result, 1 after text 111, -1 for a bad index.
-int SmsSend(CAppUI& ui, const std::vector<int32_t>& indices);
+int SmsSend(IPaneHost& ui, const std::vector<int32_t>& indices);

@@ -1,8 +1,8 @@
 #include "status/PaneDevId.h"
 
-#include "app/AppUI.h"
 #include "app/AppUITextLimit.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 
 #include "ui_PaneDevId.h"
 
@@ -22,7 +22,7 @@ void TFrmDevId::Fill(const CDevIdent& id) {
     f.m_pTxtIMEI->setText(tk::FromCp1250(id.m_szIMEI, sizeof id.m_szIMEI));
 }
 
-CPaneDevId::CPaneDevId(CAppUI& ui) : CFramePane(ui, PANE_DEVID, nullptr) {}
+CPaneDevId::CPaneDevId(IPaneHost& ui) : CFramePane(ui, PANE_DEVID, nullptr) {}
 
 QWidget* CPaneDevId::NewFrame(QWidget* parent) {
     return new TFrmDevId(*this, parent);

@@ -28,7 +28,7 @@ private:
 
 class CPaneDevId : public CFramePane {
 public:
-    explicit CPaneDevId(CAppUI& ui);
+    explicit CPaneDevId(IPaneHost& ui);
 
     void Load(int param) override;
 

@@ -1,8 +1,8 @@
 #include "status/PaneGSM.h"
 
-#include "app/AppUI.h"
 #include "app/AppUITextLimit.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "link/ComNotify.h"
 
 #include "ui_PaneGSM.h"
@@ -113,7 +113,7 @@ void TFrmGSM::CopyCsv() {
         clip->setText(QString::fromStdString(m_pane.History().Csv()));
 }
 
-CPaneGSM::CPaneGSM(CAppUI& ui) : CFramePane(ui, PANE_GSM, nullptr) {}
+CPaneGSM::CPaneGSM(IPaneHost& ui) : CFramePane(ui, PANE_GSM, nullptr) {}
 
 QWidget* CPaneGSM::NewFrame(QWidget* parent) {
     return new TFrmGSM(*this, parent);

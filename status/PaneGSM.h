@@ -51,7 +51,7 @@ private:
 
 class CPaneGSM : public CFramePane {
 public:
-    explicit CPaneGSM(CAppUI& ui);
+    explicit CPaneGSM(IPaneHost& ui);
 
     void Load(int param) override;
 

@@ -1,7 +1,7 @@
 #include "status/PaneIO.h"
 
-#include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "status/StatusText.h"
 
 #include "ui_PaneIO.h"
@@ -142,7 +142,7 @@ void TFrmIO::SetOutputs(bool toOne) {
     m_pane.UI().Device().SetOutputs(cmd.mask, cmd.values);
 }
 
-CPaneIO::CPaneIO(CAppUI& ui) : CFramePane(ui, PANE_IO, nullptr) {}
+CPaneIO::CPaneIO(IPaneHost& ui) : CFramePane(ui, PANE_IO, nullptr) {}
 
 QWidget* CPaneIO::NewFrame(QWidget* parent) {
     return new TFrmIO(*this, parent);

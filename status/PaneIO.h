@@ -45,7 +45,7 @@ private:
 
 class CPaneIO : public CFramePane {
 public:
-    explicit CPaneIO(CAppUI& ui);
+    explicit CPaneIO(IPaneHost& ui);
 
     void Load(int param) override;
 

@@ -1,7 +1,7 @@
 #include "status/PaneTime.h"
 
-#include "app/AppUI.h"
 #include "app/Device.h"
+#include "app/PaneHost.h"
 #include "status/StatusText.h"
 
 #include "ui_PaneTime.h"
@@ -52,7 +52,7 @@ SysTime TFrmTime::Entered() const {
     return s;
 }
 
-CPaneTime::CPaneTime(CAppUI& ui) : CFramePane(ui, PANE_TIME, nullptr) {}
+CPaneTime::CPaneTime(IPaneHost& ui) : CFramePane(ui, PANE_TIME, nullptr) {}
 
 QWidget* CPaneTime::NewFrame(QWidget* parent) {
     return new TFrmTime(*this, parent);

@@ -35,7 +35,7 @@ private:
 
 class CPaneTime : public CFramePane {
 public:
-    explicit CPaneTime(CAppUI& ui);
+    explicit CPaneTime(IPaneHost& ui);
 
     void Load(int param) override;
 

@@ -6,7 +6,6 @@
 //
 //     tk530-startup-bench [runs] [idle seconds]     (defaults: 10 runs, 10 s)
 //     TK530_BENCH_PANE=gsm tk530-startup-bench 1 60 (idle with the GSM pane shown)
-#include "app/AppUI.h"
 #include "app/AppUIApp.h"
 #include "app/Prompts.h"
 #include "app/QtPrompts.h"
