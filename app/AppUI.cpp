@@ -34,9 +34,7 @@
 #include "status/PaneDevId.h"
 #include "status/PaneGSM.h"
 #include "status/PaneIO.h"
-#include "status/PaneStale.h"
 #include "status/PaneTime.h"
-#include "status/StatusEvents.h"
 #include "status/SysTime.h"
 
 #include "base/ProgramFolder.h"
@@ -249,8 +247,8 @@ void CAppUI::GoOnline() {
 }
 
 void CAppUI::OnNotify(const CComEvent& ev) {
-    // What the status panes keep from every event (shown or not), before a pane reloads.
-    NoteStatusEvent(m_PaneMng, ev);
+    // What the panes keep from every event (shown or not), before a pane reloads.
+    m_PaneMng.Notify(ev);
     switch (ev.m_nCode) {
     case CE_ONLINE:
         m_status = ev.m_Status;
@@ -504,12 +502,6 @@ void CAppUI::StatusMessage(const QString& text) {
 
 void CAppUI::ShowSilence(bool silent, int64_t since) {
     m_bSilent = silent;
-    const QString lastSeen =
-        silent ? QString::fromStdString(LastSeenText(LocalTimeAt(since))) : QString();
-    for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
-        if (auto* pane = dynamic_cast<CFramePane*>(m_PaneMng.GetPane(id)))
-            ShowStale(pane->Frame(), lastSeen);
-    }
     if (!m_pFrmMain)
         return;
     m_pFrmMain->SetAnswering(!silent);

@@ -171,7 +171,7 @@ private:
     // of an operation that succeeded.
     void SequenceEnded();
     // The unit stopped answering (with its last answer, seconds since the epoch) or answers
-    // again: the status bar and the status panes.
+    // again: the status bar (the status panes follow the same events themselves).
     void ShowSilence(bool silent, int64_t since = 0);
     // A message stored on the PC: counted when a read brought it, else announced.
     void NoteSmsStored(const CSMS& sms);

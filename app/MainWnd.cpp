@@ -6,7 +6,6 @@
 #include "app/ShellRules.h"
 #include "base/Texts.h"
 #include "config/CfgRecent.h"
-#include "sms/PaneSMSList.h"
 #include "sms/SMS.h"
 
 #include "ui_MainWnd.h"
@@ -163,9 +162,7 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
         p.m_nHeight = height();
         if (const QList<int> sizes = m_pForm->m_pSpltMain->sizes(); !sizes.isEmpty())
             p.m_nPgCtlWidth = sizes.first();
-        if (auto* pane = dynamic_cast<CPaneSMSList*>(m_ui.PaneMng().GetPane(PANE_SMSLIST)))
-            if (TFrmSMSList* form = pane->Form())
-                form->SaveColumnWidths();
+        m_ui.PaneMng().SaveLayout();
     };
 }
 

@@ -125,3 +125,15 @@ void CPaneMng::LeaveCurrent() {
     if (CPane* pane = GetPane(m_nCur))
         pane->Leave();
 }
+
+void CPaneMng::Notify(const CComEvent& ev) {
+    for (const std::unique_ptr<CPane>& pane : m_apPane)
+        if (pane)
+            pane->OnComEvent(ev);
+}
+
+void CPaneMng::SaveLayout() {
+    for (const std::unique_ptr<CPane>& pane : m_apPane)
+        if (pane)
+            pane->SaveLayout();
+}

@@ -1,6 +1,7 @@
 // The right-hand side of the main window shows one pane at a time. Every pane (configuration,
 // status, SMS) follows the protocol of CPane; the pane manager holds the fourteen of them,
-// knows which one is shown, switches between them and reloads the ones whose data changed.
+// knows which one is shown, switches between them, reloads the ones whose data changed and
+// hands every event of the link worker to all of them.
 // Nothing here knows a widget: the window side derives CFramePane (app/PaneFrame.h) from
 // CPane, and the manager is tested with plain panes.
 #pragma once
@@ -10,6 +11,7 @@
 #include <memory>
 
 class CTK630Cfg;
+struct CComEvent;
 
 inline constexpr int PANE_NONE = -1;
 inline constexpr int PANE_CALLPARS = 0;
@@ -73,6 +75,12 @@ public:
     // Makes the frame visible and ends the loading (EndLoad).
     virtual void Show() = 0;
     virtual void Hide() = 0;
+    // An event of the link worker, on the user-interface thread. Every pane gets every event,
+    // shown or not, before the event's own pane reloads: what a pane keeps across reloads (the
+    // signal's history, when the clock was read, that the unit is silent) is taken here.
+    virtual void OnComEvent(const CComEvent& ev) { (void)ev; }
+    // Before the profile is written: what the user arranged in the frame (column widths).
+    virtual void SaveLayout() {}
 
     void BeginLoad(int param);
     void Reload();
@@ -111,6 +119,10 @@ public:
     int GetCur() const { return m_nCur; }
     // Leave of the shown pane, if any (before its data is saved or sent).
     void LeaveCurrent();
+    // OnComEvent of every pane, in id order.
+    void Notify(const CComEvent& ev);
+    // SaveLayout of every pane.
+    void SaveLayout();
     // Deletes every pane, in id order (before the windows that own the frames go).
     void Destroy();
 

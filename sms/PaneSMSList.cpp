@@ -286,6 +286,11 @@ void CPaneSMSList::Load(int param) {
         form->ShowList(m_nParam);
 }
 
+void CPaneSMSList::SaveLayout() {
+    if (TFrmSMSList* form = Form())
+        form->SaveColumnWidths();
+}
+
 int CPaneSMSList::GetSelection(int32_t* indices, int max) const {
     return Form() ? Form()->GetSelection(indices, max) : 0;
 }

@@ -89,6 +89,7 @@ public:
     ~CPaneSMSList() override;
 
     void Load(int param) override;
+    void SaveLayout() override;
 
     int GetShownList() const { return m_nParam; }
     int GetSelection(int32_t* indices, int max) const;

@@ -22,7 +22,7 @@ void TFrmDevId::Fill(const CDevIdent& id) {
     f.m_pTxtIMEI->setText(tk::FromCp1250(id.m_szIMEI, sizeof id.m_szIMEI));
 }
 
-CPaneDevId::CPaneDevId(IPaneHost& ui) : CFramePane(ui, PANE_DEVID, nullptr) {}
+CPaneDevId::CPaneDevId(IPaneHost& ui) : CStatusPane(ui, PANE_DEVID) {}
 
 QWidget* CPaneDevId::NewFrame(QWidget* parent) {
     return new TFrmDevId(*this, parent);

@@ -1,8 +1,8 @@
 // The pane of the unit's identification: CPaneDevId with its frame TFrmDevId.
 #pragma once
 
-#include "app/PaneFrame.h"
 #include "status/DevStatus.h"
+#include "status/PaneStale.h"
 
 #include <QWidget>
 
@@ -26,7 +26,7 @@ private:
     std::unique_ptr<Ui::TFrmDevId> m_pForm;
 };
 
-class CPaneDevId : public CFramePane {
+class CPaneDevId : public CStatusPane {
 public:
     explicit CPaneDevId(IPaneHost& ui);
 

@@ -113,7 +113,7 @@ void TFrmGSM::CopyCsv() {
         clip->setText(QString::fromStdString(m_pane.History().Csv()));
 }
 
-CPaneGSM::CPaneGSM(IPaneHost& ui) : CFramePane(ui, PANE_GSM, nullptr) {}
+CPaneGSM::CPaneGSM(IPaneHost& ui) : CStatusPane(ui, PANE_GSM) {}
 
 QWidget* CPaneGSM::NewFrame(QWidget* parent) {
     return new TFrmGSM(*this, parent);
@@ -127,7 +127,8 @@ void CPaneGSM::Load(int param) {
     }
 }
 
-void CPaneGSM::OnEvent(const CComEvent& ev) {
+void CPaneGSM::OnComEvent(const CComEvent& ev) {
+    CStatusPane::OnComEvent(ev);
     const int64_t now = NowMs();
     bool added = false;
     switch (ev.m_nCode) {

@@ -3,8 +3,8 @@
 // from the pane's history of the session (which the pane keeps also while hidden).
 #pragma once
 
-#include "app/PaneFrame.h"
 #include "status/DevStatus.h"
+#include "status/PaneStale.h"
 #include "status/StatusText.h"
 
 #include <QWidget>
@@ -49,14 +49,15 @@ private:
     std::vector<QLineSeries*> m_series; // one per run between gaps; spare ones stay empty
 };
 
-class CPaneGSM : public CFramePane {
+class CPaneGSM : public CStatusPane {
 public:
     explicit CPaneGSM(IPaneHost& ui);
 
     void Load(int param) override;
 
-    // A GSM change, a finished GSM poll or the end of the session (a gap in the history).
-    void OnEvent(const CComEvent& ev);
+    // Besides the silence: a GSM change, a finished GSM poll or the end of the session (a gap
+    // in the history).
+    void OnComEvent(const CComEvent& ev) override;
     const CSignalHistory& History() const { return m_history; }
 
 protected:

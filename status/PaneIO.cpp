@@ -142,7 +142,7 @@ void TFrmIO::SetOutputs(bool toOne) {
     m_pane.UI().Device().SetOutputs(cmd.mask, cmd.values);
 }
 
-CPaneIO::CPaneIO(IPaneHost& ui) : CFramePane(ui, PANE_IO, nullptr) {}
+CPaneIO::CPaneIO(IPaneHost& ui) : CStatusPane(ui, PANE_IO) {}
 
 QWidget* CPaneIO::NewFrame(QWidget* parent) {
     return new TFrmIO(*this, parent);

@@ -3,8 +3,8 @@
 // the last load flashes briefly. The two buttons set the selected channels' outputs.
 #pragma once
 
-#include "app/PaneFrame.h"
 #include "status/DevStatus.h"
+#include "status/PaneStale.h"
 
 #include <QWidget>
 
@@ -43,7 +43,7 @@ private:
     uint8_t m_nLastInputs = 0;
 };
 
-class CPaneIO : public CFramePane {
+class CPaneIO : public CStatusPane {
 public:
     explicit CPaneIO(IPaneHost& ui);
 

@@ -1,5 +1,9 @@
 #include "status/PaneStale.h"
 
+#include "app/ShellRules.h"
+#include "link/ComNotify.h"
+#include "status/SysTime.h"
+
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QGroupBox>
@@ -60,4 +64,19 @@ void ShowStale(QWidget* frame, const QString& lastSeen) {
 
 bool IsStale(const QWidget* frame) {
     return frame && frame->property(kStale).toBool();
+}
+
+void CStatusPane::OnComEvent(const CComEvent& ev) {
+    switch (ev.m_nCode) {
+    case CE_NO_ANSWER:
+        ShowStale(m_pFrm, QString::fromStdString(
+                              LastSeenText(LocalTimeAt(static_cast<int64_t>(ev.m_nArg)))));
+        break;
+    case CE_ANSWERING:
+    case CE_OFFLINE:
+        ShowStale(m_pFrm, QString());
+        break;
+    default:
+        break;
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "app/Device.h"
 #include "app/PaneHost.h"
+#include "link/ComNotify.h"
 #include "status/StatusText.h"
 
 #include "ui_PaneTime.h"
@@ -52,7 +53,7 @@ SysTime TFrmTime::Entered() const {
     return s;
 }
 
-CPaneTime::CPaneTime(IPaneHost& ui) : CFramePane(ui, PANE_TIME, nullptr) {}
+CPaneTime::CPaneTime(IPaneHost& ui) : CStatusPane(ui, PANE_TIME) {}
 
 QWidget* CPaneTime::NewFrame(QWidget* parent) {
     return new TFrmTime(*this, parent);
@@ -64,7 +65,11 @@ void CPaneTime::Load(int param) {
         f->Fill(UI().Status().m_Time, m_drift);
 }
 
-void CPaneTime::OnClockRead(const SysTime& unit) {
+void CPaneTime::OnComEvent(const CComEvent& ev) {
+    CStatusPane::OnComEvent(ev);
+    if (ev.m_nCode != CE_TIME)
+        return;
+    const SysTime& unit = ev.m_Status.m_Time;
     const SysTime pc = GetLocalTime();
     // The unit counts whole seconds; the PC's time is taken to the nearest one.
     m_drift = ClockDiffSeconds(unit, pc) - (pc.wMilliseconds >= 500 ? 1 : 0);

@@ -2,7 +2,7 @@
 // shows how far the unit's clock was from the PC's when it was last read.
 #pragma once
 
-#include "app/PaneFrame.h"
+#include "status/PaneStale.h"
 #include "status/SysTime.h"
 
 #include <QWidget>
@@ -33,14 +33,15 @@ private:
     std::unique_ptr<Ui::TFrmTime> m_pForm;
 };
 
-class CPaneTime : public CFramePane {
+class CPaneTime : public CStatusPane {
 public:
     explicit CPaneTime(IPaneHost& ui);
 
     void Load(int param) override;
 
-    // The unit's clock has just been read as `unit`: its difference from the PC's clock now.
-    void OnClockRead(const SysTime& unit);
+    // Besides the silence: the unit's clock has just been read (CE_TIME), its difference from
+    // the PC's clock now.
+    void OnComEvent(const CComEvent& ev) override;
     std::optional<int64_t> Drift() const { return m_drift; }
 
 protected:

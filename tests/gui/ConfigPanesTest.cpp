@@ -81,7 +81,7 @@ protected:
     // A widget of the shown pane's frame (its dialogs included) by objectName.
     template <typename T>
     T* InPane(const char* name) {
-        auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(Panes().GetCur()));
+        auto* pane = static_cast<CFramePane*>(Panes().GetPane(Panes().GetCur()));
         T* w = pane ? pane->Frame()->findChild<T*>(QString::fromLatin1(name)) : nullptr;
         EXPECT_NE(w, nullptr) << name;
         return w;

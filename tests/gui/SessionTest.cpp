@@ -496,13 +496,13 @@ TEST_F(GuiSessionTest, StatusAndSmsEventsReachTheWindowWithTheirRecords) {
 namespace {
 
 QString GroupTitle(CPaneMng& panes, int id) {
-    auto* pane = dynamic_cast<CFramePane*>(panes.GetPane(id));
+    auto* pane = static_cast<CFramePane*>(panes.GetPane(id));
     auto* group = pane ? pane->Frame()->findChild<QGroupBox*>("m_pGrbMain") : nullptr;
     return group ? group->title() : QString();
 }
 
 bool FrameStale(CPaneMng& panes, int id) {
-    auto* pane = dynamic_cast<CFramePane*>(panes.GetPane(id));
+    auto* pane = static_cast<CFramePane*>(panes.GetPane(id));
     return pane && IsStale(pane->Frame());
 }
 

@@ -33,7 +33,7 @@ std::string Title(TFrmMain& main) {
 }
 
 const QWidget* Frame(CPaneMng& panes, int id) {
-    auto* pane = dynamic_cast<CFramePane*>(panes.GetPane(id));
+    auto* pane = static_cast<CFramePane*>(panes.GetPane(id));
     return pane ? pane->Frame() : nullptr;
 }
 
@@ -222,7 +222,7 @@ protected:
     }
     // Types into a line edit of the shown pane as the user does.
     void TypeInPane(const char* name, const char* text) {
-        auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(Panes().GetCur()));
+        auto* pane = static_cast<CFramePane*>(Panes().GetPane(Panes().GetCur()));
         ASSERT_NE(pane, nullptr);
         auto* edit = pane->Frame()->findChild<QLineEdit*>(QString::fromLatin1(name));
         ASSERT_NE(edit, nullptr) << name;
@@ -418,7 +418,7 @@ TEST_F(GuiCfgMenuTest, ADroppedCfgFileOpensThroughTheSavePromptOthersAreRefused)
 
     // Dropped on a text field of a pane, the file opens and is not typed into the field.
     SelectNode(TAB_CFG, 4);
-    auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(PANE_SIM));
+    auto* pane = static_cast<CFramePane*>(Panes().GetPane(PANE_SIM));
     auto* pin = pane->Frame()->findChild<QLineEdit*>("m_pTxtPIN");
     const QString before = pin->text();
     EXPECT_TRUE(Drop({dir.File("second.cfg")}, pin));

@@ -46,7 +46,7 @@ TEST_F(GuiTest, StartsOfflineUntitledWithEveryPaneFrame) {
     };
     for (const FrameCase& c : cases) {
         SCOPED_TRACE(c.frame);
-        auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(c.pane));
+        auto* pane = static_cast<CFramePane*>(Panes().GetPane(c.pane));
         ASSERT_NE(pane, nullptr);
         ASSERT_NE(pane->Frame(), nullptr);
         EXPECT_EQ(pane->Frame()->objectName().toStdString(), c.frame);

@@ -3,6 +3,7 @@
 #include "app/PaneMng.h"
 
 #include "config/TK630Cfg.h"
+#include "link/ComNotify.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,8 @@ public:
         Note("Show");
     }
     void Hide() override { Note("Hide"); }
+    void OnComEvent(const CComEvent& ev) override { Note("Event" + std::to_string(ev.m_nCode)); }
+    void SaveLayout() override { Note("SaveLayout"); }
 
 private:
     void Note(const std::string& what) { m_log.push_back(std::to_string(m_id) + ":" + what); }
@@ -102,6 +105,20 @@ TEST_F(PaneMngTest, InvalidateMarksStaleAndReloadsOnlyTheShownPane) {
     EXPECT_TRUE(cfg.IsModified());
     EXPECT_EQ(mng.GetPane(-1), nullptr);
     EXPECT_EQ(mng.GetPane(PANE_COUNT), nullptr);
+}
+
+TEST_F(PaneMngTest, EveryPaneHearsEveryEventShownOrNotAndNothingReloads) {
+    mng.Select(PANE_GSM, 0);
+    Take();
+    CComEvent ev;
+    ev.m_nCode = CE_GSM_POLL;
+    mng.Notify(ev);
+    mng.SaveLayout();
+    Log expected;
+    for (const char* what : {"Event10", "SaveLayout"})
+        for (int id = 0; id < PANE_COUNT; ++id)
+            expected.push_back(std::to_string(id) + ":" + what);
+    EXPECT_EQ(Take(), expected);
 }
 
 TEST(PaneMngCreate, TheFirstFailureGivesThatPanesCode) {
