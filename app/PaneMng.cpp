@@ -1,5 +1,6 @@
 #include "app/PaneMng.h"
 
+#include "config/CfgCatalogue.h"
 #include "config/TK630Cfg.h"
 
 #include <algorithm>
@@ -30,6 +31,14 @@ bool IsPane(int id) {
 }
 
 } // namespace
+
+// The catalogue names the configuration panes by the same ids: a field's pane is the pane
+// that shows it.
+static_assert(PANE_CALLPARS == CFG_PANE_CALL_PARS && PANE_CALLENDIRS == CFG_PANE_EN_DIRS &&
+              PANE_SIM == CFG_PANE_SIM && PANE_ALARM == CFG_PANE_ALARM &&
+              PANE_SMS == CFG_PANE_SMS && PANE_TIMEPARS == CFG_PANE_TIME_PARS &&
+              PANE_BASIC1 == CFG_PANE_BASIC && PANE_RENUM == CFG_PANE_RENUM &&
+              PANE_LAST_CFG == CFG_PANE_RENUM && PANE_NONE == CFG_PANE_NONE);
 
 int PaneErrorCode(int id) {
     return IsPane(id) ? kErrorCode[id] : 0;

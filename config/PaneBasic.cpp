@@ -45,7 +45,7 @@ void TFrmBasic1::OnClickTariff() {
     m_pane.OnDataChange();
 }
 
-void TFrmBasic1::LoadData(const CfgImage& image) {
+void TFrmBasic1::Fill(const CfgImage& image) {
     // Any programming character but 0 shows as '*'.
     tk::CheckOne({m_pForm->m_pRdbSCode1, m_pForm->m_pRdbSCode2},
                  image.m_nSCode == 0 ? m_pForm->m_pRdbSCode1 : m_pForm->m_pRdbSCode2);
@@ -72,7 +72,7 @@ void TFrmBasic1::LoadData(const CfgImage& image) {
     m_pForm->m_pChbRAccess->setChecked(image.m_nRAccess == 1);
 }
 
-void TFrmBasic1::StoreData(CfgImage& image) {
+void TFrmBasic1::Store(CfgImage& image) const {
     // Any character but 0 shows as '*': one the pane does not know stays until '#' is chosen.
     if (m_pForm->m_pRdbSCode1->isChecked())
         image.m_nSCode = 0;
@@ -103,12 +103,12 @@ QWidget* CPaneBasic1::NewFrame(QWidget* parent) {
 }
 
 void CPaneBasic1::Leave() {
-    if (Form())
-        Form()->StoreData(*m_pCfg->GetImage());
+    if (Frm())
+        Frm()->Store(*m_pCfg->GetImage());
 }
 
 void CPaneBasic1::Load(int param) {
     BeginLoad(param);
-    if (Form())
-        Form()->LoadData(*m_pCfg->GetImage());
+    if (Frm())
+        Frm()->Fill(*m_pCfg->GetImage());
 }

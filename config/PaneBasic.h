@@ -20,8 +20,8 @@ public:
     TFrmBasic1(CPaneBasic1& pane, QWidget* parent);
     ~TFrmBasic1() override;
 
-    void LoadData(const CfgImage& image);
-    void StoreData(CfgImage& image);
+    void Fill(const CfgImage& image);
+    void Store(CfgImage& image) const;
 
 private:
     void OnClickTariff();
@@ -41,5 +41,5 @@ protected:
     QWidget* NewFrame(QWidget* parent) override;
 
 private:
-    TFrmBasic1* Form() const { return static_cast<TFrmBasic1*>(m_pFrm); }
+    TFrmBasic1* Frm() const { return static_cast<TFrmBasic1*>(m_pFrm); }
 };

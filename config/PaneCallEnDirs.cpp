@@ -95,6 +95,6 @@ QWidget* CPaneCallEnDirs::NewFrame(QWidget* parent) {
 
 void CPaneCallEnDirs::Load(int param) {
     BeginLoad(param);
-    if (auto* frm = static_cast<TFrmCallEnDirs*>(m_pFrm))
+    if (TFrmCallEnDirs* frm = Frm())
         frm->ShowDirs(-1);
 }

@@ -48,4 +48,7 @@ public:
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    TFrmCallEnDirs* Frm() const { return static_cast<TFrmCallEnDirs*>(m_pFrm); }
 };

@@ -198,6 +198,33 @@ void CheckOne(std::initializer_list<QAbstractButton*> buttons, QAbstractButton* 
         checked->setChecked(true);
 }
 
+namespace {
+
+// The named values of a choice field; empty for a key the catalogue does not have.
+std::span<const CfgChoice> ChoicesOf(const char* key) {
+    const CfgField* field = CfgFindField(key);
+    return field ? field->choices : std::span<const CfgChoice>();
+}
+
+} // namespace
+
+void CheckChoice(const char* key, std::initializer_list<QAbstractButton*> buttons, int value) {
+    const std::span<const CfgChoice> choices = ChoicesOf(key);
+    QAbstractButton* checked = nullptr;
+    for (size_t i = 0; i < choices.size() && i < buttons.size(); ++i)
+        if (choices[i].value == value)
+            checked = buttons.begin()[i];
+    CheckOne(buttons, checked);
+}
+
+int CheckedChoice(const char* key, std::initializer_list<QAbstractButton*> buttons, int keep) {
+    const std::span<const CfgChoice> choices = ChoicesOf(key);
+    for (size_t i = 0; i < choices.size() && i < buttons.size(); ++i)
+        if (buttons.begin()[i]->isChecked())
+            return choices[i].value;
+    return keep;
+}
+
 void ShowHint(QWidget* at, const QString& text) {
     if (!at)
         return;

@@ -87,6 +87,13 @@ namespace tk {
 // no button for). The buttons stay mutually exclusive.
 void CheckOne(std::initializer_list<QAbstractButton*> buttons, QAbstractButton* checked);
 
+// The radio buttons of the choice field `key`, one for each of its named values in catalogue
+// order (the order the pane shows them). CheckChoice checks the button of `value`, or none for
+// a value the catalogue does not name; CheckedChoice gives the value of the checked button, or
+// `keep` when none is checked (a value the pane does not know stays).
+void CheckChoice(const char* key, std::initializer_list<QAbstractButton*> buttons, int value);
+int CheckedChoice(const char* key, std::initializer_list<QAbstractButton*> buttons, int keep);
+
 // A hint at a control: the main window's status bar, or a tooltip inside a dialog.
 void ShowHint(QWidget* at, const QString& text);
 

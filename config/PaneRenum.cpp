@@ -150,12 +150,12 @@ QWidget* CPaneRenum::NewFrame(QWidget* parent) {
 }
 
 void CPaneRenum::Leave() {
-    if (Form())
-        Form()->StoreData();
+    if (Frm())
+        Frm()->StoreData();
 }
 
 void CPaneRenum::Load(int param) {
     BeginLoad(param);
-    if (Form())
-        Form()->LoadData();
+    if (Frm())
+        Frm()->LoadData();
 }

@@ -52,5 +52,5 @@ protected:
     QWidget* NewFrame(QWidget* parent) override;
 
 private:
-    TFrmRenum* Form() const { return static_cast<TFrmRenum*>(m_pFrm); }
+    TFrmRenum* Frm() const { return static_cast<TFrmRenum*>(m_pFrm); }
 };

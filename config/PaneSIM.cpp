@@ -7,7 +7,6 @@
 
 #include "ui_PaneSIM.h"
 
-#include <array>
 #include <cmath>
 
 namespace {
@@ -15,6 +14,10 @@ namespace {
 // The threshold's edit takes this many characters; a stored value whose shortest form is
 // longer widens it, so that what the pane shows is always what it reads back.
 constexpr int kThresholdChars = 8;
+
+// The catalogue's fields whose named values the radio buttons stand for.
+constexpr const char* kTone = "sim.tone";
+constexpr const char* kCreditMode = "sim.credit.mode";
 
 } // namespace
 
@@ -69,15 +72,11 @@ void TFrmSIM::Fill(const CfgImage& image) {
     f.m_pTxtMCall->setText(tk::FieldText(image.m_szMCall, sizeof image.m_szMCall));
     f.m_pUDMCallMusic->setValue(image.m_nMCallMusic);
 
-    // Tone values by button: "bez tónu" 0, the patterns 2..4, "trvalý" (the last) 1.
-    const std::array<QRadioButton*, 5> tones = {f.m_pRdbTone1, f.m_pRdbTone5, f.m_pRdbTone2,
-                                                f.m_pRdbTone3, f.m_pRdbTone4};
-    tk::CheckOne({f.m_pRdbTone1, f.m_pRdbTone2, f.m_pRdbTone3, f.m_pRdbTone4, f.m_pRdbTone5},
-                 image.m_nTone < tones.size() ? tones[image.m_nTone] : nullptr);
-
-    const std::array<QRadioButton*, 3> modes = {f.m_pRdbCMode1, f.m_pRdbCMode2, f.m_pRdbCMode3};
-    tk::CheckOne({f.m_pRdbCMode1, f.m_pRdbCMode2, f.m_pRdbCMode3},
-                 image.m_nCMode < modes.size() ? modes[image.m_nCMode] : nullptr);
+    // The buttons in the catalogue's order: "bez tónu" 0, the patterns 2..4, "trvalý" 1.
+    tk::CheckChoice(kTone,
+                    {f.m_pRdbTone1, f.m_pRdbTone2, f.m_pRdbTone3, f.m_pRdbTone4, f.m_pRdbTone5},
+                    image.m_nTone);
+    tk::CheckChoice(kCreditMode, {f.m_pRdbCMode1, f.m_pRdbCMode2, f.m_pRdbCMode3}, image.m_nCMode);
     m_pRdbCModeClick();
 
     f.m_pTxtCCmd->setText(tk::FieldText(image.m_szCCmd, sizeof image.m_szCCmd));
@@ -90,25 +89,12 @@ void TFrmSIM::Store(CfgImage& image) const {
     tk::StoreFieldText(image.m_szMCall, sizeof image.m_szMCall, f.m_pTxtMCall->text());
     image.m_nMCallMusic = static_cast<uint8_t>(f.m_pUDMCallMusic->Position());
 
-    if (f.m_pRdbTone1->isChecked())
-        image.m_nTone = 0;
-    else if (f.m_pRdbTone2->isChecked())
-        image.m_nTone = 2;
-    else if (f.m_pRdbTone3->isChecked())
-        image.m_nTone = 3;
-    else if (f.m_pRdbTone4->isChecked())
-        image.m_nTone = 4;
-    else if (f.m_pRdbTone5->isChecked())
-        image.m_nTone = 1;
     // No button checked (a value the pane does not know): the value stays.
-
-    if (f.m_pRdbCMode1->isChecked())
-        image.m_nCMode = 0;
-    else if (f.m_pRdbCMode2->isChecked())
-        image.m_nCMode = 1;
-    else if (f.m_pRdbCMode3->isChecked())
-        image.m_nCMode = 2;
-    // None checked: as with the tone, a value the pane does not know stays.
+    image.m_nTone = static_cast<uint8_t>(tk::CheckedChoice(
+        kTone, {f.m_pRdbTone1, f.m_pRdbTone2, f.m_pRdbTone3, f.m_pRdbTone4, f.m_pRdbTone5},
+        image.m_nTone));
+    image.m_nCMode = static_cast<uint8_t>(tk::CheckedChoice(
+        kCreditMode, {f.m_pRdbCMode1, f.m_pRdbCMode2, f.m_pRdbCMode3}, image.m_nCMode));
     tk::StoreFieldText(image.m_szCCmd, sizeof image.m_szCCmd, f.m_pTxtCCmd->text());
 
     const float value = tk::ParseThreshold(f.m_pTxtLowVal->text());

@@ -41,7 +41,7 @@ void TFrmSMS::m_pRdbModeClick() {
     m_pane.OnDataChange();
 }
 
-void TFrmSMS::LoadData(const CfgImage& image) {
+void TFrmSMS::Fill(const CfgImage& image) {
     QRadioButton* const modes[] = {m_pForm->m_pRdbMode1, m_pForm->m_pRdbMode2,
                                    m_pForm->m_pRdbMode3};
     tk::CheckOne({modes[0], modes[1], modes[2]},
@@ -56,7 +56,7 @@ void TFrmSMS::LoadData(const CfgImage& image) {
         tk::FieldText(image.m_szCreditTxt, sizeof image.m_szCreditTxt));
 }
 
-void TFrmSMS::StoreData(CfgImage& image) {
+void TFrmSMS::Store(CfgImage& image) const {
     // A mode the frame has no button for stays as the file or the unit gave it.
     if (m_pForm->m_pRdbMode1->isChecked())
         image.m_nSMSMode = 0;
@@ -81,13 +81,13 @@ QWidget* CPaneSMS::NewFrame(QWidget* parent) {
 }
 
 void CPaneSMS::Leave() {
-    if (Form())
-        Form()->StoreData(*m_pCfg->GetImage());
+    if (Frm())
+        Frm()->Store(*m_pCfg->GetImage());
 }
 
 void CPaneSMS::Load(int param) {
     BeginLoad(param);
-    if (Form())
-        Form()->LoadData(*m_pCfg->GetImage());
+    if (Frm())
+        Frm()->Fill(*m_pCfg->GetImage());
     EndLoad();
 }

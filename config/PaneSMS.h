@@ -20,8 +20,8 @@ public:
     TFrmSMS(CPaneSMS& pane, QWidget* parent);
     ~TFrmSMS() override;
 
-    void LoadData(const CfgImage& image);
-    void StoreData(CfgImage& image);
+    void Fill(const CfgImage& image);
+    void Store(CfgImage& image) const;
 
 private:
     void m_pRdbModeClick();
@@ -42,5 +42,5 @@ protected:
     QWidget* NewFrame(QWidget* parent) override;
 
 private:
-    TFrmSMS* Form() const { return static_cast<TFrmSMS*>(m_pFrm); }
+    TFrmSMS* Frm() const { return static_cast<TFrmSMS*>(m_pFrm); }
 };

@@ -21,14 +21,14 @@ TFrmTimePars::TFrmTimePars(CPaneTimePars& pane, QWidget* parent)
 
 TFrmTimePars::~TFrmTimePars() = default;
 
-void TFrmTimePars::LoadData(const CfgImage& image) {
+void TFrmTimePars::Fill(const CfgImage& image) {
     m_pForm->m_pUDRRingLen->setValue(image.m_nRRingLen);
     m_pForm->m_pUDDDelay->setValue(image.m_nDDelay);
     m_pForm->m_pUDDTimeout1->setValue(image.m_nDTimeout1);
     m_pForm->m_pUDDTimeout2->setValue(image.m_nDTimeout2);
 }
 
-void TFrmTimePars::StoreData(CfgImage& image) {
+void TFrmTimePars::Store(CfgImage& image) const {
     image.m_nRRingLen = static_cast<uint8_t>(m_pForm->m_pUDRRingLen->Position());
     image.m_nDDelay = static_cast<uint8_t>(m_pForm->m_pUDDDelay->Position());
     image.m_nDTimeout1 = static_cast<uint8_t>(m_pForm->m_pUDDTimeout1->Position());
@@ -42,12 +42,12 @@ QWidget* CPaneTimePars::NewFrame(QWidget* parent) {
 }
 
 void CPaneTimePars::Leave() {
-    if (Form())
-        Form()->StoreData(*m_pCfg->GetImage());
+    if (Frm())
+        Frm()->Store(*m_pCfg->GetImage());
 }
 
 void CPaneTimePars::Load(int param) {
     BeginLoad(param);
-    if (Form())
-        Form()->LoadData(*m_pCfg->GetImage());
+    if (Frm())
+        Frm()->Fill(*m_pCfg->GetImage());
 }

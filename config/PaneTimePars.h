@@ -19,8 +19,8 @@ public:
     TFrmTimePars(CPaneTimePars& pane, QWidget* parent);
     ~TFrmTimePars() override;
 
-    void LoadData(const CfgImage& image);
-    void StoreData(CfgImage& image);
+    void Fill(const CfgImage& image);
+    void Store(CfgImage& image) const;
 
 private:
     CPaneTimePars& m_pane;
@@ -38,5 +38,5 @@ protected:
     QWidget* NewFrame(QWidget* parent) override;
 
 private:
-    TFrmTimePars* Form() const { return static_cast<TFrmTimePars*>(m_pFrm); }
+    TFrmTimePars* Frm() const { return static_cast<TFrmTimePars*>(m_pFrm); }
 };

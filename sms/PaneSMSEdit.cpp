@@ -305,6 +305,6 @@ QWidget* CPaneSMSEdit::NewFrame(QWidget* parent) {
 int CPaneSMSEdit::Create() {
     const int r = CFramePane::Create();
     if (r == 1)
-        Form()->Bind(&m_WorkSMS, -1, true);
+        Frm()->Bind(&m_WorkSMS, -1, true);
     return r;
 }

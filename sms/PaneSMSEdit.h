@@ -78,7 +78,7 @@ public:
     int Create() override;
     // The pane has no data to reload.
     void Load(int param) override { (void)param; }
-    TFrmSMSEdit* Form() const { return static_cast<TFrmSMSEdit*>(m_pFrm); }
+    TFrmSMSEdit* Frm() const { return static_cast<TFrmSMSEdit*>(m_pFrm); }
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;

@@ -273,12 +273,12 @@ QWidget* CPaneSMSList::NewFrame(QWidget* parent) {
     return frame;
 }
 
-TFrmSMSList* CPaneSMSList::Form() const {
+TFrmSMSList* CPaneSMSList::Frm() const {
     return static_cast<TFrmSMSList*>(m_pFrm);
 }
 
 void CPaneSMSList::Load(int param) {
-    TFrmSMSList* form = Form();
+    TFrmSMSList* form = Frm();
     if (m_bStale && form)
         form->Fill();
     BeginLoad(param);
@@ -287,12 +287,12 @@ void CPaneSMSList::Load(int param) {
 }
 
 void CPaneSMSList::SaveLayout() {
-    if (TFrmSMSList* form = Form())
+    if (TFrmSMSList* form = Frm())
         form->SaveColumnWidths();
 }
 
 int CPaneSMSList::GetSelection(int32_t* indices, int max) const {
-    return Form() ? Form()->GetSelection(indices, max) : 0;
+    return Frm() ? Frm()->GetSelection(indices, max) : 0;
 }
 
 int CPaneSMSList::SelectedCount() const {
@@ -300,11 +300,11 @@ int CPaneSMSList::SelectedCount() const {
 }
 
 bool CPaneSMSList::IsCurrent() const {
-    return m_ui.PaneMng().GetCur() == PANE_SMSLIST && Form();
+    return m_ui.PaneMng().GetCur() == PANE_SMSLIST && Frm();
 }
 
 void CPaneSMSList::Refresh(int list) {
-    if (TFrmSMSList* form = Form())
+    if (TFrmSMSList* form = Frm())
         if (CSMSListModel* model = form->Model(list))
             model->Refresh();
 }
@@ -318,7 +318,7 @@ void CPaneSMSList::OnSmsRowsRemoved(int list, const int32_t* /*indices*/, int /*
 }
 
 void CPaneSMSList::OnSmsRowUpdated(int list, int index) {
-    TFrmSMSList* form = Form();
+    TFrmSMSList* form = Frm();
     CSMSListModel* model = form ? form->Model(list) : nullptr;
     const int row = model ? model->RowOfIndex(index) : -1;
     if (row >= 0)
@@ -359,7 +359,7 @@ int CPaneSMSList::ShowSMSViewDlg(const CSMS& sms, int list) {
 
 void CPaneSMSList::ComposeFrom(const CSMS& sms, bool reply) {
     auto* pane = static_cast<CPaneSMSEdit*>(m_ui.PaneMng().GetPane(PANE_SMSEDIT));
-    TFrmSMSEdit* editor = pane ? pane->Form() : nullptr;
+    TFrmSMSEdit* editor = pane ? pane->Frm() : nullptr;
     if (!editor || !m_ui.DialogParent())
         return;
     if (editor->HasDraft() &&

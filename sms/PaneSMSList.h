@@ -96,7 +96,7 @@ public:
     // The rows an action of `kind` works on into `sel`: the selection (2) or the whole list
     // (1); how many.
     int ChooseRows(int kind, int list, int32_t* sel) const;
-    TFrmSMSList* Form() const;
+    TFrmSMSList* Frm() const;
 
     // The editor dialog for a stored message (made at first use): 1 when closed by its send or
     // save button, 2 otherwise.

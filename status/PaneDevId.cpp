@@ -30,6 +30,6 @@ QWidget* CPaneDevId::NewFrame(QWidget* parent) {
 
 void CPaneDevId::Load(int param) {
     BeginLoad(param);
-    if (auto* frame = static_cast<TFrmDevId*>(m_pFrm))
+    if (TFrmDevId* frame = Frm())
         frame->Fill(UI().Status().m_DevId);
 }

@@ -34,4 +34,7 @@ public:
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    TFrmDevId* Frm() const { return static_cast<TFrmDevId*>(m_pFrm); }
 };

@@ -121,7 +121,7 @@ QWidget* CPaneGSM::NewFrame(QWidget* parent) {
 
 void CPaneGSM::Load(int param) {
     BeginLoad(param);
-    if (TFrmGSM* f = Form()) {
+    if (TFrmGSM* f = Frm()) {
         f->Fill(UI().Status().m_GSM);
         f->ShowHistory(m_history, NowMs());
     }
@@ -146,7 +146,7 @@ void CPaneGSM::OnComEvent(const CComEvent& ev) {
     }
     // The chart is drawn only for a new point and only while it can be seen; a CE_GSM
     // reloads the pane anyway.
-    TFrmGSM* f = Form();
+    TFrmGSM* f = Frm();
     if (added && f && f->isVisible() && ev.m_nCode != CE_GSM)
         f->ShowHistory(m_history, now);
 }

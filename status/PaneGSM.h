@@ -64,7 +64,7 @@ protected:
     QWidget* NewFrame(QWidget* parent) override;
 
 private:
-    TFrmGSM* Form() const { return static_cast<TFrmGSM*>(m_pFrm); }
+    TFrmGSM* Frm() const { return static_cast<TFrmGSM*>(m_pFrm); }
 
     CSignalHistory m_history;
 };

@@ -150,6 +150,6 @@ QWidget* CPaneIO::NewFrame(QWidget* parent) {
 
 void CPaneIO::Load(int param) {
     BeginLoad(param);
-    if (auto* f = static_cast<TFrmIO*>(m_pFrm))
+    if (TFrmIO* f = Frm())
         f->Fill(UI().Status().m_IO);
 }

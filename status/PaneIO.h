@@ -51,4 +51,7 @@ public:
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
+
+private:
+    TFrmIO* Frm() const { return static_cast<TFrmIO*>(m_pFrm); }
 };

@@ -61,7 +61,7 @@ QWidget* CPaneTime::NewFrame(QWidget* parent) {
 
 void CPaneTime::Load(int param) {
     BeginLoad(param);
-    if (auto* f = static_cast<TFrmTime*>(m_pFrm))
+    if (TFrmTime* f = Frm())
         f->Fill(UI().Status().m_Time, m_drift);
 }
 

@@ -48,5 +48,6 @@ protected:
     QWidget* NewFrame(QWidget* parent) override;
 
 private:
+    TFrmTime* Frm() const { return static_cast<TFrmTime*>(m_pFrm); }
     std::optional<int64_t> m_drift; // unit minus PC, seconds
 };

@@ -23,6 +23,8 @@
 
 #include <cstring>
 #include <functional>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -299,6 +301,19 @@ TEST_F(GuiPaneTest, SIMRoundTrip) {
     EXPECT_FALSE(InPane<QLineEdit>("m_pTxtCCmd")->isEnabled());
     EXPECT_TRUE(InPane<QLineEdit>("m_pTxtLowVal")->isEnabled());
     EXPECT_FALSE(Device().m_Cfg.IsModified());
+    // The buttons stand for the catalogue's named values in its order: each says its value.
+    for (const auto& [key, prefix] :
+         {std::pair{"sim.tone", "m_pRdbTone"}, std::pair{"sim.credit.mode", "m_pRdbCMode"}}) {
+        const CfgField* field = CfgFindField(key);
+        ASSERT_NE(field, nullptr) << key;
+        for (size_t i = 0; i < field->choices.size(); ++i) {
+            const std::string name = prefix + std::to_string(i + 1);
+            auto* button = InPane<QRadioButton>(name.c_str());
+            ASSERT_NE(button, nullptr);
+            EXPECT_TRUE(button->text().startsWith(QString::fromUtf8(field->choices[i].label)))
+                << name;
+        }
+    }
 
     Retype(InPane<QLineEdit>("m_pTxtPIN"), "987654321"); // the ninth digit does not fit
     Retype(InPane<QLineEdit>("m_pTxtMCall"), "777888999");

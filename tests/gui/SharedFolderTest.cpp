@@ -111,7 +111,7 @@ TEST_F(GuiSharedFolderTest, WhatTk530ctlStoresShowsInTheWindowAndOutlivesItsClos
 TEST_F(GuiSharedFolderTest, AnEditInProgressAndAnOpenQuestionOutlastTk530ctlsChanges) {
     ASSERT_TRUE(StartApp());
     SelectNode(TAB_TOOLS, 1);
-    auto* editor = static_cast<CPaneSMSEdit*>(Panes().GetPane(PANE_SMSEDIT))->Form();
+    auto* editor = static_cast<CPaneSMSEdit*>(Panes().GetPane(PANE_SMSEDIT))->Frm();
     auto* text = editor->findChild<QPlainTextEdit*>("m_pTxtText");
     auto* to = editor->findChild<QLineEdit*>("m_pTxtFor");
     text->setPlainText(QStringLiteral("rozepsaná zpráva"));

@@ -40,9 +40,9 @@ class GuiSmsTest : public GuiTest {
 protected:
     CPaneSMSList& ListPane() { return *static_cast<CPaneSMSList*>(Panes().GetPane(PANE_SMSLIST)); }
     TFrmSMSEdit& Editor() {
-        return *static_cast<CPaneSMSEdit*>(Panes().GetPane(PANE_SMSEDIT))->Form();
+        return *static_cast<CPaneSMSEdit*>(Panes().GetPane(PANE_SMSEDIT))->Frm();
     }
-    QTreeView* View(int list) { return ListPane().Form()->View(list); }
+    QTreeView* View(int list) { return ListPane().Frm()->View(list); }
     std::string Cell(int list, int row, int col) {
         return View(list)->model()->index(row, col).data().toString().toStdString();
     }
