@@ -74,7 +74,9 @@ void CStatusPane::OnComEvent(const CComEvent& ev) {
         break;
     case CE_ANSWERING:
     case CE_OFFLINE:
-        ShowStale(m_pFrm, QString());
+        // Only a stale frame is touched: a live one keeps its caption as the pane sets it.
+        if (IsStale(m_pFrm))
+            ShowStale(m_pFrm, QString());
         break;
     default:
         break;

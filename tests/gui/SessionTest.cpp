@@ -550,7 +550,8 @@ TEST_F(GuiSessionTest, ASilentUnitIsShownAndItsReturnToo) {
     ASSERT_TRUE(WaitFor([this] { return Panel() == "online"; }, 15000));
     EXPECT_FALSE(warning->isVisibleTo(&Main()));
     EXPECT_EQ(message->text().toStdString(), "Jednotka opět odpovídá.");
-    EXPECT_FALSE(FrameStale(Panes(), PANE_GSM));
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id)
+        EXPECT_FALSE(FrameStale(Panes(), id)) << id; // panes with events of their own too
     EXPECT_EQ(GroupTitle(Panes(), PANE_GSM), gsmTitle);
 }
 
