@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,11 +18,6 @@ namespace {
 
 // The longest single wait between two looks at the cancel.
 constexpr uint32_t kSliceMs = 100;
-
-std::string CurrentUser() {
-    const passwd* pw = ::getpwuid(::geteuid());
-    return pw && pw->pw_name ? pw->pw_name : std::to_string(::geteuid());
-}
 
 bool IsGoneErrno(int err) {
     return err == ENOENT || err == ENXIO || err == ENODEV;
@@ -41,7 +35,7 @@ void FillPermission(LineCheckResult& r) {
         r.m_strUser = hint.user;
     } else {
         r.m_strGroup.clear();
-        r.m_strUser = CurrentUser();
+        r.m_strUser = CurrentUserName();
     }
 }
 
