@@ -23,7 +23,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <poll.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -302,10 +301,10 @@ TEST(FindUnit, EveryPortOfTheSearchGetsTheVerdictOfItsLine) {
 }
 
 // Storno while ports are still waiting for an answer: the search ends at once, and a port
-// not yet started is not opened at all.
-TEST(FindUnit, ACancelledSearchEndsPromptlyAndOpensNoFurtherPort) {
+// not yet started is not tried at all (a missing device would otherwise say so).
+TEST(FindUnit, ACancelledSearchEndsPromptlyAndTriesNoFurtherPort) {
     PtyPair first;
-    PtyPair second;
+    TempDir dir;
     std::atomic<bool> cancel{false};
     FindOptions slow;
     slow.nWaitMs = 60000; // without the cancel the search would take two minutes
@@ -316,7 +315,7 @@ TEST(FindUnit, ACancelledSearchEndsPromptlyAndOpensNoFurtherPort) {
     });
     const int64_t start = MonotonicMs();
     const std::vector<LineCheckResult> results = FindUnit(
-        {first.SlavePath(), second.SlavePath()}, slow, [&cancel] { return cancel.load(); });
+        {first.SlavePath(), dir.File("ttyUSB7")}, slow, [&cancel] { return cancel.load(); });
     const int64_t took = MonotonicMs() - start;
     storno.join();
     EXPECT_LT(took, 10000);
@@ -325,10 +324,6 @@ TEST(FindUnit, ACancelledSearchEndsPromptlyAndOpensNoFurtherPort) {
         EXPECT_TRUE(FindCancelled(r)) << r.m_strDetail;
         EXPECT_EQ(FindVerdictKey(r), std::string("cancelled"));
     }
-    // The second port never saw the request: nothing to read on its far end.
-    pollfd pfd{second.Master(), POLLIN, 0};
-    EXPECT_EQ(::poll(&pfd, 1, 0), 0);
-    EXPECT_EQ(results[1].m_nBytes, 0);
 }
 
 // The ports searched by default: the picker's devices by their by-id names first, each device
