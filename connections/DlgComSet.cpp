@@ -8,6 +8,8 @@
 #include "config/Profile.h"
 #include "connections/ComSetRules.h"
 #include "connections/ConnectDsc.h"
+#include "connections/DlgFindUnit.h"
+#include "link/FindUnit.h"
 #include "link/LineCheck.h"
 
 #include <cstring>
@@ -64,6 +66,7 @@ TFrmComSet::TFrmComSet(IPaneHost& ui, QWidget* owner)
     connect(f.m_pBtnSet, &QPushButton::clicked, this, [this] { m_pBtnSetClick(); });
     connect(f.m_pBtnOk, &QPushButton::clicked, this, [this] { m_pBtnOkClick(); });
     connect(f.m_pBtnTestLine, &QPushButton::clicked, this, [this] { m_pBtnTestLineClick(); });
+    connect(f.m_pBtnFindUnit, &QPushButton::clicked, this, [this] { m_pBtnFindUnitClick(); });
 }
 
 TFrmComSet::~TFrmComSet() = default;
@@ -248,6 +251,7 @@ void TFrmComSet::m_pBtnTestLineClick() {
     f.m_pLblTestResult->setText("Zkouším spojení s jednotkou na " +
                                 QFile::decodeName(port.c_str()) + "\u2026");
     f.m_pBtnTestLine->setText("Přerušit zkoušku");
+    f.m_pBtnFindUnit->setEnabled(false); // the check holds a port the search would open
     m_lineCheck.Start<LineCheckResult>(
         [port](const CancelCheck& cancel) {
             LineCheckResult result;
@@ -256,7 +260,24 @@ void TFrmComSet::m_pBtnTestLineClick() {
         },
         [this](LineCheckResult result) {
             m_pForm->m_pBtnTestLine->setText("Vyzkoušet spojení");
+            m_pForm->m_pBtnFindUnit->setEnabled(true);
             m_pForm->m_pLblTestResult->setText(QString::fromStdString(LineDiagnosisText(result)));
             emit lineTestFinished();
         });
+}
+
+void TFrmComSet::m_pBtnFindUnitClick() {
+    Ui::TFrmComSet& f = *m_pForm;
+    const std::vector<std::string> ports = FindCandidates(m_pPortBox->Devices(), m_modems);
+    if (ports.empty()) {
+        f.m_pLblTestResult->setText("Počítač nemá žádný sériový port (kromě modemů ze seznamu "
+                                    "modemů). Zadejte port ručně.");
+        return;
+    }
+    TFrmFindUnit find(this);
+    find.Start(ports);
+    if (find.exec() != QDialog::Accepted)
+        return;
+    m_pPortBox->SetPort(find.ChosenPort());
+    f.m_pLblTestResult->setText(QString::fromStdString(LineDiagnosisText(find.ChosenResult())));
 }

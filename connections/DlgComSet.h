@@ -45,6 +45,7 @@ private:
     void m_pBtnSetClick();
     void m_pBtnOkClick();
     void m_pBtnTestLineClick();
+    void m_pBtnFindUnitClick();
     int SelectedModem() const;
     int SelectedConnection() const;
 

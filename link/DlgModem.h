@@ -102,6 +102,10 @@ public:
     void SetScan(Scan scan);
     // Rescans now; the entries are rebuilt only when the devices changed.
     void Refresh();
+    // The devices the box offers, scanned now.
+    std::vector<SerialPortInfo> Devices() const {
+        return m_scan ? m_scan() : std::vector<SerialPortInfo>{};
+    }
     // The port to store for what the box shows: the chosen device's path, or the text as
     // typed.
     std::string Port() const;

@@ -11,23 +11,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// How long the unit has to answer, and how long the request may wait for the line to take
-// it (with RTS/CTS and no unit on the cable, CTS stays low and nothing leaves).
-constexpr int64_t kReplyWaitMs = 3000;
-constexpr int64_t kSendWaitMs = 2000;
 // The longest single wait between two looks at the cancel.
 constexpr uint32_t kSliceMs = 100;
-
-std::string CurrentUser() {
-    const passwd* pw = ::getpwuid(::geteuid());
-    return pw && pw->pw_name ? pw->pw_name : std::to_string(::geteuid());
-}
 
 bool IsGoneErrno(int err) {
     return err == ENOENT || err == ENXIO || err == ENODEV;
@@ -45,7 +35,7 @@ void FillPermission(LineCheckResult& r) {
         r.m_strUser = hint.user;
     } else {
         r.m_strGroup.clear();
-        r.m_strUser = CurrentUser();
+        r.m_strUser = CurrentUserName();
     }
 }
 
@@ -78,12 +68,12 @@ bool Cancelled(const CancelCheck& cancel) {
 
 // Reads the reply to the identification request until a sound frame, the deadline or the
 // cancel. The payload goes into `reply`.
-LineVerdict AwaitReply(CSerCom& port, const CancelCheck& cancel, uint8_t* reply, uint32_t replySize,
-                       uint32_t* decoded, LineCheckResult& r) {
+LineVerdict AwaitReply(CSerCom& port, const CancelCheck& cancel, int64_t waitMs, uint8_t* reply,
+                       uint32_t replySize, uint32_t* decoded, LineCheckResult& r) {
     CFrameDecoder decoder(reply, replySize);
     // A device that keeps talking (a console, a GPS) would never let the wait end by itself.
     const uint32_t cap = CComTrans::ReceiveCap(replySize);
-    const int64_t deadline = MonotonicMs() + kReplyWaitMs;
+    const int64_t deadline = MonotonicMs() + waitMs;
     for (;;) {
         if (Cancelled(cancel)) {
             r.m_strDetail = "zrušeno";
@@ -132,7 +122,8 @@ void TakeIdentification(uint8_t* reply, uint32_t decoded, LineCheckResult& r) {
 
 } // namespace
 
-LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const CancelCheck& cancel) {
+LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const CancelCheck& cancel,
+                      const LineCheckWaits& waits) {
     LineCheckResult r;
     r.m_strDevice = SerialDevicePath(port);
 
@@ -165,7 +156,7 @@ LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const Ca
     uint8_t request[HEADER_SIZE];
     PutRequestHeader(request, CMD_GET_IDENT);
     const std::vector<uint8_t> frame = EncodeFrame(std::vector<uint8_t>(request, request + 4));
-    const int64_t sendDeadline = MonotonicMs() + kSendWaitMs;
+    const int64_t sendDeadline = MonotonicMs() + waits.nSendMs;
     for (;;) {
         if (Cancelled(cancel)) {
             r.m_verdict = LINE_OTHER;
@@ -192,7 +183,7 @@ LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const Ca
     uint8_t reply[IDENT_REPLY_SIZE] = {};
     PrepareReplyHeader(reply);
     uint32_t decoded = 0;
-    r.m_verdict = AwaitReply(com, cancel, reply, sizeof reply, &decoded, r);
+    r.m_verdict = AwaitReply(com, cancel, waits.nReplyMs, reply, sizeof reply, &decoded, r);
     if (r.m_verdict == LINE_OK)
         TakeIdentification(reply, decoded, r);
     return Finish(result, r);

@@ -6,6 +6,7 @@
 
 #include "link/ModemPort.h" // CancelCheck
 
+#include <cstdint>
 #include <string>
 
 enum LineVerdict {
@@ -30,13 +31,21 @@ struct LineCheckResult {
     int m_nBytes = 0;          // bytes received in all
 };
 
+// How long one check waits: for the line to take the request (with RTS/CTS and no unit on
+// the cable, CTS stays low and nothing leaves) and for the unit's reply. A search over many
+// ports waits shorter than the check of the one port the user chose.
+struct LineCheckWaits {
+    int64_t nSendMs = 2000;
+    int64_t nReplyMs = 3000;
+};
+
 // Opens `port` (a profile port name: "COM1", "/dev/ttyUSB0", a long /dev/serial/by-id path)
-// as a session would, sends one identification request and waits for its reply (a few
-// seconds at most; `cancel` ends the wait early as LINE_OTHER with detail "zrušeno").
+// as a session would, sends one identification request and waits for its reply (`waits`;
+// `cancel` ends the wait early as LINE_OTHER with detail "zrušeno").
 // Blocking: call it from a worker thread, never the GUI thread. Returns the verdict, which is
 // also in `result`.
 LineVerdict CheckLine(const std::string& port, LineCheckResult* result,
-                      const CancelCheck& cancel = {});
+                      const CancelCheck& cancel = {}, const LineCheckWaits& waits = {});
 
 // The Czech explanation: what is wrong and what to do, one or more lines ("\n" between
 // them), e.g. the command that adds the user to the group, or "Jednotka TK530 (výrobní číslo

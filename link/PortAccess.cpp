@@ -12,8 +12,37 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
+
+// The user's and the group's entries, read into buffers of their own: the search for the
+// unit checks ports on several threads, and getpwuid()/getgrgid() share one static buffer.
+std::string UserNameOf(uid_t uid) {
+    std::vector<char> buf(16384);
+    passwd pw{};
+    passwd* found = nullptr;
+    while (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) == ERANGE &&
+           buf.size() < (1u << 20))
+        buf.resize(buf.size() * 2);
+    return found && found->pw_name ? std::string(found->pw_name) : std::to_string(uid);
+}
+
+// The group's name (its number when it has none) and whether `user` is listed as a member.
+std::string GroupNameOf(gid_t gid, const std::string& user, bool* member) {
+    std::vector<char> buf(16384);
+    group gr{};
+    group* found = nullptr;
+    while (::getgrgid_r(gid, &gr, buf.data(), buf.size(), &found) == ERANGE &&
+           buf.size() < (1u << 24))
+        buf.resize(buf.size() * 2);
+    *member = false;
+    if (found && found->gr_mem) {
+        for (char** m = found->gr_mem; *m; ++m)
+            *member = *member || user == *m;
+    }
+    return found && found->gr_name ? std::string(found->gr_name) : std::to_string(gid);
+}
 
 std::string StateFolder() {
     if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
@@ -67,15 +96,13 @@ bool PortNeedsGroup(const std::string& device, PortGroupHint& hint) {
         return false;
     hint = PortGroupHint{};
     hint.device = device;
-    const group* gr = ::getgrgid(st.st_gid);
-    hint.group = gr && gr->gr_name ? gr->gr_name : std::to_string(st.st_gid);
-    const passwd* pw = ::getpwuid(::geteuid());
-    hint.user = pw && pw->pw_name ? pw->pw_name : std::to_string(::geteuid());
-    if (gr && gr->gr_mem) {
-        for (char** m = gr->gr_mem; *m; ++m)
-            hint.joined = hint.joined || hint.user == *m;
-    }
+    hint.user = CurrentUserName();
+    hint.group = GroupNameOf(st.st_gid, hint.user, &hint.joined);
     return true;
+}
+
+std::string CurrentUserName() {
+    return UserNameOf(::geteuid());
 }
 
 std::string PortGroupHintText(const PortGroupHint& hint) {

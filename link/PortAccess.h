@@ -21,6 +21,10 @@ struct PortGroupHint {
 // write it, and its group would give the right (the device's group may read and write it).
 bool PortNeedsGroup(const std::string& device, PortGroupHint& hint);
 
+// The name of the user running the program (its number when it has none). Safe to call from
+// several threads at once, as the search for the unit does.
+std::string CurrentUserName();
+
 // What a look at a device path, without opening it, says about using it as a port.
 enum DeviceState {
     DEVICE_USABLE = 0,        // a character device this user may read and write

@@ -1105,3 +1105,58 @@ TEST_F(CtlTest, PlantedLinksAreRefusedWithTheirNameAndTheirTargetsKept) {
     }
     EXPECT_EQ(ReadFileText(victim), "keep");
 }
+
+// `find` over the ports named: one line per port with what answered there, the same as an
+// array for scripts, and --save stores the port of the one unit as `settings` would.
+TEST_F(CtlTest, FindNamesWhatAnswersOnEachPortAndSavesTheOnlyUnit) {
+    StartSim();
+    PtyPair silent;
+    const std::string unit = m_sim->SlavePath();
+    const std::string missing = m_dir.File("ttyUSB7");
+    const CtlResult found = Local({"find", unit, silent.SlavePath(), missing});
+    EXPECT_EQ(found.status, 0) << found.err;
+    EXPECT_EQ(found.out, unit + ": jednotka TK530 virtual unit (výrobní číslo 00012345)\n" +
+                             silent.SlavePath() + ": nic neodpovídá\n" + missing +
+                             ": zařízení neexistuje\n");
+
+    const CtlResult json = Local({"--json", "find", missing, unit});
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(json.out, "[{\"port\":\"" + missing +
+                            "\",\"verdict\":\"missing\",\"name\":null,\"serial\":null,\"text\":"
+                            "\"zařízení neexistuje\"},{\"port\":\"" +
+                            unit +
+                            "\",\"verdict\":\"found\",\"name\":\"TK530 virtual unit\",\"serial\":"
+                            "\"00012345\",\"text\":\"jednotka TK530 virtual unit (výrobní číslo "
+                            "00012345)\"}]\n");
+
+    // Nothing answering is a failure for scripts, and nothing is saved.
+    const CtlResult none = Local({"find", "--save", silent.SlavePath(), missing});
+    EXPECT_EQ(none.status, 69);
+    EXPECT_TRUE(Has(none.err, "neodpověděla")) << none.err;
+    EXPECT_FALSE(FileExists(m_dir.File("Profile.dat")));
+
+    const CtlResult saved = Local({"find", "--save", silent.SlavePath(), unit});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    CProfile profile;
+    ASSERT_EQ(profile.Load(), PROFILE_OK);
+    EXPECT_EQ(profile.PortPath(), unit);
+}
+
+// Two units answer: which one the user means cannot be guessed, so --save keeps the profile.
+TEST_F(CtlTest, FindRefusesToSaveWhenTwoUnitsAnswer) {
+    StartSim();
+    CSimServer second;
+    ASSERT_TRUE(second.Start());
+    CProfile before;
+    ASSERT_EQ(before.SetPortPath("/dev/ttyS3"), PROFILE_OK);
+    ASSERT_EQ(before.Save(), PROFILE_OK);
+    const std::vector<uint8_t> bytes = ReadFileBytes(m_dir.File("Profile.dat"));
+
+    const CtlResult r = Local({"find", "--save", m_sim->SlavePath(), second.SlavePath()});
+    second.Stop();
+    EXPECT_EQ(r.status, 69);
+    EXPECT_TRUE(Has(r.err, "více portech (" + m_sim->SlavePath() + ", " + second.SlavePath()))
+        << r.err;
+    EXPECT_TRUE(Has(r.out, second.SlavePath() + ": jednotka")) << r.out;
+    EXPECT_EQ(ReadFileBytes(m_dir.File("Profile.dat")), bytes);
+}

@@ -3,6 +3,10 @@
 // another program holds. Each verdict must come with a diagnosis that names the key fact.
 #include "link/LineCheck.h"
 
+#include "link/FindUnit.h"
+#include "link/ModemList.h"
+#include "link/SerialPorts.h"
+
 #include "link/LinkError.h"
 #include "link/SerCom.h"
 #include "tests/support/PtyPair.h"
@@ -11,12 +15,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -86,10 +92,9 @@ std::string UserName() {
     return pw && pw->pw_name ? pw->pw_name : std::to_string(::geteuid());
 }
 
-} // namespace
-
-TEST(LineCheck, EachKindOfLineGetsItsVerdictAndAnExplanation) {
-    const std::vector<LineCase> cases = {
+// Every kind of line the check tells apart.
+std::vector<LineCase> LineCases() {
+    return {
         {"the virtual unit",
          [](LineEnv& e) {
              e.sim = std::make_unique<CSimServer>();
@@ -200,8 +205,12 @@ TEST(LineCheck, EachKindOfLineGetsItsVerdictAndAnExplanation) {
          },
          [] { return true; }},
     };
+}
 
-    for (const LineCase& c : cases) {
+} // namespace
+
+TEST(LineCheck, EachKindOfLineGetsItsVerdictAndAnExplanation) {
+    for (const LineCase& c : LineCases()) {
         SCOPED_TRACE(c.name);
         if (c.needsNonRoot && ::geteuid() == 0)
             continue; // root opens everything: the case cannot be made here
@@ -253,4 +262,96 @@ TEST(LineCheck, AFailedConnectIsExplainedWithoutTalkingToTheUnit) {
     env.HoldSlave();
     const std::string busy = DiagnoseConnectFailure(env.pty->SlavePath(), LE_PORT_OPEN);
     EXPECT_TRUE(Has(busy, "(pid " + std::to_string(env.holder) + ")")) << busy;
+}
+
+// All the lines at once, as a search over the machine's ports meets them: each port gets the
+// verdict the check of that port alone gives, the found unit with its name and serial number.
+TEST(FindUnit, EveryPortOfTheSearchGetsTheVerdictOfItsLine) {
+    std::vector<LineCase> cases;
+    for (LineCase& c : LineCases()) {
+        if (!c.cancel && !(c.needsNonRoot && ::geteuid() == 0))
+            cases.push_back(std::move(c));
+    }
+    std::vector<std::unique_ptr<LineEnv>> envs;
+    std::vector<std::string> ports;
+    for (const LineCase& c : cases) {
+        envs.push_back(std::make_unique<LineEnv>());
+        ports.push_back(c.setUp(*envs.back()));
+    }
+    std::mutex mutex;
+    std::vector<size_t> reported;
+    const std::vector<LineCheckResult> results =
+        FindUnit(ports, {}, {}, [&](size_t index, const LineCheckResult&) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            reported.push_back(index);
+        });
+    ASSERT_EQ(results.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(results[i].m_verdict, cases[i].verdict) << results[i].m_strDetail;
+        EXPECT_EQ(results[i].m_strDevice, ports[i]);
+        cases[i].facts(*envs[i], results[i]);
+    }
+    std::sort(reported.begin(), reported.end());
+    std::vector<size_t> all(cases.size());
+    for (size_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    EXPECT_EQ(reported, all); // every port reported once
+    EXPECT_EQ(FindVerdictText(results[0]), "jednotka Brána Kounicova (výrobní číslo 00004321)");
+}
+
+// Storno while ports are still waiting for an answer: the search ends at once, and a port
+// not yet started is not tried at all (a missing device would otherwise say so).
+TEST(FindUnit, ACancelledSearchEndsPromptlyAndTriesNoFurtherPort) {
+    PtyPair first;
+    TempDir dir;
+    std::atomic<bool> cancel{false};
+    FindOptions slow;
+    slow.nWaitMs = 60000; // without the cancel the search would take two minutes
+    slow.nMaxParallel = 1;
+    std::thread storno([&cancel] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        cancel = true;
+    });
+    const int64_t start = MonotonicMs();
+    const std::vector<LineCheckResult> results = FindUnit(
+        {first.SlavePath(), dir.File("ttyUSB7")}, slow, [&cancel] { return cancel.load(); });
+    const int64_t took = MonotonicMs() - start;
+    storno.join();
+    EXPECT_LT(took, 10000);
+    ASSERT_EQ(results.size(), 2u);
+    for (const LineCheckResult& r : results) {
+        EXPECT_TRUE(FindCancelled(r)) << r.m_strDetail;
+        EXPECT_EQ(FindVerdictKey(r), std::string("cancelled"));
+    }
+}
+
+// The ports searched by default: the picker's devices by their by-id names first, each device
+// once, never a modem of the modem list (found by whichever of its names the list uses).
+TEST(FindUnit, TheDefaultPortsSkipModemsAndSecondNamesOfOneDevice) {
+    TempDir dir;
+    for (const char* node : {"ttyACM0", "ttyS0", "ttyUSB0", "ttyUSB1"})
+        WriteFileBytes(dir.File(node), {});
+    const std::string adapter = dir.File("usb-FTDI_FT232R_A50285BI-if00-port0");
+    const std::string modemLink = dir.File("usb-Siemens_MC35i-if00");
+    ASSERT_EQ(::symlink(dir.File("ttyUSB1").c_str(), adapter.c_str()), 0);
+    ASSERT_EQ(::symlink(dir.File("ttyACM0").c_str(), modemLink.c_str()), 0);
+    auto info = [&](const std::string& path, const char* node) {
+        return SerialPortInfo{path, dir.File(node), node};
+    };
+    // As the picker lists them: sorted by device node.
+    const std::vector<SerialPortInfo> picker = {
+        info(modemLink, "ttyACM0"), info(dir.File("ttyS0"), "ttyS0"),
+        info(dir.File("ttyUSB0"), "ttyUSB0"), info(adapter, "ttyUSB1"),
+        info(dir.File("ttyUSB1"), "ttyUSB1")};
+    CModemMng modems;
+    ASSERT_GE(modems.Add(MakeModemInf("GSM", dir.File("ttyACM0"))), 0);
+    EXPECT_EQ(FindCandidates(picker, modems),
+              (std::vector<std::string>{adapter, dir.File("ttyS0"), dir.File("ttyUSB0")}));
+
+    // Names the user gives: the first name of a device stays, a network port as it is.
+    EXPECT_EQ(DistinctPorts({dir.File("ttyUSB1"), "tcp://192.0.2.7:4001", adapter,
+                             dir.File("ttyUSB7"), "tcp://192.0.2.7:4001"}),
+              (std::vector<std::string>{dir.File("ttyUSB1"), "tcp://192.0.2.7:4001",
+                                        dir.File("ttyUSB7")}));
 }

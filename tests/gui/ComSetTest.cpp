@@ -7,8 +7,10 @@
 #include "config/Profile.h"
 #include "connections/DlgComSet.h"
 #include "connections/DlgConnectItem.h"
+#include "connections/DlgFindUnit.h"
 #include "link/DlgModem.h"
 #include "link/DlgRemCon.h"
+#include "tests/support/PtyPair.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -111,6 +113,25 @@ protected:
         dlg->PortBox().SetScan({});
         dlg->Init();
         return dlg;
+    }
+    // The communication settings whose port box lists these devices.
+    std::unique_ptr<TFrmComSet> ComSetWith(const std::vector<std::string>& devices) {
+        auto dlg = ComSet();
+        dlg->PortBox().SetScan([devices] {
+            std::vector<SerialPortInfo> ports;
+            for (const std::string& device : devices)
+                ports.push_back({device, device, device});
+            return ports;
+        });
+        return dlg;
+    }
+    // The rows of the search's progress list.
+    static std::vector<std::string> Rows(TFrmFindUnit* find) {
+        std::vector<std::string> rows;
+        QListWidget* list = In<QListWidget>(find, "m_pLsbFindPorts");
+        for (int i = 0; i < list->count(); ++i)
+            rows.push_back(Str(list->item(i)->text()));
+        return rows;
     }
     std::unique_ptr<TFrmRemCon> RemCon() {
         auto dlg =
@@ -560,4 +581,68 @@ TEST_F(ComSetTest, TheModemProbeShowsWhatAnsweredAndSuggestsTheName) {
     dlg.reset();
     ProcessEvents();
     EXPECT_STREQ(modem.m_szName, "TK530 virtual modem");
+}
+
+// One unit among the machine's ports: the search shows each port's verdict, closes by itself
+// and puts the port into the port box; the modem of the modem list is never tried.
+TEST_F(ComSetTest, FindingTheUnitPutsItsPortIntoThePortBox) {
+    PtyPair silent;
+    PtyPair modem;
+    WriteModems({{"GSM", modem.SlavePath()}});
+    ASSERT_TRUE(StartApp());
+    const std::string missing = dir.File("ttyUSB7");
+    auto dlg = ComSetWith({silent.SlavePath(), Sim().SlavePath(), modem.SlavePath(), missing});
+    dlg->PortBox().SetPort("/dev/ttyS3");
+    std::vector<std::string> rows;
+    const std::string waiting = silent.SlavePath() + " – čekám…";
+    OnModal<TFrmFindUnit>([&rows, waiting](TFrmFindUnit* find) {
+        EXPECT_EQ(Str(find->windowTitle()), "Najít jednotku");
+        EXPECT_EQ(In<QLabel>(find, "m_pLblFindPorts")->buddy(),
+                  In<QListWidget>(find, "m_pLsbFindPorts"));
+        EXPECT_EQ(Rows(find).at(0), waiting);
+        QObject::connect(find, &TFrmFindUnit::searchFinished, [&rows, find] { rows = Rows(find); });
+    });
+    Button(dlg.get(), "m_pBtnFindUnit")->click(); // returns when the search window has closed
+    EXPECT_EQ(rows,
+              (std::vector<std::string>{
+                  silent.SlavePath() + " – nic neodpovídá",
+                  Sim().SlavePath() + " – jednotka TK530 virtual unit (výrobní číslo 00012345)",
+                  missing + " – zařízení neexistuje"}));
+    EXPECT_EQ(dlg->PortBox().Port(), Sim().SlavePath());
+    const std::string shown = Str(In<QLabel>(dlg.get(), "m_pLblTestResult")->text());
+    EXPECT_NE(shown.find("odpovídá na portu " + Sim().SlavePath()), std::string::npos) << shown;
+}
+
+// Two units: the user picks one with the keyboard (the silent port between them cannot be
+// chosen), and "Storno" during a search leaves the port box as it was.
+TEST_F(ComSetTest, WithTwoUnitsTheUserPicksOneAndStornoStopsTheSearch) {
+    ASSERT_TRUE(StartApp());
+    CSimServer second;
+    ASSERT_TRUE(second.Start());
+    PtyPair silent;
+    auto dlg = ComSetWith({Sim().SlavePath(), silent.SlavePath(), second.SlavePath()});
+    dlg->PortBox().SetPort("/dev/ttyS3");
+    bool okBeforeChoice = true;
+    OnModal<TFrmFindUnit>([&okBeforeChoice](TFrmFindUnit* find) {
+        okBeforeChoice = Button(find, "m_pBtnFindOk")->isEnabled();
+        QObject::connect(
+            find, &TFrmFindUnit::searchFinished, find,
+            [find] {
+                QListWidget* list = In<QListWidget>(find, "m_pLsbFindPorts");
+                EXPECT_EQ(list->currentRow(), 0);
+                QTest::keyClick(list, Qt::Key_Down);
+                EXPECT_EQ(list->currentRow(), 2);
+                QTest::keyClick(list, Qt::Key_Return);
+            },
+            Qt::QueuedConnection);
+    });
+    Button(dlg.get(), "m_pBtnFindUnit")->click();
+    EXPECT_FALSE(okBeforeChoice); // nothing to choose while the ports are being tried
+    EXPECT_EQ(dlg->PortBox().Port(), second.SlavePath());
+
+    dlg->PortBox().SetPort("/dev/ttyS3");
+    OnModal<TFrmFindUnit>([](TFrmFindUnit* find) { Button(find, "m_pBtnFindCancel")->click(); });
+    Button(dlg.get(), "m_pBtnFindUnit")->click();
+    EXPECT_EQ(dlg->PortBox().Port(), "/dev/ttyS3");
+    second.Stop();
 }

@@ -203,6 +203,17 @@ void AddCommands(CLI::App& app, Args& a) {
     settings->add_option("--modem", a.setModem, "Modem vzdáleného přístupu: číslo, jméno, none")
         ->option_text("N|JMÉNO");
 
+    CLI::App* find = Command(app, "find", kLocal,
+                             "Najde port, na kterém odpovídá jednotka (zkusí všechny sériové "
+                             "porty kromě modemů, nebo zadané porty)");
+    find->add_option("PORT", a.ports,
+                     "Port ke zkoušce (COM1, ttyUSB0, /dev/..., tcp://POČÍTAČ:PORT, "
+                     "rfc2217://POČÍTAČ:PORT); bez nich "
+                     "všechny sériové porty počítače");
+    find->add_flag("--save", a.save,
+                   "Port, kde jednotka odpověděla, uloží jako komunikační port (Profile.dat); "
+                   "odmítne, když odpověděla na více portech");
+
     AddConfigCommands(app, a);
 }
 
@@ -231,6 +242,7 @@ const std::map<std::string, std::string>& Examples() {
         {"modem-del", "tk530ctl modem-del GSM"},
         {"settings", "tk530ctl settings --port /dev/ttyUSB0 --local\n  tk530ctl settings "
                      "--remote --modem GSM"},
+        {"find", "tk530ctl find --save\n  tk530ctl --json find /dev/ttyUSB0 /dev/ttyS0"},
         {"do", "tk530ctl --port /dev/ttyUSB0 do info status \"read-config a.cfg\" \"set-time "
                "now\""},
     };
@@ -247,7 +259,8 @@ std::string ExitStatusText() {
     out += "  64    chybný příkaz, volba nebo hodnota\n"
            "  65    soubor není platný, nelze jej zapsat, je poškozený nebo jej používá jiný "
            "program\n"
-           "  69    odmítnuto (plný seznam, soubor už existuje); nic se nezměnilo\n"
+           "  69    odmítnuto (plný seznam, soubor už existuje; find: žádná jednotka "
+           "neodpověděla); nic se nezměnilo\n"
            "  70    komunikační jádro nelze spustit\n"
            "  100   zadávání PINu vzdáno (odmítnutý PIN bez terminálu)\n"
            "  130   přerušeno (Ctrl+C), spojení bylo řádně ukončeno\n";

@@ -459,7 +459,7 @@ const std::map<std::string, LocalCommand, std::less<>>& LocalCommands() {
         {"sms-list", SmsList},        {"sms-export", SmsExport},      {"sms-show", SmsShow},
         {"sms-delete", SmsDelete},    {"sms-mark-read", SmsMarkRead}, {"modems", Modems},
         {"modem-add", ModemAdd},      {"modem-del", ModemDel},        {"settings", Settings},
-        {"config", RunConfigCommand}, {"backups", RunConfigCommand},
+        {"config", RunConfigCommand}, {"backups", RunConfigCommand},  {"find", Find},
     };
     return commands;
 }

@@ -64,6 +64,10 @@ struct Args {
     bool setRemote = false;
     std::string setModem;
 
+    // find
+    std::vector<std::string> ports; // empty: the machine's serial devices
+    bool save = false;
+
     // do: the steps, each a command with its arguments
     std::vector<Args> steps;
     std::vector<std::string> stepTexts;

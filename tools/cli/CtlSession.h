@@ -59,6 +59,7 @@ int SmsShow(const Args& a, CConsole& console);
 int SmsDelete(const Args& a, CConsole& console);
 int SmsMarkRead(const Args& a, CConsole& console);
 int Settings(const Args& a, CConsole& console);
+int Find(const Args& a, CConsole& console);
 // The message of sms-send as the store keeps it; nullopt after a refusal (reported, its exit
 // status in `status`).
 std::optional<CSMS> ComposeSms(const Args& a, CConsole& console, int& status);

@@ -10,7 +10,7 @@ _tk530ctl() {
         --json --help --version"
     local commands="info status read-config write-config set-outputs set-time monitor sms-read
         sms-send sms-resend sms-list sms-show sms-delete sms-mark-read sms-export modems
-        modem-add modem-del settings do"
+        modem-add modem-del settings find do"
     local lists="received sent tosend"
 
     case $prev in
@@ -69,6 +69,7 @@ _tk530ctl() {
     monitor) options="--seconds --give-up" ;;
     modem-add) options="--init --bearer --gsm" ;;
     settings) options="--port --trace --local --remote --modem" ;;
+    find) options="--save" ;;
     do) options="--keep-going" ;;
     esac
     if [[ $cur == -* ]]; then
@@ -94,6 +95,10 @@ _tk530ctl() {
         ;;
     modem-add)
         _filedir
+        ;;
+    find)
+        COMPREPLY=($(compgen -W "$(ls /dev/serial/by-id/* /dev/ttyUSB* /dev/ttyACM* \
+            /dev/ttyS* 2>/dev/null)" -- "$cur"))
         ;;
     do)
         COMPREPLY=($(compgen -W "$commands" -- "$cur"))
