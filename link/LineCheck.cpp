@@ -138,7 +138,7 @@ LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const Ca
 
     struct stat lst {};
     struct stat st {};
-    if (::lstat(r.m_strDevice.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) &&
+    if (!IsNetworkPort(port) && ::lstat(r.m_strDevice.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) &&
         ::stat(r.m_strDevice.c_str(), &st) != 0 && IsGoneErrno(errno)) {
         r.m_verdict = LINE_GONE; // a /dev/serial/by-id link of an adapter that was pulled
         return Finish(result, r);
@@ -269,11 +269,15 @@ std::string LineDiagnosisText(const LineCheckResult& r) {
 std::string DiagnoseConnectFailure(const std::string& port, int linkError) {
     LineCheckResult r;
     r.m_strDevice = SerialDevicePath(port);
+    const bool network = IsNetworkPort(port);
     if (linkError == LE_TIMEOUT)
         return "Jednotka na portu " + r.m_strDevice +
-               " neodpověděla: zkontrolujte kabel, napájení jednotky a zda je vybrán správný "
-               "port.";
-    if (linkError != LE_PORT_OPEN)
+               (network ? " neodpověděla: zkontrolujte převodník (server sériového portu), "
+                          "jeho kabel k jednotce a napájení jednotky."
+                        : " neodpověděla: zkontrolujte kabel, napájení jednotky a zda je "
+                          "vybrán správný port.");
+    // A network port has no device node to look at: the open failure says why already.
+    if (linkError != LE_PORT_OPEN || network)
         return {};
     switch (CheckDevice(r.m_strDevice)) {
     case DEVICE_GONE:
