@@ -89,7 +89,8 @@ bool LoopbackPortListens(uint16_t port) {
     return false;
 }
 
-Ser2Net::Ser2Net(std::string device) : m_device(std::move(device)) {}
+Ser2Net::Ser2Net(std::string device, bool rfc2217)
+    : m_device(std::move(device)), m_bRfc2217(rfc2217) {}
 
 Ser2Net::~Ser2Net() {
     Stop();
@@ -107,21 +108,15 @@ bool Ser2Net::Start(std::string* error) {
         return false;
     }
     m_folder = folder;
-    m_rawPort = FreeLoopbackPort();
-    m_rfcPort = FreeLoopbackPort();
-    while (m_rfcPort == m_rawPort)
-        m_rfcPort = FreeLoopbackPort();
+    m_port = FreeLoopbackPort();
     // The format of ser2net 4 (Debian 12). "local": the modem lines of the device are not
     // looked at (a pseudo-terminal has none).
-    const std::string connector = "serialdev," + m_device + ",9600n81,local";
     std::ofstream(m_folder + "/ser2net.yaml")
         << "%YAML 1.1\n---\n"
-        << "connection: &raw\n"
-        << "  accepter: tcp,127.0.0.1," << m_rawPort << "\n"
-        << "  connector: " << connector << "\n"
-        << "connection: &rfc\n"
-        << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << m_rfcPort << "\n"
-        << "  connector: " << connector << "\n";
+        << "connection: &unit\n"
+        << "  accepter: " << (m_bRfc2217 ? "telnet(rfc2217),tcp" : "tcp") << ",127.0.0.1," << m_port
+        << "\n"
+        << "  connector: serialdev," << m_device << ",9600n81,local\n";
     const std::string config = m_folder + "/ser2net.yaml";
     const std::string pidFile = m_folder + "/ser2net.pid";
     const std::string out = m_folder + "/ser2net.out";
@@ -147,7 +142,7 @@ bool Ser2Net::Start(std::string* error) {
     }
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartWaitMs);
-    while (!(LoopbackPortListens(m_rawPort) && LoopbackPortListens(m_rfcPort))) {
+    while (!LoopbackPortListens(m_port)) {
         if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid ||
             std::chrono::steady_clock::now() >= deadline) {
             if (::waitpid(m_pid, nullptr, WNOHANG) == 0)
