@@ -10,9 +10,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -130,6 +134,35 @@ void TakeIdentification(uint8_t* reply, uint32_t decoded, LineCheckResult& r) {
     r.m_strSerial = FormatSerial(status.m_DevId.m_nSerNum);
 }
 
+// Opens the port. Connecting to a network port may take seconds: meanwhile a watcher turns
+// the caller's cancel into the port's own, which ends the wait at once.
+LinkResult OpenWatched(CSerCom& com, const std::string& port, const CommDcb& dcb,
+                       const CancelCheck& cancel) {
+    if (!cancel || !IsNetworkPort(port))
+        return com.Open(port, dcb);
+    std::mutex mutex;
+    std::condition_variable done;
+    bool opened = false;
+    std::thread watcher([&] {
+        std::unique_lock lock(mutex);
+        while (!done.wait_for(lock, std::chrono::milliseconds(kSliceMs / 4),
+                              [&opened] { return opened; })) {
+            if (cancel()) {
+                com.Cancel();
+                return;
+            }
+        }
+    });
+    const LinkResult r = com.Open(port, dcb);
+    {
+        std::lock_guard lock(mutex);
+        opened = true;
+    }
+    done.notify_one();
+    watcher.join();
+    return r;
+}
+
 } // namespace
 
 LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const CancelCheck& cancel) {
@@ -148,9 +181,10 @@ LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const Ca
     com.Init();
     CommDcb dcb = kDefaultDcb;
     dcb.BaudRate = 9600;
-    if (com.Open(port, dcb) != LE_OK) {
+    const LinkResult opened = OpenWatched(com, port, dcb, cancel);
+    if (opened != LE_OK) {
         const int err = com.LastOpenErrno();
-        r.m_strDetail = com.LastOpenError();
+        r.m_strDetail = opened == LE_CANCELLED ? "zrušeno" : com.LastOpenError();
         if (IsGoneErrno(err))
             r.m_verdict = LINE_GONE;
         else if (IsPermissionErrno(err))

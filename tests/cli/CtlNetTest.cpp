@@ -129,21 +129,9 @@ TEST_F(CtlNetTest, ServerThatRefusesOrNeverAnswersEndsTheRunWithItsReason) {
     EXPECT_EQ(malformed.status, 64);
     EXPECT_TRUE(Has(malformed.err, "chybí číslo portu")) << malformed.err;
 
-    // A listening socket whose queue is full: connects to it never complete.
-    const int full = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&addr), len), 0);
-    ASSERT_EQ(::listen(full, 0), 0);
-    ASSERT_EQ(::getsockname(full, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-    std::vector<int> fillers;
-    for (int i = 0; i < 4; ++i) {
-        fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&addr), len);
-    }
-    const std::string hanging = "tcp://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+    StalledListener stalled;
+    ASSERT_TRUE(stalled.Ok());
+    const std::string hanging = stalled.Port();
     CtlProcess p(Args(hanging, {"info"}));
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     const auto interrupted = std::chrono::steady_clock::now();
@@ -151,9 +139,6 @@ TEST_F(CtlNetTest, ServerThatRefusesOrNeverAnswersEndsTheRunWithItsReason) {
     const CtlResult r = p.Wait(10000);
     EXPECT_LT(MsSince(interrupted), 1500) << "Storno must not wait for the connect time-out";
     EXPECT_EQ(r.status, 130) << r.err;
-    for (const int fd : fillers)
-        ::close(fd);
-    ::close(full);
 }
 
 // The program's port may be a network port: kept whole through the long-port file.

@@ -89,6 +89,33 @@ bool LoopbackPortListens(uint16_t port) {
     return false;
 }
 
+StalledListener::StalledListener() {
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+        ::listen(m_fd, 0) != 0 ||
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        return;
+    // The kernel completes backlog + 1 connections; those that follow wait for room.
+    for (int& filler : m_fillers) {
+        filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(filler, reinterpret_cast<sockaddr*>(&addr), len);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    m_port = ntohs(addr.sin_port);
+}
+
+StalledListener::~StalledListener() {
+    for (const int filler : m_fillers)
+        if (filler >= 0)
+            ::close(filler);
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
 Ser2Net::Ser2Net(std::string device, bool rfc2217)
     : m_device(std::move(device)), m_bRfc2217(rfc2217) {}
 

@@ -38,6 +38,23 @@ private:
     uint16_t m_port = 0;
 };
 
+// A loopback server that does not answer: it listens, but its queue of connections is full,
+// so a connect to it never completes (as with a host that drops every packet).
+class StalledListener {
+public:
+    StalledListener();
+    ~StalledListener();
+    StalledListener(const StalledListener&) = delete;
+    StalledListener& operator=(const StalledListener&) = delete;
+    bool Ok() const { return m_port != 0; }
+    std::string Port() const { return "tcp://127.0.0.1:" + std::to_string(m_port); }
+
+private:
+    int m_fd = -1;
+    int m_fillers[4] = {-1, -1, -1, -1};
+    uint16_t m_port = 0;
+};
+
 // A loopback TCP port nothing listens on now.
 uint16_t FreeLoopbackPort();
 // True while something listens on this loopback TCP port.
