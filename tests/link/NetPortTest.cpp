@@ -137,16 +137,6 @@ TEST(NetPortNames, FormsAreTakenOrRefusedWithTheirReason) {
     EXPECT_FALSE(IsNetworkPort("tcp:/host:1"));
 }
 
-TEST(NetPort, RefusedConnectionIsAPortOpenFailureWithItsReason) {
-    CSerCom port;
-    ASSERT_FALSE(port.Init());
-    const std::string name = "tcp://127.0.0.1:" + std::to_string(FreeLoopbackPort());
-    EXPECT_EQ(port.Open(name, kDefaultDcb), LE_PORT_OPEN);
-    EXPECT_EQ(port.LastOpenError(), name + ": spojení odmítnuto");
-    EXPECT_EQ(port.LastOpenErrno(), ECONNREFUSED);
-    EXPECT_FALSE(port.IsOpen());
-}
-
 // A server whose queue of connections is full never completes the connect: Storno ends the
 // wait at once, and without it the wait ends at the connect time-out.
 TEST(NetPort, ConnectThatHangsEndsOnCancelAndOtherwiseTimesOut) {

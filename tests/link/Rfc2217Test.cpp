@@ -130,16 +130,6 @@ TEST(Rfc2217, OnlyARefusedSpeedFramingOrPortControlFailsMissingAnswersAreNoted) 
     }
 }
 
-TEST(Rfc2217, LateAnswerAfterTheWaitStillCounts) {
-    CRfc2217 t;
-    t.Start(kDefaultDcb);
-    Feed(t, Join({Cmd(DO, OPT_COM_PORT), Answers(kBaud9600, 8, 1, 1, 3)}));
-    t.GiveUp();
-    EXPECT_EQ(t.StateOf(CRfc2217::DTR), CRfc2217::State::Missing);
-    Feed(t, kDtrOff);
-    EXPECT_EQ(t.StateOf(CRfc2217::DTR), CRfc2217::State::Done);
-}
-
 // Other options are refused, notices and commands never reach the data, 0xFF travels doubled
 // both ways, and a command split across reads is still one command.
 TEST(Rfc2217, DataPassesUnescapedBetweenRefusedOptionsAndNotices) {
