@@ -27,6 +27,7 @@
 #include "link/DlgRemCon.h"
 #include "link/LinkError.h"
 #include "link/ModemList.h"
+#include "link/NetPort.h"
 #include "link/PortAccess.h"
 #include "sms/PaneSMSEdit.h"
 #include "sms/PaneSMSList.h"
@@ -263,6 +264,9 @@ void CAppUI::OnNotify(const CComEvent& ev) {
             // A session that ended by itself says why; the one the user closed needs no word.
             if (ev.m_nArg == LE_NO_CONNECTION)
                 StatusMessage(QStringLiteral("Spojení s jednotkou skončilo: hovor byl ukončen."));
+            else if (ev.m_sDetail == kNetClosedText)
+                StatusMessage(
+                    QStringLiteral("Spojení s jednotkou skončilo: server ukončil spojení."));
             else if (ev.m_nArg != 0)
                 StatusMessage(QStringLiteral(
                     "Spojení s jednotkou skončilo: port zmizel (odpojený kabel nebo adaptér?)."));

@@ -11,6 +11,7 @@
 #include "connections/DlgFindUnit.h"
 #include "link/FindUnit.h"
 #include "link/LineCheck.h"
+#include "link/NetPort.h"
 
 #include <cstring>
 
@@ -225,6 +226,14 @@ void TFrmComSet::m_pBtnSetClick() {
 void TFrmComSet::m_pBtnOkClick() {
     CProfile& profile = m_ui.Profile();
     Ui::TFrmComSet& f = *m_pForm;
+    // A network port is only checked for its form here: its name is resolved when it is
+    // opened, by the worker, never on this thread.
+    std::string netError;
+    if (IsNetworkPort(m_pPortBox->Port()) &&
+        !ParseNetPort(m_pPortBox->Port(), nullptr, &netError)) {
+        m_ui.Prompts().Error(netError);
+        return;
+    }
     if (profile.SetPortPath(m_pPortBox->Port()) != PROFILE_OK) {
         m_ui.Prompts().Error("Cestu ke komunikačnímu portu se nepodařilo uložit.");
         return;

@@ -105,6 +105,7 @@ struct CComEvent {
     CDevStatus m_Status; // status events: every record as it is after the change
     std::shared_ptr<const CSMS> m_pSms;     // CE_SMS_RECEIVED: the message read from the unit
     std::shared_ptr<const CfgImage> m_pCfg; // CE_CFG_WRITE_QUERY: the unit's configuration
+    std::string m_sDetail{}; // CE_OFFLINE of a lost session: why the line went, when known
 };
 
 // The answer to one question of the worker, shared by the worker and the receiver.

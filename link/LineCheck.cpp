@@ -10,8 +10,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -120,6 +124,35 @@ void TakeIdentification(uint8_t* reply, uint32_t decoded, LineCheckResult& r) {
     r.m_strSerial = FormatSerial(status.m_DevId.m_nSerNum);
 }
 
+// Opens the port. Connecting to a network port may take seconds: meanwhile a watcher turns
+// the caller's cancel into the port's own, which ends the wait at once.
+LinkResult OpenWatched(CSerCom& com, const std::string& port, const CommDcb& dcb,
+                       const CancelCheck& cancel) {
+    if (!cancel || !IsNetworkPort(port))
+        return com.Open(port, dcb);
+    std::mutex mutex;
+    std::condition_variable done;
+    bool opened = false;
+    std::thread watcher([&] {
+        std::unique_lock lock(mutex);
+        while (!done.wait_for(lock, std::chrono::milliseconds(kSliceMs / 4),
+                              [&opened] { return opened; })) {
+            if (cancel()) {
+                com.Cancel();
+                return;
+            }
+        }
+    });
+    const LinkResult r = com.Open(port, dcb);
+    {
+        std::lock_guard lock(mutex);
+        opened = true;
+    }
+    done.notify_one();
+    watcher.join();
+    return r;
+}
+
 } // namespace
 
 LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const CancelCheck& cancel,
@@ -129,7 +162,7 @@ LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const Ca
 
     struct stat lst {};
     struct stat st {};
-    if (::lstat(r.m_strDevice.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) &&
+    if (!IsNetworkPort(port) && ::lstat(r.m_strDevice.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) &&
         ::stat(r.m_strDevice.c_str(), &st) != 0 && IsGoneErrno(errno)) {
         r.m_verdict = LINE_GONE; // a /dev/serial/by-id link of an adapter that was pulled
         return Finish(result, r);
@@ -139,9 +172,10 @@ LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const Ca
     com.Init();
     CommDcb dcb = kDefaultDcb;
     dcb.BaudRate = 9600;
-    if (com.Open(port, dcb) != LE_OK) {
+    const LinkResult opened = OpenWatched(com, port, dcb, cancel);
+    if (opened != LE_OK) {
         const int err = com.LastOpenErrno();
-        r.m_strDetail = com.LastOpenError();
+        r.m_strDetail = opened == LE_CANCELLED ? "zrušeno" : com.LastOpenError();
         if (IsGoneErrno(err))
             r.m_verdict = LINE_GONE;
         else if (IsPermissionErrno(err))
@@ -260,11 +294,15 @@ std::string LineDiagnosisText(const LineCheckResult& r) {
 std::string DiagnoseConnectFailure(const std::string& port, int linkError) {
     LineCheckResult r;
     r.m_strDevice = SerialDevicePath(port);
+    const bool network = IsNetworkPort(port);
     if (linkError == LE_TIMEOUT)
         return "Jednotka na portu " + r.m_strDevice +
-               " neodpověděla: zkontrolujte kabel, napájení jednotky a zda je vybrán správný "
-               "port.";
-    if (linkError != LE_PORT_OPEN)
+               (network ? " neodpověděla: zkontrolujte převodník (server sériového portu), "
+                          "jeho kabel k jednotce a napájení jednotky."
+                        : " neodpověděla: zkontrolujte kabel, napájení jednotky a zda je "
+                          "vybrán správný port.");
+    // A network port has no device node to look at: the open failure says why already.
+    if (linkError != LE_PORT_OPEN || network)
         return {};
     switch (CheckDevice(r.m_strDevice)) {
     case DEVICE_GONE:

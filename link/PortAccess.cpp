@@ -70,6 +70,8 @@ bool MakeFolders(const std::string& path) {
 } // namespace
 
 DeviceState CheckDevice(const std::string& device, int* err) {
+    if (IsNetworkPort(device))
+        return DEVICE_USABLE; // no node to look at: the connect tells
     struct stat st {};
     if (device.empty() || ::stat(device.c_str(), &st) != 0) {
         const int e = device.empty() ? ENOENT : errno;
@@ -86,6 +88,8 @@ DeviceState CheckDevice(const std::string& device, int* err) {
 }
 
 bool PortNeedsGroup(const std::string& device, PortGroupHint& hint) {
+    if (IsNetworkPort(device))
+        return false; // a connection out needs no group
     struct stat st {};
     if (::stat(device.c_str(), &st) != 0)
         return false;

@@ -3,6 +3,7 @@
 #include "base/ProgramFolder.h"
 #include "base/SafeFile.h"
 #include "base/SysError.h"
+#include "link/Rfc2217.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,6 +17,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <time.h>
@@ -32,7 +34,7 @@ int64_t MonotonicUs() {
 }
 
 std::string SerialDevicePath(const std::string& portName) {
-    if (!portName.empty() && portName[0] == '/')
+    if ((!portName.empty() && portName[0] == '/') || IsNetworkPort(portName))
         return portName;
     if (portName.size() > 3 && strncasecmp(portName.c_str(), "COM", 3) == 0) {
         char* end = nullptr;
@@ -277,6 +279,9 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
     m_openError.clear();
     m_openErrno = 0;
     m_openHolders.clear();
+    m_netNotes.clear();
+    if (IsNetworkPort(portName))
+        return OpenNetwork(portName, dcb);
     const std::string path = SerialDevicePath(portName);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -338,9 +343,146 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
     return LE_OK;
 }
 
+namespace {
+
+// How long the server may take to answer the port settings: each answer gives the rest as
+// long again, and the whole set-up is bounded.
+constexpr int64_t kOptionWaitMs = 500;
+constexpr int64_t kNegotiationMaxMs = 3000;
+
+} // namespace
+
+LinkResult CSerCom::OpenNetwork(const std::string& portName, const CommDcb& dcb) {
+    NetPortName name;
+    std::string reason;
+    if (!ParseNetPort(portName, &name, &reason)) {
+        FailOpen(-1, reason, EINVAL);
+        return LE_PORT_OPEN;
+    }
+    int err = 0;
+    const int fd = ConnectNetPort(name, m_cancelFd, kNetConnectTimeoutMs, &reason, &err);
+    if (fd < 0) {
+        FailOpen(-1, portName + ": " + reason, err);
+        if (err == ECANCELED && IsCancelled())
+            return LE_CANCELLED;
+        return LE_PORT_OPEN;
+    }
+    m_fd = fd;
+    m_netKind = name.kind;
+    m_bPeerClosed = false;
+    m_bOwned = false;
+    m_bSaved = false;
+    m_bNoFlowControl = false;
+    m_devicePath.clear();
+    m_nDevice = 0;
+    m_recent.clear();
+    m_rxPos = m_rxLen = 0;
+    if (name.kind == NetKind::Rfc2217) {
+        const LinkResult r = Negotiate(dcb, &reason);
+        if (r != LE_OK) {
+            Close();
+            m_openError = portName + ": " + reason;
+            m_openErrno = r == LE_CANCELLED ? ECANCELED : EPROTO;
+            return r;
+        }
+    }
+    return LE_OK;
+}
+
+// Sets up the server's port and waits for its answers. A missing answer is only noted; a
+// refused speed or framing, a connection that ends or a cancel fail the open.
+LinkResult CSerCom::Negotiate(const CommDcb& dcb, std::string* reason) {
+    m_telnet = std::make_unique<CRfc2217>();
+    std::vector<uint8_t> out = m_telnet->Start(dcb);
+    const int64_t started = MonotonicMs();
+    int64_t quietUntil = started + kOptionWaitMs;
+    std::vector<uint8_t> data;
+    for (;;) {
+        for (size_t sent = 0; sent < out.size();) {
+            const ssize_t n = SendRaw(out.data() + sent, out.size() - sent);
+            if (n > 0) {
+                sent += static_cast<size_t>(n);
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+                WaitFor(POLLOUT, MonotonicUs() + kOptionWaitMs * 1000) == LE_OK)
+                continue;
+            *reason = m_bPeerClosed ? kNetClosedText : tk::SystemErrorText(errno);
+            return LE_PORT_OPEN;
+        }
+        out.clear();
+        if (m_telnet->Settled())
+            break;
+        const int64_t now = MonotonicMs();
+        const int64_t until = std::min(quietUntil, started + kNegotiationMaxMs);
+        if (now >= until)
+            break;
+        const LinkResult w = WaitFor(POLLIN, MonotonicUs() + (until - now) * 1000);
+        if (w == LE_TIMEOUT)
+            break;
+        if (w == LE_CANCELLED) {
+            *reason = "zrušeno";
+            return LE_CANCELLED;
+        }
+        uint8_t raw[256];
+        const ssize_t n = w == LE_OK ? ::read(m_fd, raw, sizeof raw) : 0;
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+            *reason = kNetClosedText;
+            return LE_PORT_OPEN;
+        }
+        if (n > 0) {
+            // Data before the port is set up is line noise of an earlier session.
+            m_telnet->Feed(raw, static_cast<size_t>(n), data, out);
+            data.clear();
+            quietUntil = MonotonicMs() + kOptionWaitMs;
+        }
+    }
+    m_telnet->GiveUp();
+    if (m_telnet->Refused(reason))
+        return LE_PORT_OPEN;
+    m_bNoFlowControl = m_telnet->NoFlowControl();
+    m_netNotes = m_telnet->Notes();
+    return LE_OK;
+}
+
+ssize_t CSerCom::SendRaw(const uint8_t* buf, size_t size) {
+    const ssize_t n = ::send(m_fd, buf, size, MSG_NOSIGNAL);
+    if (n < 0 && (errno == EPIPE || errno == ECONNRESET))
+        m_bPeerClosed = true;
+    return n;
+}
+
+// One read of the descriptor. On a network port a closed connection is remembered, and the
+// telnet commands of an RFC 2217 stream are taken out (and answered): a read that brought
+// only those reads again, and reports EAGAIN when nothing more is there.
+ssize_t CSerCom::ReadSome(uint8_t* buf, size_t size) {
+    if (m_netKind == NetKind::None)
+        return ::read(m_fd, buf, size);
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buf, size);
+        if (n == 0 || (n < 0 && (errno == ECONNRESET || errno == ETIMEDOUT)))
+            m_bPeerClosed = true;
+        if (n < 0 && (errno == ECONNRESET || errno == ETIMEDOUT))
+            return 0;
+        if (n <= 0 || !m_telnet)
+            return n;
+        std::vector<uint8_t> data;
+        std::vector<uint8_t> reply;
+        data.reserve(static_cast<size_t>(n));
+        m_telnet->Feed(buf, static_cast<size_t>(n), data, reply);
+        if (!reply.empty())
+            SendRaw(reply.data(), reply.size()); // a few bytes; a full socket drops them
+        if (!data.empty()) {
+            std::memcpy(buf, data.data(), data.size()); // never longer than what was read
+            return static_cast<ssize_t>(data.size());
+        }
+    }
+}
+
 void CSerCom::Attach(int fd) {
     Close();
     m_bNoFlowControl = false;
+    m_netNotes.clear();
     m_fd = fd;
     m_recent.clear();
     m_bOwned = false;
@@ -349,10 +491,10 @@ void CSerCom::Attach(int fd) {
 }
 
 bool CSerCom::LineGone() const {
-    if (m_fd < 0)
+    if (m_fd < 0 || m_bPeerClosed)
         return true;
-    struct pollfd p = {m_fd, POLLIN, 0};
-    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+    struct pollfd p = {m_fd, static_cast<short>(POLLIN | POLLRDHUP), 0};
+    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL | POLLRDHUP)))
         return true;
     if (!m_bOwned || m_devicePath.empty())
         return false;
@@ -374,6 +516,9 @@ void CSerCom::Close() {
     }
     ::close(m_fd);
     m_fd = -1;
+    m_netKind = NetKind::None;
+    m_telnet.reset();
+    m_bPeerClosed = false;
     m_bOwned = false;
     m_bSaved = false;
     m_rxPos = m_rxLen = 0;
@@ -399,8 +544,12 @@ LinkResult CSerCom::WaitFor(short events, int64_t deadlineUs) {
         // stays pending for the next wait.
         if (fds[0].revents & events)
             return LE_OK;
-        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-            return IoError(kLineHungUpText);
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            if (m_netKind == NetKind::None)
+                return IoError(kLineHungUpText);
+            m_bPeerClosed = true;
+            return IoError(kNetClosedText);
+        }
         if (nfds == 2 && (fds[1].revents & POLLIN) && IsCancelled())
             return LE_CANCELLED;
     }
@@ -419,7 +568,7 @@ LinkResult CSerCom::Read(uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
             got += n;
             continue;
         }
-        const ssize_t n = ::read(m_fd, m_rx, sizeof m_rx);
+        const ssize_t n = ReadSome(m_rx, sizeof m_rx);
         if (n > 0) {
             m_rxPos = 0;
             m_rxLen = static_cast<uint32_t>(n);
@@ -427,7 +576,7 @@ LinkResult CSerCom::Read(uint8_t* buf, uint32_t count, uint32_t timeoutMs) {
             continue;
         }
         if (n == 0)
-            return IoError(kLineHungUpText);
+            return IoError(m_netKind == NetKind::None ? kLineHungUpText : kNetClosedText);
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
@@ -444,6 +593,8 @@ LinkResult CSerCom::Write(const uint8_t* buf, uint32_t count, uint32_t timeoutMs
     if (m_fd < 0)
         return IoError(kPortNotOpenText);
     const int64_t deadline = MonotonicUs() + int64_t{timeoutMs} * 1000;
+    if (m_netKind != NetKind::None)
+        return WriteNetwork(buf, count, deadline);
     uint32_t sent = 0;
     while (sent < count) {
         const ssize_t n = ::write(m_fd, buf + sent, count - sent);
@@ -466,7 +617,41 @@ LinkResult CSerCom::Write(const uint8_t* buf, uint32_t count, uint32_t timeoutMs
     return Drain(deadline);
 }
 
+// A network port hands its bytes to the connection: whether the server has sent them on to
+// its line cannot be known.
+LinkResult CSerCom::WriteNetwork(const uint8_t* buf, uint32_t count, int64_t deadlineUs) {
+    const uint8_t* bytes = buf;
+    size_t size = count;
+    if (m_telnet) {
+        m_txEscaped.clear();
+        TelnetEscape(buf, count, m_txEscaped);
+        bytes = m_txEscaped.data();
+        size = m_txEscaped.size();
+    }
+    size_t sent = 0;
+    while (sent < size) {
+        const ssize_t n = SendRaw(bytes + sent, size - sent);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const LinkResult r = WaitFor(POLLOUT, deadlineUs);
+            if (r == LE_OK)
+                continue;
+            return r;
+        }
+        return IoError(m_bPeerClosed ? kNetClosedText : tk::SystemErrorText(errno));
+    }
+    Trace(true, buf, count);
+    return LE_OK;
+}
+
 int CSerCom::OutputPending() const {
+    if (m_netKind != NetKind::None && !m_outQueue.pending)
+        return 0;
     if (m_outQueue.pending)
         return m_outQueue.pending(m_fd);
     int queued = 0;
@@ -519,7 +704,7 @@ void CSerCom::PurgeReceive() {
     // What is discarded is still looked at: a modem reports a lost call in the data stream.
     uint8_t drained[256];
     for (int i = 0; i < 16; ++i) {
-        const ssize_t n = ::read(m_fd, drained, sizeof drained);
+        const ssize_t n = ReadSome(drained, sizeof drained);
         if (n <= 0)
             break;
         Remember(drained, static_cast<size_t>(n));
@@ -588,10 +773,11 @@ bool CSerCom::OpenLog() {
     m_bLog = true;
     m_bNewWriteLine = true;
     m_bNewReadLine = true;
-    if (m_bNoFlowControl) {
+    if (m_bNoFlowControl)
         std::fprintf(m_hLog, "%s\r\n", kNoFlowControlNote);
-        std::fflush(m_hLog);
-    }
+    if (!m_netNotes.empty())
+        std::fprintf(m_hLog, "%s\r\n", m_netNotes.c_str());
+    std::fflush(m_hLog);
     return false;
 }
 

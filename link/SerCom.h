@@ -4,10 +4,12 @@
 #pragma once
 
 #include "link/LinkError.h"
+#include "link/NetPort.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -47,8 +49,11 @@ struct CommDcb {
 
 inline constexpr CommDcb kDefaultDcb{};
 
+class CRfc2217;
+
 // Where a port name leads: "COMn" is /dev/ttyS(n-1); a name starting with "/" is a device
-// path used as it stands; any other name is looked up in /dev.
+// path used as it stands, as is a network port (tcp://, rfc2217://); any other name is
+// looked up in /dev.
 std::string SerialDevicePath(const std::string& portName);
 
 // Puts an open terminal into the raw 8N1 mode of the line (with or without RTS/CTS), with
@@ -104,8 +109,10 @@ public:
     // Creates the cancel event. False on success, true on failure.
     bool Init();
 
-    // Opens a local serial port exclusively and sets it up: 0, or 2 (LE_PORT_OPEN) with
-    // the reason in LastOpenError().
+    // Opens a local serial port exclusively and sets it up, or connects to a serial device
+    // server (a network port name, see NetPort.h; over RFC 2217 the server's port is set up
+    // as a local one would be): 0, 2 (LE_PORT_OPEN) with the reason in LastOpenError(), or
+    // 4 when a cancel ended the wait for the server.
     LinkResult Open(const std::string& portName, const CommDcb& dcb);
 
     // Takes over the data channel of a modem call. The descriptor becomes ours and is closed
@@ -145,6 +152,11 @@ public:
 
     // Set when the port was opened without RTS/CTS because the device did not take it.
     bool HasNoFlowControl() const { return m_bNoFlowControl; }
+    // True while a network port is open.
+    bool IsNetwork() const { return m_netKind != NetKind::None; }
+    // What the server of a network port did not confirm when it was set up (also written
+    // into the trace once); empty when everything was confirmed.
+    const std::string& NetNotes() const { return m_netNotes; }
 
     // Thread-safe: ends the pending transfer with 4, or the next one to wait when none is
     // pending. Several cancels before a wait count as one.
@@ -176,7 +188,12 @@ public:
     bool RecentlyReceived(std::string_view text) const;
 
 private:
+    LinkResult OpenNetwork(const std::string& portName, const CommDcb& dcb);
+    LinkResult Negotiate(const CommDcb& dcb, std::string* reason);
+    ssize_t ReadSome(uint8_t* buf, size_t size);
+    ssize_t SendRaw(const uint8_t* buf, size_t size);
     LinkResult WaitFor(short events, int64_t deadlineUs);
+    LinkResult WriteNetwork(const uint8_t* buf, uint32_t count, int64_t deadlineUs);
     void Trace(bool write, const uint8_t* buf, uint32_t count);
     void FailOpen(int fd, const std::string& reason, int err);
     void Remember(const uint8_t* bytes, size_t count);
@@ -202,6 +219,11 @@ private:
     std::string m_ioError;
     OutputQueue m_outQueue;
     bool m_bNoFlowControl = false;
+    NetKind m_netKind = NetKind::None;
+    std::unique_ptr<CRfc2217> m_telnet; // the telnet stream of an RFC 2217 port
+    bool m_bPeerClosed = false;         // the server of a network port closed the connection
+    std::string m_netNotes;
+    std::vector<uint8_t> m_txEscaped;
     static constexpr size_t RECENT_MAX = 64;
     std::string m_recent; // the last bytes received
     // Bytes read from the device and not yet handed out; one read() serves several Read calls.

@@ -41,9 +41,11 @@ LinkResult CTK630Com::OpenLink() {
     if (m_nConnType == CONN_LOCAL) {
         CommDcb dcb = kDefaultDcb;
         dcb.BaudRate = 9600;
-        if (m_serCom.Open(m_profile.PortPath(), dcb) != LE_OK) {
+        const LinkResult opened = m_serCom.Open(m_profile.PortPath(), dcb);
+        if (opened != LE_OK) {
             m_sErrorDetail = m_serCom.LastOpenError();
-            return LE_PORT_OPEN;
+            // Storno while a network port was still connecting is the user's, not a failure.
+            return opened == LE_CANCELLED ? LE_CANCELLED : LE_PORT_OPEN;
         }
         m_notify.Post(PM_STEP, 1);
     } else {

@@ -117,12 +117,13 @@ CDevStatus CTK630Com::StatusSnapshot() const {
     return m_status;
 }
 
-void CTK630Com::PostEvent(int code, intptr_t arg) {
+void CTK630Com::PostEvent(int code, intptr_t arg, std::string detail) {
     if (!m_notify.HasEventSink())
         return;
     CComEvent ev;
     ev.m_nCode = code;
     ev.m_nArg = arg;
+    ev.m_sDetail = std::move(detail);
     // The worker is the records' only writer: its own read needs no lock.
     ev.m_Status = m_status;
     m_notify.PostEvent(ev);
@@ -414,7 +415,9 @@ void CTK630Com::DropLine() {
 
 void CTK630Com::LoseSession(LinkResult why) {
     m_tapi.GetLine().ReleaseEndedCall();
+    // Taken before the line is closed: a server that ended the connection says so.
+    std::string detail = why == LE_SERIAL ? m_serCom.LastIoError() : std::string();
     DropLine();
     // The main window shows that the call ended (its status bar), the monitor ends with it.
-    PostEvent(CE_OFFLINE, static_cast<intptr_t>(why));
+    PostEvent(CE_OFFLINE, static_cast<intptr_t>(why), std::move(detail));
 }

@@ -150,7 +150,7 @@ private:
     // A request that is the header alone (80 cc 01 FF).
     LinkResult Query(uint8_t command, uint8_t* reply, uint32_t replySize, uint32_t readTimeout,
                      uint32_t writeTimeout, uint32_t attempts);
-    void PostEvent(int code, intptr_t arg = 0);
+    void PostEvent(int code, intptr_t arg = 0, std::string detail = {});
     // Runs a change of the status records under the lock that snapshots take.
     template <typename F>
     auto UpdateStatus(F&& update) {

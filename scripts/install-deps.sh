@@ -13,6 +13,7 @@ packages=(
     xvfb xauth
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin file
     ccache clang-format
+    ser2net
 )
 
 missing=()

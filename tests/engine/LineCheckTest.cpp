@@ -10,6 +10,7 @@
 #include "link/LinkError.h"
 #include "link/SerCom.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/Ser2Net.h"
 #include "tests/support/TempDir.h"
 #include "tools/sim/SimServer.h"
 
@@ -39,6 +40,9 @@ bool Has(const std::string& text, const std::string& part) {
 struct LineEnv {
     TempDir dir;
     std::unique_ptr<CSimServer> sim;
+    std::unique_ptr<Ser2Net> server; // ends before the unit it serves
+    std::unique_ptr<StalledListener> stalled;
+    std::string netPort;
     std::unique_ptr<PtyPair> pty;
     std::unique_ptr<CSerCom> session; // this program's own connection on the port
     std::atomic<bool> stop{false};
@@ -46,6 +50,7 @@ struct LineEnv {
     pid_t holder = -1;
 
     ~LineEnv() {
+        server.reset();
         stop = true;
         if (talker.joinable())
             talker.join();
@@ -85,7 +90,19 @@ struct LineCase {
     std::function<std::vector<std::string>(const LineEnv&, const LineCheckResult&)> facts;
     CancelCheck cancel = {};
     bool needsNonRoot = false;
+    bool needsSer2Net = false;
 };
+
+// A cancel the user gives this long after the check began.
+CancelCheck CancelAfterMs(int ms) {
+    auto start = std::make_shared<std::chrono::steady_clock::time_point>();
+    return [start, ms] {
+        const auto now = std::chrono::steady_clock::now();
+        if (*start == std::chrono::steady_clock::time_point{})
+            *start = now;
+        return now - *start >= std::chrono::milliseconds(ms);
+    };
+}
 
 std::string UserName() {
     const passwd* pw = ::getpwuid(::geteuid());
@@ -204,16 +221,57 @@ std::vector<LineCase> LineCases() {
              return std::vector<std::string>{"zrušena"};
          },
          [] { return true; }},
+        {"the virtual unit behind a serial device server (RFC 2217)",
+         [](LineEnv& e) {
+             e.sim = std::make_unique<CSimServer>();
+             EXPECT_TRUE(e.sim->Start());
+             e.server = std::make_unique<Ser2Net>(e.sim->SlavePath(), true);
+             std::string error;
+             EXPECT_TRUE(e.server->Start(&error)) << error;
+             return e.server->Port();
+         },
+         LINE_OK,
+         [](const LineEnv& e, const LineCheckResult&) {
+             return std::vector<std::string>{"odpovídá na portu " + e.server->Port()};
+         },
+         {},
+         false,
+         true},
+        {"a network port nobody takes",
+         [](LineEnv& e) {
+             e.netPort = "tcp://127.0.0.1:" + std::to_string(FreeLoopbackPort());
+             return e.netPort;
+         },
+         LINE_OTHER,
+         [](const LineEnv& e, const LineCheckResult&) {
+             return std::vector<std::string>{e.netPort + ": spojení odmítnuto"};
+         }},
+        {"a network port that never connects, cancelled",
+         [](LineEnv& e) {
+             e.stalled = std::make_unique<StalledListener>();
+             return e.stalled->Port();
+         },
+         LINE_OTHER,
+         [](const LineEnv&, const LineCheckResult& r) {
+             EXPECT_EQ(r.m_strDetail, "zrušeno") << "not the connect time-out";
+             return std::vector<std::string>{"zrušena"};
+         },
+         CancelAfterMs(300)},
     };
 }
 
 } // namespace
 
 TEST(LineCheck, EachKindOfLineGetsItsVerdictAndAnExplanation) {
+    bool noSer2Net = false;
     for (const LineCase& c : LineCases()) {
         SCOPED_TRACE(c.name);
         if (c.needsNonRoot && ::geteuid() == 0)
             continue; // root opens everything: the case cannot be made here
+        if (c.needsSer2Net && !Ser2Net::Available()) {
+            noSer2Net = true;
+            continue;
+        }
         LineEnv env;
         const std::string port = c.setUp(env);
         LineCheckResult result;
@@ -224,6 +282,8 @@ TEST(LineCheck, EachKindOfLineGetsItsVerdictAndAnExplanation) {
         for (const std::string& fact : c.facts(env, result))
             EXPECT_TRUE(Has(text, fact)) << "'" << fact << "' missing in: " << text;
     }
+    if (noSer2Net)
+        GTEST_SKIP() << "ser2net is not installed (scripts/install-deps.sh installs it)";
 }
 
 TEST(LineCheck, APermissionProblemNamesTheGroupAndTheCommand) {
@@ -269,7 +329,8 @@ TEST(LineCheck, AFailedConnectIsExplainedWithoutTalkingToTheUnit) {
 TEST(FindUnit, EveryPortOfTheSearchGetsTheVerdictOfItsLine) {
     std::vector<LineCase> cases;
     for (LineCase& c : LineCases()) {
-        if (!c.cancel && !(c.needsNonRoot && ::geteuid() == 0))
+        if (!c.cancel && !(c.needsNonRoot && ::geteuid() == 0) &&
+            !(c.needsSer2Net && !Ser2Net::Available()))
             cases.push_back(std::move(c));
     }
     std::vector<std::unique_ptr<LineEnv>> envs;

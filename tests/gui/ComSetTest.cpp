@@ -244,7 +244,8 @@ TEST_F(ComSetTest, OkStoresWhatTheControlsShow) {
     EXPECT_TRUE(ComSet()->findChild<QCheckBox*>("m_pChbReadBeforeWrite")->isChecked());
     for (const Case& c :
          {Case{"/dev/ttyACM3", true, true, -1, 1, false},
-          Case{byId.c_str(), false, false, 1, -1, true}, Case{"COM2", true, false, 0, 0, false}}) {
+          Case{byId.c_str(), false, false, 1, -1, true}, Case{"COM2", true, false, 0, 0, false},
+          Case{"rfc2217://[fd00::17]:4001", true, false, 0, 0, false}}) {
         SCOPED_TRACE(c.port);
         auto dlg = ComSet();
         In<QRadioButton>(dlg.get(), c.local ? "m_pRdbLocal" : "m_pRdbRemote")->setChecked(true);
@@ -273,6 +274,18 @@ TEST_F(ComSetTest, OkStoresWhatTheControlsShow) {
         EXPECT_EQ(In<QListWidget>(dlg.get(), "m_pLsbConnect")->currentRow(), c.connection);
         EXPECT_EQ(Button(dlg.get(), "m_pBtnModemSet")->isEnabled(), c.modem >= 0);
     }
+    // A network port without its port number is refused with the form it needs; the dialog
+    // stays open and the profile keeps its port.
+    auto dlg = ComSet();
+    QComboBox* port = In<QComboBox>(dlg.get(), "m_pCmbPort");
+    port->lineEdit()->selectAll();
+    QTest::keyClicks(port->lineEdit(), "tcp://unit-server");
+    prompts.ExpectError("tcp://unit-server: chybí číslo portu (tvar tcp://POČÍTAČ:PORT nebo "
+                        "rfc2217://POČÍTAČ:PORT)");
+    Button(dlg.get(), "m_pBtnOk")->click();
+    EXPECT_TRUE(prompts.Done());
+    EXPECT_NE(dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(UI().Profile().PortPath(), "rfc2217://[fd00::17]:4001");
 }
 
 TEST_F(ComSetTest, ThePortBoxListsTheDevicesFoundAndStoresTheChosenPath) {

@@ -1,6 +1,8 @@
 // A whole configuration read and write (10 blocks each) inside an open session against the
 // virtual unit: (a) replies at once, the overhead of the program; (b) the unit paced to a
-// 9600 baud 8N1 line, compared with the time the frames' bytes need on such a line.
+// 9600 baud 8N1 line, compared with the time the frames' bytes need on such a line; (c) the
+// same read through a serial device server (ser2net on loopback, raw TCP and RFC 2217) in
+// front of the unit's line, where the wire time must still be nearly all of it.
 #include "base/ProgramFolder.h"
 #include "config/Profile.h"
 #include "config/TK630Cfg.h"
@@ -8,11 +10,13 @@
 #include "link/FrameCodec.h"
 #include "link/TK630Com.h"
 #include "status/DevStatus.h"
+#include "tests/support/Ser2Net.h"
 #include "tools/sim/SimServer.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -46,7 +50,10 @@ size_t WireBytes(const std::vector<uint8_t>& memory, bool write) {
     return total;
 }
 
-void RunTransfer(benchmark::State& state, bool write, uint32_t baud) {
+// How the program reaches the unit's line.
+enum Via : int { VIA_PTY = 0, VIA_TCP = 1, VIA_RFC2217 = 2 };
+
+void RunTransfer(benchmark::State& state, bool write, uint32_t baud, Via via = VIA_PTY) {
     char tmpl[] = "/tmp/tk530-bench-XXXXXX";
     tk::SetProgramFolder(::mkdtemp(tmpl));
     CSimServer sim;
@@ -55,7 +62,18 @@ void RunTransfer(benchmark::State& state, bool write, uint32_t baud) {
         return;
     }
     CProfile profile;
-    profile.SetPort(sim.SlavePath().c_str());
+    std::unique_ptr<Ser2Net> server;
+    if (via == VIA_PTY) {
+        profile.SetPortPath(sim.SlavePath());
+    } else {
+        std::string error;
+        server = std::make_unique<Ser2Net>(sim.SlavePath(), via == VIA_RFC2217);
+        if (!Ser2Net::Available() || !server->Start(&error)) {
+            state.SkipWithError(("ser2net did not start: " + error).c_str());
+            return;
+        }
+        profile.SetPortPath(server->Port());
+    }
     CDevStatus status;
     CTK630Com com(profile, status);
     com.SetPauseMs(0);
@@ -92,6 +110,7 @@ void RunTransfer(benchmark::State& state, bool write, uint32_t baud) {
     com.Post({CM_DISCONNECT, 0, 0});
     com.WaitIdle(10000);
     com.Stop();
+    server.reset();
     sim.Stop();
     std::system((std::string("rm -rf ") + tk::ProgramFolder()).c_str());
 }
@@ -102,8 +121,18 @@ void BM_ReadConfig(benchmark::State& state) {
 void BM_WriteConfig(benchmark::State& state) {
     RunTransfer(state, true, static_cast<uint32_t>(state.range(0)));
 }
+// At 9600 Bd: 0 the pseudo-terminal, 1 raw TCP, 2 RFC 2217 (the ratios compare).
+void BM_ReadConfigVia(benchmark::State& state) {
+    RunTransfer(state, false, 9600, static_cast<Via>(state.range(0)));
+}
 
 } // namespace
 
 BENCHMARK(BM_ReadConfig)->Arg(0)->Arg(9600)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteConfig)->Arg(0)->Arg(9600)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadConfigVia)
+    ->Arg(VIA_PTY)
+    ->Arg(VIA_TCP)
+    ->Arg(VIA_RFC2217)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);

@@ -192,7 +192,8 @@ void AddCommands(CLI::App& app, Args& a) {
                                  "okno Nastavení komunikace");
     settings
         ->add_option("--port", a.setPort,
-                     "Komunikační port lokálního přístupu (COM1, ttyUSB0, /dev/..., ./cesta)")
+                     "Komunikační port lokálního přístupu (COM1, ttyUSB0, /dev/..., ./cesta, "
+                     "tcp://POČÍTAČ:PORT, rfc2217://POČÍTAČ:PORT)")
         ->option_text("ZAŘÍZENÍ");
     settings->add_option("--trace", a.setTrace, "Zachytávat komunikaci do souboru sercom.log")
         ->option_text("on|off")
@@ -594,7 +595,8 @@ int ParseCommandLine(int argc, char** argv, Args& a) {
         ->check(CLI::ExistingDirectory);
     CLI::Option* port =
         app.add_option("--port", a.port,
-                       "Lokální přístup na tomto sériovém zařízení (/dev/ttyUSB0, COM1, ./cesta)")
+                       "Lokální přístup na tomto sériovém zařízení (/dev/ttyUSB0, COM1, ./cesta) "
+                       "nebo přes síť (tcp://POČÍTAČ:PORT, rfc2217://POČÍTAČ:PORT)")
             ->option_text("ZAŘÍZENÍ");
     CLI::Option* modem = app.add_option("--modem", a.modem,
                                         "Vzdálený přístup tímto modemem: číslo nebo jméno "

@@ -144,6 +144,8 @@ bool LockData(tk::CDataLock& own, CConsole& console) {
 namespace {
 
 bool IsControllingTerminal(const std::string& port) {
+    if (IsNetworkPort(port))
+        return false;
     const std::string path = port[0] == '/' ? port : "/dev/" + port;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
@@ -167,9 +169,16 @@ std::optional<std::string> ProfilePort(const std::string& given, CConsole& conso
         console.Err("Název portu je prázdný.\n");
         return std::nullopt;
     }
-    // A name with a slash is a path, as a shell user means it; only a bare name is a device
-    // in /dev.
-    if (port[0] != '/' && port.find('/') != std::string::npos) {
+    // A serial device server on the network: kept as written, once its form is sound.
+    if (IsNetworkPort(port)) {
+        std::string reason;
+        if (!ParseNetPort(port, nullptr, &reason)) {
+            console.Err(ForTerminal(reason) + "\n");
+            return std::nullopt;
+        }
+    } else if (port[0] != '/' && port.find('/') != std::string::npos) {
+        // A name with a slash is a path, as a shell user means it; only a bare name is a
+        // device in /dev.
         char real[PATH_MAX];
         if (::realpath(port.c_str(), real)) {
             port = real;

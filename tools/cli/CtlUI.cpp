@@ -376,7 +376,8 @@ void CCtlUI::PostEvent(const CComEvent& ev) {
         Monitor(ev);
     if (ev.m_nCode == CE_OFFLINE && ev.m_nArg != 0) {
         // The session ended by itself (the modem call dropped).
-        m_console.Err(LinkErrorMessage(static_cast<uint32_t>(ev.m_nArg), 0) + "\n");
+        m_console.Err(LinkErrorMessage(static_cast<uint32_t>(ev.m_nArg), 0) +
+                      (ev.m_sDetail.empty() ? "" : " (" + ev.m_sDetail + ")") + "\n");
         Fail(static_cast<uint32_t>(ev.m_nArg));
         Monitor(ev);
     }
