@@ -35,6 +35,10 @@ signals:
 
 protected:
     // Neither Escape nor the window system ends the dialog: only the end of the sequence.
+    // A close request of the window system (Alt+F4 while the dialog has the focus, as it has
+    // just after a short operation) is kept and closes the main window, through its close
+    // query, once the sequence has ended; the main window itself gets none while it is
+    // blocked.
     void reject() override {}
     void closeEvent(QCloseEvent* event) override;
 
@@ -47,4 +51,5 @@ private:
     CAppUI& m_ui;
     std::unique_ptr<Ui::TFrmCom> m_pForm;
     bool m_bEnding = false;
+    bool m_bCloseAsked = false; // a close request came during the sequence
 };
