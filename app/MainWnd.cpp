@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
@@ -63,6 +64,19 @@ QString DroppedCfgFile(const QMimeData* data) {
         return {};
     const QString path = first.toLocalFile();
     return path.endsWith(QStringLiteral(".cfg"), Qt::CaseInsensitive) ? path : QString();
+}
+
+// Smoke tests under a real display server learn which pane the window shows from the file
+// that TK530_SMOKE_STATE names: a line "tab 1 pane 9 0" whenever the selection changes.
+// Without the variable nothing is written.
+void WriteSmokeState(int tab, const PaneRef& ref) {
+    static const QString path = qEnvironmentVariable("TK530_SMOKE_STATE");
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (file.open(QIODevice::Append | QIODevice::Text))
+        file.write(
+            QStringLiteral("tab %1 pane %2 %3\n").arg(tab).arg(ref.id).arg(ref.param).toUtf8());
 }
 
 } // namespace
@@ -372,6 +386,7 @@ void TFrmMain::SelectNodeOf(int tab) {
         return;
     const PaneRef ref = PaneMap(tab, NodeIndex(tree, tree->currentItem()));
     m_ui.PaneMng().Select(ref.id, ref.param);
+    WriteSmokeState(tab, ref);
     if (ref.id == PANE_SMSLIST && ref.param == SMS_RECEIVED)
         SetReceivedUnseen(false); // seen now
     UpdateActions();
