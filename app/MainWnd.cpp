@@ -2,11 +2,13 @@
 
 #include "app/AppUI.h"
 #include "app/AppUIApp.h"
+#include "app/BlockedClose.h"
 #include "app/DlgAbout.h"
 #include "app/DlgHelp.h"
 #include "app/ShellRules.h"
 #include "base/Texts.h"
 #include "config/CfgRecent.h"
+#include "link/DlgCom.h"
 #include "sms/PaneSMSList.h"
 #include "sms/SMS.h"
 
@@ -180,6 +182,13 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     // A configuration file dropped on a text field would otherwise be typed into it as its
     // address: every drop of one inside this window goes to the window.
     qApp->installEventFilter(this);
+
+    // The close box clicked while the progress dialog blocks the window: kept for the end of
+    // the operation, as a close request to the dialog itself is.
+    m_pBlockedClose = std::make_unique<CBlockedCloseFilter>(*this, [this] {
+        if (TFrmCom* com = m_ui.ComDialog(); com && com->isVisible())
+            com->KeepCloseRequest();
+    });
 
     // The SMS actions follow the state of the store, the link and the list pane; like an
     // action list's update handlers they are evaluated while the program idles.

@@ -9,6 +9,7 @@
 #include <memory>
 
 class CAppUI;
+class CBlockedCloseFilter;
 class QAction;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -92,4 +93,5 @@ private:
     QAction* m_pRecentSep = nullptr;
     std::array<QAction*, 6> m_apActRecent{};
     TFrmHelp* m_pHelp = nullptr; // child window, made at first use
+    std::unique_ptr<CBlockedCloseFilter> m_pBlockedClose;
 };

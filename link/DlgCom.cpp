@@ -56,7 +56,7 @@ void TFrmCom::closeEvent(QCloseEvent* event) {
         QDialog::closeEvent(event);
         return;
     }
-    m_bCloseAsked = true;
+    KeepCloseRequest();
     event->ignore();
 }
 

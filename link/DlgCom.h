@@ -24,6 +24,9 @@ public:
 
     // A sequence begins (CE_BEGIN).
     void Begin();
+    // The user asked to close the program while a sequence runs: the main window is closed,
+    // through its close query, once the sequence has ended.
+    void KeepCloseRequest() { m_bCloseAsked = true; }
 
     // The worker's progress messages, on the user-interface thread.
     void PostProgress(CComNotifyMsg* msg) override;
