@@ -3,6 +3,8 @@
 #   1. the whole project with warnings as errors, and all its tests (the window program's
 #      GUI tests, label gui, on the offscreen platform among them, and the package test:
 #      install, run the installed programs, build the .deb, lintian);
+#   1b. smoke scenarios of the window program under a real X server (Xvfb, the openbox
+#      window manager, real keys and clicks from xdotool; scripts/xsmoke.sh);
 #   2. the tests again under AddressSanitizer and UndefinedBehaviorSanitizer (gui included);
 #   3. the tests with threads (link engine, virtual unit, end to end) under ThreadSanitizer
 #      (not gui: Qt's own hand-over between threads is invisible to ThreadSanitizer);
@@ -39,13 +41,16 @@ export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDI
 echo "== build (warnings as errors)"
 cmake --preset normal >/dev/null # the trees are CMakePresets.json's, by name
 cmake --build build -j"$JOBS"
-ctest --test-dir build -LE bench -j"$JOBS" --output-on-failure
+ctest --test-dir build -LE 'bench|xsmoke' -j"$JOBS" --output-on-failure
+
+echo "== smoke scenarios under a real X server (Xvfb, openbox, xdotool)"
+ctest --test-dir build -L xsmoke --output-on-failure
 
 echo "== tests again under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
 cmake --build build-asan -j"$JOBS"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan -LE bench -j"$JOBS" --output-on-failure
+    ctest --test-dir build-asan -LE 'bench|xsmoke' -j"$JOBS" --output-on-failure
 
 echo "== link engine, virtual unit and end-to-end tests under ThreadSanitizer"
 cmake --preset tsan >/dev/null

@@ -2,10 +2,13 @@
 
 #include "app/AppUI.h"
 #include "app/AppUIApp.h"
+#include "app/BlockedClose.h"
 #include "app/DlgAbout.h"
+#include "app/DlgHelp.h"
 #include "app/ShellRules.h"
 #include "base/Texts.h"
 #include "config/CfgRecent.h"
+#include "link/DlgCom.h"
 #include "sms/SMS.h"
 
 #include "ui_MainWnd.h"
@@ -14,11 +17,13 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
 #include <QScreen>
 #include <QStyle>
+#include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidgetItemIterator>
@@ -34,6 +39,12 @@ QString Q(std::string_view text) {
 
 // The tools tree's nodes of the three SMS lists.
 constexpr int kListNode[SMS_LIST_COUNT] = {2, 3, 4};
+// The letter of each list's caption that is its mnemonic in the SMS menu ("&Přijaté (3)",
+// "O&deslané (0)", "&K odeslání (1)"), unique among the menu's items.
+constexpr int kListMnemonic[SMS_LIST_COUNT] = {0, 1, 0};
+
+// The splitter's least width for the navigator (the form's own minimum).
+constexpr int kNavigatorMinWidth = 150;
 
 QTreeWidgetItem* NodeAt(QTreeWidget* tree, int index) {
     int i = 0;
@@ -56,6 +67,19 @@ QString DroppedCfgFile(const QMimeData* data) {
     return path.endsWith(QStringLiteral(".cfg"), Qt::CaseInsensitive) ? path : QString();
 }
 
+// Smoke tests under a real display server learn which pane the window shows from the file
+// that TK530_SMOKE_STATE names: a line "tab 1 pane 9 0" whenever the selection changes.
+// Without the variable nothing is written.
+void WriteSmokeState(int tab, const PaneRef& ref) {
+    static const QString path = qEnvironmentVariable("TK530_SMOKE_STATE");
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (file.open(QIODevice::Append | QIODevice::Text))
+        file.write(
+            QStringLiteral("tab %1 pane %2 %3\n").arg(tab).arg(ref.id).arg(ref.param).toUtf8());
+}
+
 } // namespace
 
 TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain>()) {
@@ -64,7 +88,17 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     resize(profile.m_nWidth, profile.m_nHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) // centred on the desktop
         move(screen->availableGeometry().center() - rect().center());
-    m_pForm->m_pSpltMain->setSizes({profile.m_nPgCtlWidth, profile.m_nWidth});
+    // The three tabs stay in sight at any width the splitter allows: a caption that does not
+    // fit is shortened instead of scrolling a tab out of the strip, and the navigator never
+    // gets narrower than the shortened tabs (a narrower saved width comes back at that). No
+    // saved width (0) is as wide as the whole captions need.
+    QTabWidget* tabs = m_pForm->m_pPgCtlP1;
+    tabs->setElideMode(Qt::ElideRight);
+    tabs->setUsesScrollButtons(false);
+    tabs->setMinimumWidth(std::max(kNavigatorMinWidth, tabs->minimumSizeHint().width()));
+    const int navigator =
+        profile.m_nPgCtlWidth > 0 ? profile.m_nPgCtlWidth : tabs->sizeHint().width();
+    m_pForm->m_pSpltMain->setSizes({std::max(navigator, tabs->minimumWidth()), profile.m_nWidth});
     m_pForm->m_pSpltMain->setStretchFactor(1, 1);
 
     // The toolbar's buttons by their own names.
@@ -148,6 +182,13 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     // address: every drop of one inside this window goes to the window.
     qApp->installEventFilter(this);
 
+    // The close box clicked while the progress dialog blocks the window: kept for the end of
+    // the operation, as a close request to the dialog itself is.
+    m_pBlockedClose = std::make_unique<CBlockedCloseFilter>(*this, [this] {
+        if (TFrmCom* com = m_ui.ComDialog(); com && com->isVisible())
+            com->KeepCloseRequest();
+    });
+
     // The SMS actions follow the state of the store, the link and the list pane; like an
     // action list's update handlers they are evaluated while the program idles.
     auto* idle = new QTimer(this);
@@ -222,6 +263,12 @@ void TFrmMain::ConnectActions() {
     });
     on(f.m_pMniExit, [this] { m_pMniExitClick(); });
     on(f.m_pMniAbout, [this] { m_pMniAboutClick(); });
+    on(f.m_pActHelp, [this] { ShowHelp(); });
+    // The SMS menu leads to the SMS panes as the tools tree does.
+    on(f.m_pActSMSNew, [this] { ShowPane(PANE_SMSEDIT, 0); });
+    on(f.m_pActSMSListReceived, [this] { ShowPane(PANE_SMSLIST, SMS_RECEIVED); });
+    on(f.m_pActSMSListSent, [this] { ShowPane(PANE_SMSLIST, SMS_SENT); });
+    on(f.m_pActSMSListToSend, [this] { ShowPane(PANE_SMSLIST, SMS_TOSEND); });
 }
 
 QWidget* TFrmMain::PaneArea() const {
@@ -310,8 +357,16 @@ bool TFrmMain::ReceivedUnseen() const {
 void TFrmMain::UpdateListNode(int list) {
     if (list < 0 || list >= SMS_LIST_COUNT)
         return;
+    const QString caption = QString::fromStdString(m_ui.Device().m_SMS.ListNodeCaption(list));
     if (QTreeWidgetItem* node = NodeAt(m_pForm->m_pTrvTools, kListNode[list]))
-        node->setText(0, QString::fromStdString(m_ui.Device().m_SMS.ListNodeCaption(list)));
+        node->setText(0, caption);
+    // The SMS menu's item of the list says the same.
+    QAction* const items[SMS_LIST_COUNT] = {
+        m_pForm->m_pActSMSListReceived, m_pForm->m_pActSMSListSent, m_pForm->m_pActSMSListToSend};
+    QString text = caption;
+    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    text.insert(kListMnemonic[list], QLatin1Char('&'));
+    items[list]->setText(text);
 }
 
 void TFrmMain::SelectFirstNodes() {
@@ -337,6 +392,7 @@ void TFrmMain::SelectNodeOf(int tab) {
         return;
     const PaneRef ref = PaneMap(tab, NodeIndex(tree, tree->currentItem()));
     m_ui.PaneMng().Select(ref.id, ref.param);
+    WriteSmokeState(tab, ref);
     if (ref.id == PANE_SMSLIST && ref.param == SMS_RECEIVED)
         SetReceivedUnseen(false); // seen now
     UpdateActions();
@@ -464,6 +520,18 @@ void TFrmMain::resizeEvent(QResizeEvent* event) {
 void TFrmMain::m_pMniExitClick() {
     // The same way out as the close box: save prompt, profile, session closed.
     close();
+}
+
+void TFrmMain::ShowHelp() {
+    if (!m_pHelp)
+        m_pHelp = new TFrmHelp(this);
+    m_pHelp->show();
+    m_pHelp->raise();
+    m_pHelp->activateWindow();
+}
+
+TFrmHelp* TFrmMain::HelpWindow() const {
+    return m_pHelp;
 }
 
 void TFrmMain::m_pMniAboutClick() {

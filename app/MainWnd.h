@@ -9,12 +9,14 @@
 #include <memory>
 
 class CAppUI;
+class CBlockedCloseFilter;
 class QAction;
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
 class QLabel;
 class QTimer;
+class TFrmHelp;
 class QTreeWidget;
 class QTreeWidgetItem;
 namespace Ui {
@@ -56,6 +58,10 @@ public:
 
     // Shows a pane as its tree node does (the node selected, its tab active).
     void ShowPane(int id, int param);
+    // The user's guide (F1, "Nápověda › Příručka"): one window, made at first use, brought
+    // to the front when already open.
+    void ShowHelp();
+    TFrmHelp* HelpWindow() const;
     // The recent files at the end of the configuration menu ("&1 a.cfg"), from the list of
     // the user-interface object; a file that is no longer there is shown disabled.
     void UpdateRecentMenu();
@@ -86,4 +92,6 @@ private:
     QTimer* m_pMsgTimer;
     QAction* m_pRecentSep = nullptr;
     std::array<QAction*, 6> m_apActRecent{};
+    TFrmHelp* m_pHelp = nullptr; // child window, made at first use
+    std::unique_ptr<CBlockedCloseFilter> m_pBlockedClose;
 };

@@ -92,6 +92,7 @@ bool InstallCzechTranslation() {
 
 static void InitResourcesOnce() {
     Q_INIT_RESOURCE(tk530);
+    Q_INIT_RESOURCE(guide);
 }
 
 void InitGuiResources() {

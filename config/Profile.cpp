@@ -62,7 +62,7 @@ void CProfile::SetWindowDefaults() {
     m_nHeight = m_nScreenHeight / 10 * 6;
     for (int i = 0; i < 9; ++i)
         m_anColWidth[i] = kDefaultColWidths[i % 3];
-    m_nPgCtlWidth = 200;
+    m_nPgCtlWidth = 0; // as wide as the navigator's tabs need (the window knows the font)
 }
 
 void CProfile::SetPort(const char* port) {

@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -51,10 +52,12 @@ void TFrmCom::Begin() {
 }
 
 void TFrmCom::closeEvent(QCloseEvent* event) {
-    if (m_bEnding)
+    if (m_bEnding) {
         QDialog::closeEvent(event);
-    else
-        event->ignore();
+        return;
+    }
+    KeepCloseRequest();
+    event->ignore();
 }
 
 void TFrmCom::PostProgress(CComNotifyMsg* msg) {
@@ -116,6 +119,10 @@ uint32_t TFrmCom::Handle(const CComNotifyMsg& msg) {
         m_bEnding = true;
         done(QDialog::Accepted);
         m_bEnding = false;
+        if (std::exchange(m_bCloseAsked, false) && parentWidget()) {
+            // After the sequence's own end handling, as if the request came now.
+            QMetaObject::invokeMethod(parentWidget(), &QWidget::close, Qt::QueuedConnection);
+        }
         break;
     case PM_BAD_PIN:
         m_ui.Prompts().ErrorText(std::string(GetText(TXT_LINK_ERROR_BASE + LE_BAD_PIN)),

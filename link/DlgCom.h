@@ -24,6 +24,9 @@ public:
 
     // A sequence begins (CE_BEGIN).
     void Begin();
+    // The user asked to close the program while a sequence runs: the main window is closed,
+    // through its close query, once the sequence has ended.
+    void KeepCloseRequest() { m_bCloseAsked = true; }
 
     // The worker's progress messages, on the user-interface thread.
     void PostProgress(CComNotifyMsg* msg) override;
@@ -35,6 +38,10 @@ signals:
 
 protected:
     // Neither Escape nor the window system ends the dialog: only the end of the sequence.
+    // A close request of the window system (Alt+F4 while the dialog has the focus, as it has
+    // just after a short operation) is kept and closes the main window, through its close
+    // query, once the sequence has ended; the main window itself gets none while it is
+    // blocked.
     void reject() override {}
     void closeEvent(QCloseEvent* event) override;
 
@@ -47,4 +54,5 @@ private:
     IPaneHost& m_ui;
     std::unique_ptr<Ui::TFrmCom> m_pForm;
     bool m_bEnding = false;
+    bool m_bCloseAsked = false; // a close request came during the sequence
 };

@@ -9,8 +9,8 @@ packages=(
     libcli11-dev
     clang libclang-rt-14-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
-    qt6-svg-dev libqt6svg6 qt6-charts-dev libqt6opengl6-dev
-    xvfb xauth
+    qt6-svg-dev libqt6svg6 qt6-charts-dev libqt6opengl6-dev libxcb1-dev
+    xvfb xauth openbox xdotool x11-utils
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin file
     ccache clang-format
     ser2net

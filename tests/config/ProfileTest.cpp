@@ -41,7 +41,7 @@ TEST_F(ProfileTest, DefaultsComeFromTheScreenAndReplaceAnyFileNotOfVersion3) {
     EXPECT_EQ(p.m_nWidth, 1088); // divided by ten first: not 1092
     EXPECT_EQ(p.m_nHeight, 456);
     EXPECT_EQ(p.m_anColWidth[7], 300);
-    EXPECT_EQ(p.m_nPgCtlWidth, 200);
+    EXPECT_EQ(p.m_nPgCtlWidth, 0); // the navigator decides
     ::unlink(File().c_str());
     EXPECT_EQ(p.Load(), PROFILE_ERR_LOAD);
 }
@@ -156,7 +156,7 @@ TEST_F(ProfileTest, BytesInMemoryLoadAsTheFileDoesAndSaveAsItIsWritten) {
     // Cut inside the last column width: that value alone is the default.
     ASSERT_EQ(q.LoadBytes(file, 74), PROFILE_OK);
     EXPECT_EQ(q.m_anColWidth[8], 130);
-    EXPECT_EQ(q.m_nPgCtlWidth, 200);
+    EXPECT_EQ(q.m_nPgCtlWidth, 0);
     EXPECT_STREQ(q.m_szPort, "/dev/ttyUSB0");
 
     EXPECT_EQ(q.LoadBytes(file, 3), PROFILE_ERR_LOAD);

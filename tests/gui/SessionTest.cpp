@@ -28,6 +28,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <functional>
@@ -177,6 +178,27 @@ TEST_F(GuiSessionTest, ClosingOnlineDisconnectsAndThenClosesWithoutASecondPrompt
     EXPECT_FALSE(Device().m_Com.IsOnline());
     EXPECT_EQ(Commands().back(), 0x86);
     EXPECT_TRUE(FileExists(tk::ProgramFile("Profile.dat")));
+}
+
+TEST_F(GuiSessionTest, AWindowCloseDuringAShortOperationClosesOnceItHasEnded) {
+    ASSERT_TRUE(StartApp());
+    GoOnline();
+    TFrmCom* com = UI().ComDialog();
+    // The window system's close request reaches the dialog that has the focus (Alt+F4) while
+    // it shows the first progress; the platform window delivers it as the window system's own.
+    bool asked = false;
+    QObject::connect(com, &TFrmCom::progressHandled, com, [com, &asked] {
+        if (asked || !com->isVisible())
+            return;
+        asked = true;
+        com->windowHandle()->close();
+        EXPECT_TRUE(com->isVisible()); // the operation is not broken off
+    });
+    Action("m_pActReadStatus")->trigger();
+    ASSERT_TRUE(WaitFor([this] { return !Main().isVisible(); }));
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(Device().m_Com.IsOnline());
+    EXPECT_EQ(Commands().back(), 0x86);
 }
 
 TEST_F(GuiSessionTest, CancelAtTheSavePromptKeepsTheSessionAndAsksAgainNextTime) {
