@@ -2,21 +2,21 @@
 
 #include "app/AppUI.h"
 #include "app/Device.h"
+#include "base/CzechFormat.h"
 #include "status/StatusText.h"
 
 #include "ui_PaneTime.h"
 
 #include <QDate>
-#include <QLocale>
 #include <QTime>
 
 TFrmTime::TFrmTime(CPaneTime& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmTime>()) {
     m_pForm->setupUi(this);
-    // The short date of the PC's regional settings; the time always with its seconds, which
-    // the unit's clock keeps.
-    const QLocale locale;
-    m_pForm->m_pDtpDate->setDisplayFormat(locale.dateFormat(QLocale::ShortFormat));
+    // The Czech date and time the other windows show; the time with its seconds, which the
+    // unit's clock keeps.
+    m_pForm->m_pDtpDate->setDisplayFormat(QString::fromLatin1(tk::kCzechDatePattern));
+    m_pForm->m_pDtpTime->setDisplayFormat(QString::fromLatin1(tk::kCzechTimePattern));
     m_pForm->m_pDtpDate->setMinimumDate(QDate(2000, 1, 1));
     m_pForm->m_pDtpDate->setMaximumDate(QDate(2255, 12, 31));
     connect(m_pForm->m_pBtnSet, &QPushButton::clicked, this, [this] {

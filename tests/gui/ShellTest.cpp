@@ -324,9 +324,9 @@ TEST_F(GuiCfgMenuTest, ABackupOpensUntitledThroughTheSavePromptOrIsCompared) {
 
     Action("m_pActCfgBackups")->trigger();
     // One unit's backups together, the unit read last first, each newest first.
-    EXPECT_EQ(Rows(list), (std::vector<std::string>{"00012345 | 2026-12-08 14:05:09 | 1667 B",
-                                                    "00012345 | 2026-12-07 09:30:00 | 1667 B",
-                                                    "00000777 | 2026-12-08 10:00:00 | 1667 B"}));
+    EXPECT_EQ(Rows(list), (std::vector<std::string>{"00012345 | 8. 12. 2026 14:05:09 | 1667 B",
+                                                    "00012345 | 7. 12. 2026 9:30:00 | 1667 B",
+                                                    "00000777 | 8. 12. 2026 10:00:00 | 1667 B"}));
     list->setCurrentItem(list->topLevelItem(1));
     prompts.ExpectAsk("Konfigurace byla změněna, chcete změny uložit?", PROMPT_CANCEL);
     QTest::mouseClick(BackupButton("m_pBtnOpen"), Qt::LeftButton);
@@ -341,7 +341,7 @@ TEST_F(GuiCfgMenuTest, ABackupOpensUntitledThroughTheSavePromptOrIsCompared) {
     ASSERT_NE(Compare(), nullptr);
     EXPECT_EQ(Rows(DiffList()), std::vector<std::string>{"SIM karta | PIN | 7093 | 1111"});
     EXPECT_EQ(DiffList()->headerItem()->text(3).toStdString(),
-              "Záloha 00012345 2026-12-07 09:30:00");
+              "Záloha 00012345 7. 12. 2026 9:30:00");
     Compare()->reject();
 
     Action("m_pActCfgBackups")->trigger();
