@@ -9,6 +9,7 @@
 #include <memory>
 
 class CAppUI;
+struct WndFrame;
 class QAction;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -63,6 +64,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // A configuration file dropped on the window opens as the open command does (only the
     // first of several files; anything but a *.cfg file is refused).
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -77,6 +79,8 @@ private:
     void m_pMniExitClick();
     void m_pMniAboutClick();
     void ConnectActions();
+    // Reduces and moves the window onto its screen's available area (centred when `centre`).
+    void FitToScreen(const WndFrame& frame, bool centre);
 
     CAppUI& m_ui;
     std::unique_ptr<Ui::TFrmMain> m_pForm;
@@ -86,4 +90,5 @@ private:
     QTimer* m_pMsgTimer;
     QAction* m_pRecentSep = nullptr;
     std::array<QAction*, 6> m_apActRecent{};
+    bool m_bFitted = false; // fitted again with the window manager's frame
 };

@@ -18,6 +18,32 @@ std::string ComposeTitle(std::string_view filePath, bool modified);
 // second panel's 100, never below zero.
 int StatusPanelWidth(int clientWidth);
 
+// A rectangle on the desktop, in the coordinates of the whole virtual desktop (a second
+// monitor's area starts at its own offset).
+struct WndRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const WndRect&) const = default;
+};
+// The space a window manager adds around the window's client area (title bar, borders).
+struct WndFrame {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// Where the main window's client area goes so that the whole window, frame included, lies in
+// `area` (the available part of one screen): a saved size larger than the area is reduced to
+// it, and a position that would put any part outside is moved in (left and top win when the
+// window is as large as the area). `wanted` is the client area asked for. An empty area
+// changes nothing.
+WndRect FitWindow(const WndRect& wanted, const WndFrame& frame, const WndRect& area);
+// The client area of `width` x `height` centred in `area`, then fitted.
+WndRect CentreWindow(int width, int height, const WndFrame& frame, const WndRect& area);
+
 // What the SMS actions' enabling depends on.
 struct SmsActionInputs {
     bool online = false;          // the link engine holds a session
