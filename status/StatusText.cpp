@@ -1,7 +1,10 @@
 #include "status/StatusText.h"
 
+#include "base/CzechFormat.h"
+
 #include "status/DevStatus.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -21,7 +24,7 @@ std::string SignalDbmText(uint32_t signal) {
 }
 
 std::string CreditText(float credit) {
-    return std::isfinite(credit) ? FormatCredit(credit) : std::string();
+    return tk::CzechDecimal(static_cast<double>(credit), 2);
 }
 
 bool CSignalHistory::Push(const SignalSample& s) {
@@ -125,6 +128,33 @@ std::string DriftText(int64_t unitMinusPcSeconds) {
                   static_cast<unsigned long long>(s / 60 % 60),
                   static_cast<unsigned long long>(s % 60));
     return buf;
+}
+
+namespace {
+
+double Linear(uint32_t channel) {
+    const double c = static_cast<double>(channel & 0xFF) / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(uint32_t rgb) {
+    return 0.2126 * Linear(rgb >> 16) + 0.7152 * Linear(rgb >> 8) + 0.0722 * Linear(rgb);
+}
+
+} // namespace
+
+double ContrastRatio(uint32_t rgbA, uint32_t rgbB) {
+    const double a = Luminance(rgbA);
+    const double b = Luminance(rgbB);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+uint32_t ReadableTextOn(uint32_t background, uint32_t preferred) {
+    constexpr double kEnough = 3.0;
+    if (ContrastRatio(background, preferred & 0xFFFFFF) >= kEnough)
+        return preferred & 0xFFFFFF;
+    return ContrastRatio(background, 0x000000) >= ContrastRatio(background, 0xFFFFFF) ? 0x000000
+                                                                                      : 0xFFFFFF;
 }
 
 OutputCommand OutputsFor(const std::vector<int>& selectedRows, bool toOne) {

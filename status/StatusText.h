@@ -21,7 +21,8 @@ int SignalDbm(uint32_t signal);
 // "-67 dBm", or "neznámý" when the unit does not know (UTF-8).
 std::string SignalDbmText(uint32_t signal);
 
-// The SIM credit as shown: "%.02f", or empty when the unit could not give it (NaN, infinite).
+// The SIM credit as shown, with a decimal comma: "12,50", or empty when the unit could not give it
+// (NaN, infinite).
 std::string CreditText(float credit);
 
 // One poll of the signal: a value, or a gap where no value came (missed poll, link closed).
@@ -66,6 +67,14 @@ int64_t ClockDiffSeconds(const SysTime& a, const SysTime& b);
 // "+00:03:12 proti PC" when the unit is 3 min 12 s ahead, "-01:00:00 proti PC" when an hour
 // behind; hours grow past 24 when the clock is days away.
 std::string DriftText(int64_t unitMinusPcSeconds);
+
+// Colours as 0xRRGGBB. The contrast of two colours as the accessibility guidelines define it:
+// 1 (the same luminance) to 21 (black on white).
+double ContrastRatio(uint32_t rgbA, uint32_t rgbB);
+// The text colour to draw on `background`: `preferred` when it stands out from it (a contrast
+// of at least 3, enough for the short figures of a list), else black or white, whichever
+// stands out more.
+uint32_t ReadableTextOn(uint32_t background, uint32_t preferred);
 
 // The set-outputs command for the selected rows (row i is channel i + 1): mask has the bit of
 // every selected row, values the same bits when setting to 1, none when setting to 0.

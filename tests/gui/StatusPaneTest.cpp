@@ -7,20 +7,27 @@
 #include "link/Commands.h"
 #include "status/PaneGSM.h"
 #include "status/PaneTime.h"
+#include "status/StatusText.h"
 
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -80,7 +87,7 @@ TEST_F(GuiStatusTest, FieldsShowTheRecordsInTheirFormats) {
          "neaktivní",
          "nespecifikovaný stav",
          "vyhledávání",
-         "0.00",
+         "0,00",
          "0000",
          0,
          "-113 dBm"},
@@ -101,7 +108,7 @@ TEST_F(GuiStatusTest, FieldsShowTheRecordsInTheirFormats) {
          "spojený hovor",
          "chybný PIN",
          "roaming",
-         "12.50",
+         "12,50",
          "00FF",
          17,
          "-79 dBm"},
@@ -111,7 +118,7 @@ TEST_F(GuiStatusTest, FieldsShowTheRecordsInTheirFormats) {
         {10,       99,      0,       1,          99999999,
          1,        2,       1,       99,         -3.456f,
          0x1A2B,   "10.99", "0.01",  "99999999", "klidový stav",
-         "OK",     "OK",    "-3.46", "1A2B",     32,
+         "OK",     "OK",    "-3,46", "1A2B",     32,
          "neznámý"},
     };
     for (const Row& r : rows) {
@@ -192,6 +199,72 @@ TEST_F(GuiStatusTest, OutputButtonsSetTheSelectedChannelsOnTheUnit) {
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Unit().State().outputs, 0x01);
     EXPECT_EQ(Column(2), "10000");
+}
+
+// The background of a cell as drawn (its most frequent colour) and how far its text stands out
+// from it (the contrast of the pixel that differs most).
+struct CellLook {
+    QRgb background = 0;
+    double contrast = 1.0;
+};
+static CellLook LookOf(const QImage& image, const QRect& cell) {
+    std::map<QRgb, int> count;
+    for (int y = cell.top() + 2; y < cell.bottom() - 1; ++y)
+        for (int x = cell.left() + 2; x < cell.right() - 1; ++x)
+            ++count[image.pixel(x, y) & 0xFFFFFF];
+    CellLook look;
+    int most = 0;
+    for (const auto& [rgb, n] : count)
+        if (n > most) {
+            most = n;
+            look.background = rgb;
+        }
+    for (const auto& [rgb, n] : count)
+        look.contrast = std::max(look.contrast, ContrastRatio(look.background, rgb));
+    return look;
+}
+
+TEST_F(GuiStatusTest, SelectedIORowsStayReadableInLightAndDarkPalettes) {
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_STATE, 3);
+    CDevStatus s = UI().Status();
+    s.m_IO.m_nOutputs = 0x03;
+    Deliver(CE_IO, s);
+    s.m_IO.m_nInputs = 0x01; // channel 1's input flashes while its row is selected
+    Deliver(CE_IO, s);
+    List()->topLevelItem(0)->setSelected(true);
+    List()->topLevelItem(1)->setSelected(true);
+    Find<QPushButton>("m_pBtnSet1")->setFocus(); // the selection shows without the focus too
+
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(0x2A, 0x2A, 0x2A));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Midlight, QColor(0x50, 0x50, 0x50));
+    dark.setColor(QPalette::Highlight, QColor(0x2A, 0x82, 0xDA));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    const std::pair<const char*, QPalette> palettes[] = {
+        {"light", QApplication::style()->standardPalette()}, {"dark", dark}};
+    for (const auto& [name, palette] : palettes) {
+        List()->setPalette(palette);
+        const QImage image = List()->viewport()->grab().toImage();
+        for (int row : {0, 1, 3}) {
+            for (int column = 0; column < 3; ++column) {
+                const QRect cell = List()->visualItemRect(List()->topLevelItem(row)) &
+                                   QRect(List()->header()->sectionViewportPosition(column), 0,
+                                         List()->header()->sectionSize(column), image.height());
+                const CellLook look = LookOf(image, cell);
+                EXPECT_GE(look.contrast, 3.0)
+                    << name << " row " << row << " column " << column << " on "
+                    << QColor(look.background).name().toStdString();
+            }
+        }
+        // The selection is seen: its rows are not drawn as the others are.
+        const QRect plain = List()->visualItemRect(List()->topLevelItem(3));
+        const QRect selected = List()->visualItemRect(List()->topLevelItem(1));
+        EXPECT_NE(LookOf(image, selected).background, LookOf(image, plain).background) << name;
+    }
 }
 
 TEST_F(GuiStatusTest, AHiddenPaneStaysStaleUntilShown) {

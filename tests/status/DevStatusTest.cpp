@@ -176,7 +176,8 @@ TEST(StatusText, SignalCreditDriftAndOutputs) {
         {0, "-113 dBm"}, {17, "-79 dBm"}, {31, "-51 dBm"}, {32, "neznámý"}, {99, "neznámý"}};
     for (const auto& [signal, text] : dbm)
         EXPECT_EQ(SignalDbmText(signal), text) << signal;
-    EXPECT_EQ(CreditText(12.5f), "12.50");
+    EXPECT_EQ(CreditText(12.5f), "12,50");
+    EXPECT_EQ(CreditText(-3.456f), "-3,46");
     EXPECT_EQ(CreditText(std::nanf("")), "");
     EXPECT_EQ(CreditText(INFINITY), "");
 
@@ -199,6 +200,22 @@ TEST(StatusText, SignalCreditDriftAndOutputs) {
     EXPECT_EQ(OutputsFor({1, 3}, true), (OutputCommand{0x0A, 0x0A}));
     EXPECT_EQ(OutputsFor({}, true), (OutputCommand{0, 0}));
     EXPECT_EQ(OutputsFor({-1, 8}, true), (OutputCommand{0, 0}));
+
+    // Text on a background: the preferred colour while it stands out, else black or white.
+    EXPECT_NEAR(ContrastRatio(0x000000, 0xFFFFFF), 21.0, 1e-9);
+    EXPECT_NEAR(ContrastRatio(0x777777, 0x777777), 1.0, 1e-9);
+    const struct {
+        uint32_t background, preferred, text;
+    } text[] = {
+        {0x308CC6, 0xFFFFFF, 0xFFFFFF},              // a blue selection keeps its white text
+        {0xFFFFFF, 0xFFFFFF, 0x000000},              // white on white: black instead
+        {0xC8DCF0, 0xFFFFFF, 0x000000},              // a light flash under selected text
+        {0x2A2A2A, 0x303030, 0xFFFFFF},              // dark on dark: white instead
+        {0xA8A8A8, 0xFFFFFF, 0x000000},              // a greyed selection
+        {0x2A82DA, 0xFF000000 | 0xFFFFFF, 0xFFFFFF}, // the alpha byte is no colour
+    };
+    for (const auto& t : text)
+        EXPECT_EQ(ReadableTextOn(t.background, t.preferred), t.text) << std::hex << t.background;
 }
 
 TEST(StatusText, SignalHistoryKeepsPollsGapsAndTheirCsv) {
