@@ -16,15 +16,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -128,17 +136,92 @@ TEST_F(GuiTest, TreesSelectThePaneOfTheActiveTabsNode) {
 
 TEST_F(GuiTest, WindowSizesComeFromTheProfileAndTheStatusPanelFollowsTheWidth) {
     WriteProfile([](CProfile& p) {
-        p.m_nWidth = 900;
-        p.m_nHeight = 600;
+        p.m_nWidth = 760;
+        p.m_nHeight = 520;
         p.m_nPgCtlWidth = 260;
     });
     ASSERT_TRUE(StartApp());
-    EXPECT_EQ(Main().size(), QSize(900, 600));
+    EXPECT_EQ(Main().size(), QSize(760, 520));
     EXPECT_EQ(Find<QSplitter>("m_pSpltMain")->sizes().value(0), 260);
     Main().resize(400, 300);
     EXPECT_TRUE(WaitFor([this] { return Main().width() == 400; }, 5000));
     EXPECT_EQ(Main().StatusPanel(0)->width(), 300);
     EXPECT_EQ(Main().StatusPanel(1)->width(), 50);
+}
+
+// Run once on the test's own screen and once more, in a child, on a 1024x600 screen at scale 2
+// (a logical 512x300).
+TEST_F(GuiTest, ASavedSizeBeyondTheScreenIsReducedAndEveryPaneFitsOrScrolls) {
+    WriteProfile([](CProfile& p) {
+        p.m_nWidth = 2048;
+        p.m_nHeight = 1150;
+    });
+    ASSERT_TRUE(StartApp());
+    ProcessEvents();
+    const QRect screen = Main().screen()->availableGeometry();
+    SCOPED_TRACE("screen " + std::to_string(screen.width()) + "x" +
+                 std::to_string(screen.height()));
+    auto onScreen = [&] {
+        const QRect outer = Main().frameGeometry();
+        EXPECT_TRUE(screen.contains(outer))
+            << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();
+        const QWidget* bar = Main().statusBar();
+        EXPECT_TRUE(bar->isVisible());
+        EXPECT_LE(bar->geometry().bottom(), Main().height() - 1);
+    };
+    onScreen();
+    for (int id = 0; id < PANE_COUNT; ++id) {
+        SCOPED_TRACE("pane " + std::to_string(id));
+        Main().ShowPane(id, id == PANE_SMSLIST ? 1 : 0);
+        ProcessEvents();
+        auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(id));
+        ASSERT_NE(pane, nullptr);
+        QWidget* frame = pane->Frame();
+        ASSERT_TRUE(frame->isVisible());
+        auto* scroll = qobject_cast<QScrollArea*>(frame->parentWidget()->parentWidget());
+        ASSERT_NE(scroll, nullptr);
+        // The pane lies in the window; nothing of it is squeezed below its least size, what
+        // does not fit is reached by scrolling.
+        const QRect area(scroll->mapTo(&Main(), QPoint(0, 0)), scroll->size());
+        EXPECT_TRUE(Main().rect().contains(area));
+        EXPECT_GE(frame->height(), frame->minimumSizeHint().height());
+        EXPECT_GE(frame->width(), frame->minimumSizeHint().width());
+        if (frame->height() > scroll->viewport()->height()) {
+            EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
+        }
+        if (frame->width() > scroll->viewport()->width()) {
+            EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
+        }
+        onScreen();
+    }
+    if (std::getenv("TK_TEST_QPA")) { // the child: the parent checks that its screen was small
+        std::printf("screen %dx%d\n", screen.width(), screen.height());
+        return;
+    }
+
+    const std::string config = dir.File("screen.json");
+    std::FILE* f = std::fopen(config.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1024, )"
+               R"("height": 600, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})",
+               f);
+    std::fclose(f);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TK_TEST_QPA"),
+               QStringLiteral("offscreen:configfile=") + QString::fromStdString(config));
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=%1.%2")
+                     .arg(QString::fromLatin1(test->test_suite_name()),
+                          QString::fromLatin1(test->name()))});
+    ASSERT_TRUE(child.waitForFinished(90000));
+    const std::string out = child.readAll().toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << out;
+    EXPECT_NE(out.find("screen 512x300"), std::string::npos) << out;
 }
 
 TEST_F(GuiTest, SmsActionsFollowTheAccessModeAndTheLists) {
