@@ -43,6 +43,7 @@
 #include "base/SafeFile.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDialog>
 #include <QFileSystemWatcher>
 #include <QString>
@@ -250,6 +251,7 @@ void CAppUI::GoOnline() {
 
 void CAppUI::OnNotify(const CComEvent& ev) {
     // What the status panes keep from every event (shown or not), before a pane reloads.
+    m_signal.Note(ev, QDateTime::currentMSecsSinceEpoch());
     NoteStatusEvent(m_PaneMng, ev);
     switch (ev.m_nCode) {
     case CE_ONLINE:

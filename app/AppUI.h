@@ -9,6 +9,7 @@
 #include "link/ComNotify.h"
 #include "sms/SMSMng.h"
 #include "status/DevStatus.h"
+#include "status/StatusText.h"
 
 #include <QString>
 
@@ -79,6 +80,9 @@ public:
     // The unit's status as the last status event brought it: what the status panes show.
     // The engine's own records are its worker's and are never read here.
     const CDevStatus& Status() const { return m_status; }
+    // The signal of every session since the start, recorded from the worker's events whatever
+    // pane is shown.
+    const CSignalHistory& SignalHistory() const { return m_signal; }
 
     CApp& App() const { return m_app; }
     CTK630& Device() const { return m_device; }
@@ -163,6 +167,7 @@ private:
     ISMSStoreListener* m_pSmsView = nullptr;
     ISmsCommands* m_pSmsCommands = nullptr;
     CDevStatus m_status;
+    CSignalHistory m_signal;
     QTimer* m_pFollowPoll = nullptr; // children of the main window
     QTimer* m_pFollowSoon = nullptr;
 

@@ -2,6 +2,7 @@
 
 #include "base/CzechFormat.h"
 
+#include "link/ComNotify.h"
 #include "status/DevStatus.h"
 
 #include <algorithm>
@@ -55,6 +56,38 @@ bool CSignalHistory::AddGap(int64_t timeMs) {
     if (m_samples.empty() || m_samples.back().IsGap())
         return false; // nothing to separate
     return Push({timeMs, -1});
+}
+
+bool CSignalHistory::Note(const CComEvent& ev, int64_t timeMs) {
+    switch (ev.m_nCode) {
+    case CE_GSM:
+        return Add(timeMs, ev.m_Status.m_GSM.m_nSignal);
+    case CE_GSM_POLL:
+        return ev.m_nArg ? Add(timeMs, ev.m_Status.m_GSM.m_nSignal) : AddGap(timeMs);
+    case CE_OFFLINE:
+        return AddGap(timeMs);
+    default:
+        return false;
+    }
+}
+
+AxisTicks RoundTicks(int low, int high, int maxTicks) {
+    if (high < low || maxTicks < 1)
+        return {};
+    // Floor and ceiling of a division for negative values too (dBm are negative).
+    auto floorDiv = [](int a, int b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); };
+    auto ceilDiv = [&](int a, int b) { return -floorDiv(-a, b); };
+    for (int power = 1;; power *= 10) {
+        for (const int m : {1, 2, 5}) {
+            const int step = m * power;
+            const int first = ceilDiv(low, step);
+            const int last = floorDiv(high, step);
+            if (last - first + 1 <= maxTicks)
+                return {first * step, step, std::max(last - first + 1, 0)};
+        }
+        if (power > 100000000)
+            return {};
+    }
 }
 
 std::vector<std::vector<SignalSample>> CSignalHistory::Runs(int64_t fromMs) const {

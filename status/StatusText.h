@@ -25,6 +25,8 @@ std::string SignalDbmText(uint32_t signal);
 // (NaN, infinite).
 std::string CreditText(float credit);
 
+struct CComEvent;
+
 // One poll of the signal: a value, or a gap where no value came (missed poll, link closed).
 struct SignalSample {
     int64_t timeMs = 0; // milliseconds since the epoch
@@ -44,6 +46,10 @@ public:
     // True when a sample was added (the chart has something new to draw).
     bool Add(int64_t timeMs, uint32_t signal);
     bool AddGap(int64_t timeMs);
+    // What an event of the link worker adds, whatever pane is shown: a GSM change its value,
+    // a finished GSM poll its value or (unanswered) a gap, the end of a session a gap so that
+    // no line crosses the time offline. Other events add nothing.
+    bool Note(const CComEvent& ev, int64_t timeMs);
 
     const std::deque<SignalSample>& Samples() const { return m_samples; }
     bool Empty() const { return m_samples.empty(); }
@@ -60,6 +66,21 @@ private:
     std::deque<SignalSample> m_samples;
     size_t m_nCapacity;
 };
+
+// The labelled values of an axis from `low` to `high`: multiples of a round step (1, 2 or 5
+// times a power of ten), the smallest step that gives at most `maxTicks` of them; `first` is
+// the lowest such multiple not below `low`. No ticks (count 0) for an empty range, nor when
+// the step that is few enough has no multiple in a short range.
+struct AxisTicks {
+    int first = 0;
+    int step = 1;
+    int count = 0;
+    bool operator==(const AxisTicks&) const = default;
+};
+AxisTicks RoundTicks(int low, int high, int maxTicks);
+// The chart's signal axis in dBm: the whole scale the unit reports, -113 to -51.
+inline constexpr int SIGNAL_DBM_MIN = -113;
+inline constexpr int SIGNAL_DBM_MAX = -51;
 
 // Seconds between two local clock readings, `a` minus `b` (day of week and milliseconds are
 // ignored).

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -290,7 +291,7 @@ TEST_F(GuiStatusTest, SignalHistoryHoldsThePolledValuesWithAGapForAMissedPoll) {
     Unit().SetGsm(gsm);
     ASSERT_TRUE(StartApp());
     Device().m_Com.SetTimeoutScale(10); // a missed poll costs a tenth of its time-out
-    SelectNode(TAB_STATE, 1);
+    SelectNode(TAB_STATE, 0);           // recorded while another pane is shown
     GoOnline();
     auto values = [this] {
         std::vector<int> v;
@@ -318,14 +319,29 @@ TEST_F(GuiStatusTest, SignalHistoryHoldsThePolledValuesWithAGapForAMissedPoll) {
     EXPECT_TRUE(std::all_of(gapAt + 1, v.end(), [](int x) { return x == 11 || x == 23; }));
     EXPECT_EQ(v.back(), 23);
 
-    // The chart draws the values as two lines, split at the gap.
+    // The chart draws the values as two lines in dBm, split at the gap, on an axis labelled
+    // at round dBm values.
+    SelectNode(TAB_STATE, 1);
     auto* view = Find<QChartView>("m_pChtSignal");
+    auto* axis = view->chart()->findChild<QValueAxis*>("m_pAxSignal");
+    ASSERT_NE(axis, nullptr);
+    EXPECT_EQ(axis->min(), -113);
+    EXPECT_EQ(axis->max(), -51);
+    EXPECT_EQ(axis->tickAnchor(), -110);
+    EXPECT_EQ(axis->tickInterval(), 10);
+    EXPECT_EQ(axis->titleText().toStdString(), "dBm");
     ASSERT_NE(view, nullptr);
     std::vector<int> lines;
     for (QAbstractSeries* s : view->chart()->series())
         if (auto* line = qobject_cast<QLineSeries*>(s); line && line->count() > 0)
             lines.push_back(static_cast<int>(line->count()));
     ASSERT_EQ(lines.size(), 2u);
+    for (QAbstractSeries* s : view->chart()->series()) {
+        if (auto* line = qobject_cast<QLineSeries*>(s)) {
+            for (const QPointF& p : line->points())
+                EXPECT_TRUE(p.y() == -91 || p.y() == -67) << p.y(); // 11 and 23
+        }
+    }
     EXPECT_EQ(static_cast<size_t>(lines[0] + lines[1]), v.size() - 1);
 
     QAction* copy = view->findChild<QAction*>("m_pActCopyCsv");
