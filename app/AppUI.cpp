@@ -256,12 +256,17 @@ void CAppUI::OnNotify(const CComEvent& ev) {
     switch (ev.m_nCode) {
     case CE_ONLINE:
         m_status = ev.m_Status;
+        m_bStatusRead = true;
+        ShowStatusAge(-1);
         if (m_pFrmMain)
             m_pFrmMain->SetOnline(true);
         break;
-    case CE_OFFLINE:
+    case CE_OFFLINE: {
+        // The values stay as last read: when the unit fell silent, or now.
+        const int64_t lastRead = m_bSilent ? m_nSilentSince : QDateTime::currentSecsSinceEpoch();
         if (m_bSilent)
             ShowSilence(false);
+        ShowStatusAge(m_bStatusRead ? lastRead : 0);
         if (m_pFrmMain) {
             m_pFrmMain->SetOnline(false);
             // A session that ended by itself says why; the one the user closed needs no word.
@@ -272,6 +277,7 @@ void CAppUI::OnNotify(const CComEvent& ev) {
                     "Spojení s jednotkou skončilo: port zmizel (odpojený kabel nebo adaptér?)."));
         }
         break;
+    }
     case CE_NO_ANSWER:
         ShowSilence(true, static_cast<int64_t>(ev.m_nArg));
         break;
@@ -491,10 +497,25 @@ void CAppUI::StatusMessage(const QString& text) {
         m_pFrmMain->ShowMessage(text, STATUS_MESSAGE_MS);
 }
 
+void CAppUI::ShowStatusAge(int64_t lastRead) {
+    QString age; // live
+    if (lastRead == 0)
+        age = QString::fromUtf8(kNeverReadText);
+    else if (lastRead > 0)
+        age = QString::fromStdString(LastSeenText(LocalTimeAt(lastRead), GetLocalTime()));
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
+        if (auto* pane = dynamic_cast<CFramePane*>(m_PaneMng.GetPane(id)))
+            ShowStale(pane->Frame(), age);
+    }
+}
+
 void CAppUI::ShowSilence(bool silent, int64_t since) {
     m_bSilent = silent;
+    if (silent)
+        m_nSilentSince = since;
     const QString lastSeen =
-        silent ? QString::fromStdString(LastSeenText(LocalTimeAt(since))) : QString();
+        silent ? QString::fromStdString(LastSeenText(LocalTimeAt(since), GetLocalTime()))
+               : QString();
     for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
         if (auto* pane = dynamic_cast<CFramePane*>(m_PaneMng.GetPane(id)))
             ShowStale(pane->Frame(), lastSeen);

@@ -188,6 +188,9 @@ private:
     // The unit stopped answering (with its last answer, seconds since the epoch) or answers
     // again: the status bar and the status panes.
     void ShowSilence(bool silent, int64_t since = 0);
+    // The status panes live (lastRead < 0), or greyed with the time their values were read
+    // (seconds since the epoch; 0: never).
+    void ShowStatusAge(int64_t lastRead);
     // A message stored on the PC: counted when a read brought it, else announced.
     void NoteSmsStored(const CSMS& sms);
     // The file of the open configuration goes first in the recent list.
@@ -207,5 +210,7 @@ private:
     int m_nSeqSmsSent = 0;    // messages it sent
     std::string m_sDone;      // what the first panel says when the sequence has ended
     bool m_bSilent = false;
-    QString m_sSilence; // the first panel's message while silent
+    int64_t m_nSilentSince = 0; // the unit's last answer while silent (seconds since the epoch)
+    bool m_bStatusRead = false; // a session has read the status records
+    QString m_sSilence;         // the first panel's message while silent
 };

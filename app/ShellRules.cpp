@@ -137,8 +137,12 @@ std::string SilenceText(const SysTime& since) {
            " — zkontrolujte kabel a napájení. Offline (F3) spojení ukončí.";
 }
 
-std::string LastSeenText(const SysTime& since) {
-    return "naposledy " + ClockOf(since);
+std::string LastSeenText(const SysTime& since, const SysTime& now) {
+    const bool today =
+        since.wYear == now.wYear && since.wMonth == now.wMonth && since.wDay == now.wDay;
+    return "naposledy " +
+           (today ? std::string() : tk::CzechDate(since.wYear, since.wMonth, since.wDay) + " ") +
+           ClockOf(since);
 }
 
 std::string DoneText(uint32_t command, const DoneFacts& facts) {

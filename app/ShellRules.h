@@ -83,8 +83,11 @@ inline constexpr int STATUS_MESSAGE_MS = 10000;
 // The first panel while the unit does not answer, `since` being its last answer: "Jednotka
 // neodpovídá od 14:05:09 — zkontrolujte kabel a napájení. Offline (F3) spojení ukončí."
 std::string SilenceText(const SysTime& since);
-// What a status pane adds to its values while they are not live: "naposledy 14:05:09".
-std::string LastSeenText(const SysTime& since);
+// What a status pane adds to its values while they are not live: "naposledy 14:05:09", with
+// the date when they are from another day than `now` ("naposledy 8. 12. 2026 14:05:09").
+std::string LastSeenText(const SysTime& since, const SysTime& now);
+// ... and before anything was read from a unit.
+inline constexpr const char* kNeverReadText = "dosud nenačteno";
 
 // What the window counted of one sequence, for the message at its end.
 struct DoneFacts {

@@ -22,12 +22,24 @@ bool ShowsValue(const QWidget* w) {
            w->objectName() == QLatin1String("m_pLblDrift");
 }
 
+// What the window gives a value widget, except that a field the user cannot change has the
+// window's colour behind its text instead of an edit's white, so it does not invite typing.
+QPalette LivePalette(const QWidget* w) {
+    QPalette pal;
+    const auto* edit = qobject_cast<const QLineEdit*>(w);
+    if (edit && edit->isReadOnly()) {
+        for (const QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+            pal.setColor(g, QPalette::Base, pal.color(g, QPalette::Window));
+    }
+    return pal;
+}
+
 void Grey(QWidget* w, bool stale) {
+    QPalette pal = LivePalette(w);
     if (!stale) {
-        w->setPalette(QPalette()); // back to what the window gives it
+        w->setPalette(pal);
         return;
     }
-    QPalette pal = w->palette();
     for (const QPalette::ColorRole role :
          {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Highlight}) {
         const QColor grey = pal.color(QPalette::Disabled, role);
@@ -49,7 +61,8 @@ void ShowStale(QWidget* frame, const QString& lastSeen) {
         const QString live = group->property(kLiveTitle).toString();
         group->setTitle(stale ? live + QStringLiteral(" — ") + lastSeen : live);
     }
-    if (IsStale(frame) != stale) {
+    // The first call gives the read-only fields their look, stale or not.
+    if (IsStale(frame) != stale || !frame->property(kStale).isValid()) {
         for (QWidget* w : frame->findChildren<QWidget*>()) {
             if (ShowsValue(w))
                 Grey(w, stale);

@@ -6,7 +6,8 @@
 class QString;
 class QWidget;
 
-// Marks the frame's values stale with `lastSeen` ("naposledy 14:05:09"), or live again when
-// it is empty. Only the look changes: the values and the controls stay as they are.
+// Marks the frame's values stale with `lastSeen` ("naposledy 14:05:09", "dosud nenačteno"), or
+// live again when it is empty. Only the look changes: the values and the controls stay as they
+// are. Read-only fields get the window's background either way.
 void ShowStale(QWidget* frame, const QString& lastSeen);
 bool IsStale(const QWidget* frame);

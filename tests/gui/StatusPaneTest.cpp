@@ -3,9 +3,12 @@
 // history with a gap for a poll the unit did not answer, and the clock's drift.
 #include "tests/gui/GuiFixture.h"
 
+#include "app/PaneFrame.h"
+#include "app/ShellRules.h"
 #include "link/ComNotify.h"
 #include "link/Commands.h"
 #include "status/PaneGSM.h"
+#include "status/PaneStale.h"
 #include "status/PaneTime.h"
 #include "status/StatusText.h"
 
@@ -13,6 +16,8 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QDateTime>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -265,6 +270,54 @@ TEST_F(GuiStatusTest, SelectedIORowsStayReadableInLightAndDarkPalettes) {
         const QRect plain = List()->visualItemRect(List()->topLevelItem(3));
         const QRect selected = List()->visualItemRect(List()->topLevelItem(1));
         EXPECT_NE(LookOf(image, selected).background, LookOf(image, plain).background) << name;
+    }
+}
+
+TEST_F(GuiStatusTest, OfflineValuesAreGreyedWithTheirTimeAndFieldsLookReadOnly) {
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_STATE, 0);
+    auto title = [this](int id) {
+        auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(id));
+        return pane->Frame()->findChild<QGroupBox*>("m_pGrbMain")->title().toStdString();
+    };
+    auto stale = [this](int id) {
+        return IsStale(dynamic_cast<CFramePane*>(Panes().GetPane(id))->Frame());
+    };
+    auto* name = Find<QLineEdit>("m_pTxtName");
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
+        EXPECT_TRUE(stale(id)) << id;
+        EXPECT_TRUE(title(id).ends_with(" — dosud nenačteno")) << title(id);
+    }
+    EXPECT_TRUE(name->isReadOnly());
+    EXPECT_EQ(name->palette().color(QPalette::Active, QPalette::Base),
+              name->palette().color(QPalette::Active, QPalette::Window));
+    EXPECT_EQ(name->palette().color(QPalette::Active, QPalette::Text),
+              name->palette().color(QPalette::Disabled, QPalette::Text));
+
+    GoOnline();
+    std::map<int, std::string> live;
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
+        EXPECT_FALSE(stale(id)) << id;
+        live[id] = title(id);
+        EXPECT_EQ(live[id].find(" — "), std::string::npos) << live[id];
+    }
+    EXPECT_NE(name->palette().color(QPalette::Active, QPalette::Text),
+              name->palette().color(QPalette::Disabled, QPalette::Text));
+    EXPECT_EQ(name->palette().color(QPalette::Active, QPalette::Base),
+              name->palette().color(QPalette::Active, QPalette::Window)); // still read-only
+
+    // Offline: greyed again, with the time of the session's end.
+    const int64_t before = QDateTime::currentSecsSinceEpoch();
+    Action("m_pActOffline")->trigger();
+    ASSERT_TRUE(WaitFor([this] { return !Device().m_Com.IsOnline(); }));
+    const int64_t after = QDateTime::currentSecsSinceEpoch();
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
+        EXPECT_TRUE(stale(id)) << id;
+        bool atTheEnd = false;
+        for (int64_t t = before; t <= after; ++t)
+            atTheEnd = atTheEnd ||
+                       title(id) == live[id] + " — " + LastSeenText(LocalTimeAt(t), GetLocalTime());
+        EXPECT_TRUE(atTheEnd) << title(id);
     }
 }
 
