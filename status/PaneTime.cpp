@@ -8,6 +8,8 @@
 #include "ui_PaneTime.h"
 
 #include <QDate>
+#include <QEvent>
+#include <QKeyEvent>
 #include <QTime>
 
 TFrmTime::TFrmTime(CPaneTime& pane, QWidget* parent)
@@ -19,6 +21,10 @@ TFrmTime::TFrmTime(CPaneTime& pane, QWidget* parent)
     m_pForm->m_pDtpTime->setDisplayFormat(QString::fromLatin1(tk::kCzechTimePattern));
     m_pForm->m_pDtpDate->setMinimumDate(QDate(2000, 1, 1));
     m_pForm->m_pDtpDate->setMaximumDate(QDate(2255, 12, 31));
+    // Tab leaves a picker for the next control instead of walking through its sections (the
+    // arrows and typing move between hours, minutes, day and month).
+    m_pForm->m_pDtpTime->installEventFilter(this);
+    m_pForm->m_pDtpDate->installEventFilter(this);
     connect(m_pForm->m_pBtnSet, &QPushButton::clicked, this, [this] {
         const SysTime t = Entered();
         m_pane.UI().Device().SetTime(&t);
@@ -28,6 +34,19 @@ TFrmTime::TFrmTime(CPaneTime& pane, QWidget* parent)
 }
 
 TFrmTime::~TFrmTime() = default;
+
+bool TFrmTime::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = (key->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier;
+        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void TFrmTime::Fill(const SysTime& time, std::optional<int64_t> drift) {
     const Ui::TFrmTime& f = *m_pForm;

@@ -11,13 +11,17 @@
 #include "config/TK630Cfg.h"
 #include "sms/SMS.h"
 
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -29,6 +33,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -222,6 +227,78 @@ TEST_F(GuiTest, ASavedSizeBeyondTheScreenIsReducedAndEveryPaneFitsOrScrolls) {
     const std::string out = child.readAll().toStdString();
     EXPECT_EQ(child.exitCode(), 0) << out;
     EXPECT_NE(out.find("screen 512x300"), std::string::npos) << out;
+}
+
+// The controls of a pane that Tab reaches, in the order it reaches them (the parts that
+// spin boxes and combo boxes are made of count as their owner).
+static std::vector<QWidget*> TabStops(QWidget* frame) {
+    std::vector<QWidget*> stops;
+    QWidget* w = frame;
+    do {
+        w = w->nextInFocusChain();
+        auto* view = qobject_cast<QAbstractScrollArea*>(w->parentWidget());
+        const bool part = qobject_cast<QAbstractSpinBox*>(w->parentWidget()) ||
+                          qobject_cast<QComboBox*>(w->parentWidget()) ||
+                          (view && view->viewport() == w);
+        if (frame->isAncestorOf(w) && w->isVisible() && w->isEnabled() &&
+            (w->focusPolicy() & Qt::TabFocus) && !part)
+            stops.push_back(w);
+    } while (w != frame);
+    return stops;
+}
+
+// Tab goes through every pane as it is read: top to bottom, left to right within a row, and
+// down a column before the one to its right.
+TEST_F(GuiTest, TabFollowsTheLayoutOfEveryPane) {
+    ASSERT_TRUE(StartApp());
+    for (int id = 0; id < PANE_COUNT; ++id) {
+        Main().ShowPane(id, id == PANE_SMSLIST ? 1 : 0);
+        ProcessEvents();
+        QWidget* frame = dynamic_cast<CFramePane*>(Panes().GetPane(id))->Frame();
+        const std::vector<QWidget*> chain = TabStops(frame);
+        ASSERT_FALSE(chain.empty()) << id;
+        // Walked with the key itself: a control that keeps Tab for its own parts (the
+        // sections of a date) would hold the user there.
+        Main().activateWindow();
+        QApplication::setActiveWindow(&Main());
+        chain.front()->setFocus(Qt::TabFocusReason);
+        std::vector<QWidget*> stops{chain.front()};
+        for (size_t n = 0; n < chain.size() * 3; ++n) {
+            QWidget* from = QApplication::focusWidget();
+            ASSERT_NE(from, nullptr);
+            QTest::keyClick(from, Qt::Key_Tab);
+            QWidget* to = QApplication::focusWidget();
+            while (to && to->parentWidget() &&
+                   (qobject_cast<QAbstractSpinBox*>(to->parentWidget()) ||
+                    qobject_cast<QComboBox*>(to->parentWidget())))
+                to = to->parentWidget();
+            if (!to || !frame->isAncestorOf(to))
+                break;
+            stops.push_back(to);
+        }
+        // Each press left the control, and every control but the radio buttons of a group
+        // (one of them takes Tab, the arrows the others) was reached.
+        for (size_t i = 1; i < stops.size(); ++i)
+            EXPECT_NE(stops[i], stops[i - 1])
+                << "pane " << id << ": Tab stays in " << stops[i]->objectName().toStdString();
+        for (QWidget* w : chain) {
+            if (!qobject_cast<QRadioButton*>(w)) {
+                EXPECT_NE(std::find(stops.begin(), stops.end(), w), stops.end())
+                    << "pane " << id << ": Tab never reaches " << w->objectName().toStdString();
+            }
+        }
+        for (size_t i = 1; i < stops.size(); ++i) {
+            const QRect a(stops[i - 1]->mapTo(frame, QPoint(0, 0)), stops[i - 1]->size());
+            const QRect b(stops[i]->mapTo(frame, QPoint(0, 0)), stops[i]->size());
+            const bool sameRow = std::abs(a.center().y() - b.center().y()) <
+                                 std::min(a.height(), b.height()) / 2 + 1;
+            const bool backInRow = sameRow && b.right() < a.left();
+            const bool backUp = !sameRow && b.bottom() < a.top() && b.left() < a.right();
+            EXPECT_FALSE(backInRow || backUp)
+                << "pane " << id << ": " << stops[i - 1]->objectName().toStdString() << " then "
+                << stops[i]->objectName().toStdString();
+        }
+    }
 }
 
 TEST_F(GuiTest, SmsActionsFollowTheAccessModeAndTheLists) {

@@ -309,7 +309,9 @@ TEST_F(GuiStatusTest, OfflineValuesAreGreyedWithTheirTimeAndFieldsLookReadOnly) 
     // Offline: greyed again, with the time of the session's end.
     const int64_t before = QDateTime::currentSecsSinceEpoch();
     Action("m_pActOffline")->trigger();
-    ASSERT_TRUE(WaitFor([this] { return !Device().m_Com.IsOnline(); }));
+    // The window knows it once the offline action is disabled again.
+    ASSERT_TRUE(WaitFor(
+        [this] { return !Device().m_Com.IsOnline() && !Action("m_pActOffline")->isEnabled(); }));
     const int64_t after = QDateTime::currentSecsSinceEpoch();
     for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
         EXPECT_TRUE(stale(id)) << id;
