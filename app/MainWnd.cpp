@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
+#include <QPalette>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
@@ -121,6 +122,18 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     for (int list = 0; list < SMS_LIST_COUNT; ++list)
         UpdateListNode(list);
 
+    // A tree without the keyboard focus draws its selected node in the inactive colours, made
+    // grey here, one with it in the selection colour: whether the arrows move the tree is seen
+    // at a glance.
+    for (int tab = 0; tab < TAB_COUNT; ++tab) {
+        QTreeWidget* tree = Tree(tab);
+        QPalette pal = tree->palette();
+        pal.setColor(QPalette::Inactive, QPalette::Highlight,
+                     pal.color(QPalette::Active, QPalette::Mid));
+        pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     pal.color(QPalette::Active, QPalette::Text));
+        tree->setPalette(pal);
+    }
     for (int tab = 0; tab < TAB_COUNT; ++tab) {
         connect(Tree(tab), &QTreeWidget::currentItemChanged, this,
                 [this, tab] { TreeChanged(tab); });

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -33,10 +34,12 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 namespace {
@@ -152,6 +155,35 @@ TEST_F(GuiTest, WindowSizesComeFromTheProfileAndTheStatusPanelFollowsTheWidth) {
     EXPECT_TRUE(WaitFor([this] { return Main().width() == 400; }, 5000));
     EXPECT_EQ(Main().StatusPanel(0)->width(), 300);
     EXPECT_EQ(Main().StatusPanel(1)->width(), 50);
+}
+
+// The navigator's selected node is drawn in the selection colour while its tree has the
+// keyboard focus, and still seen, in grey, while a pane has it.
+TEST_F(GuiTest, TheTreeShowsWhetherItHasTheKeyboardFocus) {
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_CFG, 1); // "SIM karta"
+    QTreeWidget* tree = Main().Tree(TAB_CFG);
+    Main().activateWindow();
+    QApplication::setActiveWindow(&Main());
+    auto backgroundOfNode = [tree] {
+        ProcessEvents();
+        const QImage image = tree->viewport()->grab().toImage();
+        const QRect node = tree->visualItemRect(tree->currentItem()).adjusted(2, 2, -2, -2);
+        std::map<QRgb, int> count;
+        for (int y = node.top(); y <= node.bottom(); ++y)
+            for (int x = node.left(); x <= node.right(); ++x)
+                ++count[image.pixel(x, y)];
+        return std::max_element(count.begin(), count.end(),
+                                [](auto& a, auto& b) { return a.second < b.second; })
+            ->first;
+    };
+    tree->setFocus(Qt::TabFocusReason);
+    const QRgb focused = backgroundOfNode();
+    Find<QLineEdit>("m_pTxtPIN")->setFocus(Qt::TabFocusReason);
+    const QRgb elsewhere = backgroundOfNode();
+    EXPECT_EQ(QColor(focused), tree->palette().color(QPalette::Active, QPalette::Highlight));
+    EXPECT_NE(focused, elsewhere);
+    EXPECT_NE(QColor(elsewhere), tree->palette().color(QPalette::Active, QPalette::Base));
 }
 
 // Run once on the test's own screen and once more, in a child, on a 1024x600 screen at scale 2
