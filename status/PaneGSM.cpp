@@ -41,7 +41,7 @@ TFrmGSM::TFrmGSM(CPaneGSM& pane, QWidget* parent)
     m_pChart->setMargins(QMargins(2, 2, 2, 2));
     m_pChart->setBackgroundRoundness(0);
     m_pAxTime = new QDateTimeAxis;
-    m_pAxTime->setFormat(QStringLiteral("HH:mm"));
+    m_pAxTime->setFormat(QStringLiteral("H:mm")); // the Czech clock, as everywhere
     m_pAxTime->setTickCount(6);
     // The signal in dBm, the unit's whole scale, labelled at round values (-110, -100, ...).
     m_pAxValue = new QValueAxis;
