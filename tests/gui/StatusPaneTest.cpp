@@ -16,6 +16,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QDateEdit>
 #include <QDateTime>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -415,6 +416,12 @@ TEST_F(GuiStatusTest, ClockPaneShowsTheUnitsClockAndItsDriftAgainstThePc) {
     ASSERT_TRUE(Unit().SetClock(ahead));
     SelectNode(TAB_STATE, 2);
     EXPECT_EQ(Find<QLabel>("m_pLblDrift")->text().toStdString(), ""); // not read yet
+    // The pickers write the Czech way, whatever the desktop's locale.
+    CDevStatus shown = UI().Status();
+    shown.m_Time = SysTime{2026, 12, 3, 9, 7, 36, 43, 0};
+    Deliver(CE_TIME, shown);
+    EXPECT_EQ(Find<QDateEdit>("m_pDtpDate")->text().toStdString(), "9. 12. 2026");
+    EXPECT_EQ(Find<QTimeEdit>("m_pDtpTime")->text().toStdString(), "7:36:43");
     Action("m_pActReadStatus")->trigger();
     ASSERT_TRUE(WaitIdle());
     auto* pane = static_cast<CPaneTime*>(Panes().GetPane(PANE_TIME));
