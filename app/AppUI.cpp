@@ -42,6 +42,7 @@
 #include "base/SafeFile.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDialog>
 #include <QFileSystemWatcher>
 #include <QString>
@@ -248,7 +249,9 @@ void CAppUI::GoOnline() {
 }
 
 void CAppUI::OnNotify(const CComEvent& ev) {
-    // What the panes keep from every event (shown or not), before a pane reloads.
+    // What the application and the panes keep from every event (shown or not), before a
+    // pane reloads.
+    m_signal.Note(ev, QDateTime::currentMSecsSinceEpoch());
     m_PaneMng.Notify(ev);
     switch (ev.m_nCode) {
     case CE_ONLINE:
@@ -256,7 +259,7 @@ void CAppUI::OnNotify(const CComEvent& ev) {
         if (m_pFrmMain)
             m_pFrmMain->SetOnline(true);
         break;
-    case CE_OFFLINE:
+    case CE_OFFLINE: {
         if (m_bSilent)
             ShowSilence(false);
         if (m_pFrmMain) {
@@ -272,6 +275,7 @@ void CAppUI::OnNotify(const CComEvent& ev) {
                     "Spojení s jednotkou skončilo: port zmizel (odpojený kabel nebo adaptér?)."));
         }
         break;
+    }
     case CE_NO_ANSWER:
         ShowSilence(true, static_cast<int64_t>(ev.m_nArg));
         break;

@@ -12,6 +12,7 @@
 #include "link/ComNotify.h"
 #include "sms/SMSMng.h"
 #include "status/DevStatus.h"
+#include "status/StatusText.h"
 
 #include <QString>
 
@@ -72,6 +73,7 @@ public:
     // The unit's status as the last status event brought it: what the status panes show.
     // The engine's own records are its worker's and are never read here.
     const CDevStatus& Status() const override { return m_status; }
+    const CSignalHistory& SignalHistory() const override { return m_signal; }
 
     CApp& App() const { return m_app; }
     CTK630& Device() const override { return m_device; }
@@ -153,6 +155,7 @@ private:
     std::unique_ptr<CComBridge> m_pBridge;
     ISmsCommands* m_pSmsCommands = nullptr;
     CDevStatus m_status;
+    CSignalHistory m_signal;
     QTimer* m_pFollowPoll = nullptr; // children of the main window
     QTimer* m_pFollowSoon = nullptr;
 

@@ -21,7 +21,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
+#include <QPalette>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <QTabBar>
 #include <QTimer>
@@ -86,8 +88,11 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     m_pForm->setupUi(this);
     const CProfile& profile = m_ui.Profile();
     resize(profile.m_nWidth, profile.m_nHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) // centred on the desktop
-        move(screen->availableGeometry().center() - rect().center());
+    // Centred on the desktop and never larger than it: a profile saved on a bigger monitor or
+    // at a larger scale would put the status bar and the panes' bottom off the screen. The
+    // title bar is not known before the window manager has the window; its height is guessed.
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    FitToScreen(WndFrame{0, titleBar, 0, 0}, true);
     // The three tabs stay in sight at any width the splitter allows: a caption that does not
     // fit is shortened instead of scrolling a tab out of the strip, and the navigator never
     // gets narrower than the shortened tabs (a narrower saved width comes back at that). No
@@ -150,6 +155,18 @@ TFrmMain::TFrmMain(CAppUI& ui) : m_ui(ui), m_pForm(std::make_unique<Ui::TFrmMain
     for (int list = 0; list < SMS_LIST_COUNT; ++list)
         UpdateListNode(list);
 
+    // A tree without the keyboard focus draws its selected node in the inactive colours, made
+    // grey here, one with it in the selection colour: whether the arrows move the tree is seen
+    // at a glance.
+    for (int tab = 0; tab < TAB_COUNT; ++tab) {
+        QTreeWidget* tree = Tree(tab);
+        QPalette pal = tree->palette();
+        pal.setColor(QPalette::Inactive, QPalette::Highlight,
+                     pal.color(QPalette::Active, QPalette::Mid));
+        pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     pal.color(QPalette::Active, QPalette::Text));
+        tree->setPalette(pal);
+    }
     for (int tab = 0; tab < TAB_COUNT; ++tab) {
         connect(Tree(tab), &QTreeWidget::currentItemChanged, this,
                 [this, tab] { TreeChanged(tab); });
@@ -510,6 +527,35 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
         event->accept();
     else
         event->ignore();
+}
+
+void TFrmMain::FitToScreen(const WndFrame& frame, bool centre) {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect a = screen->availableGeometry();
+    const WndRect area{a.x(), a.y(), a.width(), a.height()};
+    const WndRect r = centre ? CentreWindow(width(), height(), frame, area)
+                             : FitWindow(WndRect{x(), y(), width(), height()}, frame, area);
+    setGeometry(r.x, r.y, r.width, r.height);
+}
+
+void TFrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Once the window manager has framed the window, the real frame is known: fitted again
+    // with it, the window stays where it is unless some of it would be off the screen.
+    if (m_bFitted)
+        return;
+    m_bFitted = true;
+    QTimer::singleShot(0, this, [this] {
+        const QRect outer = frameGeometry();
+        const QRect inner = geometry();
+        if (outer == inner)
+            return;
+        FitToScreen(WndFrame{inner.left() - outer.left(), inner.top() - outer.top(),
+                             outer.right() - inner.right(), outer.bottom() - inner.bottom()},
+                    false);
+    });
 }
 
 void TFrmMain::resizeEvent(QResizeEvent* event) {

@@ -10,6 +10,7 @@
 
 class CAppUI;
 class CBlockedCloseFilter;
+struct WndFrame;
 class QAction;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -69,6 +70,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // A configuration file dropped on the window opens as the open command does (only the
     // first of several files; anything but a *.cfg file is refused).
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -83,6 +85,8 @@ private:
     void m_pMniExitClick();
     void m_pMniAboutClick();
     void ConnectActions();
+    // Reduces and moves the window onto its screen's available area (centred when `centre`).
+    void FitToScreen(const WndFrame& frame, bool centre);
 
     CAppUI& m_ui;
     std::unique_ptr<Ui::TFrmMain> m_pForm;
@@ -94,4 +98,5 @@ private:
     std::array<QAction*, 6> m_apActRecent{};
     TFrmHelp* m_pHelp = nullptr; // child window, made at first use
     std::unique_ptr<CBlockedCloseFilter> m_pBlockedClose;
+    bool m_bFitted = false; // fitted again with the window manager's frame
 };

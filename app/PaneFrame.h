@@ -18,6 +18,7 @@
 #include "app/PaneMng.h"
 
 class IPaneHost;
+class QScrollArea;
 class QWidget;
 
 class CFramePane : public CPane {
@@ -25,7 +26,7 @@ public:
     // id: the pane's id (its start-up error code follows from it); cfg as for CPane.
     CFramePane(IPaneHost& ui, int id, CTK630Cfg* cfg);
 
-    // Makes the frame in the pane area, invisible.
+    // Makes the frame in the pane area, invisible, in a scroll area of its own.
     int Create() override;
     // Status and SMS panes take nothing from their frames.
     void Leave() override {}
@@ -41,6 +42,7 @@ protected:
     virtual QWidget* NewFrame(QWidget* parent) = 0;
 
     IPaneHost& m_ui;
-    QWidget* m_pFrm = nullptr; // owned by the main window
+    QWidget* m_pFrm = nullptr;        // owned by the main window, through m_pScroll
+    QScrollArea* m_pScroll = nullptr; // the frame's place in the pane area
     int m_nId;
 };

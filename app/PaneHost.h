@@ -6,6 +6,7 @@
 #pragma once
 
 class CDevStatus;
+class CSignalHistory;
 class CPaneMng;
 class CProfile;
 class CTK630;
@@ -35,6 +36,9 @@ public:
     virtual CProfile& Profile() const = 0;
     // The unit's status as the last status event brought it: what the status panes show.
     virtual const CDevStatus& Status() const = 0;
+    // The signal of every session since the start, recorded from the worker's events whatever
+    // pane is shown.
+    virtual const CSignalHistory& SignalHistory() const = 0;
     virtual CPaneMng& PaneMng() = 0;
 
     // The dialog that edits one connection (shared by the settings and the progress dialog):

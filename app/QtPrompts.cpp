@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTranslator>
 
@@ -83,6 +84,9 @@ bool CQtPrompts::SaveFileName(std::string& name, const std::string& filter,
 }
 
 bool InstallCzechTranslation() {
+    // Spin boxes, date edits and numbers Qt writes itself follow the Czech conventions too,
+    // whatever the desktop's locale is.
+    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::CzechRepublic));
     static QTranslator translator; // lives as long as the application
     if (!translator.load(QStringLiteral("qtbase_cs"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

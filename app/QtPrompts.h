@@ -23,8 +23,8 @@ private:
     static QWidget* Owner();
 };
 
-// Loads Qt's Czech translation (standard buttons read "Ano", "Ne", "Storno"); false when the
-// translation is not installed.
+// Makes Czech the default locale and loads Qt's Czech translation (standard buttons read "Ano",
+// "Ne", "Storno"); false when the translation is not installed.
 bool InstallCzechTranslation();
 
 // Registers the program's resources (icons) once; the library is static, so its resource

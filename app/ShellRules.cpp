@@ -1,5 +1,7 @@
 #include "app/ShellRules.h"
 
+#include "base/CzechFormat.h"
+
 #include "app/PaneMng.h"
 #include "base/Texts.h"
 #include "link/ComMsg.h"
@@ -96,21 +98,51 @@ std::string DialogFilter(std::string_view filter) {
 namespace {
 
 std::string ClockOf(const SysTime& t) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", t.wHour % 100u, t.wMinute % 100u,
-                  t.wSecond % 100u);
-    return buf;
+    return tk::CzechTime(t.wHour % 100, t.wMinute % 100, t.wSecond % 100);
 }
 
 } // namespace
+
+WndRect FitWindow(const WndRect& wanted, const WndFrame& frame, const WndRect& area) {
+    if (area.width <= 0 || area.height <= 0)
+        return wanted;
+    const int extraW = frame.left + frame.right;
+    const int extraH = frame.top + frame.bottom;
+    WndRect r = wanted;
+    r.width = std::clamp(wanted.width, 1, std::max(area.width - extraW, 1));
+    r.height = std::clamp(wanted.height, 1, std::max(area.height - extraH, 1));
+    // The outer rectangle first pushed back from the right and bottom edges, then from the
+    // left and top, so that the title bar stays reachable whatever happens.
+    int outerX = r.x - frame.left;
+    int outerY = r.y - frame.top;
+    outerX = std::min(outerX, area.x + area.width - (r.width + extraW));
+    outerY = std::min(outerY, area.y + area.height - (r.height + extraH));
+    outerX = std::max(outerX, area.x);
+    outerY = std::max(outerY, area.y);
+    r.x = outerX + frame.left;
+    r.y = outerY + frame.top;
+    return r;
+}
+
+WndRect CentreWindow(int width, int height, const WndFrame& frame, const WndRect& area) {
+    const int outerW = width + frame.left + frame.right;
+    const int outerH = height + frame.top + frame.bottom;
+    const WndRect centred{area.x + (area.width - outerW) / 2 + frame.left,
+                          area.y + (area.height - outerH) / 2 + frame.top, width, height};
+    return FitWindow(centred, frame, area);
+}
 
 std::string SilenceText(const SysTime& since) {
     return "Jednotka neodpovídá od " + ClockOf(since) +
            " — zkontrolujte kabel a napájení. Offline (F3) spojení ukončí.";
 }
 
-std::string LastSeenText(const SysTime& since) {
-    return "naposledy " + ClockOf(since);
+std::string LastSeenText(const SysTime& since, const SysTime& now) {
+    const bool today =
+        since.wYear == now.wYear && since.wMonth == now.wMonth && since.wDay == now.wDay;
+    return "naposledy " +
+           (today ? std::string() : tk::CzechDate(since.wYear, since.wMonth, since.wDay) + " ") +
+           ClockOf(since);
 }
 
 std::string DoneText(uint32_t command, const DoneFacts& facts) {

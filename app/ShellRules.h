@@ -18,6 +18,32 @@ std::string ComposeTitle(std::string_view filePath, bool modified);
 // second panel's 100, never below zero.
 int StatusPanelWidth(int clientWidth);
 
+// A rectangle on the desktop, in the coordinates of the whole virtual desktop (a second
+// monitor's area starts at its own offset).
+struct WndRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const WndRect&) const = default;
+};
+// The space a window manager adds around the window's client area (title bar, borders).
+struct WndFrame {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// Where the main window's client area goes so that the whole window, frame included, lies in
+// `area` (the available part of one screen): a saved size larger than the area is reduced to
+// it, and a position that would put any part outside is moved in (left and top win when the
+// window is as large as the area). `wanted` is the client area asked for. An empty area
+// changes nothing.
+WndRect FitWindow(const WndRect& wanted, const WndFrame& frame, const WndRect& area);
+// The client area of `width` x `height` centred in `area`, then fitted.
+WndRect CentreWindow(int width, int height, const WndFrame& frame, const WndRect& area);
+
 // What the SMS actions' enabling depends on.
 struct SmsActionInputs {
     bool online = false;          // the link engine holds a session
@@ -57,8 +83,11 @@ inline constexpr int STATUS_MESSAGE_MS = 10000;
 // The first panel while the unit does not answer, `since` being its last answer: "Jednotka
 // neodpovídá od 14:05:09 — zkontrolujte kabel a napájení. Offline (F3) spojení ukončí."
 std::string SilenceText(const SysTime& since);
-// What a status pane adds to its values while they are not live: "naposledy 14:05:09".
-std::string LastSeenText(const SysTime& since);
+// What a status pane adds to its values while they are not live: "naposledy 14:05:09", with
+// the date when they are from another day than `now` ("naposledy 8. 12. 2026 14:05:09").
+std::string LastSeenText(const SysTime& since, const SysTime& now);
+// ... and before anything was read from a unit.
+inline constexpr const char* kNeverReadText = "dosud nenačteno";
 
 // What the window counted of one sequence, for the message at its end.
 struct DoneFacts {

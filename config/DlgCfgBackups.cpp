@@ -1,5 +1,6 @@
 #include "config/DlgCfgBackups.h"
 
+#include "base/CzechFormat.h"
 #include "status/DevStatus.h"
 #include "ui_DlgCfgBackups.h"
 
@@ -16,10 +17,8 @@ constexpr int kIndexRole = Qt::UserRole;
 } // namespace
 
 std::string BackupTimeText(const CfgBackupInfo& b) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", b.time.wYear, b.time.wMonth,
-                  b.time.wDay, b.time.wHour, b.time.wMinute, b.time.wSecond);
-    std::string out = text;
+    std::string out = tk::CzechDateTime(b.time.wYear, b.time.wMonth, b.time.wDay, b.time.wHour,
+                                        b.time.wMinute, b.time.wSecond);
     if (b.suffix > 1)
         out += " (" + std::to_string(b.suffix) + ")";
     if (b.beforeWrite)

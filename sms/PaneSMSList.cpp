@@ -1,5 +1,7 @@
 #include "sms/PaneSMSList.h"
 
+#include "base/CzechFormat.h"
+
 #include "app/Device.h"
 #include "app/PaneHost.h"
 #include "app/Prompts.h"
@@ -55,10 +57,8 @@ SmsOpenUrl ReplaceSmsOpenUrl(SmsOpenUrl open) {
 }
 
 QString SmsTimeText(const CSMS& sms) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d  %d.%d.%d", sms.m_nHour, sms.m_nMinute,
-                  sms.m_nSecond, sms.m_nDay, sms.m_nMonth, 2000 + sms.m_nYear);
-    return QString::fromLatin1(text);
+    return QString::fromStdString(tk::CzechTime(sms.m_nHour, sms.m_nMinute, sms.m_nSecond) + "  " +
+                                  tk::CzechDate(2000 + sms.m_nYear, sms.m_nMonth, sms.m_nDay));
 }
 
 QString SmsListText(const CSMS& sms) {

@@ -41,12 +41,18 @@ TFrmGSM::TFrmGSM(CPaneGSM& pane, QWidget* parent)
     m_pChart->setMargins(QMargins(2, 2, 2, 2));
     m_pChart->setBackgroundRoundness(0);
     m_pAxTime = new QDateTimeAxis;
-    m_pAxTime->setFormat(QStringLiteral("HH:mm"));
+    m_pAxTime->setFormat(QStringLiteral("H:mm")); // the Czech clock, as everywhere
     m_pAxTime->setTickCount(6);
+    // The signal in dBm, the unit's whole scale, labelled at round values (-110, -100, ...).
     m_pAxValue = new QValueAxis;
-    m_pAxValue->setRange(0, 31);
-    m_pAxValue->setTickCount(5);
+    m_pAxValue->setObjectName(QStringLiteral("m_pAxSignal"));
+    m_pAxValue->setRange(SIGNAL_DBM_MIN, SIGNAL_DBM_MAX);
+    const AxisTicks ticks = RoundTicks(SIGNAL_DBM_MIN, SIGNAL_DBM_MAX, 7);
+    m_pAxValue->setTickType(QValueAxis::TicksDynamic);
+    m_pAxValue->setTickAnchor(ticks.first);
+    m_pAxValue->setTickInterval(ticks.step);
     m_pAxValue->setLabelFormat(QStringLiteral("%d"));
+    m_pAxValue->setTitleText(QStringLiteral("dBm"));
     m_pChart->addAxis(m_pAxTime, Qt::AlignBottom);
     m_pChart->addAxis(m_pAxValue, Qt::AlignLeft);
     const QDateTime now = QDateTime::currentDateTime();
@@ -99,7 +105,8 @@ void TFrmGSM::ShowHistory(const CSignalHistory& history, int64_t nowMs) {
         if (i < runs.size()) {
             points.reserve(static_cast<qsizetype>(runs[i].size()));
             for (const SignalSample& p : runs[i])
-                points.append(QPointF(static_cast<double>(p.timeMs), p.value));
+                points.append(QPointF(static_cast<double>(p.timeMs),
+                                      SignalDbm(static_cast<uint32_t>(p.value))));
         }
         if (!points.isEmpty() || m_series[i]->count() != 0)
             m_series[i]->replace(points);
@@ -119,34 +126,23 @@ QWidget* CPaneGSM::NewFrame(QWidget* parent) {
     return new TFrmGSM(*this, parent);
 }
 
+const CSignalHistory& CPaneGSM::History() const {
+    return UI().SignalHistory();
+}
+
 void CPaneGSM::Load(int param) {
     BeginLoad(param);
     if (TFrmGSM* f = Frm()) {
         f->Fill(UI().Status().m_GSM);
-        f->ShowHistory(m_history, NowMs());
+        f->ShowHistory(History(), NowMs());
     }
 }
 
 void CPaneGSM::OnComEvent(const CComEvent& ev) {
     CStatusPane::OnComEvent(ev);
-    const int64_t now = NowMs();
-    bool added = false;
-    switch (ev.m_nCode) {
-    case CE_GSM:
-        added = m_history.Add(now, ev.m_Status.m_GSM.m_nSignal);
-        break;
-    case CE_GSM_POLL:
-        added = ev.m_nArg ? m_history.Add(now, ev.m_Status.m_GSM.m_nSignal) : m_history.AddGap(now);
-        break;
-    case CE_OFFLINE:
-        added = m_history.AddGap(now); // no line across the time offline
-        break;
-    default:
-        break;
-    }
-    // The chart is drawn only for a new point and only while it can be seen; a CE_GSM
-    // reloads the pane anyway.
+    // The history has the event already; the chart is drawn again only while it can be
+    // seen, and a CE_GSM reloads the pane anyway.
     TFrmGSM* f = Frm();
-    if (added && f && f->isVisible() && ev.m_nCode != CE_GSM)
-        f->ShowHistory(m_history, now);
+    if ((ev.m_nCode == CE_GSM_POLL || ev.m_nCode == CE_OFFLINE) && f && f->isVisible())
+        f->ShowHistory(History(), NowMs());
 }

@@ -1,6 +1,6 @@
 // The pane of the unit's GSM state: CPaneGSM with its frame TFrmGSM. Beside the record's
-// fields it shows the signal in dBm and, under the bar, the signal of the last ten minutes
-// from the pane's history of the session (which the pane keeps also while hidden).
+// fields it shows the signal in dBm and, under the bar, the signal of the last ten minutes in
+// dBm from the application's history of the signal.
 #pragma once
 
 #include "status/DevStatus.h"
@@ -55,16 +55,15 @@ public:
 
     void Load(int param) override;
 
-    // Besides the silence: a GSM change, a finished GSM poll or the end of the session (a gap
-    // in the history).
+    // Besides the silence: a finished GSM poll or the end of the session, after which the
+    // chart shows the history again.
     void OnComEvent(const CComEvent& ev) override;
-    const CSignalHistory& History() const { return m_history; }
+    // The application's record of the signal (kept whether or not this pane is shown).
+    const CSignalHistory& History() const;
 
 protected:
     QWidget* NewFrame(QWidget* parent) override;
 
 private:
     TFrmGSM* Frm() const { return static_cast<TFrmGSM*>(m_pFrm); }
-
-    CSignalHistory m_history;
 };

@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QStyleOptionViewItem>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidgetItem>
 
@@ -50,6 +52,46 @@ const QIcon& StateMark(bool on) {
     return marks[on ? 1 : 0];
 }
 
+QColor Rgb(uint32_t rgb) {
+    return QColor::fromRgb(static_cast<QRgb>(rgb));
+}
+
+// Draws the cells with grid lines, and a selected row in the selection colours whether or not
+// the list has the focus, with a text colour that always stands out from the background
+// (a cell's own colour, a flash or a greyed palette must never leave white on white).
+class CIOCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        QPalette& pal = option->palette;
+        const bool selected = option->state & QStyle::State_Selected;
+        QColor back = pal.color(QPalette::Active, QPalette::Base);
+        if (selected)
+            back = pal.color(QPalette::Active, QPalette::Highlight);
+        else if (option->backgroundBrush.style() != Qt::NoBrush)
+            back = option->backgroundBrush.color();
+        const QPalette::ColorRole textRole = selected ? QPalette::HighlightedText : QPalette::Text;
+        const QColor text =
+            Rgb(ReadableTextOn(back.rgb() & 0xFFFFFF, pal.color(QPalette::Active, textRole).rgb()));
+        for (const QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+            pal.setColor(g, QPalette::Highlight, back);
+            pal.setColor(g, textRole, text);
+        }
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Midlight));
+        painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
+};
+
 void SetBit(QTreeWidgetItem* row, int column, uint8_t bits, int bit) {
     const char* text = IOBitText(bits, bit);
     if (row->text(column) != QLatin1String(text))
@@ -67,7 +109,9 @@ TFrmIO::TFrmIO(CPaneIO& pane, QWidget* parent)
         list->setColumnWidth(c, 100);
     list->headerItem()->setTextAlignment(COL_INPUT, Qt::AlignCenter);
     list->headerItem()->setTextAlignment(COL_OUTPUT, Qt::AlignCenter);
-    list->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid palette(midlight); }"));
+    // A style sheet on the items would draw them itself and leave out the selection's
+    // background under the white selected text: the delegate draws the grid instead.
+    list->setItemDelegate(new CIOCellDelegate(list));
     connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TFrmIO::SelectionChanged);
     connect(m_pForm->m_pBtnSet1, &QPushButton::clicked, this, [this] { SetOutputs(true); });

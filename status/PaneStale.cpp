@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,12 +27,24 @@ bool ShowsValue(const QWidget* w) {
            w->objectName() == QLatin1String("m_pLblDrift");
 }
 
+// What the window gives a value widget, except that a field the user cannot change has the
+// window's colour behind its text instead of an edit's white, so it does not invite typing.
+QPalette LivePalette(const QWidget* w) {
+    QPalette pal;
+    const auto* edit = qobject_cast<const QLineEdit*>(w);
+    if (edit && edit->isReadOnly()) {
+        for (const QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+            pal.setColor(g, QPalette::Base, pal.color(g, QPalette::Window));
+    }
+    return pal;
+}
+
 void Grey(QWidget* w, bool stale) {
+    QPalette pal = LivePalette(w);
     if (!stale) {
-        w->setPalette(QPalette()); // back to what the window gives it
+        w->setPalette(pal);
         return;
     }
-    QPalette pal = w->palette();
     for (const QPalette::ColorRole role :
          {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Highlight}) {
         const QColor grey = pal.color(QPalette::Disabled, role);
@@ -53,7 +66,8 @@ void ShowStale(QWidget* frame, const QString& lastSeen) {
         const QString live = group->property(kLiveTitle).toString();
         group->setTitle(stale ? live + QStringLiteral(" — ") + lastSeen : live);
     }
-    if (IsStale(frame) != stale) {
+    // The first call gives the read-only fields their look, stale or not.
+    if (IsStale(frame) != stale || !frame->property(kStale).isValid()) {
         for (QWidget* w : frame->findChildren<QWidget*>()) {
             if (ShowsValue(w))
                 Grey(w, stale);
@@ -68,16 +82,33 @@ bool IsStale(const QWidget* frame) {
 
 void CStatusPane::OnComEvent(const CComEvent& ev) {
     switch (ev.m_nCode) {
+    case CE_ONLINE:
+        m_bRead = true;
+        m_bSilent = false;
+        if (IsStale(m_pFrm))
+            ShowStale(m_pFrm, QString());
+        break;
     case CE_NO_ANSWER:
+        m_bSilent = true;
+        m_nSilentSince = static_cast<int64_t>(ev.m_nArg);
         ShowStale(m_pFrm, QString::fromStdString(
-                              LastSeenText(LocalTimeAt(static_cast<int64_t>(ev.m_nArg)))));
+                              LastSeenText(LocalTimeAt(m_nSilentSince), GetLocalTime())));
         break;
     case CE_ANSWERING:
-    case CE_OFFLINE:
+        m_bSilent = false;
         // Only a stale frame is touched: a live one keeps its caption as the pane sets it.
         if (IsStale(m_pFrm))
             ShowStale(m_pFrm, QString());
         break;
+    case CE_OFFLINE: {
+        // Offline the values stay as last read: when the unit fell silent, or now.
+        const int64_t lastRead = m_bSilent ? m_nSilentSince : QDateTime::currentSecsSinceEpoch();
+        m_bSilent = false;
+        ShowStale(m_pFrm, m_bRead ? QString::fromStdString(
+                                        LastSeenText(LocalTimeAt(lastRead), GetLocalTime()))
+                                  : QString::fromUtf8(kNeverReadText));
+        break;
+    }
     default:
         break;
     }

@@ -2,24 +2,30 @@
 
 #include "app/Device.h"
 #include "app/PaneHost.h"
+#include "base/CzechFormat.h"
 #include "link/ComNotify.h"
 #include "status/StatusText.h"
 
 #include "ui_PaneTime.h"
 
 #include <QDate>
-#include <QLocale>
+#include <QEvent>
+#include <QKeyEvent>
 #include <QTime>
 
 TFrmTime::TFrmTime(CPaneTime& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmTime>()) {
     m_pForm->setupUi(this);
-    // The short date of the PC's regional settings; the time always with its seconds, which
-    // the unit's clock keeps.
-    const QLocale locale;
-    m_pForm->m_pDtpDate->setDisplayFormat(locale.dateFormat(QLocale::ShortFormat));
+    // The Czech date and time the other windows show; the time with its seconds, which the
+    // unit's clock keeps.
+    m_pForm->m_pDtpDate->setDisplayFormat(QString::fromLatin1(tk::kCzechDatePattern));
+    m_pForm->m_pDtpTime->setDisplayFormat(QString::fromLatin1(tk::kCzechTimePattern));
     m_pForm->m_pDtpDate->setMinimumDate(QDate(2000, 1, 1));
     m_pForm->m_pDtpDate->setMaximumDate(QDate(2255, 12, 31));
+    // Tab leaves a picker for the next control instead of walking through its sections (the
+    // arrows and typing move between hours, minutes, day and month).
+    m_pForm->m_pDtpTime->installEventFilter(this);
+    m_pForm->m_pDtpDate->installEventFilter(this);
     connect(m_pForm->m_pBtnSet, &QPushButton::clicked, this, [this] {
         const SysTime t = Entered();
         m_pane.UI().Device().SetTime(&t);
@@ -29,6 +35,19 @@ TFrmTime::TFrmTime(CPaneTime& pane, QWidget* parent)
 }
 
 TFrmTime::~TFrmTime() = default;
+
+bool TFrmTime::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = (key->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier;
+        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void TFrmTime::Fill(const SysTime& time, std::optional<int64_t> drift) {
     const Ui::TFrmTime& f = *m_pForm;

@@ -28,6 +28,9 @@ public:
     // The time the two pickers hold (day of week not filled).
     SysTime Entered() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     CPaneTime& m_pane;
     std::unique_ptr<Ui::TFrmTime> m_pForm;

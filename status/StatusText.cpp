@@ -1,7 +1,11 @@
 #include "status/StatusText.h"
 
+#include "base/CzechFormat.h"
+
+#include "link/ComNotify.h"
 #include "status/DevStatus.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -21,7 +25,7 @@ std::string SignalDbmText(uint32_t signal) {
 }
 
 std::string CreditText(float credit) {
-    return std::isfinite(credit) ? FormatCredit(credit) : std::string();
+    return tk::CzechDecimal(static_cast<double>(credit), 2);
 }
 
 bool CSignalHistory::Push(const SignalSample& s) {
@@ -52,6 +56,38 @@ bool CSignalHistory::AddGap(int64_t timeMs) {
     if (m_samples.empty() || m_samples.back().IsGap())
         return false; // nothing to separate
     return Push({timeMs, -1});
+}
+
+bool CSignalHistory::Note(const CComEvent& ev, int64_t timeMs) {
+    switch (ev.m_nCode) {
+    case CE_GSM:
+        return Add(timeMs, ev.m_Status.m_GSM.m_nSignal);
+    case CE_GSM_POLL:
+        return ev.m_nArg ? Add(timeMs, ev.m_Status.m_GSM.m_nSignal) : AddGap(timeMs);
+    case CE_OFFLINE:
+        return AddGap(timeMs);
+    default:
+        return false;
+    }
+}
+
+AxisTicks RoundTicks(int low, int high, int maxTicks) {
+    if (high < low || maxTicks < 1)
+        return {};
+    // Floor and ceiling of a division for negative values too (dBm are negative).
+    auto floorDiv = [](int a, int b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); };
+    auto ceilDiv = [&](int a, int b) { return -floorDiv(-a, b); };
+    for (int power = 1;; power *= 10) {
+        for (const int m : {1, 2, 5}) {
+            const int step = m * power;
+            const int first = ceilDiv(low, step);
+            const int last = floorDiv(high, step);
+            if (last - first + 1 <= maxTicks)
+                return {first * step, step, std::max(last - first + 1, 0)};
+        }
+        if (power > 100000000)
+            return {};
+    }
 }
 
 std::vector<std::vector<SignalSample>> CSignalHistory::Runs(int64_t fromMs) const {
@@ -125,6 +161,33 @@ std::string DriftText(int64_t unitMinusPcSeconds) {
                   static_cast<unsigned long long>(s / 60 % 60),
                   static_cast<unsigned long long>(s % 60));
     return buf;
+}
+
+namespace {
+
+double Linear(uint32_t channel) {
+    const double c = static_cast<double>(channel & 0xFF) / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(uint32_t rgb) {
+    return 0.2126 * Linear(rgb >> 16) + 0.7152 * Linear(rgb >> 8) + 0.0722 * Linear(rgb);
+}
+
+} // namespace
+
+double ContrastRatio(uint32_t rgbA, uint32_t rgbB) {
+    const double a = Luminance(rgbA);
+    const double b = Luminance(rgbB);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+uint32_t ReadableTextOn(uint32_t background, uint32_t preferred) {
+    constexpr double kEnough = 3.0;
+    if (ContrastRatio(background, preferred & 0xFFFFFF) >= kEnough)
+        return preferred & 0xFFFFFF;
+    return ContrastRatio(background, 0x000000) >= ContrastRatio(background, 0xFFFFFF) ? 0x000000
+                                                                                      : 0xFFFFFF;
 }
 
 OutputCommand OutputsFor(const std::vector<int>& selectedRows, bool toOne) {

@@ -9,7 +9,9 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // A test may run itself again on an offscreen screen of another size.
+    const char* platform = std::getenv("TK_TEST_QPA");
+    setenv("QT_QPA_PLATFORM", platform ? platform : "offscreen", 1);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
     InitGuiResources();

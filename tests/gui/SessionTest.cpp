@@ -551,9 +551,10 @@ TEST_F(GuiSessionTest, ASilentUnitIsShownAndItsReturnToo) {
     const std::string text = message->text().toStdString();
     ASSERT_EQ(text.rfind("Jednotka neodpovídá od ", 0), 0u) << text;
     const size_t at = text.find(" od ") + 4;
-    const std::string since = text.substr(at, 8); // HH:MM:SS
-    EXPECT_EQ(text.substr(at + 8),
-              " — zkontrolujte kabel a napájení. Offline (F3) spojení ukončí.");
+    const size_t end = text.find(" — ", at);
+    ASSERT_NE(end, std::string::npos) << text;
+    const std::string since = text.substr(at, end - at); // H:MM:SS
+    EXPECT_EQ(text.substr(end), " — zkontrolujte kabel a napájení. Offline (F3) spojení ukončí.");
     for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
         EXPECT_TRUE(FrameStale(Panes(), id)) << id;
         EXPECT_TRUE(

@@ -11,20 +11,36 @@
 #include "config/TK630Cfg.h"
 #include "sms/SMS.h"
 
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QDropEvent>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <string>
 
 namespace {
 
@@ -128,17 +144,201 @@ TEST_F(GuiTest, TreesSelectThePaneOfTheActiveTabsNode) {
 
 TEST_F(GuiTest, WindowSizesComeFromTheProfileAndTheStatusPanelFollowsTheWidth) {
     WriteProfile([](CProfile& p) {
-        p.m_nWidth = 900;
-        p.m_nHeight = 600;
+        p.m_nWidth = 760;
+        p.m_nHeight = 520;
         p.m_nPgCtlWidth = 260;
     });
     ASSERT_TRUE(StartApp());
-    EXPECT_EQ(Main().size(), QSize(900, 600));
+    EXPECT_EQ(Main().size(), QSize(760, 520));
     EXPECT_EQ(Find<QSplitter>("m_pSpltMain")->sizes().value(0), 260);
     Main().resize(400, 300);
     EXPECT_TRUE(WaitFor([this] { return Main().width() == 400; }, 5000));
     EXPECT_EQ(Main().StatusPanel(0)->width(), 300);
     EXPECT_EQ(Main().StatusPanel(1)->width(), 50);
+}
+
+// The navigator's selected node is drawn in the selection colour while its tree has the
+// keyboard focus, and still seen, in grey, while a pane has it.
+TEST_F(GuiTest, TheTreeShowsWhetherItHasTheKeyboardFocus) {
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_CFG, 1); // "SIM karta"
+    QTreeWidget* tree = Main().Tree(TAB_CFG);
+    Main().activateWindow();
+    QApplication::setActiveWindow(&Main());
+    auto backgroundOfNode = [tree] {
+        ProcessEvents();
+        const QImage image = tree->viewport()->grab().toImage();
+        const QRect node = tree->visualItemRect(tree->currentItem()).adjusted(2, 2, -2, -2);
+        std::map<QRgb, int> count;
+        for (int y = node.top(); y <= node.bottom(); ++y)
+            for (int x = node.left(); x <= node.right(); ++x)
+                ++count[image.pixel(x, y)];
+        return std::max_element(count.begin(), count.end(),
+                                [](auto& a, auto& b) { return a.second < b.second; })
+            ->first;
+    };
+    tree->setFocus(Qt::TabFocusReason);
+    const QRgb focused = backgroundOfNode();
+    Find<QLineEdit>("m_pTxtPIN")->setFocus(Qt::TabFocusReason);
+    const QRgb elsewhere = backgroundOfNode();
+    // The style may shade the selection a little; the colour is the highlight's all the same.
+    const QColor highlight = tree->palette().color(QPalette::Active, QPalette::Highlight);
+    const auto near = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) <= 6 && std::abs(a.green() - b.green()) <= 6 &&
+               std::abs(a.blue() - b.blue()) <= 6;
+    };
+    EXPECT_TRUE(near(QColor(focused), highlight))
+        << QColor(focused).name().toStdString() << " vs " << highlight.name().toStdString();
+    EXPECT_FALSE(near(QColor(elsewhere), highlight));
+    EXPECT_NE(focused, elsewhere);
+    EXPECT_NE(QColor(elsewhere), tree->palette().color(QPalette::Active, QPalette::Base));
+}
+
+// Run once on the test's own screen and once more, in a child, on a 1024x600 screen at scale 2
+// (a logical 512x300).
+TEST_F(GuiTest, ASavedSizeBeyondTheScreenIsReducedAndEveryPaneFitsOrScrolls) {
+    WriteProfile([](CProfile& p) {
+        p.m_nWidth = 2048;
+        p.m_nHeight = 1150;
+    });
+    ASSERT_TRUE(StartApp());
+    ProcessEvents();
+    const QRect screen = Main().screen()->availableGeometry();
+    SCOPED_TRACE("screen " + std::to_string(screen.width()) + "x" +
+                 std::to_string(screen.height()));
+    auto onScreen = [&] {
+        const QRect outer = Main().frameGeometry();
+        EXPECT_TRUE(screen.contains(outer))
+            << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();
+        const QWidget* bar = Main().statusBar();
+        EXPECT_TRUE(bar->isVisible());
+        EXPECT_LE(bar->geometry().bottom(), Main().height() - 1);
+    };
+    onScreen();
+    for (int id = 0; id < PANE_COUNT; ++id) {
+        SCOPED_TRACE("pane " + std::to_string(id));
+        Main().ShowPane(id, id == PANE_SMSLIST ? 1 : 0);
+        ProcessEvents();
+        auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(id));
+        ASSERT_NE(pane, nullptr);
+        QWidget* frame = pane->Frame();
+        ASSERT_TRUE(frame->isVisible());
+        auto* scroll = qobject_cast<QScrollArea*>(frame->parentWidget()->parentWidget());
+        ASSERT_NE(scroll, nullptr);
+        // The pane lies in the window; nothing of it is squeezed below its least size, what
+        // does not fit is reached by scrolling.
+        const QRect area(scroll->mapTo(&Main(), QPoint(0, 0)), scroll->size());
+        EXPECT_TRUE(Main().rect().contains(area));
+        EXPECT_GE(frame->height(), frame->minimumSizeHint().height());
+        EXPECT_GE(frame->width(), frame->minimumSizeHint().width());
+        if (frame->height() > scroll->viewport()->height()) {
+            EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
+        }
+        if (frame->width() > scroll->viewport()->width()) {
+            EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
+        }
+        onScreen();
+    }
+    if (std::getenv("TK_TEST_QPA")) { // the child: the parent checks that its screen was small
+        std::printf("screen %dx%d\n", screen.width(), screen.height());
+        return;
+    }
+
+    const std::string config = dir.File("screen.json");
+    std::FILE* f = std::fopen(config.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1024, )"
+               R"("height": 600, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})",
+               f);
+    std::fclose(f);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TK_TEST_QPA"),
+               QStringLiteral("offscreen:configfile=") + QString::fromStdString(config));
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=%1.%2")
+                     .arg(QString::fromLatin1(test->test_suite_name()),
+                          QString::fromLatin1(test->name()))});
+    ASSERT_TRUE(child.waitForFinished(90000));
+    const std::string out = child.readAll().toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << out;
+    EXPECT_NE(out.find("screen 512x300"), std::string::npos) << out;
+}
+
+// The controls of a pane that Tab reaches, in the order it reaches them (the parts that
+// spin boxes and combo boxes are made of count as their owner).
+static std::vector<QWidget*> TabStops(QWidget* frame) {
+    std::vector<QWidget*> stops;
+    QWidget* w = frame;
+    do {
+        w = w->nextInFocusChain();
+        auto* view = qobject_cast<QAbstractScrollArea*>(w->parentWidget());
+        const bool part = qobject_cast<QAbstractSpinBox*>(w->parentWidget()) ||
+                          qobject_cast<QComboBox*>(w->parentWidget()) ||
+                          (view && view->viewport() == w);
+        if (frame->isAncestorOf(w) && w->isVisible() && w->isEnabled() &&
+            (w->focusPolicy() & Qt::TabFocus) && !part)
+            stops.push_back(w);
+    } while (w != frame);
+    return stops;
+}
+
+// Tab goes through every pane as it is read: top to bottom, left to right within a row, and
+// down a column before the one to its right.
+TEST_F(GuiTest, TabFollowsTheLayoutOfEveryPane) {
+    ASSERT_TRUE(StartApp());
+    for (int id = 0; id < PANE_COUNT; ++id) {
+        Main().ShowPane(id, id == PANE_SMSLIST ? 1 : 0);
+        ProcessEvents();
+        QWidget* frame = dynamic_cast<CFramePane*>(Panes().GetPane(id))->Frame();
+        const std::vector<QWidget*> chain = TabStops(frame);
+        ASSERT_FALSE(chain.empty()) << id;
+        // Walked with the key itself: a control that keeps Tab for its own parts (the
+        // sections of a date) would hold the user there.
+        Main().activateWindow();
+        QApplication::setActiveWindow(&Main());
+        chain.front()->setFocus(Qt::TabFocusReason);
+        std::vector<QWidget*> stops{chain.front()};
+        for (size_t n = 0; n < chain.size() * 3; ++n) {
+            QWidget* from = QApplication::focusWidget();
+            ASSERT_NE(from, nullptr);
+            QTest::keyClick(from, Qt::Key_Tab);
+            QWidget* to = QApplication::focusWidget();
+            while (to && to->parentWidget() &&
+                   (qobject_cast<QAbstractSpinBox*>(to->parentWidget()) ||
+                    qobject_cast<QComboBox*>(to->parentWidget())))
+                to = to->parentWidget();
+            if (!to || !frame->isAncestorOf(to))
+                break;
+            stops.push_back(to);
+        }
+        // Each press left the control, and every control but the radio buttons of a group
+        // (one of them takes Tab, the arrows the others) was reached.
+        for (size_t i = 1; i < stops.size(); ++i)
+            EXPECT_NE(stops[i], stops[i - 1])
+                << "pane " << id << ": Tab stays in " << stops[i]->objectName().toStdString();
+        for (QWidget* w : chain) {
+            if (!qobject_cast<QRadioButton*>(w)) {
+                EXPECT_NE(std::find(stops.begin(), stops.end(), w), stops.end())
+                    << "pane " << id << ": Tab never reaches " << w->objectName().toStdString();
+            }
+        }
+        for (size_t i = 1; i < stops.size(); ++i) {
+            const QRect a(stops[i - 1]->mapTo(frame, QPoint(0, 0)), stops[i - 1]->size());
+            const QRect b(stops[i]->mapTo(frame, QPoint(0, 0)), stops[i]->size());
+            const bool sameRow = std::abs(a.center().y() - b.center().y()) <
+                                 std::min(a.height(), b.height()) / 2 + 1;
+            const bool backInRow = sameRow && b.right() < a.left();
+            const bool backUp = !sameRow && b.bottom() < a.top() && b.left() < a.right();
+            EXPECT_FALSE(backInRow || backUp)
+                << "pane " << id << ": " << stops[i - 1]->objectName().toStdString() << " then "
+                << stops[i]->objectName().toStdString();
+        }
+    }
 }
 
 TEST_F(GuiTest, SmsActionsFollowTheAccessModeAndTheLists) {
@@ -324,9 +524,9 @@ TEST_F(GuiCfgMenuTest, ABackupOpensUntitledThroughTheSavePromptOrIsCompared) {
 
     Action("m_pActCfgBackups")->trigger();
     // One unit's backups together, the unit read last first, each newest first.
-    EXPECT_EQ(Rows(list), (std::vector<std::string>{"00012345 | 2026-12-08 14:05:09 | 1667 B",
-                                                    "00012345 | 2026-12-07 09:30:00 | 1667 B",
-                                                    "00000777 | 2026-12-08 10:00:00 | 1667 B"}));
+    EXPECT_EQ(Rows(list), (std::vector<std::string>{"00012345 | 8. 12. 2026 14:05:09 | 1667 B",
+                                                    "00012345 | 7. 12. 2026 9:30:00 | 1667 B",
+                                                    "00000777 | 8. 12. 2026 10:00:00 | 1667 B"}));
     list->setCurrentItem(list->topLevelItem(1));
     prompts.ExpectAsk("Konfigurace byla změněna, chcete změny uložit?", PROMPT_CANCEL);
     QTest::mouseClick(BackupButton("m_pBtnOpen"), Qt::LeftButton);
@@ -341,7 +541,7 @@ TEST_F(GuiCfgMenuTest, ABackupOpensUntitledThroughTheSavePromptOrIsCompared) {
     ASSERT_NE(Compare(), nullptr);
     EXPECT_EQ(Rows(DiffList()), std::vector<std::string>{"SIM karta | PIN | 7093 | 1111"});
     EXPECT_EQ(DiffList()->headerItem()->text(3).toStdString(),
-              "Záloha 00012345 2026-12-07 09:30:00");
+              "Záloha 00012345 7. 12. 2026 9:30:00");
     Compare()->reject();
 
     Action("m_pActCfgBackups")->trigger();

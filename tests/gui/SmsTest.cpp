@@ -369,7 +369,7 @@ TEST_F(GuiSmsTest, ReceivedAndSentMessagesOpenReadOnlyAndStayAsTheyCame) {
     open(SMS_RECEIVED, [&](TFrmSMSViewDlg* dlg) {
         EXPECT_EQ(text(dlg, "m_pLblWho"), "Od:");
         EXPECT_EQ(text(dlg, "m_pTxtWho"), "+420600100200");
-        EXPECT_EQ(text(dlg, "m_pTxtTime"), "14:05:09  7.12.2008");
+        EXPECT_EQ(text(dlg, "m_pTxtTime"), "14:05:09  7. 12. 2008");
         EXPECT_EQ(text(dlg, "m_pTxtText"), std::string(170, 'a') + "\nkonec č");
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(dlg, &enter); // the default button closes

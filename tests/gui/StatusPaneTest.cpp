@@ -3,24 +3,38 @@
 // history with a gap for a poll the unit did not answer, and the clock's drift.
 #include "tests/gui/GuiFixture.h"
 
+#include "app/PaneFrame.h"
+#include "app/ShellRules.h"
 #include "link/ComNotify.h"
 #include "link/Commands.h"
 #include "status/PaneGSM.h"
+#include "status/PaneStale.h"
 #include "status/PaneTime.h"
+#include "status/StatusText.h"
 
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QDateEdit>
+#include <QDateTime>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
+#include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -80,7 +94,7 @@ TEST_F(GuiStatusTest, FieldsShowTheRecordsInTheirFormats) {
          "neaktivní",
          "nespecifikovaný stav",
          "vyhledávání",
-         "0.00",
+         "0,00",
          "0000",
          0,
          "-113 dBm"},
@@ -101,7 +115,7 @@ TEST_F(GuiStatusTest, FieldsShowTheRecordsInTheirFormats) {
          "spojený hovor",
          "chybný PIN",
          "roaming",
-         "12.50",
+         "12,50",
          "00FF",
          17,
          "-79 dBm"},
@@ -111,7 +125,7 @@ TEST_F(GuiStatusTest, FieldsShowTheRecordsInTheirFormats) {
         {10,       99,      0,       1,          99999999,
          1,        2,       1,       99,         -3.456f,
          0x1A2B,   "10.99", "0.01",  "99999999", "klidový stav",
-         "OK",     "OK",    "-3.46", "1A2B",     32,
+         "OK",     "OK",    "-3,46", "1A2B",     32,
          "neznámý"},
     };
     for (const Row& r : rows) {
@@ -194,6 +208,122 @@ TEST_F(GuiStatusTest, OutputButtonsSetTheSelectedChannelsOnTheUnit) {
     EXPECT_EQ(Column(2), "10000");
 }
 
+// The background of a cell as drawn (its most frequent colour) and how far its text stands out
+// from it (the contrast of the pixel that differs most).
+struct CellLook {
+    QRgb background = 0;
+    double contrast = 1.0;
+};
+static CellLook LookOf(const QImage& image, const QRect& cell) {
+    std::map<QRgb, int> count;
+    for (int y = cell.top() + 2; y < cell.bottom() - 1; ++y)
+        for (int x = cell.left() + 2; x < cell.right() - 1; ++x)
+            ++count[image.pixel(x, y) & 0xFFFFFF];
+    CellLook look;
+    int most = 0;
+    for (const auto& [rgb, n] : count)
+        if (n > most) {
+            most = n;
+            look.background = rgb;
+        }
+    for (const auto& [rgb, n] : count)
+        look.contrast = std::max(look.contrast, ContrastRatio(look.background, rgb));
+    return look;
+}
+
+TEST_F(GuiStatusTest, SelectedIORowsStayReadableInLightAndDarkPalettes) {
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_STATE, 3);
+    CDevStatus s = UI().Status();
+    s.m_IO.m_nOutputs = 0x03;
+    Deliver(CE_IO, s);
+    s.m_IO.m_nInputs = 0x01; // channel 1's input flashes while its row is selected
+    Deliver(CE_IO, s);
+    List()->topLevelItem(0)->setSelected(true);
+    List()->topLevelItem(1)->setSelected(true);
+    Find<QPushButton>("m_pBtnSet1")->setFocus(); // the selection shows without the focus too
+
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(0x2A, 0x2A, 0x2A));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Midlight, QColor(0x50, 0x50, 0x50));
+    dark.setColor(QPalette::Highlight, QColor(0x2A, 0x82, 0xDA));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    const std::pair<const char*, QPalette> palettes[] = {
+        {"light", QApplication::style()->standardPalette()}, {"dark", dark}};
+    for (const auto& [name, palette] : palettes) {
+        List()->setPalette(palette);
+        const QImage image = List()->viewport()->grab().toImage();
+        for (int row : {0, 1, 3}) {
+            for (int column = 0; column < 3; ++column) {
+                const QRect cell = List()->visualItemRect(List()->topLevelItem(row)) &
+                                   QRect(List()->header()->sectionViewportPosition(column), 0,
+                                         List()->header()->sectionSize(column), image.height());
+                const CellLook look = LookOf(image, cell);
+                EXPECT_GE(look.contrast, 3.0)
+                    << name << " row " << row << " column " << column << " on "
+                    << QColor(look.background).name().toStdString();
+            }
+        }
+        // The selection is seen: its rows are not drawn as the others are.
+        const QRect plain = List()->visualItemRect(List()->topLevelItem(3));
+        const QRect selected = List()->visualItemRect(List()->topLevelItem(1));
+        EXPECT_NE(LookOf(image, selected).background, LookOf(image, plain).background) << name;
+    }
+}
+
+TEST_F(GuiStatusTest, OfflineValuesAreGreyedWithTheirTimeAndFieldsLookReadOnly) {
+    ASSERT_TRUE(StartApp());
+    SelectNode(TAB_STATE, 0);
+    auto title = [this](int id) {
+        auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(id));
+        return pane->Frame()->findChild<QGroupBox*>("m_pGrbMain")->title().toStdString();
+    };
+    auto stale = [this](int id) {
+        return IsStale(dynamic_cast<CFramePane*>(Panes().GetPane(id))->Frame());
+    };
+    auto* name = Find<QLineEdit>("m_pTxtName");
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
+        EXPECT_TRUE(stale(id)) << id;
+        EXPECT_TRUE(title(id).ends_with(" — dosud nenačteno")) << title(id);
+    }
+    EXPECT_TRUE(name->isReadOnly());
+    EXPECT_EQ(name->palette().color(QPalette::Active, QPalette::Base),
+              name->palette().color(QPalette::Active, QPalette::Window));
+    EXPECT_EQ(name->palette().color(QPalette::Active, QPalette::Text),
+              name->palette().color(QPalette::Disabled, QPalette::Text));
+
+    GoOnline();
+    std::map<int, std::string> live;
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
+        EXPECT_FALSE(stale(id)) << id;
+        live[id] = title(id);
+        EXPECT_EQ(live[id].find(" — "), std::string::npos) << live[id];
+    }
+    EXPECT_NE(name->palette().color(QPalette::Active, QPalette::Text),
+              name->palette().color(QPalette::Disabled, QPalette::Text));
+    EXPECT_EQ(name->palette().color(QPalette::Active, QPalette::Base),
+              name->palette().color(QPalette::Active, QPalette::Window)); // still read-only
+
+    // Offline: greyed again, with the time of the session's end.
+    const int64_t before = QDateTime::currentSecsSinceEpoch();
+    Action("m_pActOffline")->trigger();
+    // The window knows it once the offline action is disabled again.
+    ASSERT_TRUE(WaitFor(
+        [this] { return !Device().m_Com.IsOnline() && !Action("m_pActOffline")->isEnabled(); }));
+    const int64_t after = QDateTime::currentSecsSinceEpoch();
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
+        EXPECT_TRUE(stale(id)) << id;
+        bool atTheEnd = false;
+        for (int64_t t = before; t <= after; ++t)
+            atTheEnd = atTheEnd ||
+                       title(id) == live[id] + " — " + LastSeenText(LocalTimeAt(t), GetLocalTime());
+        EXPECT_TRUE(atTheEnd) << title(id);
+    }
+}
+
 TEST_F(GuiStatusTest, AHiddenPaneStaysStaleUntilShown) {
     ASSERT_TRUE(StartApp());
     SelectNode(TAB_STATE, 3);
@@ -217,7 +347,7 @@ TEST_F(GuiStatusTest, SignalHistoryHoldsThePolledValuesWithAGapForAMissedPoll) {
     Unit().SetGsm(gsm);
     ASSERT_TRUE(StartApp());
     Device().m_Com.SetTimeoutScale(10); // a missed poll costs a tenth of its time-out
-    SelectNode(TAB_STATE, 1);
+    SelectNode(TAB_STATE, 0);           // recorded while another pane is shown
     GoOnline();
     auto values = [this] {
         std::vector<int> v;
@@ -245,14 +375,29 @@ TEST_F(GuiStatusTest, SignalHistoryHoldsThePolledValuesWithAGapForAMissedPoll) {
     EXPECT_TRUE(std::all_of(gapAt + 1, v.end(), [](int x) { return x == 11 || x == 23; }));
     EXPECT_EQ(v.back(), 23);
 
-    // The chart draws the values as two lines, split at the gap.
+    // The chart draws the values as two lines in dBm, split at the gap, on an axis labelled
+    // at round dBm values.
+    SelectNode(TAB_STATE, 1);
     auto* view = Find<QChartView>("m_pChtSignal");
+    auto* axis = view->chart()->findChild<QValueAxis*>("m_pAxSignal");
+    ASSERT_NE(axis, nullptr);
+    EXPECT_EQ(axis->min(), -113);
+    EXPECT_EQ(axis->max(), -51);
+    EXPECT_EQ(axis->tickAnchor(), -110);
+    EXPECT_EQ(axis->tickInterval(), 10);
+    EXPECT_EQ(axis->titleText().toStdString(), "dBm");
     ASSERT_NE(view, nullptr);
     std::vector<int> lines;
     for (QAbstractSeries* s : view->chart()->series())
         if (auto* line = qobject_cast<QLineSeries*>(s); line && line->count() > 0)
             lines.push_back(static_cast<int>(line->count()));
     ASSERT_EQ(lines.size(), 2u);
+    for (QAbstractSeries* s : view->chart()->series()) {
+        if (auto* line = qobject_cast<QLineSeries*>(s)) {
+            for (const QPointF& p : line->points())
+                EXPECT_TRUE(p.y() == -91 || p.y() == -67) << p.y(); // 11 and 23
+        }
+    }
     EXPECT_EQ(static_cast<size_t>(lines[0] + lines[1]), v.size() - 1);
 
     QAction* copy = view->findChild<QAction*>("m_pActCopyCsv");
@@ -271,6 +416,12 @@ TEST_F(GuiStatusTest, ClockPaneShowsTheUnitsClockAndItsDriftAgainstThePc) {
     ASSERT_TRUE(Unit().SetClock(ahead));
     SelectNode(TAB_STATE, 2);
     EXPECT_EQ(Find<QLabel>("m_pLblDrift")->text().toStdString(), ""); // not read yet
+    // The pickers write the Czech way, whatever the desktop's locale.
+    CDevStatus shown = UI().Status();
+    shown.m_Time = SysTime{2026, 12, 3, 9, 7, 36, 43, 0};
+    Deliver(CE_TIME, shown);
+    EXPECT_EQ(Find<QDateEdit>("m_pDtpDate")->text().toStdString(), "9. 12. 2026");
+    EXPECT_EQ(Find<QTimeEdit>("m_pDtpTime")->text().toStdString(), "7:36:43");
     Action("m_pActReadStatus")->trigger();
     ASSERT_TRUE(WaitIdle());
     auto* pane = static_cast<CPaneTime*>(Panes().GetPane(PANE_TIME));

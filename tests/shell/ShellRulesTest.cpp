@@ -23,6 +23,43 @@ TEST(ShellRules, StatusPanelTakesTheWidthBesideTheStatePanel) {
     EXPECT_EQ(StatusPanelWidth(40), 0);
 }
 
+TEST(ShellRules, WindowIsReducedAndMovedOntoTheAvailableScreen) {
+    const WndFrame none;
+    const WndFrame titled{2, 30, 2, 2};
+    const WndRect small{0, 0, 1024, 600};
+    const WndRect second{1920, 0, 1280, 1024}; // right of a 1920 px monitor
+    const WndRect above{0, -1080, 1920, 1080}; // above the primary one
+    const struct {
+        const char* what;
+        WndRect wanted;
+        WndFrame frame;
+        WndRect area;
+        WndRect fitted;
+    } rows[] = {
+        {"fits already", {240, 140, 800, 520}, none, {0, 0, 1280, 800}, {240, 140, 800, 520}},
+        {"scale 2 profile", {0, 0, 2048, 1150}, none, small, {0, 0, 1024, 600}},
+        {"title bar counted", {0, 0, 2048, 1150}, titled, small, {2, 30, 1020, 568}},
+        {"past the bottom right",
+         {3000, 2000, 800, 500},
+         none,
+         {0, 0, 1920, 1080},
+         {1120, 580, 800, 500}},
+        {"past the top left", {-500, -300, 800, 500}, titled, small, {2, 30, 800, 500}},
+        {"second monitor, too big", {1920, 0, 2048, 1150}, none, second, {1920, 0, 1280, 1024}},
+        {"second monitor, left of it", {100, 100, 800, 600}, none, second, {1920, 100, 800, 600}},
+        {"monitor above", {100, 100, 800, 600}, none, above, {100, -600, 800, 600}},
+        {"no screen known", {5000, 5000, 3000, 2000}, none, {}, {5000, 5000, 3000, 2000}},
+    };
+    for (const auto& r : rows) {
+        const WndRect got = FitWindow(r.wanted, r.frame, r.area);
+        EXPECT_EQ(got, r.fitted) << r.what << ": " << got.x << "," << got.y << " " << got.width
+                                 << "x" << got.height;
+    }
+    // Centred on the screen it is shown on, monitor offset included.
+    EXPECT_EQ(CentreWindow(800, 600, none, second), (WndRect{2160, 212, 800, 600}));
+    EXPECT_EQ(CentreWindow(2048, 1150, titled, small), (WndRect{2, 30, 1020, 568}));
+}
+
 TEST(ShellRules, SmsActionsFollowTheLinkTheListAndTheSelection) {
     // Rule L: a direct line now, or while offline the one the profile will open.
     EXPECT_TRUE(LinkAllowsSms(false, -1, 1));

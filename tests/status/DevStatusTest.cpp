@@ -1,4 +1,5 @@
 #include "status/DevStatus.h"
+#include "link/ComNotify.h"
 #include "status/StatusText.h"
 
 #include <gtest/gtest.h>
@@ -176,7 +177,8 @@ TEST(StatusText, SignalCreditDriftAndOutputs) {
         {0, "-113 dBm"}, {17, "-79 dBm"}, {31, "-51 dBm"}, {32, "neznámý"}, {99, "neznámý"}};
     for (const auto& [signal, text] : dbm)
         EXPECT_EQ(SignalDbmText(signal), text) << signal;
-    EXPECT_EQ(CreditText(12.5f), "12.50");
+    EXPECT_EQ(CreditText(12.5f), "12,50");
+    EXPECT_EQ(CreditText(-3.456f), "-3,46");
     EXPECT_EQ(CreditText(std::nanf("")), "");
     EXPECT_EQ(CreditText(INFINITY), "");
 
@@ -199,6 +201,22 @@ TEST(StatusText, SignalCreditDriftAndOutputs) {
     EXPECT_EQ(OutputsFor({1, 3}, true), (OutputCommand{0x0A, 0x0A}));
     EXPECT_EQ(OutputsFor({}, true), (OutputCommand{0, 0}));
     EXPECT_EQ(OutputsFor({-1, 8}, true), (OutputCommand{0, 0}));
+
+    // Text on a background: the preferred colour while it stands out, else black or white.
+    EXPECT_NEAR(ContrastRatio(0x000000, 0xFFFFFF), 21.0, 1e-9);
+    EXPECT_NEAR(ContrastRatio(0x777777, 0x777777), 1.0, 1e-9);
+    const struct {
+        uint32_t background, preferred, text;
+    } text[] = {
+        {0x308CC6, 0xFFFFFF, 0xFFFFFF},              // a blue selection keeps its white text
+        {0xFFFFFF, 0xFFFFFF, 0x000000},              // white on white: black instead
+        {0xC8DCF0, 0xFFFFFF, 0x000000},              // a light flash under selected text
+        {0x2A2A2A, 0x303030, 0xFFFFFF},              // dark on dark: white instead
+        {0xA8A8A8, 0xFFFFFF, 0x000000},              // a greyed selection
+        {0x2A82DA, 0xFF000000 | 0xFFFFFF, 0xFFFFFF}, // the alpha byte is no colour
+    };
+    for (const auto& t : text)
+        EXPECT_EQ(ReadableTextOn(t.background, t.preferred), t.text) << std::hex << t.background;
 }
 
 TEST(StatusText, SignalHistoryKeepsPollsGapsAndTheirCsv) {
@@ -233,4 +251,44 @@ TEST(StatusText, SignalHistoryKeepsPollsGapsAndTheirCsv) {
     const size_t line2 = csv.find('\n') + 1;
     EXPECT_EQ(csv[line2 + 4], '-');
     EXPECT_EQ(csv[line2 + 19], ';');
+
+    // The worker's events: values, an unanswered poll and the end of a session make gaps,
+    // other events nothing.
+    CSignalHistory fed;
+    CDevStatus s;
+    s.m_GSM.m_nSignal = 14;
+    EXPECT_TRUE(fed.Note(CComEvent{CE_GSM, 0, s, nullptr, nullptr}, 1000));
+    EXPECT_FALSE(fed.Note(CComEvent{CE_IO, 0, s, nullptr, nullptr}, 2000));
+    EXPECT_FALSE(fed.Note(CComEvent{CE_ONLINE, 0, s, nullptr, nullptr}, 2500));
+    EXPECT_TRUE(fed.Note(CComEvent{CE_GSM_POLL, 1, s, nullptr, nullptr}, 3000));
+    EXPECT_TRUE(fed.Note(CComEvent{CE_GSM_POLL, 0, s, nullptr, nullptr}, 4000));
+    s.m_GSM.m_nSignal = 20;
+    EXPECT_TRUE(fed.Note(CComEvent{CE_GSM_POLL, 1, s, nullptr, nullptr}, 5000));
+    EXPECT_TRUE(fed.Note(CComEvent{CE_OFFLINE, 0, s, nullptr, nullptr}, 6000));
+    EXPECT_EQ(std::vector<S>(fed.Samples().begin(), fed.Samples().end()),
+              (std::vector<S>{{1000, 14}, {3000, 14}, {4000, -1}, {5000, 20}, {6000, -1}}));
+}
+
+TEST(StatusText, AxisTicksFallOnRoundValues) {
+    const struct {
+        int low, high, maxTicks;
+        AxisTicks ticks;
+    } rows[] = {
+        {SIGNAL_DBM_MIN, SIGNAL_DBM_MAX, 7, {-110, 10, 6}}, // the signal axis
+        {SIGNAL_DBM_MIN, SIGNAL_DBM_MAX, 4, {-100, 20, 3}},
+        {SIGNAL_DBM_MIN, SIGNAL_DBM_MAX, 2, {-100, 50, 1}},
+        {0, 31, 7, {0, 5, 7}},
+        {0, 31, 20, {0, 2, 16}},
+        {-3, 3, 7, {-3, 1, 7}},
+        {-7, -6, 1, {-6, 2, 1}}, // negative values round towards the range, not towards zero
+        {1, 4, 1, {5, 5, 0}},    // steps 1 and 2 give too many, 5 none: no label at all
+        {5, 5, 3, {5, 1, 1}},
+        {5, 4, 3, {0, 1, 0}}, // an empty range
+        {0, 10, 0, {0, 1, 0}},
+    };
+    for (const auto& r : rows) {
+        const AxisTicks t = RoundTicks(r.low, r.high, r.maxTicks);
+        EXPECT_EQ(t, r.ticks) << r.low << ".." << r.high << " max " << r.maxTicks << ": " << t.first
+                              << " step " << t.step << " x" << t.count;
+    }
 }

@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
     CProfile profile;
     profile.SetDefaults();
     profile.SetPort(sim.SlavePath().c_str());
-    profile.m_nWidth = 820;
+    profile.m_nWidth = 800; // the offscreen screen is 800 wide: not reduced to fit
     profile.m_nHeight = 520;
     profile.Save();
 
