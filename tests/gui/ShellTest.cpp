@@ -8,6 +8,7 @@
 #include "config/CfgBackup.h"
 #include "config/DlgCfgBackups.h"
 #include "config/DlgCfgCompare.h"
+#include "config/Profile.h"
 #include "config/TK630Cfg.h"
 #include "sms/SMS.h"
 
@@ -25,6 +26,7 @@
 #include <QUrl>
 
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -396,10 +398,29 @@ TEST_F(GuiCfgMenuTest, RecentFilesNewestFirstOpenThroughTheSavePromptAndOutliveA
     EXPECT_TRUE(prompts.Done());
 
     // The next run lists them again; a file deleted meanwhile cannot be chosen.
+    ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0755), 0);
+    SaveAs("sub/d.cfg");
+    Main().close(); // the program's end writes the profile with the folders
     StopApp();
     std::remove(dir.File("c.cfg").c_str());
     ASSERT_TRUE(StartApp());
-    EXPECT_EQ(shown(), (std::vector<std::string>{"&1 b.cfg", "&2 a.cfg", "&3 c.cfg (off)"}));
+    EXPECT_EQ(shown(),
+              (std::vector<std::string>{"&1 d.cfg", "&2 b.cfg", "&3 a.cfg", "&4 c.cfg (off)"}));
+
+    // The configuration dialogs open where a configuration was last chosen, in this run too;
+    // the export's folder is its own. A folder removed since is not offered.
+    auto openFolder = [this] {
+        prompts.ClearShown();
+        prompts.ExpectOpenFile("");
+        Action("m_pActCfgCompare")->trigger();
+        EXPECT_TRUE(prompts.Done());
+        return prompts.Shown().empty() ? std::string("?") : prompts.Shown().front().folder;
+    };
+    EXPECT_EQ(openFolder(), dir.File("sub"));
+    EXPECT_EQ(UI().Profile().LastFolder(FileKind::Export), "");
+    std::remove(dir.File("sub/d.cfg").c_str());
+    ASSERT_EQ(::rmdir(dir.File("sub").c_str()), 0);
+    EXPECT_EQ(openFolder(), "");
 }
 
 TEST_F(GuiCfgMenuTest, ADroppedCfgFileOpensThroughTheSavePromptOthersAreRefused) {
