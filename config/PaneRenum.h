@@ -32,6 +32,10 @@ public:
 private:
     void iLsvRenumSelectItem();
     void iBtnSetClick();
+    // Selects the first empty entry and opens the item dialog on it.
+    void iBtnAddClick();
+    // "Přidat" is offered while an entry is empty.
+    void UpdateAddButton();
     void iBtnDelClick();
     int SelectedRow() const;
 

@@ -270,9 +270,12 @@ std::vector<PaneCase> Cases() {
            [](QWidget* w) {
                auto* lsv = static_cast<QTreeWidget*>(w);
                auto* frame = lsv->window();
-               lsv->setCurrentItem(lsv->topLevelItem(2));
-               WithItemDialog([&] { frame->findChild<QPushButton*>("iBtnSet")->click(); },
+               // "Přidat" fills the first empty row, whichever row is selected.
+               auto* add = frame->findChild<QPushButton*>("iBtnAdd");
+               lsv->setCurrentItem(lsv->topLevelItem(0));
+               WithItemDialog([&] { add->click(); },
                               [](TFrmRenumItem* dlg) {
+                                  EXPECT_EQ(dlg->Index(), 2);
                                   // An empty row offers empty edits and substitute dialling.
                                   EXPECT_EQ(Shown(dlg->findChild<QLineEdit*>("iTxtENum")), "");
                                   EXPECT_EQ(Shown(dlg->findChild<QWidget*>("iRdbInitDial")), "on");
@@ -281,6 +284,8 @@ std::vector<PaneCase> Cases() {
                                   Click(dlg->findChild<QWidget*>("iRdbPostDial"));
                                   dlg->findChild<QPushButton*>("iBtnOk")->click();
                               });
+               EXPECT_EQ(lsv->currentItem(), lsv->topLevelItem(2));
+               EXPECT_FALSE(add->isEnabled()); // no row is empty now
                // A mode no button stands for: neither checked, kept with Ok.
                WithItemDialog(
                    [&] {
@@ -297,6 +302,7 @@ std::vector<PaneCase> Cases() {
                    });
                lsv->setCurrentItem(lsv->topLevelItem(4));
                frame->findChild<QPushButton*>("iBtnDel")->click();
+               EXPECT_TRUE(add->isEnabled());
            }}}},
     };
 }
