@@ -4,8 +4,14 @@
 #include "app/PaneFrame.h"
 #include "base/Texts.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QRegularExpression>
+#include <QTreeWidget>
 
 namespace {
 
@@ -56,6 +62,54 @@ TEST_F(GuiTest, StartsOfflineUntitledWithEveryPaneFrame) {
             auto* group = pane->Frame()->findChild<QGroupBox*>(QString::fromLatin1(c.group));
             ASSERT_NE(group, nullptr);
             EXPECT_EQ(group->title().toStdString(), c.caption ? c.caption : "");
+        }
+    }
+}
+
+// Every text the user reads names this unit, and the confirming button reads "OK": in the
+// window with all its panes as they run, and in every form, also of the dialogs made later.
+TEST_F(GuiTest, NoTextNamesTheOtherUnitOrSaysOk) {
+    ASSERT_TRUE(StartApp());
+    QStringList texts;
+    for (const QWidget* w : Main().findChildren<QWidget*>()) {
+        texts << w->toolTip() << w->statusTip() << w->whatsThis();
+        if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
+            texts << b->text();
+            EXPECT_NE(b->text().remove('&'), QStringLiteral("Ok")) << b->objectName().toStdString();
+        }
+        if (const auto* l = qobject_cast<const QLabel*>(w))
+            texts << l->text();
+    }
+    for (const QAction* a : Main().findChildren<QAction*>())
+        texts << a->text() << a->toolTip() << a->statusTip();
+    for (int tab : {TAB_CFG, TAB_STATE, TAB_TOOLS})
+        for (QTreeWidgetItemIterator it(Main().Tree(tab)); *it; ++it)
+            texts << (*it)->text(0) << (*it)->toolTip(0);
+    for (const QString& text : texts)
+        EXPECT_FALSE(text.contains(QStringLiteral("TK630"))) << text.toStdString();
+    // The tree's nodes and the pane's group read alike ("Alarm 1").
+    int alarms = 0;
+    for (QTreeWidgetItemIterator it(Main().Tree(TAB_CFG)); *it; ++it) {
+        const QString text = (*it)->text(0);
+        EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("^Alarm\\d"))))
+            << text.toStdString();
+        alarms += text.startsWith(QStringLiteral("Alarm ")) ? 1 : 0;
+    }
+    EXPECT_EQ(alarms, 5);
+
+    const QDir forms(QStringLiteral(TK_FORMS_DIR));
+    const QStringList files = forms.entryList({QStringLiteral("*.ui")});
+    EXPECT_GT(files.size(), 20);
+    const QRegularExpression string(QStringLiteral("<string>([^<]*)</string>"));
+    for (const QString& name : files) {
+        QFile file(forms.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QString ui = QString::fromUtf8(file.readAll());
+        for (const auto& m : string.globalMatch(ui)) {
+            const QString text = m.captured(1);
+            EXPECT_FALSE(text.contains(QStringLiteral("TK630"))) << name.toStdString();
+            EXPECT_NE(text, QStringLiteral("Ok")) << name.toStdString();
+            EXPECT_NE(text, QStringLiteral("&amp;Ok")) << name.toStdString();
         }
     }
 }
