@@ -4,6 +4,7 @@
 #include "app/AppUITextLimit.h"
 #include "app/Device.h"
 #include "app/Prompts.h"
+#include "app/StableLayout.h"
 #include "base/DataLock.h"
 #include "config/Profile.h"
 #include "connections/ComSetRules.h"
@@ -44,6 +45,9 @@ TFrmComSet::TFrmComSet(CAppUI& ui, QWidget* owner)
       m_connections(ui.Device().m_Com.GetConnections()),
       m_pForm(std::make_unique<Ui::TFrmComSet>()) {
     m_pForm->setupUi(this);
+    tk::ReserveCaptions(m_pForm->m_pBtnTestLine,
+                        {QStringLiteral("Vyzkoušet spojení"), QStringLiteral("Přerušit zkoušku")});
+    tk::ReserveLines(m_pForm->m_pLblTestResult, 2);
     m_pPortBox = std::make_unique<CPortBox>(m_pForm->m_pCmbPort);
     Ui::TFrmComSet& f = *m_pForm;
     f.m_pPgCtlCom->setCurrentWidget(f.m_pTShtMode);

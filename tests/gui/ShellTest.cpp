@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -260,25 +261,34 @@ protected:
 
 TEST_F(GuiCfgMenuTest, ComparingWithAFileListsTheEditedFieldsAndShowsTheirPane) {
     ASSERT_TRUE(StartApp());
-    SaveAs("a.cfg");
+    const char* kLong = "konfigurace-brana-sever-druhe-patro.cfg";
+    SaveAs(kLong);           // a header wider than the dialog at its size in the form
     SelectNode(TAB_CFG, 11); // "Alarm3"
     TypeInPane("m_pTxtACall", "602111222");
     SelectNode(TAB_CFG, 4);          // SIM karta
     TypeInPane("m_pTxtPIN", "4321"); // still in the pane: the comparison stores it first
     SelectNode(TAB_STATE, 0);
 
-    prompts.ExpectOpenFile(dir.File("a.cfg"));
+    prompts.ExpectOpenFile(dir.File(kLong));
     Action("m_pActCfgCompare")->trigger();
     ASSERT_NE(Compare(), nullptr);
     EXPECT_TRUE(Compare()->isVisible());
-    EXPECT_EQ(prompts.Shown().back().text, dir.File("a.cfg")); // proposes the open file
+    EXPECT_EQ(prompts.Shown().back().text, dir.File(kLong)); // proposes the open file
     const std::vector<std::string> rows = Rows(DiffList());
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], "SIM karta | PIN | 4321 | 7093");
     EXPECT_NE(rows[1].find("Alarm 3 | alarm volání | 602111222 | "), std::string::npos) << rows[1];
-    EXPECT_EQ(DiffList()->headerItem()->text(3).toStdString(), "Soubor a.cfg");
+    EXPECT_EQ(DiffList()->headerItem()->text(3).toStdString(), std::string("Soubor ") + kLong);
     EXPECT_EQ(Result(), "Rozdílů: 2");
     EXPECT_TRUE(Device().m_Cfg.IsModified()); // comparing changes nothing
+    // It opens with every column whole: no header cut, none beyond the right edge.
+    QApplication::processEvents();
+    int columns = 0;
+    for (int c = 0; c < DiffList()->columnCount(); ++c) {
+        EXPECT_GE(DiffList()->columnWidth(c), DiffList()->header()->sectionSizeHint(c)) << c;
+        columns += DiffList()->columnWidth(c);
+    }
+    EXPECT_LE(columns, DiffList()->viewport()->width());
 
     // A double click on a row closes the list and shows that field's pane and record.
     DoubleClick(DiffList(), 1);
