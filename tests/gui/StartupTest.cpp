@@ -3,13 +3,18 @@
 
 #include "app/PaneFrame.h"
 #include "base/Texts.h"
+#include "config/CfgImage.h"
+#include "config/DlgSetEnDir.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTreeWidget>
 
@@ -68,17 +73,22 @@ TEST_F(GuiTest, StartsOfflineUntitledWithEveryPaneFrame) {
 
 // Every text the user reads names this unit, and the confirming button reads "OK": in the
 // window with all its panes as they run, and in every form, also of the dialogs made later.
-TEST_F(GuiTest, NoTextNamesTheOtherUnitOrSaysOk) {
+// The caption of a multi-line field stands at its first line.
+TEST_F(GuiTest, NoTextNamesTheOtherUnitOrSaysOkAndMemoCaptionsSitOnTop) {
     ASSERT_TRUE(StartApp());
     QStringList texts;
-    for (const QWidget* w : Main().findChildren<QWidget*>()) {
+    for (QWidget* w : Main().findChildren<QWidget*>()) {
         texts << w->toolTip() << w->statusTip() << w->whatsThis();
-        if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             texts << b->text();
             EXPECT_NE(b->text().remove('&'), QStringLiteral("Ok")) << b->objectName().toStdString();
         }
-        if (const auto* l = qobject_cast<const QLabel*>(w))
+        if (auto* l = qobject_cast<QLabel*>(w)) {
             texts << l->text();
+            if (qobject_cast<QPlainTextEdit*>(l->buddy()) != nullptr) {
+                EXPECT_TRUE(l->alignment().testFlag(Qt::AlignTop)) << l->objectName().toStdString();
+            }
+        }
     }
     for (const QAction* a : Main().findChildren<QAction*>())
         texts << a->text() << a->toolTip() << a->statusTip();
@@ -112,4 +122,18 @@ TEST_F(GuiTest, NoTextNamesTheOtherUnitOrSaysOk) {
             EXPECT_NE(text, QStringLiteral("&amp;Ok")) << name.toStdString();
         }
     }
+}
+
+TEST_F(GuiTest, TheDirectionDialogIsWideEnoughForItsTitle) {
+    ASSERT_TRUE(StartApp());
+    CfgImage image;
+    SetDefaults(image);
+    TFrmSetEnDir dialog(image, &Main());
+    dialog.show();
+    QApplication::processEvents();
+    const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+    // The title bar also holds the icon and the window buttons.
+    EXPECT_GT(dialog.width(), title.horizontalAdvance(dialog.windowTitle()) + 120)
+        << dialog.width();
+    dialog.reject();
 }
