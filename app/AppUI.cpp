@@ -400,20 +400,20 @@ int CAppUI::AskSave() {
 
 // Every dialog asks here for a configuration file: it opens where the user last chose one.
 bool CAppUI::AskOpenFileName(std::string& name, const std::string& filter) {
-    if (!Prompts().OpenFileName(name, filter, m_profile.LastFolder(FileKind::Config)) ||
+    if (!Prompts().OpenFileName(name, filter, m_profile.LastFolder(FolderKind::Config)) ||
         name.empty())
         return false;
-    m_profile.NoteFolder(FileKind::Config, name);
+    m_profile.NoteFolder(FolderKind::Config, name);
     return true;
 }
 
 bool CAppUI::AskSaveFileName(std::string& name, const std::string& filter, const char* defaultExt) {
     SaveDialogOptions options;
     options.defaultExt = defaultExt ? defaultExt : "";
-    options.folder = m_profile.LastFolder(FileKind::Config);
+    options.folder = m_profile.LastFolder(FolderKind::Config);
     if (!Prompts().SaveFileName(name, filter, options) || name.empty())
         return false;
-    m_profile.NoteFolder(FileKind::Config, name);
+    m_profile.NoteFolder(FolderKind::Config, name);
     return true;
 }
 

@@ -18,8 +18,8 @@ namespace {
 constexpr char kFileName[] = "Profile.dat";
 constexpr int32_t kDefaultColWidths[3] = {120, 300, 130};
 constexpr char kReadBeforeWriteKey[] = "read_before_write";
-// Indexed by FileKind.
-constexpr const char* kFolderKeys[FILE_KIND_COUNT] = {"folder_config", "folder_export"};
+// Indexed by FolderKind.
+constexpr const char* kFolderKeys[FOLDER_KIND_COUNT] = {"folder_config", "folder_export"};
 
 void PutI32(uint8_t* p, int32_t value) {
     tk::PutLE32(p, static_cast<uint32_t>(value));
@@ -106,7 +106,7 @@ void CProfile::ReadOptionsFile() {
         // Keys this program does not know (a newer one wrote them) are left alone.
         if (key == kReadBeforeWriteKey)
             m_bReadBeforeWrite = line.substr(eq + 1) != "0";
-        for (int kind = 0; kind < FILE_KIND_COUNT; ++kind)
+        for (int kind = 0; kind < FOLDER_KIND_COUNT; ++kind)
             if (key == kFolderKeys[kind])
                 m_astrFolder[kind] = line.substr(eq + 1);
     }
@@ -117,7 +117,7 @@ bool CProfile::WriteOptionsFile() const {
     std::string content;
     if (!m_bReadBeforeWrite)
         content += std::string(kReadBeforeWriteKey) + "=0\n";
-    for (int kind = 0; kind < FILE_KIND_COUNT; ++kind)
+    for (int kind = 0; kind < FOLDER_KIND_COUNT; ++kind)
         if (!m_astrFolder[kind].empty())
             content += std::string(kFolderKeys[kind]) + "=" + m_astrFolder[kind] + "\n";
     if (content.empty())
@@ -125,7 +125,7 @@ bool CProfile::WriteOptionsFile() const {
     return tk::WriteFileAtomically(path, content.data(), content.size(), 0644);
 }
 
-std::string CProfile::LastFolder(FileKind kind) const {
+std::string CProfile::LastFolder(FolderKind kind) const {
     const std::string& folder = m_astrFolder[static_cast<int>(kind)];
     struct stat st {};
     // A folder deleted or unmounted since would leave the dialog in a place that is not there.
@@ -134,7 +134,7 @@ std::string CProfile::LastFolder(FileKind kind) const {
     return folder;
 }
 
-bool CProfile::NoteFolder(FileKind kind, const std::string& chosenFile) {
+bool CProfile::NoteFolder(FolderKind kind, const std::string& chosenFile) {
     const size_t slash = chosenFile.find_last_of('/');
     if (slash == std::string::npos || chosenFile.find_first_of("\r\n") != std::string::npos)
         return false;

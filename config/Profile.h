@@ -43,8 +43,8 @@ inline constexpr char kPortMarker[] = "*ProfilePort.txt";
 inline constexpr char kOptionsFileName[] = "ProfileOptions.txt";
 
 // The kinds of file whose dialogs open where the user last chose such a file.
-enum class FileKind { Config, Export };
-inline constexpr int FILE_KIND_COUNT = 2;
+enum class FolderKind { Config, Export };
+inline constexpr int FOLDER_KIND_COUNT = 2;
 
 class CProfile {
 public:
@@ -119,11 +119,11 @@ public:
     // The folder the dialogs for this kind of file open in: the one where such a file was
     // last chosen, while it still exists; empty when none was chosen or it is gone (the dialog
     // then opens where it would anyway).
-    std::string LastFolder(FileKind kind) const;
+    std::string LastFolder(FolderKind kind) const;
     // Remembers the folder of a chosen file for its kind (kept in kOptionsFileName at the next
     // save). False, and nothing changes, for a path with no folder part or one that a line of
     // the file cannot hold.
-    bool NoteFolder(FileKind kind, const std::string& chosenFile);
+    bool NoteFolder(FolderKind kind, const std::string& chosenFile);
 
 private:
     // The connection record as the user sees it (the whole port path).
@@ -151,8 +151,8 @@ private:
     std::string ReadPortFile() const;
     static bool WritePortFile(const std::string& path);
 
-    std::string m_astrFolder[FILE_KIND_COUNT]; // the window's own, like the sizes
-    std::string m_strLongPort;                 // the whole path while m_szPort holds kPortMarker
+    std::string m_astrFolder[FOLDER_KIND_COUNT]; // the window's own, like the sizes
+    std::string m_strLongPort;                   // the whole path while m_szPort holds kPortMarker
     int m_nScreenWidth = 1024;
     int m_nScreenHeight = 768;
     tk::FileStamp m_stamp;   // Profile.dat when this profile last read or wrote it

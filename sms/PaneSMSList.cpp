@@ -478,11 +478,11 @@ void CPaneSMSList::ExportCmd(int kind) {
                                std::string(GetText(TXT_FILTER_ALL));
     SaveDialogOptions options;
     options.defaultExt = "txt";
-    options.folder = m_ui.Profile().LastFolder(FileKind::Export);
+    options.folder = m_ui.Profile().LastFolder(FolderKind::Export);
     options.confirmOverwrite = false; // the question below offers appending as well
     if (!prompts.SaveFileName(path, filter, options) || path.empty())
         return;
-    m_ui.Profile().NoteFolder(FileKind::Export, path);
+    m_ui.Profile().NoteFolder(FolderKind::Export, path);
     int mode = SMS_EXPORT_OVERWRITE;
     if (SmsExportFileExists(path)) {
         const int answer = prompts.Ask(TXT_FILE_EXISTS_QUERY, PromptButtons::YesNoCancel);

@@ -266,21 +266,21 @@ TEST_F(ProfileTest, DialogFoldersAreKeptPerKindAcrossARestartAndForgottenWhenGon
     ASSERT_EQ(::mkdir(m_dir.File("out").c_str(), 0755), 0);
     {
         CProfile p;
-        EXPECT_EQ(p.LastFolder(FileKind::Config), "");
-        EXPECT_TRUE(p.NoteFolder(FileKind::Config, m_dir.File("cfgs/a.cfg")));
-        EXPECT_TRUE(p.NoteFolder(FileKind::Export, m_dir.File("out/sms.txt")));
-        EXPECT_FALSE(p.NoteFolder(FileKind::Export, "bare.txt"));
-        EXPECT_FALSE(p.NoteFolder(FileKind::Export, m_dir.File("x\n/y.txt")));
+        EXPECT_EQ(p.LastFolder(FolderKind::Config), "");
+        EXPECT_TRUE(p.NoteFolder(FolderKind::Config, m_dir.File("cfgs/a.cfg")));
+        EXPECT_TRUE(p.NoteFolder(FolderKind::Export, m_dir.File("out/sms.txt")));
+        EXPECT_FALSE(p.NoteFolder(FolderKind::Export, "bare.txt"));
+        EXPECT_FALSE(p.NoteFolder(FolderKind::Export, m_dir.File("x\n/y.txt")));
         ASSERT_EQ(p.Save(), PROFILE_OK);
     }
     CProfile q;
     ASSERT_EQ(q.Load(), PROFILE_OK);
-    EXPECT_EQ(q.LastFolder(FileKind::Config), m_dir.File("cfgs"));
-    EXPECT_EQ(q.LastFolder(FileKind::Export), m_dir.File("out"));
+    EXPECT_EQ(q.LastFolder(FolderKind::Config), m_dir.File("cfgs"));
+    EXPECT_EQ(q.LastFolder(FolderKind::Export), m_dir.File("out"));
     EXPECT_TRUE(q.m_bReadBeforeWrite); // the switch keeps its default beside the folders
     ASSERT_EQ(::rmdir(m_dir.File("out").c_str()), 0);
-    EXPECT_EQ(q.LastFolder(FileKind::Export), "");
-    EXPECT_EQ(q.LastFolder(FileKind::Config), m_dir.File("cfgs"));
+    EXPECT_EQ(q.LastFolder(FolderKind::Export), "");
+    EXPECT_EQ(q.LastFolder(FolderKind::Config), m_dir.File("cfgs"));
 }
 
 // tk530ctl changes the connection record while the window runs. The window follows it, and at

@@ -427,7 +427,7 @@ TEST_F(GuiCfgMenuTest, RecentFilesNewestFirstOpenThroughTheSavePromptAndOutliveA
         return prompts.Shown().empty() ? std::string("?") : prompts.Shown().front().folder;
     };
     EXPECT_EQ(openFolder(), dir.File("sub"));
-    EXPECT_EQ(UI().Profile().LastFolder(FileKind::Export), "");
+    EXPECT_EQ(UI().Profile().LastFolder(FolderKind::Export), "");
     std::remove(dir.File("sub/d.cfg").c_str());
     ASSERT_EQ(::rmdir(dir.File("sub").c_str()), 0);
     EXPECT_EQ(openFolder(), "");
