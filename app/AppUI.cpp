@@ -404,12 +404,23 @@ int CAppUI::AskSave() {
     return answer == PROMPT_YES ? CFG_YES : answer == PROMPT_NO ? CFG_NO : CFG_CANCEL;
 }
 
+// Every dialog asks here for a configuration file: it opens where the user last chose one.
 bool CAppUI::AskOpenFileName(std::string& name, const std::string& filter) {
-    return Prompts().OpenFileName(name, filter) && !name.empty();
+    if (!Prompts().OpenFileName(name, filter, m_profile.LastFolder(FolderKind::Config)) ||
+        name.empty())
+        return false;
+    m_profile.NoteFolder(FolderKind::Config, name);
+    return true;
 }
 
 bool CAppUI::AskSaveFileName(std::string& name, const std::string& filter, const char* defaultExt) {
-    return Prompts().SaveFileName(name, filter, defaultExt ? defaultExt : "") && !name.empty();
+    SaveDialogOptions options;
+    options.defaultExt = defaultExt ? defaultExt : "";
+    options.folder = m_profile.LastFolder(FolderKind::Config);
+    if (!Prompts().SaveFileName(name, filter, options) || name.empty())
+        return false;
+    m_profile.NoteFolder(FolderKind::Config, name);
+    return true;
 }
 
 void CAppUI::ShowError(uint32_t textId) {

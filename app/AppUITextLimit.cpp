@@ -1,6 +1,7 @@
 #include "app/AppUITextLimit.h"
 
 #include "base/Cp1250.h"
+#include "sms/Recipients.h"
 
 #include <QLineEdit>
 #include <QMainWindow>
@@ -78,6 +79,26 @@ void CCp1250Validator::Hint(const QString& text) const {
 void LimitCp1250(QLineEdit* edit, int maxChars) {
     edit->setMaxLength(maxChars);
     edit->setValidator(new CCp1250Validator(maxChars, edit));
+}
+
+QValidator::State CDialNumberValidator::validate(QString& input, int& pos) const {
+    const State state = CCp1250Validator::validate(input, pos);
+    if (state != Acceptable)
+        return state;
+    std::string bad;
+    const int error = CheckDialNumber(input.toStdString(), &bad);
+    if (error == RCPT_OK)
+        return Acceptable;
+    if (error == RCPT_NO_DIGITS) // "+" before the first digit is typed
+        return Intermediate;
+    Hint(QString::fromStdString(DialNumberHint(error, bad)));
+    return Invalid;
+}
+
+void LimitDialNumber(QLineEdit* edit, int maxChars) {
+    edit->setMaxLength(maxChars);
+    edit->setValidator(new CDialNumberValidator(maxChars, edit));
+    edit->setToolTip(QStringLiteral("Telefonní číslo: jen číslice, na začátku smí být +."));
 }
 
 } // namespace tk

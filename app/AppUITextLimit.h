@@ -31,15 +31,31 @@ public:
     State validate(QString& input, int& pos) const override;
     int MaxChars() const { return m_nMax; }
 
-private:
+protected:
     void Hint(const QString& text) const;
+
+private:
     int m_nMax;
     QLineEdit* m_pEdit;
+};
+
+// A telephone number the unit dials or sends SMS to: as CCp1250Validator, and only digits
+// after at most one leading "+" (CheckDialNumber); a blank, a letter or a dash is refused as
+// it is typed or pasted, with the hint that says what a number holds.
+class CDialNumberValidator : public CCp1250Validator {
+    Q_OBJECT
+public:
+    using CCp1250Validator::CCp1250Validator;
+    State validate(QString& input, int& pos) const override;
 };
 
 // Puts the limit on an edit: maxChars = the field's room less its terminator (a field of 66
 // bytes takes 65 characters). Also sets maxLength, so a paste is cut, never wrapped.
 void LimitCp1250(QLineEdit* edit, int maxChars);
+
+// The limit of a telephone number field: LimitCp1250 with CDialNumberValidator, and a tooltip
+// that says what the field takes.
+void LimitDialNumber(QLineEdit* edit, int maxChars);
 
 // The hint text for a refused character ("Znak „€“ nelze uložit (kódová stránka 1250).").
 QString RefusedCharHint(const QString& ch);

@@ -23,6 +23,16 @@ enum class PromptButtons { YesNo, YesNoCancel };
 // makes No the default, so that a hurried Enter keeps the data.
 enum class PromptDefault { Yes, No };
 
+// What a save dialog needs beyond the proposed name and the filter.
+struct SaveDialogOptions {
+    std::string defaultExt; // added to a name typed without an extension
+    std::string folder;     // as for OpenFileName
+    int filterIndex = 0;    // in: the filter shown first; out: the one the user chose
+    // False where the caller asks its own question about an existing file (the export offers
+    // appending): the dialog must not ask "replace?" before it.
+    bool confirmOverwrite = true;
+};
+
 class IPrompts {
 public:
     virtual ~IPrompts() = default;
@@ -49,10 +59,12 @@ public:
     }
     // The open and save dialogs; false when cancelled. `name` comes in with a proposed name
     // (may be empty) and goes out with the chosen one. `filter` in the form of the numbered
-    // texts ("Soubory konfigurace (*.cfg)|*.cfg|...").
-    virtual bool OpenFileName(std::string& name, const std::string& filter) = 0;
+    // texts ("Soubory konfigurace (*.cfg)|*.cfg|..."). `folder` is where the dialog opens when
+    // the proposed name names no folder itself (empty: where it would anyway).
+    virtual bool OpenFileName(std::string& name, const std::string& filter,
+                              const std::string& folder) = 0;
     virtual bool SaveFileName(std::string& name, const std::string& filter,
-                              const std::string& defaultExt) = 0;
+                              SaveDialogOptions& options) = 0;
 
     // By text number, with the program's caption.
     int Ask(uint32_t textId, PromptButtons buttons = PromptButtons::YesNo,

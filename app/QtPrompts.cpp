@@ -10,6 +10,8 @@
 #include <QMessageBox>
 #include <QTranslator>
 
+#include <algorithm>
+
 namespace {
 
 QString Q(const std::string& text) {
@@ -60,9 +62,22 @@ int CQtPrompts::AskWriteChanges(const std::string& text, const std::string& note
     return dialog.exec() == QDialog::Accepted ? PROMPT_YES : PROMPT_CANCEL;
 }
 
-bool CQtPrompts::OpenFileName(std::string& name, const std::string& filter) {
-    const QString chosen =
-        QFileDialog::getOpenFileName(Owner(), QString(), Q(name), Q(DialogFilter(filter)));
+namespace {
+
+// The path the dialog starts with: the proposed name where it names a folder, else the name
+// in the remembered folder.
+QString StartPath(const std::string& name, const std::string& folder) {
+    if (folder.empty() || name.find('/') != std::string::npos)
+        return Q(name);
+    return name.empty() ? Q(folder) : Q(folder + "/" + name);
+}
+
+} // namespace
+
+bool CQtPrompts::OpenFileName(std::string& name, const std::string& filter,
+                              const std::string& folder) {
+    const QString chosen = QFileDialog::getOpenFileName(Owner(), QString(), StartPath(name, folder),
+                                                        Q(DialogFilter(filter)));
     if (chosen.isEmpty())
         return false;
     name = chosen.toStdString();
@@ -70,16 +85,23 @@ bool CQtPrompts::OpenFileName(std::string& name, const std::string& filter) {
 }
 
 bool CQtPrompts::SaveFileName(std::string& name, const std::string& filter,
-                              const std::string& defaultExt) {
-    QFileDialog dialog(Owner(), QString(), Q(name), Q(DialogFilter(filter)));
+                              SaveDialogOptions& options) {
+    QFileDialog dialog(Owner(), QString(), StartPath(name, options.folder),
+                       Q(DialogFilter(filter)));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(Q(defaultExt));
+    dialog.setDefaultSuffix(Q(options.defaultExt));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+    const QStringList filters = dialog.nameFilters();
+    if (options.filterIndex > 0 && options.filterIndex < filters.size())
+        dialog.selectNameFilter(filters.at(options.filterIndex));
     if (!name.empty())
         dialog.selectFile(Q(name));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     name = dialog.selectedFiles().constFirst().toStdString();
+    options.filterIndex =
+        std::max<int>(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
     return !name.empty();
 }
 

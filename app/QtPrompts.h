@@ -14,9 +14,10 @@ public:
     void InfoText(const std::string& text) override;
     int AskWriteChanges(const std::string& text, const std::string& note,
                         const std::vector<CfgDiffEntry>& changes) override;
-    bool OpenFileName(std::string& name, const std::string& filter) override;
+    bool OpenFileName(std::string& name, const std::string& filter,
+                      const std::string& folder) override;
     bool SaveFileName(std::string& name, const std::string& filter,
-                      const std::string& defaultExt) override;
+                      SaveDialogOptions& options) override;
 
 private:
     // The window the box belongs to: the active modal dialog, else the active window.

@@ -2,6 +2,7 @@
 
 #include "base/Cp1250.h"
 #include "base/Json.h"
+#include "sms/Recipients.h"
 
 #include <charconv>
 #include <cmath>
@@ -75,6 +76,10 @@ struct Builder {
     void Text(std::string key, std::string label, size_t offset, size_t size) {
         Add(std::move(key), std::move(label), CfgKind::Text, offset, size);
     }
+    // A text that is a telephone number.
+    void Number(std::string key, std::string label, size_t offset, size_t size) {
+        Add(std::move(key), std::move(label), CfgKind::Text, offset, size).dialNumber = true;
+    }
     void Number(std::string key, std::string label, size_t offset, int min, int max,
                 CfgKind kind = CfgKind::Number) {
         CfgField& f = Add(std::move(key), std::move(label), kind, offset, 1);
@@ -99,12 +104,12 @@ struct Builder {
         const std::string key = "alarm[" + std::to_string(i) + "].";
         group = "Alarm " + std::to_string(i + 1);
         param = i < kAlarmsInPanes ? i : 0;
-        Text(key + "call_number", "alarm volání", base + offsetof(CfgAlarm, m_szACall),
-             sizeof(CfgAlarm::m_szACall));
-        Text(key + "sms_numbers[0]", "alarm SMS1", base + offsetof(CfgAlarm, m_szASMS1),
-             sizeof(CfgAlarm::m_szASMS1));
-        Text(key + "sms_numbers[1]", "alarm SMS2", base + offsetof(CfgAlarm, m_szASMS2),
-             sizeof(CfgAlarm::m_szASMS2));
+        Number(key + "call_number", "alarm volání", base + offsetof(CfgAlarm, m_szACall),
+               sizeof(CfgAlarm::m_szACall));
+        Number(key + "sms_numbers[0]", "alarm SMS1", base + offsetof(CfgAlarm, m_szASMS1),
+               sizeof(CfgAlarm::m_szASMS1));
+        Number(key + "sms_numbers[1]", "alarm SMS2", base + offsetof(CfgAlarm, m_szASMS2),
+               sizeof(CfgAlarm::m_szASMS2));
         Text(key + "sms_text", "text SMS", base + offsetof(CfgAlarm, m_szASMS),
              sizeof(CfgAlarm::m_szASMS));
         param = 0;
@@ -153,14 +158,14 @@ std::vector<CfgField> Build() {
     b.Text("sim.credit.command", "na zavolání", FIELD(m_szCCmd));
     b.Add("sim.credit.low_value", "minimální hodnota", CfgKind::Float, FIELD(m_fLowVal));
     b.Text("sim.pin", "PIN", FIELD(m_szPIN));
-    b.Text("sim.monthly_call.number", "měsíční volání", FIELD(m_szMCall));
+    b.Number("sim.monthly_call.number", "měsíční volání", FIELD(m_szMCall));
     b.Number("sim.monthly_call.melody", "melodie pro měsíční volání", AT(m_nMCallMusic), 0, 255);
     b.Choice("sim.tone", "Oznamovací tón", AT(m_nTone), kTones);
 
     b.pane = CFG_PANE_SMS;
     b.Choice("sms.incoming.mode", "Příchozí SMS", AT(m_nSMSMode), kSmsModes);
-    b.Text("sms.incoming.forward_number", "přeposlat na číslo", FIELD(m_szForwardNum));
-    b.Text("sms.info.number", "číslo pro informační SMS", FIELD(m_szInfoSMS));
+    b.Number("sms.incoming.forward_number", "přeposlat na číslo", FIELD(m_szForwardNum));
+    b.Number("sms.info.number", "číslo pro informační SMS", FIELD(m_szInfoSMS));
     b.Text("sms.info.reset_text", "text SMS při RESETu", FIELD(m_szResetTxt));
     b.Text("sms.info.credit_text", "text SMS při nízkém kreditu", FIELD(m_szCreditTxt));
 
@@ -317,13 +322,18 @@ int SetByteValue(const CfgField& f, long value, bool allowed, CfgImage& image, b
     return CFG_OK;
 }
 
-int SetText(const CfgField& f, std::string_view utf8, CfgImage& image, std::string* detail) {
-    std::string cp;
+int SetText(const CfgField& f, std::string_view utf8, CfgImage& image, bool force,
+            std::string* detail) {
     std::string bad;
+    std::string cp;
     if (!tk::Utf8ToCp1250(utf8, cp, &bad))
         return Fail(CFG_E_CHARSET, detail, "znak „" + bad + "“ nelze zapsat v kódování CP1250");
     if (cp.find('\0') != std::string::npos)
         return Fail(CFG_E_NUL, detail, "text obsahuje znak s kódem 0");
+    if (f.dialNumber && !force) {
+        if (const int e = CheckDialNumber(utf8, &bad); e != RCPT_OK)
+            return Fail(CFG_E_DIAL, detail, DialNumberHint(e, bad));
+    }
     if (cp.size() > f.Room())
         return Fail(CFG_E_TOO_LONG, detail,
                     std::to_string(cp.size()) + " znaků v CP1250, místo je na " +
@@ -402,7 +412,7 @@ int SetValue(const CfgField& f, std::string_view text, Source src, CfgImage& ima
     case CfgKind::Text:
         if (!user && src != Source::JsonString)
             return wrongType("text");
-        return SetText(f, text, image, detail);
+        return SetText(f, text, image, force, detail);
     case CfgKind::Reserved:
         if (!user && src != Source::JsonString)
             return wrongType("text se šestnáctkovými bajty");
@@ -520,6 +530,8 @@ const char* CfgErrorText(int error) {
         return "chyba zápisu JSON";
     case CFG_E_FORMAT:
         return "soubor není konfigurace TK530";
+    case CFG_E_DIAL:
+        return "telefonní číslo, které jednotka nevytočí";
     default:
         return "neznámá chyba";
     }
@@ -589,8 +601,16 @@ int CfgCheckField(const CfgField& f, const CfgImage& image, std::string* detail)
                         "hodnota " + CfgFormatFloat(FloatAt(f, image)) + " není konečné číslo");
         return CFG_OK;
     case CfgKind::Text:
+        if (f.dialNumber) {
+            std::string bad;
+            const int e = CheckDialNumber(tk::Cp1250ToUtf8(FieldText(f, image)), &bad);
+            if (e != RCPT_OK)
+                return Fail(CFG_E_DIAL, detail, DialNumberHint(e, bad));
+        }
+        // Other texts are taken as typed.
+        return CFG_OK;
     case CfgKind::Reserved:
-        // Texts are taken as typed, carried bytes as they came.
+        // Carried bytes as they came.
         return CFG_OK;
     }
     return CFG_OK;

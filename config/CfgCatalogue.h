@@ -65,6 +65,9 @@ struct CfgField {
     int max = -1;
     std::span<const CfgChoice> choices;
     int otherShownAs = -1; // Choice: the value whose button the pane checks for any other one
+    // Text: a telephone number the unit dials or sends SMS to; it holds only what the unit
+    // can dial (CheckDialNumber), and its edit refuses anything else.
+    bool dialNumber = false;
 
     // The room of a text in CP1250 bytes (the pane's character limit).
     size_t Room() const { return size > 0 ? size - 1u : 0u; }
@@ -93,6 +96,7 @@ enum CfgError : int {
     CFG_E_TAIL,            // stored bytes after a text do not fit that text
     CFG_E_SYNTAX,          // the JSON itself is not valid
     CFG_E_FORMAT,          // the JSON is not a configuration (its frame is wrong)
+    CFG_E_DIAL,            // a telephone number the unit cannot dial (a blank, a letter)
 };
 
 // The general wording of an error, Czech.
@@ -103,7 +107,8 @@ const char* CfgErrorText(int error);
 std::string CfgValueText(const CfgField& field, const CfgImage& image);
 
 // Whether the value in the image is one the pane can show and store back unchanged. 0, or
-// CFG_E_RANGE / CFG_E_CHOICE / CFG_E_NOT_FINITE with `detail` saying what the pane allows.
+// CFG_E_RANGE / CFG_E_CHOICE / CFG_E_NOT_FINITE / CFG_E_DIAL with `detail` saying what the
+// pane allows.
 int CfgCheckField(const CfgField& field, const CfgImage& image, std::string* detail = nullptr);
 
 struct CfgProblem {
@@ -120,7 +125,8 @@ std::vector<CfgProblem> CfgCheckImage(const CfgImage& image);
 // choice by its key (or, for a range, a number); a flag as true/false, 1/0 or ano/ne; the
 // threshold as a decimal number with a point or a comma; carried bytes in hexadecimal. The
 // value is checked against what the pane allows; with `force` a number, choice or flag may
-// be any value its byte holds. On failure the image is unchanged and `detail` says why.
+// be any value its byte holds, and a telephone number any text. On failure the image is unchanged
+// and `detail` says why.
 int CfgSetFromText(const CfgField& field, std::string_view text, CfgImage& image, bool force,
                    std::string* detail = nullptr);
 

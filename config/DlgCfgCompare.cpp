@@ -1,9 +1,18 @@
 #include "config/DlgCfgCompare.h"
 
+#include "app/StableLayout.h"
+
 #include "ui_DlgCfgCompare.h"
 
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLayout>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -19,6 +28,8 @@ QString Q(const std::string& text) {
 TFrmCfgCompare::TFrmCfgCompare(QWidget* owner)
     : QDialog(owner), m_pForm(std::make_unique<Ui::TFrmCfgCompare>()) {
     m_pForm->setupUi(this);
+    tk::ReserveCaptions(m_pForm->m_pBtnClose,
+                        {m_pForm->m_pBtnClose->text(), QStringLiteral("Storno")});
     QTreeWidget* tree = m_pForm->m_pTrvDiff;
     // Enter and a double click both activate a row.
     connect(tree, &QTreeWidget::itemActivated, this,
@@ -67,12 +78,33 @@ void TFrmCfgCompare::SetDiff(const std::vector<CfgDiffEntry>& diff, const QStrin
     }
     m_pForm->m_pLblResult->setText(diff.empty() ? QStringLiteral("Žádné rozdíly")
                                                 : QStringLiteral("Rozdílů: %1").arg(diff.size()));
-    for (int column = 0; column < tree->columnCount(); ++column)
-        tree->resizeColumnToContents(column);
+    FitColumns();
     if (QTreeWidgetItem* first = tree->topLevelItem(0))
         tree->setCurrentItem(first);
     UpdateButtons();
     tree->setFocus();
+}
+
+void TFrmCfgCompare::FitColumns() {
+    QTreeWidget* tree = m_pForm->m_pTrvDiff;
+    QHeaderView* header = tree->header();
+    int total = 0;
+    for (int column = 0; column < tree->columnCount(); ++column) {
+        tree->resizeColumnToContents(column);
+        const int width = std::max(tree->columnWidth(column), header->sectionSizeHint(column));
+        tree->setColumnWidth(column, width);
+        total += width;
+    }
+    const QMargins margins = layout() ? layout()->contentsMargins() : QMargins();
+    const int needed = total + 2 * tree->frameWidth() +
+                       tree->verticalScrollBar()->sizeHint().width() + margins.left() +
+                       margins.right() + 8;
+    int limit = needed;
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        limit = screen->availableGeometry().width() * 9 / 10;
+    const int width = std::min(std::max(this->width(), needed), limit);
+    setMinimumWidth(std::min(needed, limit));
+    resize(width, height());
 }
 
 void TFrmCfgCompare::UpdateButtons() {

@@ -39,6 +39,9 @@ public:
 private:
     void ShowPaneOf(QTreeWidgetItem* item);
     void UpdateButtons();
+    // Every column as wide as its contents and its header, and the dialog as wide as the
+    // columns (within the screen).
+    void FitColumns();
 
     std::unique_ptr<Ui::TFrmCfgCompare> m_pForm;
     bool m_bQuestion = false;

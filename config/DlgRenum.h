@@ -1,6 +1,6 @@
 // The dialog of one renumbering entry: input prefix, resulting number and whether the number
 // replaces the dialled digits or follows them. It edits the entry in the image directly, and
-// only with "Ok".
+// only with "OK".
 #pragma once
 
 #include <QDialog>

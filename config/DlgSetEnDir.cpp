@@ -5,6 +5,9 @@
 
 #include "ui_DlgSetEnDir.h"
 
+#include <QApplication>
+#include <QFontMetrics>
+
 namespace {
 constexpr int kDirs = 16;
 constexpr size_t kDirWidth = sizeof(CfgImage::m_aszEnDir[0]);
@@ -17,6 +20,10 @@ TFrmSetEnDir::TFrmSetEnDir(CfgImage& image, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     // All sixteen directions have the room of the first.
     tk::LimitToField(m_pForm->m_pTxtEnDir, offsetof(CfgImage, m_aszEnDir));
+    // The dialog is as narrow as its contents allow, but a window manager cuts a title that
+    // does not fit: the group keeps the title's width (with room for the title bar's buttons).
+    const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+    m_pForm->m_pGrbMain->setMinimumWidth(title.horizontalAdvance(windowTitle()) + 120);
     connect(m_pForm->m_pBtnOk, &QPushButton::clicked, this, &TFrmSetEnDir::m_pBtnOkClick);
     connect(m_pForm->m_pBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -6,6 +6,9 @@
 
 #include "ui_PaneBasic.h"
 
+#include <QLabel>
+#include <QSlider>
+
 namespace {
 
 // The tariff byte packs its modes into one value: 0 none, 1..60 pulses at that interval,
@@ -34,10 +37,28 @@ TFrmBasic1::TFrmBasic1(CPaneBasic1& pane, QWidget* parent)
     connect(m_pForm->m_pUDTariff4, &QSpinBox::textChanged, this, change);
     connect(m_pForm->m_pTBrAIn, &QSlider::valueChanged, this, change);
     connect(m_pForm->m_pTBrAOut, &QSlider::valueChanged, this, change);
+    ShowLevel(m_pForm->m_pTBrAIn, QStringLiteral("m_pLblAInValue"), 0);
+    ShowLevel(m_pForm->m_pTBrAOut, QStringLiteral("m_pLblAOutValue"), 1);
     connect(m_pForm->m_pChbRAccess, &QCheckBox::toggled, this, change);
 }
 
 TFrmBasic1::~TFrmBasic1() = default;
+
+void TFrmBasic1::ShowLevel(QSlider* slider, const QString& name, int column) {
+    // The level the unit gets, under its slider: a position alone cannot be told exactly.
+    auto* label = new QLabel(m_pForm->m_pGrbAudio);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("100")) + 4);
+    m_pForm->m_pLayAudio->addWidget(label, 2, column, Qt::AlignHCenter);
+    auto update = [slider, label](int value) {
+        const QString level = QString::number(kLevelMax - value);
+        label->setText(level);
+        slider->setAccessibleDescription(level);
+    };
+    connect(slider, &QSlider::valueChanged, label, update);
+    update(slider->value());
+}
 
 void TFrmBasic1::OnClickTariff() {
     // The up-down goes with its edit: an interval is only offered while it is the mode.

@@ -4,9 +4,12 @@
 
 #include "app/PaneFrame.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <memory>
+
+class QSlider;
 
 class CPaneBasic1;
 struct CfgImage;
@@ -25,6 +28,8 @@ public:
 
 private:
     void OnClickTariff();
+    // A label under the slider that shows its level as it moves.
+    void ShowLevel(QSlider* slider, const QString& name, int column);
 
     CPaneBasic1& m_pane;
     std::unique_ptr<Ui::TFrmBasic1> m_pForm;

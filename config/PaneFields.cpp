@@ -4,6 +4,7 @@
 #include "config/CfgCatalogue.h"
 #include "config/CfgImage.h"
 
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPlainTextEdit>
@@ -23,7 +24,17 @@ int FieldRoom(size_t offset) {
 }
 
 void LimitToField(QLineEdit* edit, size_t offset) {
-    LimitCp1250(edit, FieldRoom(offset));
+    const CfgField* field = CfgFieldAt(offset);
+    const int room = field ? static_cast<int>(field->Room()) : 0;
+    if (field && field->dialNumber)
+        LimitDialNumber(edit, room);
+    else
+        LimitCp1250(edit, room);
+    // As wide as its longest text, not as the pane: a PIN field over the whole width would
+    // look as if it took a sentence.
+    const QFontMetrics metrics(edit->font());
+    const int text = metrics.horizontalAdvance(QString(std::max(room, 4), QLatin1Char('W')));
+    edit->setMaximumWidth(text + 2 * metrics.averageCharWidth() + 12);
 }
 
 QString FieldText(const char* field, size_t width) {

@@ -14,7 +14,8 @@ class QPlainTextEdit;
 namespace tk {
 
 // Limits an edit to the room of the text field at this image offset, as the catalogue of the
-// configuration's fields gives it (the field's width less its terminator, in CP1250).
+// configuration's fields gives it (the field's width less its terminator, in CP1250); a
+// telephone number also to what the unit can dial. The edit is no wider than that room.
 void LimitToField(QLineEdit* edit, size_t offset);
 // The room (CP1250 characters) of the text field at this image offset.
 int FieldRoom(size_t offset);

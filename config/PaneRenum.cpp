@@ -8,9 +8,12 @@
 
 #include "ui_PaneRenum.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QPalette>
+#include <QStyle>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -43,8 +46,17 @@ TFrmRenum::TFrmRenum(CPaneRenum& pane, CTK630Cfg& cfg, QWidget* parent)
     m_pForm->iUDPDWidth->setValue(m_pForm->iUDPDWidth->minimum());
 
     QTreeWidget* lsv = m_pForm->iLsvRenum;
-    lsv->setColumnWidth(0, 100);
-    lsv->setColumnWidth(1, 100);
+    // At least the widths of the tables the unit's installers know, never cutting a header.
+    const QFontMetrics metrics(lsv->header()->font());
+    for (int column : {0, 1}) {
+        const int header = metrics.horizontalAdvance(lsv->headerItem()->text(column)) +
+                           lsv->style()->pixelMetric(QStyle::PM_HeaderMargin) * 4 + 8;
+        lsv->setColumnWidth(column, std::max(100, header));
+    }
+    // Empty entries are rows too: alternate shading shows all five even when none is used,
+    // and the list is as tall as its five rows so that none hides below the edge.
+    lsv->setAlternatingRowColors(true);
+    lsv->setUniformRowHeights(true);
     lsv->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     lsv->header()->setStretchLastSection(true);
     // The selection stays visible while another control has the focus.
@@ -60,6 +72,7 @@ TFrmRenum::TFrmRenum(CPaneRenum& pane, CTK630Cfg& cfg, QWidget* parent)
     connect(lsv, &QTreeWidget::itemSelectionChanged, this, [this] { iLsvRenumSelectItem(); });
     connect(lsv, &QTreeWidget::itemDoubleClicked, this, [this] { iBtnSetClick(); });
     connect(m_pForm->iBtnSet, &QPushButton::clicked, this, [this] { iBtnSetClick(); });
+    connect(m_pForm->iBtnAdd, &QPushButton::clicked, this, [this] { iBtnAddClick(); });
     connect(m_pForm->iBtnDel, &QPushButton::clicked, this, [this] { iBtnDelClick(); });
 }
 
@@ -103,6 +116,32 @@ void TFrmRenum::UpdateList(int index) {
         row->setText(0, used ? tk::FieldText(item.m_szENum, sizeof item.m_szENum) : QString());
         row->setText(1, used ? tk::FieldText(item.m_szRNum, sizeof item.m_szRNum) : QString());
         row->setText(2, used ? ModeText(item.m_nMode) : QString());
+    }
+    if (index < 0) {
+        const int rowHeight = std::max(lsv->sizeHintForRow(0), lsv->fontMetrics().height());
+        lsv->setMinimumHeight(lsv->header()->sizeHint().height() + rowHeight * kEntries +
+                              2 * lsv->frameWidth() + 4);
+    }
+    UpdateAddButton();
+}
+
+void TFrmRenum::UpdateAddButton() {
+    bool free = false;
+    for (const CfgRenumItem& item : m_cfg.GetImage()->m_aRenum)
+        free = free || item.m_nMode == RENUM_EMPTY;
+    m_pForm->iBtnAdd->setEnabled(free);
+}
+
+void TFrmRenum::iBtnAddClick() {
+    const CfgImage& image = *m_cfg.GetImage();
+    for (int i = 0; i < kEntries; ++i) {
+        if (image.m_aRenum[i].m_nMode != RENUM_EMPTY)
+            continue;
+        QTreeWidget* lsv = m_pForm->iLsvRenum;
+        lsv->setCurrentItem(lsv->topLevelItem(i));
+        lsv->setFocus(); // after the dialog the keys work on the new entry
+        iBtnSetClick();
+        return;
     }
 }
 

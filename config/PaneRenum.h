@@ -1,5 +1,5 @@
 // The pane of the virtual tie line: renumbering entries and DTMF settings: CPaneRenum with its
-// frame TFrmRenum. The entries change in the image at once ("Ok" of the item dialog,
+// frame TFrmRenum. The entries change in the image at once ("OK" of the item dialog,
 // "Smazat"); the switch and the two DTMF values when the pane is left.
 #pragma once
 
@@ -32,6 +32,10 @@ public:
 private:
     void iLsvRenumSelectItem();
     void iBtnSetClick();
+    // Selects the first empty entry and opens the item dialog on it.
+    void iBtnAddClick();
+    // "Přidat" is offered while an entry is empty.
+    void UpdateAddButton();
     void iBtnDelClick();
     int SelectedRow() const;
 

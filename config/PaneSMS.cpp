@@ -18,8 +18,8 @@ constexpr int Room(size_t width) {
 TFrmSMS::TFrmSMS(CPaneSMS& pane, QWidget* parent)
     : QWidget(parent), m_pane(pane), m_pForm(std::make_unique<Ui::TFrmSMS>()) {
     m_pForm->setupUi(this);
-    tk::LimitCp1250(m_pForm->m_pTxtForwardNum, Room(sizeof(CfgImage::m_szForwardNum)));
-    tk::LimitCp1250(m_pForm->m_pTxtInfoSMS, Room(sizeof(CfgImage::m_szInfoSMS)));
+    tk::LimitToField(m_pForm->m_pTxtForwardNum, offsetof(CfgImage, m_szForwardNum));
+    tk::LimitToField(m_pForm->m_pTxtInfoSMS, offsetof(CfgImage, m_szInfoSMS));
     m_pForm->m_pTxtResetTxt->SetMaxChars(Room(sizeof(CfgImage::m_szResetTxt)));
     m_pForm->m_pTxtCreditTxt->SetMaxChars(Room(sizeof(CfgImage::m_szCreditTxt)));
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -17,6 +18,8 @@ namespace {
 constexpr char kFileName[] = "Profile.dat";
 constexpr int32_t kDefaultColWidths[3] = {120, 300, 130};
 constexpr char kReadBeforeWriteKey[] = "read_before_write";
+// Indexed by FolderKind.
+constexpr const char* kFolderKeys[FOLDER_KIND_COUNT] = {"folder_config", "folder_export"};
 
 void PutI32(uint8_t* p, int32_t value) {
     tk::PutLE32(p, static_cast<uint32_t>(value));
@@ -63,6 +66,8 @@ void CProfile::SetWindowDefaults() {
     for (int i = 0; i < 9; ++i)
         m_anColWidth[i] = kDefaultColWidths[i % 3];
     m_nPgCtlWidth = 0; // as wide as the navigator's tabs need (the window knows the font)
+    for (std::string& folder : m_astrFolder)
+        folder.clear();
 }
 
 void CProfile::SetPort(const char* port) {
@@ -95,18 +100,46 @@ void CProfile::ReadOptionsFile() {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         const size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, eq);
         // Keys this program does not know (a newer one wrote them) are left alone.
-        if (eq != std::string::npos && line.compare(0, eq, kReadBeforeWriteKey) == 0)
+        if (key == kReadBeforeWriteKey)
             m_bReadBeforeWrite = line.substr(eq + 1) != "0";
+        for (int kind = 0; kind < FOLDER_KIND_COUNT; ++kind)
+            if (key == kFolderKeys[kind])
+                m_astrFolder[kind] = line.substr(eq + 1);
     }
 }
 
 bool CProfile::WriteOptionsFile() const {
     const std::string path = tk::ProgramFile(kOptionsFileName);
-    if (m_bReadBeforeWrite)
+    std::string content;
+    if (!m_bReadBeforeWrite)
+        content += std::string(kReadBeforeWriteKey) + "=0\n";
+    for (int kind = 0; kind < FOLDER_KIND_COUNT; ++kind)
+        if (!m_astrFolder[kind].empty())
+            content += std::string(kFolderKeys[kind]) + "=" + m_astrFolder[kind] + "\n";
+    if (content.empty())
         return ::unlink(path.c_str()) == 0 || errno == ENOENT;
-    const std::string line = std::string(kReadBeforeWriteKey) + "=0\n";
-    return tk::WriteFileAtomically(path, line.data(), line.size(), 0644);
+    return tk::WriteFileAtomically(path, content.data(), content.size(), 0644);
+}
+
+std::string CProfile::LastFolder(FolderKind kind) const {
+    const std::string& folder = m_astrFolder[static_cast<int>(kind)];
+    struct stat st {};
+    // A folder deleted or unmounted since would leave the dialog in a place that is not there.
+    if (folder.empty() || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {};
+    return folder;
+}
+
+bool CProfile::NoteFolder(FolderKind kind, const std::string& chosenFile) {
+    const size_t slash = chosenFile.find_last_of('/');
+    if (slash == std::string::npos || chosenFile.find_first_of("\r\n") != std::string::npos)
+        return false;
+    m_astrFolder[static_cast<int>(kind)] = slash == 0 ? "/" : chosenFile.substr(0, slash);
+    return true;
 }
 
 std::string CProfile::ReadPortFile() const {

@@ -42,6 +42,10 @@ inline constexpr char kPortMarker[] = "*ProfilePort.txt";
 // their default are written, and the file goes when none does.
 inline constexpr char kOptionsFileName[] = "ProfileOptions.txt";
 
+// The kinds of file whose dialogs open where the user last chose such a file.
+enum class FolderKind { Config, Export };
+inline constexpr int FOLDER_KIND_COUNT = 2;
+
 class CProfile {
 public:
     CProfile();
@@ -112,6 +116,15 @@ public:
     // and ask with the differences (on by default; over a modem the read costs call time).
     bool m_bReadBeforeWrite = true;
 
+    // The folder the dialogs for this kind of file open in: the one where such a file was
+    // last chosen, while it still exists; empty when none was chosen or it is gone (the dialog
+    // then opens where it would anyway).
+    std::string LastFolder(FolderKind kind) const;
+    // Remembers the folder of a chosen file for its kind (kept in kOptionsFileName at the next
+    // save). False, and nothing changes, for a path with no folder part or one that a line of
+    // the file cannot hold.
+    bool NoteFolder(FolderKind kind, const std::string& chosenFile);
+
 private:
     // The connection record as the user sees it (the whole port path).
     struct ConnFields {
@@ -138,7 +151,8 @@ private:
     std::string ReadPortFile() const;
     static bool WritePortFile(const std::string& path);
 
-    std::string m_strLongPort; // the whole path while m_szPort holds kPortMarker
+    std::string m_astrFolder[FOLDER_KIND_COUNT]; // the window's own, like the sizes
+    std::string m_strLongPort;                   // the whole path while m_szPort holds kPortMarker
     int m_nScreenWidth = 1024;
     int m_nScreenHeight = 768;
     tk::FileStamp m_stamp;   // Profile.dat when this profile last read or wrote it

@@ -4,6 +4,7 @@
 #include "app/Device.h"
 #include "app/PaneHost.h"
 #include "app/Prompts.h"
+#include "app/StableLayout.h"
 #include "base/DataLock.h"
 #include "config/Profile.h"
 #include "connections/ComSetRules.h"
@@ -47,6 +48,9 @@ TFrmComSet::TFrmComSet(IPaneHost& ui, QWidget* owner)
       m_connections(ui.Device().m_Com.GetConnections()),
       m_pForm(std::make_unique<Ui::TFrmComSet>()) {
     m_pForm->setupUi(this);
+    tk::ReserveCaptions(m_pForm->m_pBtnTestLine,
+                        {QStringLiteral("Vyzkoušet spojení"), QStringLiteral("Přerušit zkoušku")});
+    tk::ReserveLines(m_pForm->m_pLblTestResult, 2);
     m_pPortBox = std::make_unique<CPortBox>(m_pForm->m_pCmbPort);
     Ui::TFrmComSet& f = *m_pForm;
     f.m_pPgCtlCom->setCurrentWidget(f.m_pTShtMode);

@@ -2,6 +2,7 @@
 
 #include "app/AppUITextLimit.h"
 #include "app/Prompts.h"
+#include "app/StableLayout.h"
 #include "base/DataLock.h"
 
 #include <QAbstractItemView>
@@ -169,6 +170,9 @@ TFrmModem::TFrmModem(IPrompts& prompts, QWidget* owner)
                          Qt::WindowCloseButtonHint),
       m_prompts(prompts), m_pForm(std::make_unique<Ui::TFrmModem>()) {
     m_pForm->setupUi(this);
+    tk::ReserveCaptions(m_pForm->m_pBtnProbe,
+                        {QStringLiteral("Vyzkoušet"), QStringLiteral("Přerušit")});
+    tk::ReserveLines(m_pForm->m_pLblProbe, 2);
     m_pPortBox = std::make_unique<CPortBox>(m_pForm->m_pCmbDevice);
     tk::LimitCp1250(m_pForm->m_pTxtName, static_cast<int>(sizeof(CModemInf::m_szName) - 1));
     m_pForm->m_pTxtInit->setMaxLength(static_cast<int>(sizeof(CModemInf::m_szInit) - 1));

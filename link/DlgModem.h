@@ -124,7 +124,7 @@ private:
 // with the reason beside its name and as its tooltip (it can still be chosen and edited).
 void FillModemList(QListWidget* list, const CModemMng& modems);
 
-// Opens the modem settings on entry `index` of the list (-1: a new modem). With "Ok" the
+// Opens the modem settings on entry `index` of the list (-1: a new modem). With "OK" the
 // entry is stored, the list saved and the entry's index returned; -1 otherwise.
 int EditModem(IPrompts& prompts, CModemMng& modems, int index, QWidget* owner);
 
@@ -134,7 +134,7 @@ public:
     TFrmModem(IPrompts& prompts, QWidget* owner);
     ~TFrmModem() override;
 
-    // Edits this entry (not owned); the edits reach it only with "Ok", once they are valid.
+    // Edits this entry (not owned); the edits reach it only with "OK", once they are valid.
     void Bind(CModemInf* modem);
     CPortBox& PortBox() { return *m_pPortBox; }
     void SetProbeTimeouts(const HayesTimeouts& timeouts) { m_probeTimeouts = timeouts; }

@@ -4,6 +4,7 @@
 #include "app/Device.h"
 #include "app/PaneHost.h"
 #include "app/Prompts.h"
+#include "app/StableLayout.h"
 #include "base/Cp1250.h"
 #include "base/Texts.h"
 #include "sms/PaneSMSList.h"
@@ -64,6 +65,7 @@ RecipientList SmsRecipients(const QString& line) {
 TFrmSMSEdit::TFrmSMSEdit(IPaneHost& ui, QWidget* parent)
     : QWidget(parent), m_ui(ui), m_pForm(std::make_unique<Ui::TFrmSMSEdit>()) {
     m_pForm->setupUi(this);
+    tk::ReserveLines(m_pForm->m_pLblUnsendable, 2); // the hint comes and goes as text is typed
     tk::LimitCp1250(m_pForm->m_pTxtFor, kMaxFor);
     m_pForm->m_pImgRecipientsWarn->setPixmap(
         style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16, 16));

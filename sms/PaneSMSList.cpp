@@ -35,6 +35,8 @@
 
 namespace {
 
+constexpr char kUtf8TextFilter[] = "Textové dokumenty v kódování UTF-8 (*.txt)|*.txt";
+
 constexpr int kColumns = 3;
 constexpr int kDefaultWidth[kColumns] = {120, 300, 130};
 
@@ -473,15 +475,27 @@ void CPaneSMSList::ExportCmd(int kind) {
         return;
     IPrompts& prompts = m_ui.Prompts();
     std::string path;
-    const std::string filter =
-        std::string(GetText(TXT_FILTER_TXT)) + "|" + std::string(GetText(TXT_FILTER_ALL));
-    if (!prompts.SaveFileName(path, filter, "txt") || path.empty())
+    // The second filter is the encoding tk530ctl offers as --encoding utf8; the others give
+    // CP1250 as the unit's texts are.
+    const std::string filter = std::string(GetText(TXT_FILTER_TXT)) + "|" + kUtf8TextFilter + "|" +
+                               std::string(GetText(TXT_FILTER_ALL));
+    SaveDialogOptions options;
+    options.defaultExt = "txt";
+    options.folder = m_ui.Profile().LastFolder(FolderKind::Export);
+    options.confirmOverwrite = false; // the question below offers appending as well
+    if (!prompts.SaveFileName(path, filter, options) || path.empty())
         return;
+    m_ui.Profile().NoteFolder(FolderKind::Export, path);
     int mode = SMS_EXPORT_OVERWRITE;
-    if (SmsExportFileExists(path))
-        mode = prompts.Ask(TXT_FILE_EXISTS_QUERY) == PROMPT_YES ? SMS_EXPORT_OVERWRITE
-                                                                : SMS_EXPORT_APPEND;
-    const int result = ExportSms(store, list, sel, n, path, mode);
+    if (SmsExportFileExists(path)) {
+        const int answer = prompts.Ask(TXT_FILE_EXISTS_QUERY, PromptButtons::YesNoCancel);
+        if (answer == PROMPT_CANCEL)
+            return;
+        mode = answer == PROMPT_YES ? SMS_EXPORT_OVERWRITE : SMS_EXPORT_APPEND;
+    }
+    const SmsExportEncoding encoding =
+        options.filterIndex == 1 ? SmsExportEncoding::Utf8 : SmsExportEncoding::Cp1250;
+    const int result = ExportSms(store, list, sel, n, path, mode, encoding);
     const std::string_view error = ExportErrorText(result);
     if (!error.empty())
         prompts.Error(std::string(error));

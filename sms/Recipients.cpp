@@ -141,3 +141,39 @@ std::string RecipientErrorText(const RecipientList& list) {
         return {};
     }
 }
+
+int CheckDialNumber(std::string_view number, std::string* badChar) {
+    bool digits = false;
+    for (size_t i = 0; i < number.size();) {
+        const size_t len =
+            std::min(SequenceLength(static_cast<unsigned char>(number[i])), number.size() - i);
+        const std::string_view ch = number.substr(i, len);
+        if (ch == "+") {
+            if (i != 0)
+                return RCPT_PLUS_INSIDE;
+        } else if (ch.size() == 1 && ch[0] >= '0' && ch[0] <= '9') {
+            digits = true;
+        } else {
+            if (badChar)
+                *badChar = std::string(ch);
+            return RCPT_BAD_CHAR;
+        }
+        i += len;
+    }
+    return number.empty() || digits ? RCPT_OK : RCPT_NO_DIGITS;
+}
+
+std::string DialNumberHint(int error, std::string_view badChar) {
+    switch (error) {
+    case RCPT_BAD_CHAR:
+        return (IsFiller(badChar) && badChar != "." ? std::string("Mezera, pomlčka ani závorka")
+                                                    : "Znak " + Quoted(badChar)) +
+               " v telefonním čísle být nemůže: číslo tvoří jen číslice, na začátku smí být +.";
+    case RCPT_PLUS_INSIDE:
+        return "Znak + smí být jen na začátku čísla.";
+    case RCPT_NO_DIGITS:
+        return "Číslo neobsahuje žádnou číslici.";
+    default:
+        return {};
+    }
+}

@@ -35,6 +35,15 @@ struct RecipientList {
 // `line` is UTF-8 (plain ASCII is UTF-8 too). Never fails otherwise than by the codes above.
 RecipientList ParseRecipients(std::string_view line);
 
+// One number as a configuration keeps it for the unit to dial or to send SMS to: the unit
+// takes it as it stands, so nothing may be between the digits. Empty (not used), or digits
+// after at most one leading "+". RCPT_OK; RCPT_BAD_CHAR with `badChar` (UTF-8) for a blank,
+// letter, dash ...; RCPT_PLUS_INSIDE; RCPT_NO_DIGITS for a "+" alone (also what a number
+// being typed is before its first digit). Never RCPT_TOO_LONG: the field's room limits it.
+int CheckDialNumber(std::string_view number, std::string* badChar = nullptr);
+// The Czech hint for a result of CheckDialNumber (UTF-8); empty for RCPT_OK.
+std::string DialNumberHint(int error, std::string_view badChar);
+
 // The Czech sentence naming the faulty recipient and what is wrong with it (UTF-8); empty
 // when the list is sound.
 std::string RecipientErrorText(const RecipientList& list);

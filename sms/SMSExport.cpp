@@ -1,5 +1,6 @@
 #include "sms/SMSExport.h"
 
+#include "base/Cp1250.h"
 #include "base/FileIO.h"
 #include "base/SafeFile.h"
 #include "base/Texts.h"
@@ -35,7 +36,7 @@ bool SmsExportFileExists(const std::string& path) {
 }
 
 int ExportSms(const CSMSMng& store, int list, const int32_t* indices, int n,
-              const std::string& path, int mode) {
+              const std::string& path, int mode, SmsExportEncoding encoding) {
     if (!indices || n <= 0 || store.GetCount(list) == 0)
         return SMS_EXPORT_NOTHING;
     CMemoryWriter lines;
@@ -44,9 +45,10 @@ int ExportSms(const CSMSMng& store, int list, const int32_t* indices, int n,
         if (sms && !sms->WriteText(lines))
             return SMS_EXPORT_WRITE_FAILED;
     }
-    return WriteSmsExportFile(
-        std::string(reinterpret_cast<const char*>(lines.Data().data()), lines.Data().size()), path,
-        mode);
+    std::string text(reinterpret_cast<const char*>(lines.Data().data()), lines.Data().size());
+    if (encoding == SmsExportEncoding::Utf8)
+        text = tk::Cp1250ToUtf8(text);
+    return WriteSmsExportFile(text, path, mode);
 }
 
 int WriteSmsExportFile(const std::string& lines, const std::string& path, int mode) {

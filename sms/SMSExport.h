@@ -19,14 +19,19 @@ inline constexpr int SMS_EXPORT_WRITE_FAILED = -1; // writing failed; the old fi
 inline constexpr int SMS_EXPORT_OVERWRITE = 0;
 inline constexpr int SMS_EXPORT_APPEND = 1;
 
+// The bytes of the lines: CP1250 as the unit's texts are, or UTF-8 for tools that expect it.
+enum class SmsExportEncoding { Cp1250, Utf8 };
+
 // Whether the caller has to ask text 110 before exporting to this file.
 bool SmsExportFileExists(const std::string& path);
 
 // Writes the messages of `list` whose indices are the first n entries of `indices`, in
 // that order, to `path`. The file is replaced as a whole (through a temporary file), so a
-// failure never leaves it half written; with SMS_EXPORT_APPEND the old content comes first.
+// failure never leaves it half written; with SMS_EXPORT_APPEND the old content comes first
+// (as it is: appending UTF-8 lines to a CP1250 file is the user's choice).
 int ExportSms(const CSMSMng& store, int list, const int32_t* indices, int n,
-              const std::string& path, int mode);
+              const std::string& path, int mode,
+              SmsExportEncoding encoding = SmsExportEncoding::Cp1250);
 // Writes lines made elsewhere the same way: the file replaced as a whole, with
 // SMS_EXPORT_APPEND after its old content. SMS_EXPORT_OK, SMS_EXPORT_NO_FILE or
 // SMS_EXPORT_WRITE_FAILED.

@@ -100,6 +100,15 @@ TEST_F(CtlConfigTest, WriteConfigRefusesAFileThePanesCannotHoldAndSendsNothing) 
     const CtlResult check = Ctl({"config", "check", file});
     EXPECT_EQ(check.status, 1);
     EXPECT_TRUE(Has(check.out, "sim.tone (SIM karta › Oznamovací tón): hodnota "));
+    // A number the unit could not dial is named too, and alone it fails the check.
+    CfgImage spaced = m_defaults;
+    std::strcpy(spaced.m_aAlarm[1].m_szACall, "603 111 222");
+    WriteFileBytes(m_dir.File("spaced.cfg"), CfgFile(spaced));
+    const CtlResult dial = Ctl({"config", "check", m_dir.File("spaced.cfg")});
+    EXPECT_EQ(dial.status, 1);
+    EXPECT_EQ(std::count(dial.out.begin(), dial.out.end(), '\n'), 1) << dial.out;
+    EXPECT_TRUE(Has(dial.out, "alarm[1].call_number")) << dial.out;
+    EXPECT_TRUE(Has(dial.out, "Mezera")) << dial.out;
 
     // Written on purpose, it arrives as it is.
     const CtlResult forced = Ctl({"write-config", file, "--force"});

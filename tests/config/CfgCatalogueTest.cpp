@@ -49,7 +49,7 @@ CfgImage AtUpperLimits() {
         switch (f.kind) {
         case CfgKind::Text:
             for (size_t i = 0; i < f.Room(); ++i)
-                p[i] = i % 2 ? 0xF8 /* ř */ : 0x80 /* € */;
+                p[i] = f.dialNumber ? (i == 0 ? '+' : '9') : i % 2 ? 0xF8 /* ř */ : 0x80 /* € */;
             p[f.Room()] = 0;
             break;
         case CfgKind::Number:
@@ -304,6 +304,12 @@ TEST(CfgCatalogue, SettersAcceptWhatThePanesAllowAndNameTheRest) {
         {"sim.pin", "ěščřžýáí", false, CFG_OK, 0xEC}, // 16 bytes of UTF-8, 8 in CP1250
         {"sim.pin", "ěščřžýáíé", false, CFG_E_TOO_LONG, 0},
         {"sms.info.reset_text", "Reset \xF0\x9F\x98\x80", false, CFG_E_CHARSET, 0},
+        {"sms.info.number", "+420603111222", false, CFG_OK, '+'},
+        {"sms.info.number", "", false, CFG_OK, 0},
+        {"sms.info.number", "603 111 222", false, CFG_E_DIAL, 0},
+        {"alarm[3].call_number", "Jana", false, CFG_E_DIAL, 0},
+        {"alarm[3].call_number", "Jana", true, CFG_OK, 'J'},        // as a unit may hold it
+        {"sms.info.reset_text", "603 111 222", false, CFG_OK, '6'}, // a text, not a number
         {"sim.credit.low_value", "12,5", false, CFG_OK, 0},
         {"sim.credit.low_value", "1e39", false, CFG_E_RANGE, 0},
         {"sim.credit.low_value", "nan", false, CFG_E_TYPE, 0},
@@ -350,14 +356,17 @@ TEST(CfgCatalogue, ChecksFindEveryValueThePanesWouldNotKeep) {
     image.m_nRAccess = 2;
     image.m_fLowVal = INFINITY;
     image.m_aRenum[3].m_nMode = 2;
+    std::strcpy(image.m_szInfoSMS, "603 111 222");
+    std::strcpy(image.m_aAlarm[2].m_szASMS2, "+42O"); // a letter O for a zero
     std::vector<std::string> keys;
     for (const CfgProblem& p : CfgCheckImage(image)) {
         keys.push_back(p.key);
         EXPECT_FALSE(p.detail.empty());
     }
     EXPECT_EQ(keys, (std::vector<std::string>{"dial.max_digits", "renum.entry[3].mode",
-                                              "sim.credit.low_value", "basic.programming_char",
-                                              "basic.tariff", "basic.remote_access"}));
+                                              "sim.credit.low_value", "sms.info.number",
+                                              "basic.programming_char", "basic.tariff",
+                                              "basic.remote_access", "alarm[2].sms_numbers[1]"}));
 }
 
 TEST(CfgJson, DefaultsAndLimitsGoToJsonAndBackByteForByte) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -258,6 +259,28 @@ TEST_F(ProfileTest, TheReadBeforeWriteSwitchLivesBesideTheFixedLayout) {
               0);
     ASSERT_EQ(q.Load(), PROFILE_OK);
     EXPECT_TRUE(q.m_bReadBeforeWrite);
+}
+
+TEST_F(ProfileTest, DialogFoldersAreKeptPerKindAcrossARestartAndForgottenWhenGone) {
+    ASSERT_EQ(::mkdir(m_dir.File("cfgs").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(m_dir.File("out").c_str(), 0755), 0);
+    {
+        CProfile p;
+        EXPECT_EQ(p.LastFolder(FolderKind::Config), "");
+        EXPECT_TRUE(p.NoteFolder(FolderKind::Config, m_dir.File("cfgs/a.cfg")));
+        EXPECT_TRUE(p.NoteFolder(FolderKind::Export, m_dir.File("out/sms.txt")));
+        EXPECT_FALSE(p.NoteFolder(FolderKind::Export, "bare.txt"));
+        EXPECT_FALSE(p.NoteFolder(FolderKind::Export, m_dir.File("x\n/y.txt")));
+        ASSERT_EQ(p.Save(), PROFILE_OK);
+    }
+    CProfile q;
+    ASSERT_EQ(q.Load(), PROFILE_OK);
+    EXPECT_EQ(q.LastFolder(FolderKind::Config), m_dir.File("cfgs"));
+    EXPECT_EQ(q.LastFolder(FolderKind::Export), m_dir.File("out"));
+    EXPECT_TRUE(q.m_bReadBeforeWrite); // the switch keeps its default beside the folders
+    ASSERT_EQ(::rmdir(m_dir.File("out").c_str()), 0);
+    EXPECT_EQ(q.LastFolder(FolderKind::Export), "");
+    EXPECT_EQ(q.LastFolder(FolderKind::Config), m_dir.File("cfgs"));
 }
 
 // tk530ctl changes the connection record while the window runs. The window follows it, and at

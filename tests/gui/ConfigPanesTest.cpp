@@ -462,7 +462,14 @@ TEST_F(GuiPaneTest, AlarmRoundTripThroughTheFiveNodes) {
     EXPECT_FALSE(Device().m_Cfg.IsModified());
 
     Retype(InPane<QLineEdit>("m_pTxtACall"), "+420603111222333444555"); // 22: two refused
-    Retype(InPane<QLineEdit>("m_pTxtASMS1"), "111");
+    // A number takes only what the unit can dial; the rest is refused with a hint.
+    Retype(InPane<QLineEdit>("m_pTxtASMS1"), "1 1a+1");
+    EXPECT_EQ(Text("m_pTxtASMS1"), "111");
+    EXPECT_EQ(StatusText(), U("Znak + smí být jen na začátku čísla."));
+    Retype(InPane<QLineEdit>("m_pTxtASMS1"), "11-1");
+    EXPECT_TRUE(StatusText().startsWith(U("Mezera, pomlčka ani závorka")))
+        << StatusText().toStdString();
+    EXPECT_FALSE(InPane<QLineEdit>("m_pTxtASMS1")->toolTip().isEmpty());
     Retype(InPane<QLineEdit>("m_pTxtASMS2"), "");
     auto* memo = InPane<QPlainTextEdit>("m_pTxtASMS");
     Retype(memo, "Voda");

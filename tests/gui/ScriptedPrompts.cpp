@@ -65,8 +65,8 @@ ScriptedPrompts& ScriptedPrompts::ExpectOpenFile(std::string chosen) {
     return *this;
 }
 
-ScriptedPrompts& ScriptedPrompts::ExpectSaveFile(std::string chosen) {
-    m_expected.push_back({PromptKind::SaveFile, {}, PROMPT_OK, std::move(chosen)});
+ScriptedPrompts& ScriptedPrompts::ExpectSaveFile(std::string chosen, int filterIndex) {
+    m_expected.push_back({PromptKind::SaveFile, {}, PROMPT_OK, std::move(chosen), {}, filterIndex});
     return *this;
 }
 
@@ -136,8 +136,9 @@ void ScriptedPrompts::InfoText(const std::string& text) {
         step.during();
 }
 
-bool ScriptedPrompts::OpenFileName(std::string& name, const std::string& filter) {
-    m_shown.push_back({PromptKind::OpenFile, name, filter, {}, {}});
+bool ScriptedPrompts::OpenFileName(std::string& name, const std::string& filter,
+                                   const std::string& folder) {
+    m_shown.push_back({PromptKind::OpenFile, name, filter, {}, {}, folder});
     Step step;
     if (!Take(PromptKind::OpenFile, {}, step) || step.file.empty())
         return false;
@@ -146,11 +147,13 @@ bool ScriptedPrompts::OpenFileName(std::string& name, const std::string& filter)
 }
 
 bool ScriptedPrompts::SaveFileName(std::string& name, const std::string& filter,
-                                   const std::string& /*defaultExt*/) {
-    m_shown.push_back({PromptKind::SaveFile, name, filter, {}, {}});
+                                   SaveDialogOptions& options) {
+    m_shown.push_back(
+        {PromptKind::SaveFile, name, filter, {}, {}, options.folder, options.confirmOverwrite});
     Step step;
     if (!Take(PromptKind::SaveFile, {}, step) || step.file.empty())
         return false;
     name = step.file;
+    options.filterIndex = step.filterIndex;
     return true;
 }

@@ -19,6 +19,8 @@ struct PromptRecord {
     std::string caption; // errors: the box's caption; files: the filter; a write: the note
     PromptDefault def = PromptDefault::Yes; // questions: the button Enter presses
     std::vector<std::string> changes;       // a write: "key: unit's value -> value to write"
+    std::string folder = {};                // files: where the dialog opens
+    bool confirmOverwrite = true;           // a save: whether the dialog asks "replace?" itself
 };
 
 class ScriptedPrompts : public IPrompts {
@@ -36,7 +38,8 @@ public:
     ScriptedPrompts& ExpectInfo(std::string text, std::function<void()> during);
     // The file chosen; an empty name cancels the dialog.
     ScriptedPrompts& ExpectOpenFile(std::string chosen);
-    ScriptedPrompts& ExpectSaveFile(std::string chosen);
+    // `filterIndex`: the filter the user picks in the save dialog (0: the first).
+    ScriptedPrompts& ExpectSaveFile(std::string chosen, int filterIndex = 0);
 
     // Every expected prompt has come (adds a failure naming those that did not).
     bool Done();
@@ -50,9 +53,10 @@ public:
     void InfoText(const std::string& text) override;
     int AskWriteChanges(const std::string& text, const std::string& note,
                         const std::vector<CfgDiffEntry>& changes) override;
-    bool OpenFileName(std::string& name, const std::string& filter) override;
+    bool OpenFileName(std::string& name, const std::string& filter,
+                      const std::string& folder) override;
     bool SaveFileName(std::string& name, const std::string& filter,
-                      const std::string& defaultExt) override;
+                      SaveDialogOptions& options) override;
 
 private:
     struct Step {
@@ -61,6 +65,7 @@ private:
         int answer = PROMPT_CANCEL;
         std::string file;
         std::function<void()> during = {};
+        int filterIndex = 0;
     };
     // The next step if it matches this prompt; else records a failure and returns false.
     bool Take(PromptKind kind, const std::string& text, Step& step);

@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -57,6 +58,8 @@ std::string Shown(QWidget* w) {
         s = b->isChecked() ? "on" : "off";
     else if (auto* sl = qobject_cast<QSlider*>(w))
         s = std::to_string(sl->value());
+    else if (auto* l = qobject_cast<QLabel*>(w))
+        s = l->text().toStdString();
     else if (auto* t = qobject_cast<QTreeWidget*>(w)) {
         for (int r = 0; r < t->topLevelItemCount(); ++r)
             for (int c = 0; c < 3; ++c)
@@ -240,8 +243,12 @@ std::vector<PaneCase> Cases() {
           {"m_pTxtTariff4", "1 (off)", "30", nullptr},
           {"m_pRdbTariff4", "off", "on", Click},
           {"m_pTxtTariff4", "1", "30", Typed("30")},
+          // The level beside each slider is the stored value, and follows the slider.
+          {"m_pLblAInValue", "64", "100", nullptr},
           {"m_pTBrAIn", "36", "0", Key(Qt::Key_Home)},
+          {"m_pLblAInValue", "100", "100", nullptr},
           {"m_pTBrAOut", "80", "100", Key(Qt::Key_End)},
+          {"m_pLblAOutValue", "0", "0", nullptr},
           {"m_pChbRAccess", "off", "on", Click}}},
         {"Renum",
          3,
@@ -270,9 +277,12 @@ std::vector<PaneCase> Cases() {
            [](QWidget* w) {
                auto* lsv = static_cast<QTreeWidget*>(w);
                auto* frame = lsv->window();
-               lsv->setCurrentItem(lsv->topLevelItem(2));
-               WithItemDialog([&] { frame->findChild<QPushButton*>("iBtnSet")->click(); },
+               // "Přidat" fills the first empty row, whichever row is selected.
+               auto* add = frame->findChild<QPushButton*>("iBtnAdd");
+               lsv->setCurrentItem(lsv->topLevelItem(0));
+               WithItemDialog([&] { add->click(); },
                               [](TFrmRenumItem* dlg) {
+                                  EXPECT_EQ(dlg->Index(), 2);
                                   // An empty row offers empty edits and substitute dialling.
                                   EXPECT_EQ(Shown(dlg->findChild<QLineEdit*>("iTxtENum")), "");
                                   EXPECT_EQ(Shown(dlg->findChild<QWidget*>("iRdbInitDial")), "on");
@@ -281,6 +291,8 @@ std::vector<PaneCase> Cases() {
                                   Click(dlg->findChild<QWidget*>("iRdbPostDial"));
                                   dlg->findChild<QPushButton*>("iBtnOk")->click();
                               });
+               EXPECT_EQ(lsv->currentItem(), lsv->topLevelItem(2));
+               EXPECT_FALSE(add->isEnabled()); // no row is empty now
                // A mode no button stands for: neither checked, kept with Ok.
                WithItemDialog(
                    [&] {
@@ -297,6 +309,7 @@ std::vector<PaneCase> Cases() {
                    });
                lsv->setCurrentItem(lsv->topLevelItem(4));
                frame->findChild<QPushButton*>("iBtnDel")->click();
+               EXPECT_TRUE(add->isEnabled());
            }}}},
     };
 }

@@ -8,6 +8,7 @@
 #include "config/CfgBackup.h"
 #include "config/DlgCfgBackups.h"
 #include "config/DlgCfgCompare.h"
+#include "config/Profile.h"
 #include "config/TK630Cfg.h"
 #include "sms/SMS.h"
 
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +43,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -458,25 +461,34 @@ protected:
 
 TEST_F(GuiCfgMenuTest, ComparingWithAFileListsTheEditedFieldsAndShowsTheirPane) {
     ASSERT_TRUE(StartApp());
-    SaveAs("a.cfg");
+    const char* kLong = "konfigurace-brana-sever-druhe-patro.cfg";
+    SaveAs(kLong);           // a header wider than the dialog at its size in the form
     SelectNode(TAB_CFG, 11); // "Alarm3"
     TypeInPane("m_pTxtACall", "602111222");
     SelectNode(TAB_CFG, 4);          // SIM karta
     TypeInPane("m_pTxtPIN", "4321"); // still in the pane: the comparison stores it first
     SelectNode(TAB_STATE, 0);
 
-    prompts.ExpectOpenFile(dir.File("a.cfg"));
+    prompts.ExpectOpenFile(dir.File(kLong));
     Action("m_pActCfgCompare")->trigger();
     ASSERT_NE(Compare(), nullptr);
     EXPECT_TRUE(Compare()->isVisible());
-    EXPECT_EQ(prompts.Shown().back().text, dir.File("a.cfg")); // proposes the open file
+    EXPECT_EQ(prompts.Shown().back().text, dir.File(kLong)); // proposes the open file
     const std::vector<std::string> rows = Rows(DiffList());
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], "SIM karta | PIN | 4321 | 7093");
     EXPECT_NE(rows[1].find("Alarm 3 | alarm volání | 602111222 | "), std::string::npos) << rows[1];
-    EXPECT_EQ(DiffList()->headerItem()->text(3).toStdString(), "Soubor a.cfg");
+    EXPECT_EQ(DiffList()->headerItem()->text(3).toStdString(), std::string("Soubor ") + kLong);
     EXPECT_EQ(Result(), "Rozdílů: 2");
     EXPECT_TRUE(Device().m_Cfg.IsModified()); // comparing changes nothing
+    // It opens with every column whole: no header cut, none beyond the right edge.
+    QApplication::processEvents();
+    int columns = 0;
+    for (int c = 0; c < DiffList()->columnCount(); ++c) {
+        EXPECT_GE(DiffList()->columnWidth(c), DiffList()->header()->sectionSizeHint(c)) << c;
+        columns += DiffList()->columnWidth(c);
+    }
+    EXPECT_LE(columns, DiffList()->viewport()->width());
 
     // A double click on a row closes the list and shows that field's pane and record.
     DoubleClick(DiffList(), 1);
@@ -596,10 +608,29 @@ TEST_F(GuiCfgMenuTest, RecentFilesNewestFirstOpenThroughTheSavePromptAndOutliveA
     EXPECT_TRUE(prompts.Done());
 
     // The next run lists them again; a file deleted meanwhile cannot be chosen.
+    ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0755), 0);
+    SaveAs("sub/d.cfg");
+    Main().close(); // the program's end writes the profile with the folders
     StopApp();
     std::remove(dir.File("c.cfg").c_str());
     ASSERT_TRUE(StartApp());
-    EXPECT_EQ(shown(), (std::vector<std::string>{"&1 b.cfg", "&2 a.cfg", "&3 c.cfg (off)"}));
+    EXPECT_EQ(shown(),
+              (std::vector<std::string>{"&1 d.cfg", "&2 b.cfg", "&3 a.cfg", "&4 c.cfg (off)"}));
+
+    // The configuration dialogs open where a configuration was last chosen, in this run too;
+    // the export's folder is its own. A folder removed since is not offered.
+    auto openFolder = [this] {
+        prompts.ClearShown();
+        prompts.ExpectOpenFile("");
+        Action("m_pActCfgCompare")->trigger();
+        EXPECT_TRUE(prompts.Done());
+        return prompts.Shown().empty() ? std::string("?") : prompts.Shown().front().folder;
+    };
+    EXPECT_EQ(openFolder(), dir.File("sub"));
+    EXPECT_EQ(UI().Profile().LastFolder(FolderKind::Export), "");
+    std::remove(dir.File("sub/d.cfg").c_str());
+    ASSERT_EQ(::rmdir(dir.File("sub").c_str()), 0);
+    EXPECT_EQ(openFolder(), "");
 }
 
 TEST_F(GuiCfgMenuTest, ADroppedCfgFileOpensThroughTheSavePromptOthersAreRefused) {

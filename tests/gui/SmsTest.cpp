@@ -96,18 +96,29 @@ TEST_F(GuiSmsTest, ReadOpenExportAndDeleteWorkOnTheShownListNewestFirst) {
     EXPECT_FALSE(Device().m_SMS.Get(0, SMS_RECEIVED)->IsUnread());
     EXPECT_TRUE(Device().m_SMS.Get(2, SMS_RECEIVED)->IsUnread());
 
-    // Export to an existing file: No appends, Yes replaces; CP1250 bytes, CR LF.
+    // Export to an existing file: one question (the dialog itself asks none), No appends,
+    // Yes replaces, Storno leaves the file; CR LF, in the encoding of the chosen filter.
     const std::string path = dir.File("sms.txt");
     std::ofstream(path, std::ios::binary) << "old\r\n";
     Main().UpdateActions();
-    prompts.ExpectSaveFile(path).ExpectAsk("Soubor již existuje", PROMPT_NO);
+    prompts.ClearShown();
+    prompts.ExpectSaveFile(path, 1).ExpectAsk("Soubor již existuje", PROMPT_NO);
     Action("m_pActSMSSaveSel")->trigger();
+    ASSERT_EQ(prompts.Shown().size(), 2u);
+    EXPECT_FALSE(prompts.Shown()[0].confirmOverwrite);
+    EXPECT_NE(prompts.Shown()[0].caption.find("UTF-8"), std::string::npos);
     const std::string one = Slurp(path);
     EXPECT_EQ(one.substr(0, 5), "old\r\n");
-    EXPECT_NE(one.find("\t+420600100200\tzprava 0 \xE8\r\n"), std::string::npos) << one;
+    EXPECT_NE(one.find("\t+420600100200\tzprava 0 \xC4\x8D\r\n"), std::string::npos) << one;
+    prompts.ExpectSaveFile(path).ExpectAsk("Soubor již existuje", PROMPT_CANCEL);
+    Action("m_pActSMSSaveAll")->trigger();
+    EXPECT_EQ(Slurp(path), one);
+    prompts.ClearShown();
     prompts.ExpectSaveFile(path).ExpectAsk("Soubor již existuje", PROMPT_YES);
     Action("m_pActSMSSaveAll")->trigger();
+    EXPECT_EQ(prompts.Shown().at(0).folder, dir.Path()); // where the last export went
     const std::string all = Slurp(path);
+    EXPECT_NE(all.find("zprava 0 \xE8\r\n"), std::string::npos) << all; // CP1250
     EXPECT_EQ(all.find("old"), std::string::npos);
     EXPECT_LT(all.find("zprava 0"), all.find("zprava 2")); // oldest first
     EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 3);

@@ -3,9 +3,20 @@
 
 #include "app/PaneFrame.h"
 #include "base/Texts.h"
+#include "config/CfgImage.h"
+#include "config/DlgSetEnDir.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTreeWidget>
 
 namespace {
 
@@ -61,4 +72,71 @@ TEST_F(GuiTest, StartsOfflineUntitledWithEveryPaneFrame) {
                                                         (status ? " — dosud nenačteno" : ""));
         }
     }
+}
+
+// Every text the user reads names this unit, and the confirming button reads "OK": in the
+// window with all its panes as they run, and in every form, also of the dialogs made later.
+// The caption of a multi-line field stands at its first line.
+TEST_F(GuiTest, NoTextNamesTheOtherUnitOrSaysOkAndMemoCaptionsSitOnTop) {
+    ASSERT_TRUE(StartApp());
+    QStringList texts;
+    for (QWidget* w : Main().findChildren<QWidget*>()) {
+        texts << w->toolTip() << w->statusTip() << w->whatsThis();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            texts << b->text();
+            EXPECT_NE(b->text().remove('&'), QStringLiteral("Ok")) << b->objectName().toStdString();
+        }
+        if (auto* l = qobject_cast<QLabel*>(w)) {
+            texts << l->text();
+            if (qobject_cast<QPlainTextEdit*>(l->buddy()) != nullptr) {
+                EXPECT_TRUE(l->alignment().testFlag(Qt::AlignTop)) << l->objectName().toStdString();
+            }
+        }
+    }
+    for (const QAction* a : Main().findChildren<QAction*>())
+        texts << a->text() << a->toolTip() << a->statusTip();
+    for (int tab : {TAB_CFG, TAB_STATE, TAB_TOOLS})
+        for (QTreeWidgetItemIterator it(Main().Tree(tab)); *it; ++it)
+            texts << (*it)->text(0) << (*it)->toolTip(0);
+    for (const QString& text : texts)
+        EXPECT_FALSE(text.contains(QStringLiteral("TK630"))) << text.toStdString();
+    // The tree's nodes and the pane's group read alike ("Alarm 1").
+    int alarms = 0;
+    for (QTreeWidgetItemIterator it(Main().Tree(TAB_CFG)); *it; ++it) {
+        const QString text = (*it)->text(0);
+        EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("^Alarm\\d"))))
+            << text.toStdString();
+        alarms += text.startsWith(QStringLiteral("Alarm ")) ? 1 : 0;
+    }
+    EXPECT_EQ(alarms, 5);
+
+    const QDir forms(QStringLiteral(TK_FORMS_DIR));
+    const QStringList files = forms.entryList({QStringLiteral("*.ui")});
+    EXPECT_GT(files.size(), 20);
+    const QRegularExpression string(QStringLiteral("<string>([^<]*)</string>"));
+    for (const QString& name : files) {
+        QFile file(forms.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QString ui = QString::fromUtf8(file.readAll());
+        for (const auto& m : string.globalMatch(ui)) {
+            const QString text = m.captured(1);
+            EXPECT_FALSE(text.contains(QStringLiteral("TK630"))) << name.toStdString();
+            EXPECT_NE(text, QStringLiteral("Ok")) << name.toStdString();
+            EXPECT_NE(text, QStringLiteral("&amp;Ok")) << name.toStdString();
+        }
+    }
+}
+
+TEST_F(GuiTest, TheDirectionDialogIsWideEnoughForItsTitle) {
+    ASSERT_TRUE(StartApp());
+    CfgImage image;
+    SetDefaults(image);
+    TFrmSetEnDir dialog(image, &Main());
+    dialog.show();
+    QApplication::processEvents();
+    const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+    // The title bar also holds the icon and the window buttons.
+    EXPECT_GT(dialog.width(), title.horizontalAdvance(dialog.windowTitle()) + 120)
+        << dialog.width();
+    dialog.reject();
 }

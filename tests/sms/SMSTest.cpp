@@ -117,6 +117,37 @@ TEST(SMSRecipients, PlusOnlyFirstInEveryPosition) {
     EXPECT_EQ(ParseRecipients("+420777123456").numbers, Strings{"+420777123456"});
 }
 
+// A stored number is dialled as it stands: the fillers a recipient line forgives are faults.
+TEST(SMSRecipients, StoredNumbersHoldOnlyDigitsAfterALeadingPlus) {
+    struct Case {
+        const char* number;
+        int error;
+        const char* bad;
+    } cases[] = {
+        {"", RCPT_OK, ""},
+        {"603111222", RCPT_OK, ""},
+        {"+420603111222", RCPT_OK, ""},
+        {"+", RCPT_NO_DIGITS, ""},
+        {"603 111 222", RCPT_BAD_CHAR, " "},
+        {"603-111", RCPT_BAD_CHAR, "-"},
+        {"Jana", RCPT_BAD_CHAR, "J"},
+        {"60\xC2\xA0"
+         "3",
+         RCPT_BAD_CHAR, "\xC2\xA0"}, // a no-break space, whole
+        {"*101#", RCPT_BAD_CHAR, "*"},
+        {"420+603", RCPT_PLUS_INSIDE, ""},
+        {"++420", RCPT_PLUS_INSIDE, ""},
+    };
+    for (const Case& c : cases) {
+        std::string bad;
+        EXPECT_EQ(CheckDialNumber(c.number, &bad), c.error) << c.number;
+        EXPECT_EQ(bad, c.bad) << c.number;
+        EXPECT_EQ(DialNumberHint(c.error, bad).empty(), c.error == RCPT_OK) << c.number;
+    }
+    EXPECT_EQ(DialNumberHint(RCPT_BAD_CHAR, "J").substr(0, 12), "Znak „J“");
+    EXPECT_EQ(DialNumberHint(RCPT_BAD_CHAR, " ").substr(0, 6), "Mezera");
+}
+
 TEST(SMSRecord, NumberSlots) {
     CSMS sms;
     sms.SetNumbers("1, 2, 3, 4");

@@ -70,8 +70,10 @@ public:
         std::printf("prompt %s\n", text.c_str());
     }
     void WarningText(const std::string& text) override { std::printf("prompt %s\n", text.c_str()); }
-    bool OpenFileName(std::string&, const std::string&) override { return false; }
-    bool SaveFileName(std::string&, const std::string&, const std::string&) override {
+    bool OpenFileName(std::string&, const std::string&, const std::string&) override {
+        return false;
+    }
+    bool SaveFileName(std::string&, const std::string&, SaveDialogOptions&) override {
         return false;
     }
 };

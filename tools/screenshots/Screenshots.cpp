@@ -44,8 +44,10 @@ public:
     void WarningText(const std::string& text) override {
         std::fprintf(stderr, "warning: %s\n", text.c_str());
     }
-    bool OpenFileName(std::string&, const std::string&) override { return false; }
-    bool SaveFileName(std::string&, const std::string&, const std::string&) override {
+    bool OpenFileName(std::string&, const std::string&, const std::string&) override {
+        return false;
+    }
+    bool SaveFileName(std::string&, const std::string&, SaveDialogOptions&) override {
         return false;
     }
 };
