@@ -348,9 +348,7 @@ void CAppUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
     // A port refused for lack of permission: after the error box, once per user, how to join
     // the group that may open it.
     PortGroupHint hint;
-    if (msg.m_nType == PM_ERROR &&
-        ShouldGivePortGroupHint(msg.m_nValue,
-                                LinkDevice(m_profile, m_device.m_Com.GetModems().Modems()), hint))
+    if (msg.m_nType == PM_ERROR && ShouldGivePortGroupHint(msg.m_nValue, msg.m_portFailure, hint))
         Prompts().InfoText(PortGroupHintText(hint));
 }
 

@@ -129,7 +129,7 @@ void CComNotifier::Post(uint32_t type, uint32_t value, uint32_t value2, bool can
 }
 
 uint32_t CComNotifier::Send(uint32_t type, uint32_t value, uint32_t value2, CConnectDsc* dsc,
-                            const std::string& detail) {
+                            const std::string& detail, const PortOpenFailure& portFailure) {
     const uint32_t fallback = type == PM_BAD_PIN ? DLG_CANCEL : 0;
     auto reply = std::make_shared<CComReply>(fallback);
     IComProgress* sink = EnterProgress();
@@ -141,6 +141,7 @@ uint32_t CComNotifier::Send(uint32_t type, uint32_t value, uint32_t value2, CCon
     msg.m_nValue2 = value2;
     msg.m_pDsc = dsc;
     msg.m_sDetail = detail;
+    msg.m_portFailure = portFailure;
     msg.m_bDone.store(false, std::memory_order_relaxed);
     sink->SendProgress(msg, reply);
     Leave();

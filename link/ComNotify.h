@@ -24,6 +24,7 @@
 //   consistent copy at any other time).
 #pragma once
 
+#include "link/PortAccess.h"
 #include "status/DevStatus.h"
 
 #include <atomic>
@@ -95,6 +96,7 @@ struct CComNotifyMsg {
     uint32_t m_nValue2 = 0;
     CConnectDsc* m_pDsc = nullptr; // PM_BAD_PIN: the connection whose PIN the user edits
     std::string m_sDetail;         // PM_ERROR: what else is known (device, modem's answer)
+    PortOpenFailure m_portFailure; // PM_ERROR with LE_PORT_OPEN: what the open found
     std::atomic<bool> m_bDone{true};
 };
 
@@ -173,7 +175,7 @@ public:
     void Post(uint32_t type, uint32_t value = 0, uint32_t value2 = 0, bool cancel = false);
     // Sends PM_ERROR or PM_BAD_PIN and returns the answer (DLG_CANCEL or 0 when detached).
     uint32_t Send(uint32_t type, uint32_t value, uint32_t value2, CConnectDsc* dsc = nullptr,
-                  const std::string& detail = {});
+                  const std::string& detail = {}, const PortOpenFailure& portFailure = {});
 
     bool HasEventSink() const;
     void PostEvent(const CComEvent& ev);

@@ -100,8 +100,8 @@ uint32_t TFrmCom::Handle(const CComNotifyMsg& msg) {
         // What is likely wrong with the cable's port, found without another word to the unit.
         const CProfile& profile = m_ui.Profile();
         if (profile.m_nConnType == CONN_LOCAL && IsFailedConnect(msg.m_nValue, msg.m_nValue2)) {
-            const std::string why =
-                DiagnoseConnectFailure(profile.PortPath(), static_cast<int>(msg.m_nValue));
+            const std::string why = DiagnoseConnectFailure(
+                profile.PortPath(), static_cast<int>(msg.m_nValue), msg.m_portFailure);
             if (!why.empty())
                 text += "\n" + why;
         }

@@ -43,6 +43,7 @@ LinkResult CTK630Com::OpenLink() {
         dcb.BaudRate = 9600;
         if (m_serCom.Open(m_profile.PortPath(), dcb) != LE_OK) {
             m_sErrorDetail = m_serCom.LastOpenError();
+            m_portFailure = m_serCom.LastOpenFailure();
             return LE_PORT_OPEN;
         }
         m_notify.Post(PM_STEP, 1);

@@ -228,7 +228,8 @@ void CTK630Com::RunQueue() {
             PostEvent(CE_DONE, static_cast<intptr_t>(cur.m_nType));
         if (e != LE_OK) {
             if (e != LE_ABORTED && !m_bStopping)
-                m_notify.Send(PM_ERROR, e, m_trans.LastCommand(), nullptr, m_sErrorDetail);
+                m_notify.Send(PM_ERROR, e, m_trans.LastCommand(), nullptr, m_sErrorDetail,
+                              m_portFailure);
             const bool repeatable =
                 e != LE_PORT_OPEN && e != LE_CANCELLED && e != LE_BLOCKED && e != LE_ABORTED;
             // Judged before the question: the answer takes time in which nothing changes.
@@ -278,6 +279,7 @@ LinkResult CTK630Com::Dispatch(const CComMsg& cmd) {
     // The command code an error shows is always one of this operation's own requests.
     m_trans.ResetLastCommand();
     m_sErrorDetail.clear();
+    m_portFailure = PortOpenFailure{};
     switch (cmd.m_nType) {
     case CM_CONNECT:
         return Connect(cmd);
@@ -389,6 +391,7 @@ bool CTK630Com::LineBroken(LinkResult e) const {
 LinkResult CTK630Com::Reconnect(const CComMsg& cur, bool online, LinkResult why) {
     m_trans.ResetLastCommand();
     m_sErrorDetail.clear();
+    m_portFailure = PortOpenFailure{};
     if (m_bOpen) {
         if (m_nConnType != CONN_LOCAL) {
             if (why == LE_NO_CONNECTION)

@@ -199,4 +199,5 @@ private:
     bool m_bStarted = false;
     bool m_bSaveConnections = true;
     std::string m_sErrorDetail;
+    PortOpenFailure m_portFailure; // the last connect's port that could not be opened
 };

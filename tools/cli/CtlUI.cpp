@@ -230,9 +230,16 @@ std::optional<std::string> PromptLine(CConsole& console, std::string_view prompt
 CCtlUI::CCtlUI(CTK630& device, CConsole& console, const UIOptions& options)
     : m_device(device), m_console(console), m_options(options) {}
 
-void CCtlUI::Fail(uint32_t code) {
+void CCtlUI::Fail(uint32_t code, const PortOpenFailure& portFailure) {
     std::lock_guard lock(m_mutex);
     m_failures.push_back(code);
+    if (m_failures.size() == 1)
+        m_portFailure = portFailure;
+}
+
+PortOpenFailure CCtlUI::PortFailure() const {
+    std::lock_guard lock(m_mutex);
+    return m_portFailure;
 }
 
 void CCtlUI::DrawBar() {
@@ -280,7 +287,7 @@ void CCtlUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
             text += "  (" + ForTerminal(msg.m_sDetail) + ")\n";
         m_console.Err(text);
         m_console.LinkFailure(msg.m_nValue, msg.m_nValue2);
-        Fail(msg.m_nValue);
+        Fail(msg.m_nValue, msg.m_portFailure);
         reply->Answer(0);
     } else if (msg.m_nType == PM_BAD_PIN) {
         m_console.Err(std::string(GetText(TXT_LINK_ERROR_BASE + LE_BAD_PIN)) + "\n");
@@ -456,6 +463,7 @@ void CCtlUI::StopMonitor() {
 void CCtlUI::NewStep() {
     std::lock_guard lock(m_mutex);
     m_failures.clear();
+    m_portFailure = PortOpenFailure{};
     m_received.clear();
     m_bSmsSaveFailed = false;
     m_nSent = 0;
