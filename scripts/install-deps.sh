@@ -12,7 +12,7 @@ packages=(
     qt6-svg-dev libqt6svg6 qt6-charts-dev libqt6opengl6-dev
     xvfb xauth
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin file
-    ccache clang-format
+    ccache clang-format clang-tidy
 )
 
 missing=()
