@@ -15,8 +15,9 @@
 #include <termios.h>
 #include <vector>
 
-// The port settings of a local serial line (the device control block of the original
-// platform). Only the values of kDefaultDcb are ever used.
+// The port settings of a local serial line: speed, frame, flow control and the modem lines,
+// which ConfigureSerialLine turns into terminal settings. Only the values of kDefaultDcb are
+// ever used.
 struct CommDcb {
     enum : uint8_t { NOPARITY = 0 };
     enum : uint8_t { ONESTOPBIT = 0 };

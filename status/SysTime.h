@@ -1,5 +1,5 @@
-// The unit's clock and the PC's local time as a plain date-time record with the fields of the
-// original platform's system time structure.
+// The unit's clock and the PC's local time as a plain date-time record: calendar fields, the
+// day of week and milliseconds, each in its own 16-bit field.
 #pragma once
 
 #include <cstdint>
