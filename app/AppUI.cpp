@@ -287,7 +287,7 @@ void CAppUI::OnNotify(const CComEvent& ev) {
         facts.serial = m_status.m_DevId.m_nSerNum;
         facts.smsRead = m_nSeqSmsRead;
         facts.smsSent = m_nSeqSmsSent;
-        m_sDone = DoneText(static_cast<uint32_t>(ev.m_nArg), facts);
+        m_strDone = DoneText(static_cast<uint32_t>(ev.m_nArg), facts);
         break;
     }
     case CE_CFG_READ:
@@ -318,7 +318,7 @@ void CAppUI::OnNotify(const CComEvent& ev) {
         m_bSequence = true;
         m_nSeqSmsRead = 0;
         m_nSeqSmsSent = 0;
-        m_sDone.clear();
+        m_strDone.clear();
         if (m_pFrmCom)
             m_pFrmCom->Begin();
         break;
@@ -500,11 +500,11 @@ void CAppUI::ShowSilence(bool silent, int64_t since) {
     m_pFrmMain->SetAnswering(!silent);
     if (silent) {
         // It stays while the unit is silent: no box to click away while polling goes on.
-        m_sSilence = QString::fromStdString(SilenceText(LocalTimeAt(since)));
-        m_pFrmMain->ShowMessage(m_sSilence, 0);
+        m_strSilence = QString::fromStdString(SilenceText(LocalTimeAt(since)));
+        m_pFrmMain->ShowMessage(m_strSilence, 0);
     } else {
-        m_pFrmMain->ClearMessage(m_sSilence);
-        m_sSilence.clear();
+        m_pFrmMain->ClearMessage(m_strSilence);
+        m_strSilence.clear();
     }
 }
 
@@ -527,9 +527,9 @@ void CAppUI::NoteSmsStored(const CSMS& sms) {
 
 void CAppUI::SequenceEnded() {
     m_bSequence = false;
-    if (!m_sDone.empty()) {
-        StatusMessage(QString::fromStdString(m_sDone));
-        m_sDone.clear();
+    if (!m_strDone.empty()) {
+        StatusMessage(QString::fromStdString(m_strDone));
+        m_strDone.clear();
     }
     if (!m_bUnitCompare)
         return;

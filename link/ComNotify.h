@@ -95,7 +95,7 @@ struct CComNotifyMsg {
     uint32_t m_nValue = 0;
     uint32_t m_nValue2 = 0;
     CConnectDsc* m_pDsc = nullptr; // PM_BAD_PIN: the connection whose PIN the user edits
-    std::string m_sDetail;         // PM_ERROR: what else is known (device, modem's answer)
+    std::string m_strDetail;       // PM_ERROR: what else is known (device, modem's answer)
     PortOpenFailure m_portFailure; // PM_ERROR with LE_PORT_OPEN: what the open found
     std::atomic<bool> m_bDone{true};
 };

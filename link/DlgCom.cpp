@@ -105,8 +105,8 @@ uint32_t TFrmCom::Handle(const CComNotifyMsg& msg) {
             if (!why.empty())
                 text += "\n" + why;
         }
-        if (!msg.m_sDetail.empty())
-            text += "\n(" + msg.m_sDetail + ")";
+        if (!msg.m_strDetail.empty())
+            text += "\n(" + msg.m_strDetail + ")";
         m_ui.Prompts().ErrorText(text, windowTitle().toStdString());
         break;
     }

@@ -283,8 +283,8 @@ void CCtlUI::PostProgress(CComNotifyMsg* msg) {
 void CCtlUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
     if (msg.m_nType == PM_ERROR) {
         std::string text = LinkErrorMessage(msg.m_nValue, msg.m_nValue2) + "\n";
-        if (!msg.m_sDetail.empty())
-            text += "  (" + ForTerminal(msg.m_sDetail) + ")\n";
+        if (!msg.m_strDetail.empty())
+            text += "  (" + ForTerminal(msg.m_strDetail) + ")\n";
         m_console.Err(text);
         m_console.LinkFailure(msg.m_nValue, msg.m_nValue2);
         Fail(msg.m_nValue, msg.m_portFailure);
