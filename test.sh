@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the source format, builds, and runs every test:
+# Installs what is missing, checks the source format, runs clang-tidy on the core, builds, and
+# runs every test:
 #   1. the whole project with warnings as errors, and all its tests (the window program's
 #      GUI tests, label gui, on the offscreen platform among them, and the package test:
 #      install, run the installed programs, build the .deb, lintian);
@@ -38,8 +39,11 @@ export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-$(command -v cc
 # Trees in other folders (worktrees, a fresh clone) share the compiled files.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 
-echo "== build (warnings as errors)"
 cmake --preset normal >/dev/null # the trees are CMakePresets.json's, by name
+echo "== clang-tidy on the core (.clang-tidy)"
+TIDY_JOBS="$JOBS" scripts/tidy.sh build
+
+echo "== build (warnings as errors)"
 cmake --build build -j"$JOBS"
 ctest --test-dir build -LE 'bench|xsmoke' -j"$JOBS" --output-on-failure
 

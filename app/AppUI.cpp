@@ -267,7 +267,7 @@ void CAppUI::OnNotify(const CComEvent& ev) {
             // A session that ended by itself says why; the one the user closed needs no word.
             if (ev.m_nArg == LE_NO_CONNECTION)
                 StatusMessage(QStringLiteral("Spojení s jednotkou skončilo: hovor byl ukončen."));
-            else if (ev.m_sDetail == kNetClosedText)
+            else if (ev.m_strDetail == kNetClosedText)
                 StatusMessage(
                     QStringLiteral("Spojení s jednotkou skončilo: server ukončil spojení."));
             else if (ev.m_nArg != 0)
@@ -293,7 +293,7 @@ void CAppUI::OnNotify(const CComEvent& ev) {
         facts.serial = m_status.m_DevId.m_nSerNum;
         facts.smsRead = m_nSeqSmsRead;
         facts.smsSent = m_nSeqSmsSent;
-        m_sDone = DoneText(static_cast<uint32_t>(ev.m_nArg), facts);
+        m_strDone = DoneText(static_cast<uint32_t>(ev.m_nArg), facts);
         break;
     }
     case CE_CFG_READ:
@@ -324,7 +324,7 @@ void CAppUI::OnNotify(const CComEvent& ev) {
         m_bSequence = true;
         m_nSeqSmsRead = 0;
         m_nSeqSmsSent = 0;
-        m_sDone.clear();
+        m_strDone.clear();
         if (m_pFrmCom)
             m_pFrmCom->Begin();
         break;
@@ -354,9 +354,7 @@ void CAppUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
     // A port refused for lack of permission: after the error box, once per user, how to join
     // the group that may open it.
     PortGroupHint hint;
-    if (msg.m_nType == PM_ERROR &&
-        ShouldGivePortGroupHint(msg.m_nValue,
-                                LinkDevice(m_profile, m_device.m_Com.GetModems().Modems()), hint))
+    if (msg.m_nType == PM_ERROR && ShouldGivePortGroupHint(msg.m_nValue, msg.m_portFailure, hint))
         Prompts().InfoText(PortGroupHintText(hint));
 }
 
@@ -526,11 +524,11 @@ void CAppUI::ShowSilence(bool silent, int64_t since) {
     m_pFrmMain->SetAnswering(!silent);
     if (silent) {
         // It stays while the unit is silent: no box to click away while polling goes on.
-        m_sSilence = QString::fromStdString(SilenceText(LocalTimeAt(since)));
-        m_pFrmMain->ShowMessage(m_sSilence, 0);
+        m_strSilence = QString::fromStdString(SilenceText(LocalTimeAt(since)));
+        m_pFrmMain->ShowMessage(m_strSilence, 0);
     } else {
-        m_pFrmMain->ClearMessage(m_sSilence);
-        m_sSilence.clear();
+        m_pFrmMain->ClearMessage(m_strSilence);
+        m_strSilence.clear();
     }
 }
 
@@ -553,9 +551,9 @@ void CAppUI::NoteSmsStored(const CSMS& sms) {
 
 void CAppUI::SequenceEnded() {
     m_bSequence = false;
-    if (!m_sDone.empty()) {
-        StatusMessage(QString::fromStdString(m_sDone));
-        m_sDone.clear();
+    if (!m_strDone.empty()) {
+        StatusMessage(QString::fromStdString(m_strDone));
+        m_strDone.clear();
     }
     if (!m_bUnitCompare)
         return;

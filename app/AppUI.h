@@ -193,7 +193,7 @@ private:
     bool m_bSequence = false; // between CE_BEGIN and the end of the progress dialog
     int m_nSeqSmsRead = 0;    // messages the sequence read and stored
     int m_nSeqSmsSent = 0;    // messages it sent
-    std::string m_sDone;      // what the first panel says when the sequence has ended
+    std::string m_strDone;    // what the first panel says when the sequence has ended
     bool m_bSilent = false;
-    QString m_sSilence; // the first panel's message while silent
+    QString m_strSilence; // the first panel's message while silent
 };

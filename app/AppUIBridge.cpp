@@ -31,7 +31,8 @@ void CComBridge::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply
     copy->m_nValue = msg.m_nValue;
     copy->m_nValue2 = msg.m_nValue2;
     copy->m_pDsc = msg.m_pDsc; // the engine's descriptor; the worker waits while it is edited
-    copy->m_sDetail = msg.m_sDetail;
+    copy->m_strDetail = msg.m_strDetail;
+    copy->m_portFailure = msg.m_portFailure;
     Post([this, copy, reply] {
         if (reply->IsOpen())
             m_progress.SendProgress(*copy, reply);

@@ -3,10 +3,10 @@
 #include "base/SysError.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <limits.h>
 #include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>

@@ -27,13 +27,12 @@ TFrmAlarm::TFrmAlarm(CPaneAlarm& pane, QWidget* parent)
     tk::LimitToField(f.m_pTxtACall, AlarmField(offsetof(CfgAlarm, m_szACall)));
     tk::LimitToField(f.m_pTxtASMS1, AlarmField(offsetof(CfgAlarm, m_szASMS1)));
     tk::LimitToField(f.m_pTxtASMS2, AlarmField(offsetof(CfgAlarm, m_szASMS2)));
-    m_pMemoLimit =
-        new tk::CMemoLimit(f.m_pTxtASMS, tk::FieldRoom(AlarmField(offsetof(CfgAlarm, m_szASMS))));
+    f.m_pTxtASMS->SetMaxChars(tk::FieldRoom(AlarmField(offsetof(CfgAlarm, m_szASMS))));
 
     const auto change = [this] { m_pane.OnDataChange(); };
     for (QLineEdit* e : {f.m_pTxtACall, f.m_pTxtASMS1, f.m_pTxtASMS2})
         connect(e, &QLineEdit::textChanged, this, change);
-    connect(m_pMemoLimit, &tk::CMemoLimit::changed, this, change);
+    connect(f.m_pTxtASMS, &CMemo::changed, this, change);
 }
 
 TFrmAlarm::~TFrmAlarm() = default;
@@ -47,7 +46,7 @@ void TFrmAlarm::Fill(const CfgAlarm& record, int alarm) {
     f.m_pTxtACall->setText(tk::FieldText(record.m_szACall, sizeof record.m_szACall));
     f.m_pTxtASMS1->setText(tk::FieldText(record.m_szASMS1, sizeof record.m_szASMS1));
     f.m_pTxtASMS2->setText(tk::FieldText(record.m_szASMS2, sizeof record.m_szASMS2));
-    m_pMemoLimit->SetFieldText(record.m_szASMS, sizeof record.m_szASMS);
+    f.m_pTxtASMS->SetFieldText(tk::FieldText(record.m_szASMS, sizeof record.m_szASMS));
 }
 
 void TFrmAlarm::Store(CfgAlarm& record) const {
@@ -55,7 +54,7 @@ void TFrmAlarm::Store(CfgAlarm& record) const {
     tk::StoreFieldText(record.m_szACall, sizeof record.m_szACall, f.m_pTxtACall->text());
     tk::StoreFieldText(record.m_szASMS1, sizeof record.m_szASMS1, f.m_pTxtASMS1->text());
     tk::StoreFieldText(record.m_szASMS2, sizeof record.m_szASMS2, f.m_pTxtASMS2->text());
-    tk::StoreFieldText(record.m_szASMS, sizeof record.m_szASMS, m_pMemoLimit->StoredText());
+    tk::StoreFieldText(record.m_szASMS, sizeof record.m_szASMS, f.m_pTxtASMS->FieldText());
 }
 
 CPaneAlarm::CPaneAlarm(IPaneHost& ui) : CFramePane(ui, PANE_ALARM, &ui.Device().m_Cfg) {}

@@ -10,9 +10,6 @@
 
 class CPaneAlarm;
 struct CfgAlarm;
-namespace tk {
-class CMemoLimit;
-}
 namespace Ui {
 class TFrmAlarm;
 }
@@ -30,7 +27,6 @@ public:
 private:
     CPaneAlarm& m_pane;
     std::unique_ptr<Ui::TFrmAlarm> m_pForm;
-    tk::CMemoLimit* m_pMemoLimit = nullptr; // child of the memo
 };
 
 class CPaneAlarm : public CFramePane {

@@ -6,12 +6,7 @@
 
 #include <QFontMetrics>
 #include <QLineEdit>
-#include <QMainWindow>
-#include <QPlainTextEdit>
-#include <QStatusBar>
-#include <QTextCursor>
 
-#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -74,61 +69,6 @@ float ParseThreshold(const QString& text) {
     if (res.ec != std::errc())
         return 0;
     return value;
-}
-
-CMemoLimit::CMemoLimit(QPlainTextEdit* memo, int maxChars)
-    : QObject(memo), m_pMemo(memo), m_nMax(maxChars) {
-    connect(memo, &QPlainTextEdit::textChanged, this, &CMemoLimit::OnTextChanged);
-}
-
-void CMemoLimit::SetFieldText(const char* field, size_t width) {
-    m_szLoaded = FromCp1250(field, width);
-    QString text = m_szLoaded;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    // Whatever the field holds is shown, also a text longer than the memo would take.
-    m_bReverting = true;
-    m_pMemo->setPlainText(text);
-    m_bReverting = false;
-    m_szLoadedShown = m_pMemo->toPlainText();
-    m_szAccepted = m_szLoadedShown;
-}
-
-QString CMemoLimit::StoredText() const {
-    QString text = m_pMemo->toPlainText();
-    if (text == m_szLoadedShown)
-        return m_szLoaded;
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return text;
-}
-
-void CMemoLimit::OnTextChanged() {
-    if (m_bReverting)
-        return;
-    const QString text = m_pMemo->toPlainText();
-    if (text == m_szAccepted)
-        return;
-    QString hint;
-    const QString bad = FirstNonCp1250(text);
-    if (!bad.isEmpty())
-        hint = RefusedCharHint(bad);
-    else if (Cp1250Length(StoredText()) > m_nMax)
-        hint = TooLongHint(m_nMax);
-    if (hint.isEmpty()) {
-        m_szAccepted = text;
-        emit changed();
-        return;
-    }
-    // Undo the change and put the cursor back where the refused input began.
-    const int pos =
-        m_pMemo->textCursor().position() - static_cast<int>(text.size() - m_szAccepted.size());
-    m_bReverting = true;
-    m_pMemo->setPlainText(m_szAccepted);
-    QTextCursor cursor = m_pMemo->textCursor();
-    cursor.setPosition(std::clamp(pos, 0, static_cast<int>(m_szAccepted.size())));
-    m_pMemo->setTextCursor(cursor);
-    m_bReverting = false;
-    if (auto* main = qobject_cast<QMainWindow*>(m_pMemo->window()))
-        main->statusBar()->showMessage(hint, 4000);
 }
 
 } // namespace tk

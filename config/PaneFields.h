@@ -1,15 +1,14 @@
 // What the configuration panes share between their frames and the image: the limits of the
-// edits (the field's room in CP1250 characters), texts in and out of fixed CP1250 fields, the
-// memo that keeps to its field, and the credit threshold in the Czech notation.
+// edits (the field's room in CP1250 characters), texts in and out of fixed CP1250 fields and
+// the credit threshold in the Czech notation. The memo that keeps to its field is CMemo
+// (config/PaneCtl.h).
 #pragma once
 
-#include <QObject>
 #include <QString>
 
 #include <cstddef>
 
 class QLineEdit;
-class QPlainTextEdit;
 
 namespace tk {
 
@@ -35,33 +34,5 @@ QString FormatThreshold(float value);
 // The number at the start of the text (blanks before it allowed, a decimal comma or point);
 // text that does not begin with a number gives 0, anything after the number is ignored.
 float ParseThreshold(const QString& text);
-
-// A memo limited like an edit: at most maxChars CP1250 characters, a line break counting as
-// the two characters it is stored as; a change that breaks the limit is undone at once, with
-// the hint in the main window's status bar. `changed` is emitted for every accepted change.
-class CMemoLimit : public QObject {
-    Q_OBJECT
-public:
-    CMemoLimit(QPlainTextEdit* memo, int maxChars);
-
-    // Sets the memo's text from a field (CR LF shown as a line break) without a hint.
-    void SetFieldText(const char* field, size_t width);
-    // The memo's text as it is stored: line breaks as CR LF. Unless the text was edited, the
-    // field's own text, so a bare LF or a lone CR goes back as it came.
-    QString StoredText() const;
-
-signals:
-    void changed();
-
-private:
-    void OnTextChanged();
-
-    QPlainTextEdit* m_pMemo;
-    int m_nMax;
-    QString m_szAccepted;
-    QString m_szLoaded;      // the field's text as last set
-    QString m_szLoadedShown; // and as the memo showed it then
-    bool m_bReverting = false;
-};
 
 } // namespace tk

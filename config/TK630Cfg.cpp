@@ -2,9 +2,9 @@
 
 #include "base/FileIO.h"
 
+#include "base/LinkResult.h"
 #include "base/SafeFile.h"
 #include "base/Texts.h"
-#include "link/LinkError.h"
 
 #include <algorithm>
 #include <cerrno>

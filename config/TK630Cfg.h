@@ -147,8 +147,7 @@ private:
     std::string FileFilter() const;
 
     CTKCfgDataMng m_data;
-    // Not limited to the 260 characters of the original field: a cut path would be saved
-    // somewhere else.
+    // Any length the system takes: a path cut at some fixed width would save somewhere else.
     std::string m_szFileName;
     bool m_bModified = false;
     // Cleared by the link worker after a read; asked on the user-interface thread.

@@ -1,14 +1,10 @@
 // The rules of the communication settings and remote access dialogs that need no widget:
-// when their buttons may be pressed, which entry is selected after a delete, how a serial
-// device is offered in the port boxes, and what a modem probe found.
+// when their buttons may be pressed and which entry is selected after a delete. How a serial
+// device is offered in the port boxes and what a modem probe found are the link's
+// (link/PortRules.h).
 #pragma once
 
-#include "link/ModemList.h"
-#include "link/SerialPorts.h"
-
 #include <cstddef>
-#include <string>
-#include <vector>
 
 // The shortest PIN the unit takes.
 inline constexpr size_t PIN_MIN_LENGTH = 4;
@@ -34,19 +30,3 @@ int SelectionAfterDelete(int deleted, int countBefore);
 // The profile's modem index once modem `deleted` has left the list: the same modem stays
 // chosen (its index moves up), the removed one is no longer chosen.
 int ModemIndexAfterDelete(int chosen, int deleted);
-
-// One entry of a port box: what the user sees and what is stored when it is chosen.
-struct PortChoice {
-    std::string m_strText; // "FTDI FT232R (ttyUSB0) — /dev/ttyUSB0"
-    std::string m_strPath; // the path to store, /dev/serial/by-id/... when there is one
-};
-
-// The fixed short names COM1 to COM4, then every serial device found, in the scan's order.
-std::vector<PortChoice> PortChoices(const std::vector<SerialPortInfo>& ports);
-
-// The port stored for the text of a port box: the chosen device's path when the text is one
-// of the device entries, otherwise the text as typed.
-std::string PortFromBoxText(const std::string& text, const std::vector<PortChoice>& choices);
-
-// What the modem probe of the modem settings found, in Czech, for the result of ProbeModem.
-std::string ProbeResultText(int result, const ModemProbe& probe, const std::string& reason);

@@ -123,13 +123,13 @@ void CComNotifier::Post(uint32_t type, uint32_t value, uint32_t value2, bool can
     slot->m_nValue = value;
     slot->m_nValue2 = value2;
     slot->m_pDsc = nullptr;
-    slot->m_sDetail.clear();
+    slot->m_strDetail.clear();
     sink->PostProgress(slot);
     Leave();
 }
 
 uint32_t CComNotifier::Send(uint32_t type, uint32_t value, uint32_t value2, CConnectDsc* dsc,
-                            const std::string& detail) {
+                            const std::string& detail, const PortOpenFailure& portFailure) {
     const uint32_t fallback = type == PM_BAD_PIN ? DLG_CANCEL : 0;
     auto reply = std::make_shared<CComReply>(fallback);
     IComProgress* sink = EnterProgress();
@@ -140,7 +140,8 @@ uint32_t CComNotifier::Send(uint32_t type, uint32_t value, uint32_t value2, CCon
     msg.m_nValue = value;
     msg.m_nValue2 = value2;
     msg.m_pDsc = dsc;
-    msg.m_sDetail = detail;
+    msg.m_strDetail = detail;
+    msg.m_portFailure = portFailure;
     msg.m_bDone.store(false, std::memory_order_relaxed);
     sink->SendProgress(msg, reply);
     Leave();

@@ -24,6 +24,7 @@
 //   consistent copy at any other time).
 #pragma once
 
+#include "link/PortAccess.h"
 #include "status/DevStatus.h"
 
 #include <atomic>
@@ -94,7 +95,8 @@ struct CComNotifyMsg {
     uint32_t m_nValue = 0;
     uint32_t m_nValue2 = 0;
     CConnectDsc* m_pDsc = nullptr; // PM_BAD_PIN: the connection whose PIN the user edits
-    std::string m_sDetail;         // PM_ERROR: what else is known (device, modem's answer)
+    std::string m_strDetail;       // PM_ERROR: what else is known (device, modem's answer)
+    PortOpenFailure m_portFailure; // PM_ERROR with LE_PORT_OPEN: what the open found
     std::atomic<bool> m_bDone{true};
 };
 
@@ -105,7 +107,7 @@ struct CComEvent {
     CDevStatus m_Status; // status events: every record as it is after the change
     std::shared_ptr<const CSMS> m_pSms;     // CE_SMS_RECEIVED: the message read from the unit
     std::shared_ptr<const CfgImage> m_pCfg; // CE_CFG_WRITE_QUERY: the unit's configuration
-    std::string m_sDetail{}; // CE_OFFLINE of a lost session: why the line went, when known
+    std::string m_strDetail{}; // CE_OFFLINE of a lost session: why the line went, when known
 };
 
 // The answer to one question of the worker, shared by the worker and the receiver.
@@ -174,7 +176,7 @@ public:
     void Post(uint32_t type, uint32_t value = 0, uint32_t value2 = 0, bool cancel = false);
     // Sends PM_ERROR or PM_BAD_PIN and returns the answer (DLG_CANCEL or 0 when detached).
     uint32_t Send(uint32_t type, uint32_t value, uint32_t value2, CConnectDsc* dsc = nullptr,
-                  const std::string& detail = {});
+                  const std::string& detail = {}, const PortOpenFailure& portFailure = {});
 
     bool HasEventSink() const;
     void PostEvent(const CComEvent& ev);

@@ -44,7 +44,7 @@ LinkResult CTK630Com::BlockTransfer(bool write, uint8_t* buf, uint32_t length) {
         // The unit must echo the block's offset and length, and a read must bring the data.
         const uint32_t expected = CFG_BLOCK_HEADER + (write ? 0 : block.size);
         if (std::memcmp(reply + 6, request + 6, 4) != 0 || m_trans.LastReplyLength() < expected) {
-            m_sErrorDetail = "blok na adrese " + std::to_string(block.offset);
+            m_strErrorDetail = "blok na adrese " + std::to_string(block.offset);
             return LE_BAD_REPLY;
         }
         if (!write)
@@ -102,7 +102,7 @@ LinkResult CTK630Com::BackUpUnitConfig(CfgImage& unit) {
     data.Import();
     unit = *data.GetImage();
     if (!SaveConfigBackup(unit, m_status.m_DevId.m_nSerNum, GetLocalTime(), nullptr, true)) {
-        m_sErrorDetail = CfgBackupFolder();
+        m_strErrorDetail = CfgBackupFolder();
         return LE_BACKUP_FAILED;
     }
     return LE_OK;
@@ -149,7 +149,7 @@ LinkResult CTK630Com::WriteConfig(CTK630Cfg* cfg, uint32_t flags) {
         r = BlockTransfer(false, back.data(), length);
         size_t diff = 0;
         if (r == LE_OK && !CfgBuffersEqual(buf, back.data(), length, &diff)) {
-            m_sErrorDetail = "jednotka má na adrese " + std::to_string(diff) + " jiná data";
+            m_strErrorDetail = "jednotka má na adrese " + std::to_string(diff) + " jiná data";
             r = LE_BAD_REPLY;
         }
     }

@@ -103,13 +103,13 @@ uint32_t TFrmCom::Handle(const CComNotifyMsg& msg) {
         // What is likely wrong with the cable's port, found without another word to the unit.
         const CProfile& profile = m_ui.Profile();
         if (profile.m_nConnType == CONN_LOCAL && IsFailedConnect(msg.m_nValue, msg.m_nValue2)) {
-            const std::string why =
-                DiagnoseConnectFailure(profile.PortPath(), static_cast<int>(msg.m_nValue));
+            const std::string why = DiagnoseConnectFailure(
+                profile.PortPath(), static_cast<int>(msg.m_nValue), msg.m_portFailure);
             if (!why.empty())
                 text += "\n" + why;
         }
-        if (!msg.m_sDetail.empty())
-            text += "\n(" + msg.m_sDetail + ")";
+        if (!msg.m_strDetail.empty())
+            text += "\n(" + msg.m_strDetail + ")";
         m_ui.Prompts().ErrorText(text, windowTitle().toStdString());
         break;
     }

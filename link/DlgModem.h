@@ -5,9 +5,9 @@
 // runs a blocking check off the user-interface thread.
 #pragma once
 
-#include "connections/ComSetRules.h"
 #include "link/ModemList.h"
 #include "link/ModemPort.h"
+#include "link/PortRules.h"
 #include "link/SerialPorts.h"
 
 #include <QDialog>

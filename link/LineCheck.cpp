@@ -31,27 +31,22 @@ bool IsPermissionErrno(int err) {
     return err == EACCES || err == EPERM;
 }
 
-void FillPermission(LineCheckResult& r) {
-    r.m_verdict = LINE_NO_PERMISSION;
-    PortGroupHint hint;
-    if (PortNeedsGroup(r.m_strDevice, hint)) {
-        r.m_strGroup = hint.group;
-        r.m_strUser = hint.user;
+// The verdict on a port that could not be opened, from what the open found. LINE_OTHER for a
+// file that is no terminal (ENOTTY) and for the rest.
+void FillFromFailure(LineCheckResult& r, const PortOpenFailure& failure) {
+    const int err = failure.err;
+    if (IsGoneErrno(err)) {
+        r.m_verdict = LINE_GONE;
+    } else if (IsPermissionErrno(err)) {
+        r.m_verdict = LINE_NO_PERMISSION;
+        r.m_strGroup = failure.groupHelps ? failure.group.group : std::string();
+        r.m_strUser = failure.groupHelps ? failure.group.user : CurrentUserName();
+    } else if (err == EBUSY || err == EWOULDBLOCK) {
+        r.m_verdict = LINE_BUSY;
+        r.m_strHolder = PortHolderList(failure.holders);
     } else {
-        r.m_strGroup.clear();
-        r.m_strUser = CurrentUserName();
+        r.m_verdict = LINE_OTHER;
     }
-}
-
-void FillBusy(LineCheckResult& r, std::vector<PortHolder> holders) {
-    r.m_verdict = LINE_BUSY;
-    if (holders.empty()) {
-        // The lock or the exclusive mode refused us: look who it is.
-        struct stat st {};
-        if (::stat(r.m_strDevice.c_str(), &st) == 0 && S_ISCHR(st.st_mode))
-            holders = FindPortHolders(st.st_rdev);
-    }
-    r.m_strHolder = PortHolderList(holders);
 }
 
 // Czech plural of "bajt".
@@ -174,16 +169,8 @@ LineVerdict CheckLine(const std::string& port, LineCheckResult* result, const Ca
     dcb.BaudRate = 9600;
     const LinkResult opened = OpenWatched(com, port, dcb, cancel);
     if (opened != LE_OK) {
-        const int err = com.LastOpenErrno();
         r.m_strDetail = opened == LE_CANCELLED ? "zrušeno" : com.LastOpenError();
-        if (IsGoneErrno(err))
-            r.m_verdict = LINE_GONE;
-        else if (IsPermissionErrno(err))
-            FillPermission(r);
-        else if (err == EBUSY || err == EWOULDBLOCK)
-            FillBusy(r, com.LastOpenHolders());
-        else
-            r.m_verdict = LINE_OTHER;
+        FillFromFailure(r, com.LastOpenFailure());
         return Finish(result, r);
     }
 
@@ -291,7 +278,8 @@ std::string LineDiagnosisText(const LineCheckResult& r) {
     }
 }
 
-std::string DiagnoseConnectFailure(const std::string& port, int linkError) {
+std::string DiagnoseConnectFailure(const std::string& port, int linkError,
+                                   const PortOpenFailure& failure) {
     LineCheckResult r;
     r.m_strDevice = SerialDevicePath(port);
     const bool network = IsNetworkPort(port);
@@ -301,29 +289,22 @@ std::string DiagnoseConnectFailure(const std::string& port, int linkError) {
                           "jeho kabel k jednotce a napájení jednotky."
                         : " neodpověděla: zkontrolujte kabel, napájení jednotky a zda je "
                           "vybrán správný port.");
-    // A network port has no device node to look at: the open failure says why already.
-    if (linkError != LE_PORT_OPEN || network)
+    // A network port has no device node: the open failure says why already.
+    if (linkError != LE_PORT_OPEN || network || failure.device.empty())
         return {};
-    switch (CheckDevice(r.m_strDevice)) {
-    case DEVICE_GONE:
-        return GoneText(r);
-    case DEVICE_NO_PERMISSION:
-        FillPermission(r);
-        return PermissionText(r, true);
-    case DEVICE_NOT_SERIAL:
+    r.m_strDevice = failure.device;
+    if (failure.err == ENOTTY)
         return r.m_strDevice + " není sériový port: vyberte jiný port.";
-    case DEVICE_OTHER:
+    FillFromFailure(r, failure);
+    switch (r.m_verdict) {
+    case LINE_GONE:
+        return GoneText(r);
+    case LINE_NO_PERMISSION:
+        return PermissionText(r, true);
+    case LINE_BUSY:
+        // The lock refused us and nobody else holds the device: the error says enough.
+        return r.m_strHolder.empty() ? std::string() : BusyText(r, true);
+    default:
         return {};
-    case DEVICE_USABLE:
-        break;
     }
-    struct stat st {};
-    if (::stat(r.m_strDevice.c_str(), &st) != 0)
-        return {};
-    const std::vector<PortHolder> holders = FindPortHolders(st.st_rdev);
-    if (!holders.empty()) {
-        r.m_strHolder = PortHolderList(holders);
-        return BusyText(r, true);
-    }
-    return {};
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "link/ModemPort.h" // CancelCheck
+#include "link/PortAccess.h"
 
 #include <cstdint>
 #include <string>
@@ -52,7 +53,9 @@ LineVerdict CheckLine(const std::string& port, LineCheckResult* result,
 // 1234) odpovídá." on success.
 std::string LineDiagnosisText(const LineCheckResult& result);
 
-// For a connect that failed with link error 2 (port not opened) or 3 (no answer): looks at
-// the port without sending anything the unit has not seen already, and returns one short
-// Czech line naming the likely cause and the fix; empty when nothing more can be said.
-std::string DiagnoseConnectFailure(const std::string& port, int linkError);
+// For a connect that failed with link error 2 (port not opened) or 3 (no answer): one short
+// Czech line naming the likely cause and the fix, from what the failed open found (`failure`,
+// for error 2) and the profile's `port` (for error 3); empty when nothing more can be said.
+// Neither the port nor the unit is touched.
+std::string DiagnoseConnectFailure(const std::string& port, int linkError,
+                                   const PortOpenFailure& failure = {});

@@ -1,16 +1,16 @@
 #include "link/PortAccess.h"
 
-#include "config/Profile.h"
-#include "link/ModemList.h"
-#include "link/SerCom.h"
-
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -135,21 +135,137 @@ bool TakePortGroupHint() {
     return true;
 }
 
-std::string LinkDevice(const CProfile& profile, const CModemMng& modems) {
-    if (profile.m_nConnType != CONN_REMOTE)
-        return SerialDevicePath(profile.PortPath());
-    if (profile.m_nModem < 0 || static_cast<size_t>(profile.m_nModem) >= modems.Count())
-        return {};
-    const CModemInf* modem = modems.Get(static_cast<size_t>(profile.m_nModem));
-    return modem ? std::string(modem->m_szDevice,
-                               strnlen(modem->m_szDevice, sizeof modem->m_szDevice))
-                 : std::string();
+PortOpenFailure DescribeOpenFailure(const std::string& device, int err, int fd,
+                                    std::vector<PortHolder> holders) {
+    PortOpenFailure failure;
+    failure.device = device;
+    failure.err = err;
+    failure.holders = std::move(holders);
+    if (err == EBUSY && failure.holders.empty()) {
+        // The lock or the exclusive mode refused us: look who holds the device.
+        struct stat st {};
+        const bool known = fd >= 0 ? ::fstat(fd, &st) == 0 : ::stat(device.c_str(), &st) == 0;
+        if (known && S_ISCHR(st.st_mode))
+            failure.holders = FindPortHolders(st.st_rdev);
+    }
+    if (err == EACCES || err == EPERM)
+        failure.groupHelps = PortNeedsGroup(device, failure.group);
+    return failure;
 }
 
-bool ShouldGivePortGroupHint(LinkResult linkError, const std::string& device, PortGroupHint& hint,
-                             const PortGroupCheck& needsGroup) {
-    if (linkError != LE_PORT_OPEN || device.empty() || !needsGroup)
+bool ShouldGivePortGroupHint(LinkResult linkError, const PortOpenFailure& failure,
+                             PortGroupHint& hint) {
+    if (linkError != LE_PORT_OPEN || !failure.groupHelps)
         return false;
+    hint = failure.group;
     // The marker is taken last: a hint that is not given is not used up.
-    return needsGroup(device, hint) && TakePortGroupHint();
+    return TakePortGroupHint();
+}
+
+namespace {
+
+// The pseudo-terminal numbers whose master this process holds (fdinfo "tty-index").
+std::vector<unsigned> PtyMastersOf(const std::string& procDir) {
+    std::vector<unsigned> masters;
+    DIR* dir = ::opendir((procDir + "/fd").c_str());
+    if (!dir)
+        return masters;
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue;
+        char target[64] = {};
+        const std::string link = procDir + "/fd/" + e->d_name;
+        const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (n <= 0 || std::strstr(target, "ptmx") == nullptr)
+            continue;
+        std::ifstream info(procDir + "/fdinfo/" + e->d_name);
+        std::string key;
+        while (info >> key) {
+            if (key == "tty-index:") {
+                unsigned index = 0;
+                if (info >> index)
+                    masters.push_back(index);
+                break;
+            }
+        }
+    }
+    ::closedir(dir);
+    return masters;
+}
+
+// Unix98 pseudo-terminal slaves (/dev/pts/N) have majors 136..143.
+bool IsPtySlave(dev_t device, unsigned* index) {
+    const unsigned maj = major(device);
+    if (maj < 136 || maj > 143)
+        return false;
+    *index = (maj - 136) * 256 + minor(device);
+    return true;
+}
+
+} // namespace
+
+std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoot) {
+    std::vector<PortHolder> holders;
+    // /dev/tty and /dev/ptmx stand for a different line in every process that opens them:
+    // holding them is holding no line this port could share.
+    if (device == makedev(5, 0) || device == makedev(5, 2))
+        return holders;
+    DIR* proc = ::opendir(procRoot.c_str());
+    if (!proc)
+        return holders;
+    unsigned ptyIndex = 0;
+    const bool pty = IsPtySlave(device, &ptyIndex);
+    const pid_t self = ::getpid();
+    while (const dirent* e = ::readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(e->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0' || pid == self)
+            continue;
+        const std::string procDir = procRoot + "/" + e->d_name;
+        DIR* fds = ::opendir((procDir + "/fd").c_str());
+        if (!fds)
+            continue; // another user's process, or gone meanwhile
+        bool holds = false;
+        while (const dirent* f = ::readdir(fds)) {
+            if (f->d_name[0] == '.')
+                continue;
+            struct stat st {};
+            if (::stat((procDir + "/fd/" + f->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
+                st.st_rdev == device) {
+                holds = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+        if (!holds)
+            continue;
+        if (pty) {
+            const std::vector<unsigned> masters = PtyMastersOf(procDir);
+            if (std::find(masters.begin(), masters.end(), ptyIndex) != masters.end())
+                continue; // the far end of the line, not a competitor
+        }
+        PortHolder h;
+        h.pid = static_cast<int>(pid);
+        std::ifstream comm(procDir + "/comm");
+        std::getline(comm, h.name);
+        if (h.name.empty())
+            h.name = "jiný program";
+        holders.push_back(std::move(h));
+    }
+    ::closedir(proc);
+    return holders;
+}
+
+std::string PortHolderList(const std::vector<PortHolder>& holders) {
+    std::string text;
+    for (const PortHolder& h : holders) {
+        if (!text.empty())
+            text += ", ";
+        text += h.name + " (pid " + std::to_string(h.pid) + ")";
+    }
+    return text;
+}
+
+std::string PortHoldersText(const std::vector<PortHolder>& holders) {
+    return holders.empty() ? std::string() : "port používá " + PortHolderList(holders);
 }

@@ -4,11 +4,9 @@
 
 #include "link/LinkError.h"
 
-#include <functional>
 #include <string>
-
-class CModemMng;
-class CProfile;
+#include <sys/types.h>
+#include <vector>
 
 struct PortGroupHint {
     std::string device;  // the device path
@@ -43,14 +41,39 @@ std::string PortGroupHintText(const PortGroupHint& hint);
 // $XDG_STATE_HOME/tk530 or ~/.local/state/tk530); false afterwards.
 bool TakePortGroupHint();
 
-// The device a connect opens: the profile's port for local access, the chosen modem's device
-// for remote access; empty when no modem of the list is chosen.
-std::string LinkDevice(const CProfile& profile, const CModemMng& modems);
+// Other programs that hold this character device open: flock and TIOCEXCL only keep out
+// later openers. Found through /proc/<pid>/fd; this process and the far end of a
+// pseudo-terminal (the process holding its master) do not count. Empty when /proc cannot be
+// read.
+struct PortHolder {
+    int pid = 0;
+    std::string name; // /proc/<pid>/comm
+};
+std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoot = "/proc");
+// "ModemManager (pid 812), minicom (pid 2001)"; empty when there is no holder.
+std::string PortHolderList(const std::vector<PortHolder>& holders);
+// "port používá ModemManager (pid 812)"; empty when there is no holder.
+std::string PortHoldersText(const std::vector<PortHolder>& holders);
+
+// A port that could not be opened, as the opener found it at that moment. It travels with the
+// link error to whoever explains the failure (the progress dialog, the group hint, the line
+// check), so nobody looks at the device again later, when it may have changed.
+struct PortOpenFailure {
+    std::string device;              // the device path; empty when no open failed
+    int err = 0;                     // the system's error number (0: the settings did not take)
+    std::vector<PortHolder> holders; // err EBUSY: the programs holding the device
+    bool groupHelps = false;         // err EACCES: joining `group` would let the user in
+    PortGroupHint group;             // groupHelps: the device's group and the user
+};
+
+// The record of a failed open of `device` with `err`: for EBUSY the holders (those given, or
+// looked up through `fd` or the path when none were), for EACCES/EPERM whether the device's
+// group is the remedy. `fd` is the descriptor that was opened, or -1.
+PortOpenFailure DescribeOpenFailure(const std::string& device, int err, int fd = -1,
+                                    std::vector<PortHolder> holders = {});
 
 // Whether the hint follows a link's error: only when the port could not be opened
-// (LE_PORT_OPEN), `needsGroup` finds that joining the device's group is the remedy, and the
-// hint was not given to this user before (TakePortGroupHint marks it given). `needsGroup` is
-// PortNeedsGroup; tests give their own, as they cannot be refused a device.
-using PortGroupCheck = std::function<bool(const std::string& device, PortGroupHint& hint)>;
-bool ShouldGivePortGroupHint(LinkResult linkError, const std::string& device, PortGroupHint& hint,
-                             const PortGroupCheck& needsGroup = PortNeedsGroup);
+// (LE_PORT_OPEN), joining the device's group is the remedy, and the hint was not given to this
+// user before (TakePortGroupHint marks it given). `hint` receives the facts to show.
+bool ShouldGivePortGroupHint(LinkResult linkError, const PortOpenFailure& failure,
+                             PortGroupHint& hint);

@@ -9,9 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <ctime>
 #include <fcntl.h>
-#include <fstream>
 #include <poll.h>
 #include <strings.h>
 #include <sys/eventfd.h>
@@ -19,8 +18,6 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <time.h>
 #include <unistd.h>
 
 int64_t MonotonicMs() {
@@ -143,114 +140,6 @@ bool ConfigureSerialLine(int fd, const CommDcb& dcb, std::string* reason, bool* 
     return CheckLineSettings(tio, back, reason, noFlowControl);
 }
 
-namespace {
-
-// The pseudo-terminal numbers whose master this process holds (fdinfo "tty-index").
-std::vector<unsigned> PtyMastersOf(const std::string& procDir) {
-    std::vector<unsigned> masters;
-    DIR* dir = ::opendir((procDir + "/fd").c_str());
-    if (!dir)
-        return masters;
-    while (const dirent* e = ::readdir(dir)) {
-        if (e->d_name[0] == '.')
-            continue;
-        char target[64] = {};
-        const std::string link = procDir + "/fd/" + e->d_name;
-        const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-        if (n <= 0 || std::strstr(target, "ptmx") == nullptr)
-            continue;
-        std::ifstream info(procDir + "/fdinfo/" + e->d_name);
-        std::string key;
-        while (info >> key) {
-            if (key == "tty-index:") {
-                unsigned index = 0;
-                if (info >> index)
-                    masters.push_back(index);
-                break;
-            }
-        }
-    }
-    ::closedir(dir);
-    return masters;
-}
-
-// Unix98 pseudo-terminal slaves (/dev/pts/N) have majors 136..143.
-bool IsPtySlave(dev_t device, unsigned* index) {
-    const unsigned maj = major(device);
-    if (maj < 136 || maj > 143)
-        return false;
-    *index = (maj - 136) * 256 + minor(device);
-    return true;
-}
-
-} // namespace
-
-std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoot) {
-    std::vector<PortHolder> holders;
-    // /dev/tty and /dev/ptmx stand for a different line in every process that opens them:
-    // holding them is holding no line this port could share.
-    if (device == makedev(5, 0) || device == makedev(5, 2))
-        return holders;
-    DIR* proc = ::opendir(procRoot.c_str());
-    if (!proc)
-        return holders;
-    unsigned ptyIndex = 0;
-    const bool pty = IsPtySlave(device, &ptyIndex);
-    const pid_t self = ::getpid();
-    while (const dirent* e = ::readdir(proc)) {
-        char* end = nullptr;
-        const long pid = std::strtol(e->d_name, &end, 10);
-        if (pid <= 0 || *end != '\0' || pid == self)
-            continue;
-        const std::string procDir = procRoot + "/" + e->d_name;
-        DIR* fds = ::opendir((procDir + "/fd").c_str());
-        if (!fds)
-            continue; // another user's process, or gone meanwhile
-        bool holds = false;
-        while (const dirent* f = ::readdir(fds)) {
-            if (f->d_name[0] == '.')
-                continue;
-            struct stat st {};
-            if (::stat((procDir + "/fd/" + f->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
-                st.st_rdev == device) {
-                holds = true;
-                break;
-            }
-        }
-        ::closedir(fds);
-        if (!holds)
-            continue;
-        if (pty) {
-            const std::vector<unsigned> masters = PtyMastersOf(procDir);
-            if (std::find(masters.begin(), masters.end(), ptyIndex) != masters.end())
-                continue; // the far end of the line, not a competitor
-        }
-        PortHolder h;
-        h.pid = static_cast<int>(pid);
-        std::ifstream comm(procDir + "/comm");
-        std::getline(comm, h.name);
-        if (h.name.empty())
-            h.name = "jiný program";
-        holders.push_back(std::move(h));
-    }
-    ::closedir(proc);
-    return holders;
-}
-
-std::string PortHolderList(const std::vector<PortHolder>& holders) {
-    std::string text;
-    for (const PortHolder& h : holders) {
-        if (!text.empty())
-            text += ", ";
-        text += h.name + " (pid " + std::to_string(h.pid) + ")";
-    }
-    return text;
-}
-
-std::string PortHoldersText(const std::vector<PortHolder>& holders) {
-    return holders.empty() ? std::string() : "port používá " + PortHolderList(holders);
-}
-
 CSerCom::CSerCom() = default;
 
 CSerCom::~CSerCom() {
@@ -267,9 +156,10 @@ bool CSerCom::Init() {
     return m_cancelFd < 0;
 }
 
-void CSerCom::FailOpen(int fd, const std::string& reason, int err) {
+void CSerCom::FailOpen(int fd, const std::string& path, const std::string& reason, int err,
+                       std::vector<PortHolder> holders) {
     m_openError = reason;
-    m_openErrno = err;
+    m_openFailure = DescribeOpenFailure(path, err, fd, std::move(holders));
     if (fd >= 0)
         ::close(fd); // also drops the advisory lock
 }
@@ -277,8 +167,7 @@ void CSerCom::FailOpen(int fd, const std::string& reason, int err) {
 LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
     Close();
     m_openError.clear();
-    m_openErrno = 0;
-    m_openHolders.clear();
+    m_openFailure = PortOpenFailure{};
     m_netNotes.clear();
     if (IsNetworkPort(portName))
         return OpenNetwork(portName, dcb);
@@ -286,22 +175,22 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        FailOpen(-1, OpenErrorText(err, path), err);
+        FailOpen(-1, path, OpenErrorText(err, path), err);
         return LE_PORT_OPEN;
     }
     if (!::isatty(fd)) {
-        FailOpen(fd, path + ": není sériové zařízení", ENOTTY);
+        FailOpen(fd, path, path + ": není sériové zařízení", ENOTTY);
         return LE_PORT_OPEN;
     }
     // TIOCEXCL keeps out other users' programs; the lock keeps out every program that locks,
     // root's included (TIOCEXCL does not stop root).
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        FailOpen(fd, path + ": port používá jiný program", EBUSY);
+        FailOpen(fd, path, path + ": port používá jiný program", EBUSY);
         return LE_PORT_OPEN;
     }
     if (::ioctl(fd, TIOCEXCL) != 0) {
         const int err = errno;
-        FailOpen(fd, OpenErrorText(err, path), err);
+        FailOpen(fd, path, OpenErrorText(err, path), err);
         return LE_PORT_OPEN;
     }
     // Programs that had the port open before us would read our replies.
@@ -310,8 +199,8 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
         std::vector<PortHolder> found = FindPortHolders(st.st_rdev);
         if (!found.empty()) {
             ::ioctl(fd, TIOCNXCL);
-            FailOpen(fd, path + ": " + PortHoldersText(found), EBUSY);
-            m_openHolders = std::move(found);
+            const std::string reason = path + ": " + PortHoldersText(found);
+            FailOpen(fd, path, reason, EBUSY, std::move(found));
             return LE_PORT_OPEN;
         }
     }
@@ -323,7 +212,7 @@ LinkResult CSerCom::Open(const std::string& portName, const CommDcb& dcb) {
         if (haveSaved)
             ::tcsetattr(fd, TCSANOW, &saved);
         ::ioctl(fd, TIOCNXCL);
-        FailOpen(fd, path + ": " + reason, 0);
+        FailOpen(fd, path, path + ": " + reason, 0);
         return LE_PORT_OPEN;
     }
     m_bNoFlowControl = noFlowControl;
@@ -356,13 +245,13 @@ LinkResult CSerCom::OpenNetwork(const std::string& portName, const CommDcb& dcb)
     NetPortName name;
     std::string reason;
     if (!ParseNetPort(portName, &name, &reason)) {
-        FailOpen(-1, reason, EINVAL);
+        FailOpen(-1, portName, reason, EINVAL);
         return LE_PORT_OPEN;
     }
     int err = 0;
     const int fd = ConnectNetPort(name, m_cancelFd, kNetConnectTimeoutMs, &reason, &err);
     if (fd < 0) {
-        FailOpen(-1, portName + ": " + reason, err);
+        FailOpen(-1, portName, portName + ": " + reason, err);
         if (err == ECANCELED && IsCancelled())
             return LE_CANCELLED;
         return LE_PORT_OPEN;
@@ -382,7 +271,8 @@ LinkResult CSerCom::OpenNetwork(const std::string& portName, const CommDcb& dcb)
         if (r != LE_OK) {
             Close();
             m_openError = portName + ": " + reason;
-            m_openErrno = r == LE_CANCELLED ? ECANCELED : EPROTO;
+            m_openFailure.device = portName;
+            m_openFailure.err = r == LE_CANCELLED ? ECANCELED : EPROTO;
             return r;
         }
     }

@@ -5,6 +5,7 @@
 
 #include "link/LinkError.h"
 #include "link/NetPort.h"
+#include "link/PortAccess.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -16,8 +17,9 @@
 #include <termios.h>
 #include <vector>
 
-// The port settings of a local serial line (the device control block of the original
-// platform). Only the values of kDefaultDcb are ever used.
+// The port settings of a local serial line: speed, frame, flow control and the modem lines,
+// which ConfigureSerialLine turns into terminal settings. Only the values of kDefaultDcb are
+// ever used.
 struct CommDcb {
     enum : uint8_t { NOPARITY = 0 };
     enum : uint8_t { ONESTOPBIT = 0 };
@@ -84,20 +86,6 @@ inline constexpr const char kPortNotOpenText[] = "port není otevřen";
 
 // Why `path` could not be opened as a port (LastOpenError), from the system's error number.
 std::string OpenErrorText(int err, const std::string& path);
-
-// Other programs that hold this character device open: flock and TIOCEXCL only keep out
-// later openers. Found through /proc/<pid>/fd; this process and the far end of a
-// pseudo-terminal (the process holding its master) do not count. Empty when /proc cannot be
-// read.
-struct PortHolder {
-    int pid = 0;
-    std::string name; // /proc/<pid>/comm
-};
-std::vector<PortHolder> FindPortHolders(dev_t device, const std::string& procRoot = "/proc");
-// "ModemManager (pid 812), minicom (pid 2001)"; empty when there is no holder.
-std::string PortHolderList(const std::vector<PortHolder>& holders);
-// "port používá ModemManager (pid 812)"; empty when there is no holder.
-std::string PortHoldersText(const std::vector<PortHolder>& holders);
 
 class CSerCom {
 public:
@@ -176,11 +164,11 @@ public:
 
     // Why the last Open failed, in Czech for the user ("/dev/ttyUSB0: přístup odepřen ...").
     const std::string& LastOpenError() const { return m_openError; }
-    // The system's error number of the last failed Open (EBUSY when another program holds
-    // the port, ENOTTY for a file that is no terminal); 0 after a successful one.
-    int LastOpenErrno() const { return m_openErrno; }
-    // The programs found holding the port when the last Open failed for that reason.
-    const std::vector<PortHolder>& LastOpenHolders() const { return m_openHolders; }
+    // What the last Open found about the device when it failed (the device, the system's
+    // error number, the holders, the group that would let the user in); empty after a
+    // successful one. Whoever explains the failure takes it from here and does not look at
+    // the device again.
+    const PortOpenFailure& LastOpenFailure() const { return m_openFailure; }
     // Why the last transfer failed with 1 ("the line hung up ...").
     const std::string& LastIoError() const { return m_ioError; }
     // True when the last bytes received since the port was opened (read or discarded) hold
@@ -195,7 +183,9 @@ private:
     LinkResult WaitFor(short events, int64_t deadlineUs);
     LinkResult WriteNetwork(const uint8_t* buf, uint32_t count, int64_t deadlineUs);
     void Trace(bool write, const uint8_t* buf, uint32_t count);
-    void FailOpen(int fd, const std::string& reason, int err);
+    // Closes `fd` (when open) and keeps the reason and what is known of the device.
+    void FailOpen(int fd, const std::string& path, const std::string& reason, int err,
+                  std::vector<PortHolder> holders = {});
     void Remember(const uint8_t* bytes, size_t count);
     LinkResult IoError(const std::string& what);
     LinkResult Drain(int64_t deadlineUs);
@@ -214,8 +204,7 @@ private:
     dev_t m_nDevice = 0;
     std::string m_logError;
     std::string m_openError;
-    int m_openErrno = 0;
-    std::vector<PortHolder> m_openHolders;
+    PortOpenFailure m_openFailure;
     std::string m_ioError;
     OutputQueue m_outQueue;
     bool m_bNoFlowControl = false;

@@ -122,8 +122,7 @@ std::string SysfsName(const SerialScanRoots& roots, const std::string& sysTty) {
     for (int depth = 0;
          depth < 8 && !sysRoot.empty() && dir.size() > sysRoot.size() && dir.rfind(sysRoot, 0) == 0;
          ++depth) {
-        const std::string name =
-            Join(FirstLine(dir + "/manufacturer"), FirstLine(dir + "/product"));
+        std::string name = Join(FirstLine(dir + "/manufacturer"), FirstLine(dir + "/product"));
         if (!name.empty())
             return name;
         dir = dir.substr(0, dir.rfind('/'));
@@ -184,7 +183,7 @@ std::vector<SerialPortInfo> ListSerialPorts(const SerialScanRoots& roots) {
 
 namespace {
 
-std::string Trimmed(std::string s) {
+std::string Trimmed(const std::string& s) {
     const size_t b = s.find_first_not_of(" \t\"");
     const size_t e = s.find_last_not_of(" \t\"");
     return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);

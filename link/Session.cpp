@@ -43,7 +43,8 @@ LinkResult CTK630Com::OpenLink() {
         dcb.BaudRate = 9600;
         const LinkResult opened = m_serCom.Open(m_profile.PortPath(), dcb);
         if (opened != LE_OK) {
-            m_sErrorDetail = m_serCom.LastOpenError();
+            m_strErrorDetail = m_serCom.LastOpenError();
+            m_portFailure = m_serCom.LastOpenFailure();
             // Storno while a network port was still connecting is the user's, not a failure.
             return opened == LE_CANCELLED ? LE_CANCELLED : LE_PORT_OPEN;
         }
@@ -64,18 +65,18 @@ LinkResult CTK630Com::OpenLink() {
 LinkResult CTK630Com::DialModem() {
     const CConnectDsc* dsc = m_connMng.Get(m_connMng.GetSel());
     if (!dsc) {
-        m_sErrorDetail = "není vybráno žádné spojení";
+        m_strErrorDetail = "není vybráno žádné spojení";
         return LE_NO_CONNECTION;
     }
     if (m_profile.m_nModem < 0 ||
         static_cast<size_t>(m_profile.m_nModem) >= m_tapi.GetModemCount()) {
-        m_sErrorDetail = "není vybrán žádný modem";
+        m_strErrorDetail = "není vybrán žádný modem";
         return LE_NO_CONNECTION;
     }
     const std::string number(dsc->m_szNum, strnlen(dsc->m_szNum, sizeof dsc->m_szNum));
     const int made = m_tapi.MakeCall(number.c_str(), m_profile.m_nModem);
     if (made != 0) {
-        m_sErrorDetail = ModemReasonText(m_tapi.GetLine().LastReason());
+        m_strErrorDetail = ModemReasonText(m_tapi.GetLine().LastReason());
         return DialResultToLinkError(made);
     }
     CTAPILine& line = m_tapi.GetLine();
@@ -88,13 +89,13 @@ LinkResult CTK630Com::DialModem() {
             continue;
         }
         if (r != 0) {
-            m_sErrorDetail = ModemReasonText(line.LastReason());
+            m_strErrorDetail = ModemReasonText(line.LastReason());
             return DialResultToLinkError(r);
         }
         if (state == LINECALLSTATE_CONNECTED)
             break;
         if (state == LINECALLSTATE_DISCONNECTED) {
-            m_sErrorDetail = ModemReasonText(line.LastReason());
+            m_strErrorDetail = ModemReasonText(line.LastReason());
             return LE_NO_CONNECTION;
         }
     }

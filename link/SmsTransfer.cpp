@@ -42,7 +42,7 @@ LinkResult CTK630Com::FetchSms(uint32_t attempts, bool progress) {
     ev.m_pSms = std::make_shared<const CSMS>(reply, sizeof reply);
     ev.m_Status = m_status;
     if (m_notify.SendEvent(ev, 0) != 1) {
-        m_sErrorDetail = "zpráva zůstává v jednotce";
+        m_strErrorDetail = "zpráva zůstává v jednotce";
         return LE_SMS_NOT_STORED;
     }
 
@@ -113,7 +113,7 @@ LinkResult CTK630Com::SendSms(const int32_t* indices, uint32_t count) {
         m_sendList.erase(m_sendList.begin());
     }
     if (missing) {
-        m_sErrorDetail = kNoLongerToSend;
+        m_strErrorDetail = kNoLongerToSend;
         return LE_SMS_FAILED;
     }
     return LE_OK;
@@ -122,7 +122,7 @@ LinkResult CTK630Com::SendSms(const int32_t* indices, uint32_t count) {
 LinkResult CTK630Com::SendOne(uint32_t outboxIndex) {
     const CSMS* sms = m_pSMS->Get(static_cast<int>(outboxIndex), SMS_TOSEND);
     if (!sms) {
-        m_sErrorDetail = kNoLongerToSend;
+        m_strErrorDetail = kNoLongerToSend;
         return LE_SMS_FAILED;
     }
     const char* text = sms->GetText() ? sms->GetText() : "";
@@ -156,7 +156,7 @@ LinkResult CTK630Com::SendOne(uint32_t outboxIndex) {
                     return r;
                 // A reply without the state byte tells nothing: neither sent nor failed.
                 if (m_trans.LastReplyLength() < sizeof state) {
-                    m_sErrorDetail = "odpověď na stav odeslání neobsahuje stav";
+                    m_strErrorDetail = "odpověď na stav odeslání neobsahuje stav";
                     return LE_BAD_REPLY;
                 }
                 if (state[HEADER_SIZE] == SMS_STATE_SENT)

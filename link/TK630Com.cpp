@@ -123,7 +123,7 @@ void CTK630Com::PostEvent(int code, intptr_t arg, std::string detail) {
     CComEvent ev;
     ev.m_nCode = code;
     ev.m_nArg = arg;
-    ev.m_sDetail = std::move(detail);
+    ev.m_strDetail = std::move(detail);
     // The worker is the records' only writer: its own read needs no lock.
     ev.m_Status = m_status;
     m_notify.PostEvent(ev);
@@ -142,17 +142,18 @@ LinkResult CTK630Com::Xchg(const uint8_t* request, uint32_t requestLen, uint8_t*
     if (r == LE_OK || r == LE_CONFIRM)
         NoteAnswer();
     if (r == LE_SERIAL)
-        m_sErrorDetail = m_serCom.LastIoError();
+        m_strErrorDetail = m_serCom.LastIoError();
     // A modem whose call ended says so in the data stream: then the unit is gone, not mute.
     if ((r == LE_SERIAL || r == LE_TIMEOUT || r == LE_CRC) && m_nConnType != CONN_LOCAL &&
         m_serCom.RecentlyReceived("NO CARRIER")) {
-        m_sErrorDetail = ModemReasonText("NO CARRIER");
+        m_strErrorDetail = ModemReasonText("NO CARRIER");
         r = LE_NO_CONNECTION;
     }
     // A line without flow control may lose bytes: say so with the failure.
     if ((r == LE_SERIAL || r == LE_TIMEOUT || r == LE_CRC) && m_serCom.HasNoFlowControl() &&
-        m_sErrorDetail.find(kNoFlowControlNote) == std::string::npos)
-        m_sErrorDetail += (m_sErrorDetail.empty() ? "" : "; ") + std::string(kNoFlowControlNote);
+        m_strErrorDetail.find(kNoFlowControlNote) == std::string::npos)
+        m_strErrorDetail +=
+            (m_strErrorDetail.empty() ? "" : "; ") + std::string(kNoFlowControlNote);
     return r;
 }
 
@@ -229,7 +230,8 @@ void CTK630Com::RunQueue() {
             PostEvent(CE_DONE, static_cast<intptr_t>(cur.m_nType));
         if (e != LE_OK) {
             if (e != LE_ABORTED && !m_bStopping)
-                m_notify.Send(PM_ERROR, e, m_trans.LastCommand(), nullptr, m_sErrorDetail);
+                m_notify.Send(PM_ERROR, e, m_trans.LastCommand(), nullptr, m_strErrorDetail,
+                              m_portFailure);
             const bool repeatable =
                 e != LE_PORT_OPEN && e != LE_CANCELLED && e != LE_BLOCKED && e != LE_ABORTED;
             // Judged before the question: the answer takes time in which nothing changes.
@@ -278,7 +280,8 @@ void CTK630Com::RunQueue() {
 LinkResult CTK630Com::Dispatch(const CComMsg& cmd) {
     // The command code an error shows is always one of this operation's own requests.
     m_trans.ResetLastCommand();
-    m_sErrorDetail.clear();
+    m_strErrorDetail.clear();
+    m_portFailure = PortOpenFailure{};
     switch (cmd.m_nType) {
     case CM_CONNECT:
         return Connect(cmd);
@@ -389,7 +392,8 @@ bool CTK630Com::LineBroken(LinkResult e) const {
 
 LinkResult CTK630Com::Reconnect(const CComMsg& cur, bool online, LinkResult why) {
     m_trans.ResetLastCommand();
-    m_sErrorDetail.clear();
+    m_strErrorDetail.clear();
+    m_portFailure = PortOpenFailure{};
     if (m_bOpen) {
         if (m_nConnType != CONN_LOCAL) {
             if (why == LE_NO_CONNECTION)

@@ -104,7 +104,7 @@ public:
     LinkResult SendSms(const int32_t* indices, uint32_t count);
 
     // Detail of the last error beyond its code (the port's reason, the modem's answer).
-    const std::string& LastErrorDetail() const { return m_sErrorDetail; }
+    const std::string& LastErrorDetail() const { return m_strErrorDetail; }
     CComTrans& Trans() { return m_trans; }
     CSerCom& SerCom() { return m_serCom; }
 
@@ -198,5 +198,6 @@ private:
     std::vector<std::vector<uint8_t>> m_sendList;
     bool m_bStarted = false;
     bool m_bSaveConnections = true;
-    std::string m_sErrorDetail;
+    std::string m_strErrorDetail;
+    PortOpenFailure m_portFailure; // the last connect's port that could not be opened
 };

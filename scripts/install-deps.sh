@@ -12,7 +12,7 @@ packages=(
     qt6-svg-dev libqt6svg6 qt6-charts-dev libqt6opengl6-dev libxcb1-dev
     xvfb xauth openbox xdotool x11-utils
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin file
-    ccache clang-format
+    ccache clang-format clang-tidy
     ser2net
 )
 

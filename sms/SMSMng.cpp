@@ -639,6 +639,7 @@ int CSMSMng::DeleteAndShow(int list, const int32_t* indices, int n) {
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     // What the caller means by its indices, should another program's change move them.
     std::vector<std::vector<uint8_t>> keys;
+    keys.reserve(rows.size());
     for (const int32_t row : rows)
         keys.push_back(Get(row, list) ? KeyOf(list, row) : std::vector<uint8_t>());
     tk::CDataLock lock;

@@ -4,6 +4,7 @@
 
 #include "link/ComNotify.h"
 #include "status/DevStatus.h"
+#include "status/SysTime.h"
 
 #include <algorithm>
 #include <cmath>
@@ -128,27 +129,8 @@ std::string CSignalHistory::Csv() const {
     return out;
 }
 
-namespace {
-
-// Days since 1970-01-01 of a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-int64_t Seconds(const SysTime& t) {
-    return DaysFromCivil(t.wYear, t.wMonth, t.wDay) * 86400 + t.wHour * 3600 + t.wMinute * 60 +
-           t.wSecond;
-}
-
-} // namespace
-
 int64_t ClockDiffSeconds(const SysTime& a, const SysTime& b) {
-    return Seconds(a) - Seconds(b);
+    return SysTimeSeconds(a) - SysTimeSeconds(b);
 }
 
 std::string DriftText(int64_t unitMinusPcSeconds) {

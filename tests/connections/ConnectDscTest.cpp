@@ -1,6 +1,7 @@
 #include "connections/ConnectDsc.h"
 
 #include "connections/ComSetRules.h"
+#include "link/PortRules.h"
 
 #include "base/ProgramFolder.h"
 #include "tests/support/DiskFull.h"

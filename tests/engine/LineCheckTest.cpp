@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -298,30 +299,53 @@ TEST(LineCheck, APermissionProblemNamesTheGroupAndTheCommand) {
     EXPECT_TRUE(Has(text, "sudo usermod -aG dialout novak a přihlaste se znovu.")) << text;
 }
 
-// After a failed connect the port is only looked at: one line for errors 2 and 3, none else.
-TEST(LineCheck, AFailedConnectIsExplainedWithoutTalkingToTheUnit) {
+// After a failed connect the explanation comes from what the failed open found: the port is
+// not looked at again, so a holder that has gone meanwhile is still the one named.
+TEST(LineCheck, AFailedConnectIsExplainedFromWhatTheOpenFound) {
     TempDir dir;
+    CSerCom port;
+    ASSERT_FALSE(port.Init());
     const std::string missing = dir.File("ttyACM3");
-    const std::string gone = DiagnoseConnectFailure(missing, LE_PORT_OPEN);
+    ASSERT_EQ(port.Open(missing, kDefaultDcb), LE_PORT_OPEN);
+    const std::string gone = DiagnoseConnectFailure(missing, LE_PORT_OPEN, port.LastOpenFailure());
     EXPECT_TRUE(Has(gone, missing + " neexistuje")) << gone;
     EXPECT_EQ(gone.find('\n'), std::string::npos);
 
     const std::string silent = DiagnoseConnectFailure(missing, LE_TIMEOUT);
     EXPECT_TRUE(Has(silent, "neodpověděla")) << silent;
     EXPECT_TRUE(Has(silent, missing)) << silent;
-    EXPECT_EQ(DiagnoseConnectFailure(missing, LE_CRC), "");
+    EXPECT_EQ(DiagnoseConnectFailure(missing, LE_CRC, port.LastOpenFailure()), "");
     EXPECT_EQ(DiagnoseConnectFailure(missing, LE_OK), "");
+    EXPECT_EQ(DiagnoseConnectFailure(missing, LE_PORT_OPEN), ""); // nothing known, nothing said
 
     WriteFileBytes(dir.File("plain"), {1});
-    EXPECT_TRUE(Has(DiagnoseConnectFailure(dir.File("plain"), LE_PORT_OPEN), "není sériový port"));
+    ASSERT_EQ(port.Open(dir.File("plain"), kDefaultDcb), LE_PORT_OPEN);
+    EXPECT_TRUE(Has(DiagnoseConnectFailure("", LE_PORT_OPEN, port.LastOpenFailure()),
+                    dir.File("plain") + " není sériový port"));
 
-    // A port that another program holds: its name and pid; with nobody holding it, nothing.
+    // Another program holds the port: its name and pid, also after it has ended.
     LineEnv env;
     env.pty = std::make_unique<PtyPair>();
-    EXPECT_EQ(DiagnoseConnectFailure(env.pty->SlavePath(), LE_PORT_OPEN), "");
     env.HoldSlave();
-    const std::string busy = DiagnoseConnectFailure(env.pty->SlavePath(), LE_PORT_OPEN);
+    const std::string slave = env.pty->SlavePath();
+    ASSERT_EQ(port.Open(slave, kDefaultDcb), LE_PORT_OPEN);
+    const PortOpenFailure held = port.LastOpenFailure();
+    EXPECT_EQ(held.device, slave);
+    EXPECT_EQ(held.err, EBUSY);
+    ::kill(env.holder, SIGKILL);
+    ::waitpid(env.holder, nullptr, 0);
+    const std::string busy = DiagnoseConnectFailure(slave, LE_PORT_OPEN, held);
     EXPECT_TRUE(Has(busy, "(pid " + std::to_string(env.holder) + ")")) << busy;
+    env.holder = -1;
+
+    // The port refused by this program's own lock: no other holder, nothing more to say.
+    ASSERT_EQ(port.Open(slave, kDefaultDcb), LE_OK) << port.LastOpenError();
+    CSerCom second;
+    ASSERT_FALSE(second.Init());
+    ASSERT_EQ(second.Open(slave, kDefaultDcb), LE_PORT_OPEN);
+    EXPECT_EQ(second.LastOpenFailure().err, EBUSY);
+    EXPECT_TRUE(second.LastOpenFailure().holders.empty());
+    EXPECT_EQ(DiagnoseConnectFailure(slave, LE_PORT_OPEN, second.LastOpenFailure()), "");
 }
 
 // All the lines at once, as a search over the machine's ports meets them: each port gets the

@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -436,7 +437,9 @@ TEST_F(GuiSettingsPanesTest, ValuesWithoutAButtonAreKeptAndTheForwardNumberSurvi
 // Text committed by an input method (compose keys, an emoji picker) passes no key press: the
 // memos check it as it lands, refuse what their field cannot hold with a word, and keep the
 // rest, which reaches the image when the pane is left.
-TEST_F(GuiSettingsPanesTest, MemosCheckTextFromAnInputMethodAndKeepWhatTheyAccept) {
+// Every memo of the configuration keeps to its field alike: a paste that is too long is cut
+// at the room, text from an input method is checked as it lands.
+TEST_F(GuiSettingsPanesTest, MemosCutLongPastesCheckInputMethodTextAndKeepWhatTheyAccept) {
     ASSERT_TRUE(StartApp());
     struct Memo {
         int node;
@@ -453,6 +456,13 @@ TEST_F(GuiSettingsPanesTest, MemosCheckTextFromAnInputMethodAndKeepWhatTheyAccep
         auto* memo = Find<QPlainTextEdit>(m.name);
         ASSERT_NE(memo, nullptr);
         memo->setFocus();
+        memo->selectAll();
+        const QString pasted(static_cast<qsizetype>(m.room) + 5, 'y');
+        QApplication::clipboard()->setText(pasted);
+        Main().statusBar()->clearMessage();
+        memo->paste();
+        EXPECT_EQ(memo->toPlainText(), pasted.left(static_cast<qsizetype>(m.room)));
+        EXPECT_FALSE(Main().statusBar()->currentMessage().isEmpty());
         memo->selectAll();
         auto commit = [memo](const QString& text) {
             QInputMethodEvent ev;

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
@@ -71,9 +72,17 @@ TEST(CzechTexts, EveryTextAPromptCanShowIsCzech) {
             Add(texts, "line verdict " + std::to_string(v), LineDiagnosisText(r));
         }
     }
-    for (const int code : {2, 3})
-        Add(texts, "connect failure " + std::to_string(code),
-            DiagnoseConnectFailure("/dev/tk530-zadny-port", code));
+    for (const int err : {ENOENT, EACCES, EBUSY, ENOTTY}) {
+        PortOpenFailure failure;
+        failure.device = "/dev/ttyUSB0";
+        failure.err = err;
+        failure.holders = {{2001, "minicom"}};
+        failure.groupHelps = true;
+        failure.group = {"/dev/ttyUSB0", "dialout", "novak", false};
+        Add(texts, "connect failure errno " + std::to_string(err),
+            DiagnoseConnectFailure("COM1", LE_PORT_OPEN, failure));
+    }
+    Add(texts, "connect failure 3", DiagnoseConnectFailure("/dev/tk530-zadny-port", LE_TIMEOUT));
     for (const bool joined : {false, true}) {
         PortGroupHint hint{"/dev/ttyUSB0", "dialout", "novak", joined};
         Add(texts, "group hint", PortGroupHintText(hint));

@@ -1,8 +1,6 @@
 #include "link/SerCom.h"
 
 #include "base/ProgramFolder.h"
-#include "config/Profile.h"
-#include "link/ModemList.h"
 #include "link/PortAccess.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempDir.h"
@@ -10,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -379,6 +378,8 @@ TEST_F(SerComTest, APortThatAnotherProgramHoldsIsRefusedWithItsName) {
     EXPECT_NE(m_port.LastOpenError().find("používá sleep (pid " + std::to_string(pid) + ")"),
               std::string::npos)
         << m_port.LastOpenError();
+    ASSERT_EQ(m_port.LastOpenFailure().holders.size(), 1u);
+    EXPECT_EQ(m_port.LastOpenFailure().holders[0].pid, pid);
     EndChild(pid);
     EXPECT_EQ(m_port.Open(m_pty.SlavePath(), kDefaultDcb), LE_OK) << m_port.LastOpenError();
 
@@ -436,51 +437,33 @@ TEST(PortAccess, TheGroupHintIsForAGroupsPortAndGivenOnce) {
         ::unsetenv("XDG_STATE_HOME");
 }
 
-// After a link error the window program gives the hint only for a port that could not be
-// opened, whose group would let the user in, and only once: a hint not given is not used up.
-// The check is injected, as a test cannot be refused a device.
+// After a link error the hint is given only for a port that could not be opened and whose
+// group would let the user in, as the failed open found it, and only once: a hint not given is
+// not used up. The record is made here, as a test cannot be refused a device.
 TEST(PortAccess, TheHintFollowsOnlyARefusedPortAndIsGivenOnce) {
     TempDir dir;
     const char* saved = std::getenv("XDG_STATE_HOME");
     const std::string old = saved ? saved : "";
     ::setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
-    int checks = 0;
-    auto needs = [&checks](bool answer) {
-        return [&checks, answer](const std::string& device, PortGroupHint& hint) {
-            ++checks;
-            hint.device = device;
-            hint.group = "dialout";
-            return answer;
-        };
-    };
+    PortOpenFailure refused;
+    refused.device = "/dev/ttyUSB0";
+    refused.err = EACCES;
+    refused.groupHelps = true;
+    refused.group = {"/dev/ttyUSB0", "dialout", "novak", false};
+    PortOpenFailure foreign = refused; // a device whose group would not let the user in
+    foreign.groupHelps = false;
     PortGroupHint hint;
-    EXPECT_FALSE(ShouldGivePortGroupHint(LE_TIMEOUT, "/dev/ttyS0", hint, needs(true)));
-    EXPECT_FALSE(ShouldGivePortGroupHint(LE_PORT_OPEN, "", hint, needs(true)));
-    EXPECT_EQ(checks, 0);
-    EXPECT_FALSE(ShouldGivePortGroupHint(LE_PORT_OPEN, "/dev/ttyS0", hint, needs(false)));
-    EXPECT_EQ(checks, 1);
+    EXPECT_FALSE(ShouldGivePortGroupHint(LE_TIMEOUT, refused, hint));
+    EXPECT_FALSE(ShouldGivePortGroupHint(LE_PORT_OPEN, PortOpenFailure{}, hint));
+    EXPECT_FALSE(ShouldGivePortGroupHint(LE_PORT_OPEN, foreign, hint));
     EXPECT_FALSE(FileExists(dir.File("state/tk530/port-group-hint")));
-    EXPECT_TRUE(ShouldGivePortGroupHint(LE_PORT_OPEN, "/dev/ttyUSB0", hint, needs(true)));
+    EXPECT_TRUE(ShouldGivePortGroupHint(LE_PORT_OPEN, refused, hint));
     EXPECT_EQ(hint.device, "/dev/ttyUSB0");
-    EXPECT_FALSE(ShouldGivePortGroupHint(LE_PORT_OPEN, "/dev/ttyUSB0", hint, needs(true)));
+    EXPECT_EQ(hint.group, "dialout");
+    EXPECT_FALSE(ShouldGivePortGroupHint(LE_PORT_OPEN, refused, hint));
     EXPECT_TRUE(FileExists(dir.File("state/tk530/port-group-hint")));
     if (saved)
         ::setenv("XDG_STATE_HOME", old.c_str(), 1);
     else
         ::unsetenv("XDG_STATE_HOME");
-
-    // The device is the profile's port, or the chosen modem's; none without a chosen modem.
-    CProfile profile;
-    profile.SetDefaults();
-    profile.SetPort("COM3");
-    CModemMng modems;
-    ASSERT_GE(modems.Add(MakeModemInf("Modem", "/dev/serial/by-id/usb-modem")), 0);
-    EXPECT_EQ(LinkDevice(profile, modems), SerialDevicePath("COM3"));
-    profile.m_nConnType = CONN_REMOTE;
-    profile.m_nModem = 0;
-    EXPECT_EQ(LinkDevice(profile, modems), "/dev/serial/by-id/usb-modem");
-    profile.m_nModem = 1;
-    EXPECT_EQ(LinkDevice(profile, modems), "");
-    profile.m_nModem = -1;
-    EXPECT_EQ(LinkDevice(profile, modems), "");
 }

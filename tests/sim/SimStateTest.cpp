@@ -34,7 +34,7 @@ TEST(SimState, TextFormRoundTripsEveryField) {
     s.pin = "87654321";
     s.blocked = true;
     s.send = {7, true, true};
-    s.stored.push_back({SimAddSeconds(At(2008, 3, 7, 14, 5, 9), 0), "+420 602", ""});
+    s.stored.push_back({AddSeconds(At(2008, 3, 7, 14, 5, 9), 0), "+420 602", ""});
     ASSERT_TRUE(tk::Utf8ToCp1250("řádek 1\r\nřádek 2", s.stored[0].text));
     s.sent.push_back({"602", "", false, 0});
     s.config[0] = 0xAB;

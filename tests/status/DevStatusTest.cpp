@@ -1,6 +1,7 @@
 #include "status/DevStatus.h"
 #include "link/ComNotify.h"
 #include "status/StatusText.h"
+#include "status/SysTime.h"
 
 #include <gtest/gtest.h>
 
@@ -169,6 +170,57 @@ TEST(DevStatus, DisplayFormats) {
     EXPECT_EQ(FormatVersion(0xFFFFFFFF, 0), "4294967295.00"); // never negative
     EXPECT_EQ(FormatCredit(-3.456f), "-3.46");
     EXPECT_EQ(FormatCellId(0xABCD), "ABCD");
+}
+
+// The one calendar of the program: which dates exist, seconds since 1970 and moving a time,
+// across leap days, century years, a year's end and backwards before 1970.
+TEST(SysTimeCalendar, DatesExistSecondsCountAndMovesKeepTheCalendar) {
+    auto at = [](int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+        SysTime t;
+        t.wYear = static_cast<uint16_t>(y);
+        t.wMonth = static_cast<uint16_t>(mo);
+        t.wDay = static_cast<uint16_t>(d);
+        t.wHour = static_cast<uint16_t>(h);
+        t.wMinute = static_cast<uint16_t>(mi);
+        t.wSecond = static_cast<uint16_t>(s);
+        return t;
+    };
+    const std::pair<SysTime, bool> valid[] = {
+        {at(2000, 2, 29), true},
+        {at(1900, 2, 29), false},
+        {at(2024, 2, 29), true},
+        {at(2023, 2, 29), false},
+        {at(2023, 4, 31), false},
+        {at(2023, 13, 1), false},
+        {at(2023, 0, 1), false},
+        {at(2023, 1, 0), false},
+        {at(2023, 1, 1, 24), false},
+        {at(2023, 1, 1, 23, 60), false},
+        {at(2023, 1, 1, 23, 59, 60), false},
+        {at(0, 1, 1), false},
+        {at(9999, 12, 31, 23, 59, 59), true},
+        {at(10000, 1, 1), false},
+    };
+    for (const auto& [t, ok] : valid)
+        EXPECT_EQ(IsValidSysTime(t), ok) << t.wYear << "-" << t.wMonth << "-" << t.wDay << " "
+                                         << t.wHour << ":" << t.wMinute << ":" << t.wSecond;
+    SysTime ms = at(2023, 1, 1);
+    ms.wMilliseconds = 1000;
+    EXPECT_FALSE(IsValidSysTime(ms));
+
+    EXPECT_EQ(SysTimeSeconds(at(1970, 1, 1)), 0);
+    EXPECT_EQ(SysTimeSeconds(at(2000, 3, 1, 1, 2, 3)), 951868800 + 3723);
+    EXPECT_EQ(SysTimeSeconds(at(1969, 12, 31, 23, 59, 59)), -1);
+
+    // Moving: the new date, its day of week (0 = Sunday), the milliseconds kept.
+    SysTime eve = at(2008, 12, 31, 23, 59, 50);
+    eve.wMilliseconds = 999;
+    const SysTime newYear = AddSeconds(eve, 15);
+    EXPECT_EQ(newYear, (SysTime{2009, 1, 4, 1, 0, 0, 5, 999}));
+    EXPECT_EQ(AddSeconds(at(2000, 3, 1), -1), (SysTime{2000, 2, 2, 29, 23, 59, 59, 0}));
+    EXPECT_EQ(AddSeconds(at(2100, 3, 1), -86400), (SysTime{2100, 2, 0, 28, 0, 0, 0, 0}));
+    EXPECT_EQ(AddSeconds(at(1970, 1, 1), -86400), (SysTime{1969, 12, 3, 31, 0, 0, 0, 0}));
+    EXPECT_EQ(AddSeconds(at(2026, 12, 9, 12), 0).wDayOfWeek, 3); // a Wednesday
 }
 
 TEST(StatusText, SignalCreditDriftAndOutputs) {

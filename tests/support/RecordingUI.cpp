@@ -14,7 +14,7 @@ void RecordingUI::Record(const ProgressRecord& rec) {
 }
 
 void RecordingUI::PostProgress(CComNotifyMsg* msg) {
-    Record({msg->m_nType, msg->m_nValue, msg->m_nValue2, msg->m_bCancel != 0, msg->m_sDetail});
+    Record({msg->m_nType, msg->m_nValue, msg->m_nValue2, msg->m_bCancel != 0, msg->m_strDetail});
     msg->m_bDone.store(true, std::memory_order_release);
 }
 
@@ -58,7 +58,7 @@ std::vector<bool> RecordingUI::AnswerHeld(uint32_t value) {
 }
 
 void RecordingUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
-    Record({msg.m_nType, msg.m_nValue, msg.m_nValue2, msg.m_bCancel != 0, msg.m_sDetail});
+    Record({msg.m_nType, msg.m_nValue, msg.m_nValue2, msg.m_bCancel != 0, msg.m_strDetail});
     if (Hold(reply))
         return;
     if (msg.m_nType == PM_BAD_PIN)

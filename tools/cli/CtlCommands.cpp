@@ -10,6 +10,7 @@
 #include "link/ModemList.h"
 #include "link/SerCom.h"
 #include "link/TAPIMng.h"
+#include "status/SysTime.h"
 #include "tools/cli/CtlFormat.h"
 #include "tools/cli/CtlSession.h"
 #include "tools/cli/CtlUI.h"
@@ -57,10 +58,6 @@ bool ParseChannels(const std::string& text, uint8_t& mask) {
     return mask != 0;
 }
 
-bool IsLeapYear(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
 // "YYYY-MM-DDTHH:MM:SS" of a date that exists, in the years the unit's clock can hold.
 bool ParseTime(const std::string& text, SysTime& t) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
@@ -75,18 +72,18 @@ bool ParseTime(const std::string& text, SysTime& t) {
     if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) !=
         6)
         return false;
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (y < 2000 || y > 2255 || mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59 || s > 59)
+    if (y < 2000 || y > 2255)
         return false;
-    if (d > kDays[mo - 1] + (mo == 2 && IsLeapYear(y) ? 1 : 0))
+    SysTime parsed;
+    parsed.wYear = static_cast<uint16_t>(y);
+    parsed.wMonth = static_cast<uint16_t>(mo);
+    parsed.wDay = static_cast<uint16_t>(d);
+    parsed.wHour = static_cast<uint16_t>(h);
+    parsed.wMinute = static_cast<uint16_t>(mi);
+    parsed.wSecond = static_cast<uint16_t>(s);
+    if (!IsValidSysTime(parsed))
         return false;
-    t = SysTime{};
-    t.wYear = static_cast<uint16_t>(y);
-    t.wMonth = static_cast<uint16_t>(mo);
-    t.wDay = static_cast<uint16_t>(d);
-    t.wHour = static_cast<uint16_t>(h);
-    t.wMinute = static_cast<uint16_t>(mi);
-    t.wSecond = static_cast<uint16_t>(s);
+    t = parsed;
     return true;
 }
 

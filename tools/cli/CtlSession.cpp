@@ -326,8 +326,7 @@ uint32_t CSession::Run(const std::function<uint32_t()>& post) {
 // A port refused for lack of permission: once per user, how to join the group that owns it.
 void CSession::HintPortGroup(uint32_t result) {
     PortGroupHint hint;
-    if (m_bHinted || !ShouldGivePortGroupHint(
-                         result, LinkDevice(m_profile, m_device.m_Com.GetModems().Modems()), hint))
+    if (m_bHinted || !ShouldGivePortGroupHint(result, m_ui.PortFailure(), hint))
         return;
     m_bHinted = true;
     m_console.Err(ForTerminal(PortGroupHintText(hint), true));

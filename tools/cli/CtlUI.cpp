@@ -230,9 +230,16 @@ std::optional<std::string> PromptLine(CConsole& console, std::string_view prompt
 CCtlUI::CCtlUI(CTK630& device, CConsole& console, const UIOptions& options)
     : m_device(device), m_console(console), m_options(options) {}
 
-void CCtlUI::Fail(uint32_t code) {
+void CCtlUI::Fail(uint32_t code, const PortOpenFailure& portFailure) {
     std::lock_guard lock(m_mutex);
     m_failures.push_back(code);
+    if (m_failures.size() == 1)
+        m_portFailure = portFailure;
+}
+
+PortOpenFailure CCtlUI::PortFailure() const {
+    std::lock_guard lock(m_mutex);
+    return m_portFailure;
 }
 
 void CCtlUI::DrawBar() {
@@ -276,11 +283,11 @@ void CCtlUI::PostProgress(CComNotifyMsg* msg) {
 void CCtlUI::SendProgress(const CComNotifyMsg& msg, const ComReplyPtr& reply) {
     if (msg.m_nType == PM_ERROR) {
         std::string text = LinkErrorMessage(msg.m_nValue, msg.m_nValue2) + "\n";
-        if (!msg.m_sDetail.empty())
-            text += "  (" + ForTerminal(msg.m_sDetail) + ")\n";
+        if (!msg.m_strDetail.empty())
+            text += "  (" + ForTerminal(msg.m_strDetail) + ")\n";
         m_console.Err(text);
         m_console.LinkFailure(msg.m_nValue, msg.m_nValue2);
-        Fail(msg.m_nValue);
+        Fail(msg.m_nValue, msg.m_portFailure);
         reply->Answer(0);
     } else if (msg.m_nType == PM_BAD_PIN) {
         m_console.Err(std::string(GetText(TXT_LINK_ERROR_BASE + LE_BAD_PIN)) + "\n");
@@ -377,7 +384,7 @@ void CCtlUI::PostEvent(const CComEvent& ev) {
     if (ev.m_nCode == CE_OFFLINE && ev.m_nArg != 0) {
         // The session ended by itself (the modem call dropped).
         m_console.Err(LinkErrorMessage(static_cast<uint32_t>(ev.m_nArg), 0) +
-                      (ev.m_sDetail.empty() ? "" : " (" + ev.m_sDetail + ")") + "\n");
+                      (ev.m_strDetail.empty() ? "" : " (" + ev.m_strDetail + ")") + "\n");
         Fail(static_cast<uint32_t>(ev.m_nArg));
         Monitor(ev);
     }
@@ -457,6 +464,7 @@ void CCtlUI::StopMonitor() {
 void CCtlUI::NewStep() {
     std::lock_guard lock(m_mutex);
     m_failures.clear();
+    m_portFailure = PortOpenFailure{};
     m_received.clear();
     m_bSmsSaveFailed = false;
     m_nSent = 0;

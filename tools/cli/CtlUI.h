@@ -102,6 +102,8 @@ public:
     // The outcome so far: the first failure that was not repeated (a link error code, or
     // LE_ABORTED when the PIN prompt was given up), 0 when none.
     uint32_t Result() const;
+    // What the failed open found, when the outcome is a port that could not be opened.
+    PortOpenFailure PortFailure() const;
     // The status records as they were when the last sequence ended.
     CDevStatus Snapshot() const;
     // The messages read from the unit (with their indices in the received list when stored).
@@ -124,7 +126,7 @@ public:
     std::optional<MonitorEvent> NextMonitorEvent(int timeoutMs);
 
 private:
-    void Fail(uint32_t code);
+    void Fail(uint32_t code, const PortOpenFailure& portFailure = {});
     void DrawBar();
     void Monitor(const CComEvent& ev, std::shared_ptr<CSMS> sms = {}, int smsIndex = -1);
     bool AskPin(CConnectDsc* dsc);
@@ -138,6 +140,7 @@ private:
     std::mutex m_storeMutex;
     std::condition_variable m_cv;
     std::vector<uint32_t> m_failures;
+    PortOpenFailure m_portFailure; // what the open of the first failure found
     CDevStatus m_snapshot;
     std::vector<std::pair<std::shared_ptr<CSMS>, int>> m_received;
     bool m_bSmsSaveFailed = false;

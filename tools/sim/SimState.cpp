@@ -195,9 +195,9 @@ bool ToTime(const Token& date, const Token& time, SysTime& out) {
     t.wHour = static_cast<uint16_t>(h);
     t.wMinute = static_cast<uint16_t>(mi);
     t.wSecond = static_cast<uint16_t>(s);
-    if (!SimIsValidTime(t))
+    if (!IsValidSysTime(t))
         return false;
-    out = SimAddSeconds(t, 0);
+    out = AddSeconds(t, 0);
     return true;
 }
 

@@ -126,33 +126,6 @@ int SimCommandByName(std::string_view name) {
     return -1;
 }
 
-bool SimIsValidTime(const SysTime& t) {
-    using namespace std::chrono;
-    const year_month_day ymd{year{t.wYear}, month{t.wMonth}, day{t.wDay}};
-    return t.wYear >= 1 && t.wYear <= 9999 && ymd.ok() && t.wHour < 24 && t.wMinute < 60 &&
-           t.wSecond < 60 && t.wMilliseconds < 1000;
-}
-
-SysTime SimAddSeconds(const SysTime& t, int64_t delta) {
-    using namespace std::chrono;
-    const sys_days date{year{t.wYear} / month{t.wMonth} / day{t.wDay}};
-    const sys_seconds when =
-        date + hours{t.wHour} + minutes{t.wMinute} + seconds{t.wSecond} + seconds{delta};
-    const auto dayPoint = floor<days>(when);
-    const year_month_day ymd{dayPoint};
-    const hh_mm_ss hms{when - dayPoint};
-    SysTime out;
-    out.wYear = static_cast<uint16_t>(static_cast<int>(ymd.year()));
-    out.wMonth = static_cast<uint16_t>(static_cast<unsigned>(ymd.month()));
-    out.wDay = static_cast<uint16_t>(static_cast<unsigned>(ymd.day()));
-    out.wDayOfWeek = static_cast<uint16_t>(weekday{dayPoint}.c_encoding());
-    out.wHour = static_cast<uint16_t>(hms.hours().count());
-    out.wMinute = static_cast<uint16_t>(hms.minutes().count());
-    out.wSecond = static_cast<uint16_t>(hms.seconds().count());
-    out.wMilliseconds = t.wMilliseconds;
-    return out;
-}
-
 CVirtualUnit::CVirtualUnit(TimeSource now) : m_now(now ? std::move(now) : TimeSource(MonotonicMs)) {
     m_state.config = DefaultConfigMemory();
     SetClockLocked(GetLocalTime());
@@ -334,7 +307,7 @@ std::vector<uint8_t> CVirtualUnit::Handle(const uint8_t* req, size_t size) {
         t.wHour = req[7];
         t.wMinute = req[8];
         t.wSecond = req[9];
-        if (!SimIsValidTime(t))
+        if (!IsValidSysTime(t))
             return Header(command, SIM_CONF_BAD_REQUEST);
         SetClockLocked(t);
         return Header(command, SIM_CONF_OK);
@@ -434,13 +407,13 @@ SysTime CVirtualUnit::ClockLocked() const {
         ms += 1000;
         --secs;
     }
-    SysTime t = SimAddSeconds(m_state.clock, secs);
+    SysTime t = AddSeconds(m_state.clock, secs);
     t.wMilliseconds = static_cast<uint16_t>(ms);
     return t;
 }
 
 void CVirtualUnit::SetClockLocked(const SysTime& time) {
-    m_state.clock = SimAddSeconds(time, 0); // fills in the day of week
+    m_state.clock = AddSeconds(time, 0); // fills in the day of week
     m_clockSetMs = m_now();
 }
 
@@ -452,7 +425,7 @@ SimUnitState CVirtualUnit::State() const {
 }
 
 bool CVirtualUnit::SetState(const SimUnitState& state) {
-    if (state.config.size() != CFG_DEVICE_SIZE || !SimIsValidTime(state.clock))
+    if (state.config.size() != CFG_DEVICE_SIZE || !IsValidSysTime(state.clock))
         return false;
     std::lock_guard lock(m_mutex);
     m_state = state;
@@ -509,7 +482,7 @@ SysTime CVirtualUnit::Clock() const {
 }
 
 bool CVirtualUnit::SetClock(const SysTime& time) {
-    if (!SimIsValidTime(time))
+    if (!IsValidSysTime(time))
         return false;
     std::lock_guard lock(m_mutex);
     SetClockLocked(time);
@@ -532,7 +505,7 @@ bool CVirtualUnit::SetConfigMemory(const std::vector<uint8_t>& memory) {
 bool CVirtualUnit::AddStoredSms(const SimSms& sms) {
     if (11 + sms.number.size() + 1 + sms.text.size() + 1 > SIM_SMS_REPLY_MAX ||
         sms.number.find('\0') != std::string::npos || sms.text.find('\0') != std::string::npos ||
-        !SimIsValidTime(sms.time))
+        !IsValidSysTime(sms.time))
         return false;
     std::lock_guard lock(m_mutex);
     m_state.stored.push_back(sms);

@@ -257,8 +257,3 @@ private:
 std::string_view SimCommandName(uint8_t command);
 // Command code of a name (case-insensitive, with or without "CMD_"), or -1.
 int SimCommandByName(std::string_view name);
-
-// True for a date and time that exist (years 1..9999).
-bool SimIsValidTime(const SysTime& time);
-// The time `seconds` later (or earlier), day of week filled in.
-SysTime SimAddSeconds(const SysTime& time, int64_t seconds);

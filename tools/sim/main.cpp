@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     const SysTime now = unit.Clock();
     for (uint32_t i = 1; i <= smsCount; ++i)
         unit.AddStoredSms(
-            SimSampleSms(static_cast<int>(i), SimAddSeconds(now, -60 * int64_t{smsCount - i + 1})));
+            SimSampleSms(static_cast<int>(i), AddSeconds(now, -60 * int64_t{smsCount - i + 1})));
     for (const SimFault& f : faults)
         unit.AddFault(f);
 
