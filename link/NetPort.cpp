@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -16,7 +17,6 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <thread>
-#include <time.h>
 #include <unistd.h>
 
 namespace {

@@ -1,5 +1,7 @@
 #include "link/PortAccess.h"
 
+#include "link/NetPort.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
