@@ -82,7 +82,7 @@ void TFrmFindUnit::OnSearchDone(std::vector<LineCheckResult> results) {
         f.m_pBtnFindCancel->setFocus();
     } else if (found.size() > 1) {
         f.m_pLblFindState->setText("Jednotka odpovídá na více portech: vyberte port a stiskněte "
-                                   "Ok.");
+                                   "OK.");
         f.m_pLsbFindPorts->setCurrentRow(found.front());
         f.m_pLsbFindPorts->setFocus();
     } else {

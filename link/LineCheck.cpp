@@ -35,7 +35,11 @@ bool IsPermissionErrno(int err) {
 // file that is no terminal (ENOTTY) and for the rest.
 void FillFromFailure(LineCheckResult& r, const PortOpenFailure& failure) {
     const int err = failure.err;
-    if (IsGoneErrno(err)) {
+    if (IsNetworkPort(failure.device)) {
+        // A refused or failed connection is no missing device and no group to join: the open
+        // error (in the detail) says what happened.
+        r.m_verdict = LINE_OTHER;
+    } else if (IsGoneErrno(err)) {
         r.m_verdict = LINE_GONE;
     } else if (IsPermissionErrno(err)) {
         r.m_verdict = LINE_NO_PERMISSION;
@@ -48,6 +52,16 @@ void FillFromFailure(LineCheckResult& r, const PortOpenFailure& failure) {
         r.m_verdict = LINE_OTHER;
     }
 }
+
+} // namespace
+
+LineVerdict FailedOpenVerdict(const PortOpenFailure& failure) {
+    LineCheckResult r;
+    FillFromFailure(r, failure);
+    return r.m_verdict;
+}
+
+namespace {
 
 // Czech plural of "bajt".
 std::string Bytes(int n) {

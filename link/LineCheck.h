@@ -53,6 +53,11 @@ LineVerdict CheckLine(const std::string& port, LineCheckResult* result,
 // 1234) odpovídá." on success.
 std::string LineDiagnosisText(const LineCheckResult& result);
 
+// The verdict on a port whose open failed as `failure` says: a missing device, no permission,
+// held by another program, or LINE_OTHER (a file that is no terminal, any network port, the
+// rest). A refused network connection is never taken for a device's problem.
+LineVerdict FailedOpenVerdict(const PortOpenFailure& failure);
+
 // For a connect that failed with link error 2 (port not opened) or 3 (no answer): one short
 // Czech line naming the likely cause and the fix, from what the failed open found (`failure`,
 // for error 2) and the profile's `port` (for error 3); empty when nothing more can be said.

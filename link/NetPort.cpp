@@ -41,6 +41,7 @@ struct Lookup {
     std::mutex mutex;
     addrinfo* result = nullptr;
     int status = EAI_AGAIN;
+    int sysErr = 0; // errno of the resolver thread when status is EAI_SYSTEM
     int doneFd = -1;
     ~Lookup() {
         if (result)
@@ -104,9 +105,11 @@ int Resolve(const NetPortName& name, int cancelFd, int64_t deadlineMs,
         std::thread([lookup, host = name.host, service, hints] {
             addrinfo* result = nullptr;
             const int status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &result);
+            const int sysErr = errno; // this thread's: the waiting thread cannot see it
             std::lock_guard lock(lookup->mutex);
             lookup->result = result;
             lookup->status = status;
+            lookup->sysErr = sysErr;
             const uint64_t one = 1;
             [[maybe_unused]] const ssize_t n = ::write(lookup->doneFd, &one, sizeof one);
         }).detach();
@@ -124,7 +127,7 @@ int Resolve(const NetPortName& name, int cancelFd, int64_t deadlineMs,
     std::lock_guard lock(lookup->mutex);
     if (lookup->status != 0) {
         if (lookup->status == EAI_SYSTEM)
-            return Fail(errno, tk::SystemErrorText(errno), reason, err);
+            return Fail(lookup->sysErr, tk::SystemErrorText(lookup->sysErr), reason, err);
         return Fail(EHOSTUNREACH, kNetNotFoundText, reason, err);
     }
     return 0;

@@ -82,8 +82,12 @@ bool IsStale(const QWidget* frame) {
 
 void CStatusPane::OnComEvent(const CComEvent& ev) {
     switch (ev.m_nCode) {
-    case CE_ONLINE:
+    case CE_DEVID:
+        // The first identification of a session: from now on the values were read once. The
+        // port alone (CE_ONLINE) is not enough: a unit that never answered has told nothing.
         m_bRead = true;
+        break;
+    case CE_ONLINE:
         m_bSilent = false;
         if (IsStale(m_pFrm))
             ShowStale(m_pFrm, QString());

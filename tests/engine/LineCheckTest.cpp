@@ -299,6 +299,35 @@ TEST(LineCheck, APermissionProblemNamesTheGroupAndTheCommand) {
     EXPECT_TRUE(Has(text, "sudo usermod -aG dialout novak a přihlaste se znovu.")) << text;
 }
 
+// A failed open's error number names the device's problem only for a device: a network
+// connection refused by a firewall (EACCES/EPERM) or a resolver's ENOENT is no missing cable
+// and no group to join.
+TEST(LineCheck, AFailedOpenGivesADevicesVerdictOnlyForADevice) {
+    struct Row {
+        const char* device;
+        int err;
+        LineVerdict verdict;
+    };
+    const Row rows[] = {
+        {"/dev/ttyUSB0", ENOENT, LINE_GONE},
+        {"/dev/ttyUSB0", EACCES, LINE_NO_PERMISSION},
+        {"/dev/ttyUSB0", EPERM, LINE_NO_PERMISSION},
+        {"/dev/ttyUSB0", EBUSY, LINE_BUSY},
+        {"/dev/ttyUSB0", ENOTTY, LINE_OTHER},
+        {"tcp://10.0.0.7:4001", EACCES, LINE_OTHER},
+        {"rfc2217://[fd00::17]:4001", EPERM, LINE_OTHER},
+        {"tcp://site:4001", ENOENT, LINE_OTHER},
+        {"rfc2217://site:4001", EBUSY, LINE_OTHER},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.device) + " " + std::to_string(row.err));
+        PortOpenFailure failure;
+        failure.device = row.device;
+        failure.err = row.err;
+        EXPECT_EQ(FailedOpenVerdict(failure), row.verdict);
+    }
+}
+
 // After a failed connect the explanation comes from what the failed open found: the port is
 // not looked at again, so a holder that has gone meanwhile is still the one named.
 TEST(LineCheck, AFailedConnectIsExplainedFromWhatTheOpenFound) {

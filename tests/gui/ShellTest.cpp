@@ -222,7 +222,7 @@ TEST_F(GuiTest, ASavedSizeBeyondTheScreenIsReducedAndEveryPaneFitsOrScrolls) {
         SCOPED_TRACE("pane " + std::to_string(id));
         Main().ShowPane(id, id == PANE_SMSLIST ? 1 : 0);
         ProcessEvents();
-        auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(id));
+        auto* pane = static_cast<CFramePane*>(Panes().GetPane(id));
         ASSERT_NE(pane, nullptr);
         QWidget* frame = pane->Frame();
         ASSERT_TRUE(frame->isVisible());
@@ -297,7 +297,7 @@ TEST_F(GuiTest, TabFollowsTheLayoutOfEveryPane) {
     for (int id = 0; id < PANE_COUNT; ++id) {
         Main().ShowPane(id, id == PANE_SMSLIST ? 1 : 0);
         ProcessEvents();
-        QWidget* frame = dynamic_cast<CFramePane*>(Panes().GetPane(id))->Frame();
+        QWidget* frame = static_cast<CFramePane*>(Panes().GetPane(id))->Frame();
         const std::vector<QWidget*> chain = TabStops(frame);
         ASSERT_FALSE(chain.empty()) << id;
         // Walked with the key itself: a control that keeps Tab for its own parts (the

@@ -278,11 +278,11 @@ TEST_F(GuiStatusTest, OfflineValuesAreGreyedWithTheirTimeAndFieldsLookReadOnly) 
     ASSERT_TRUE(StartApp());
     SelectNode(TAB_STATE, 0);
     auto title = [this](int id) {
-        auto* pane = dynamic_cast<CFramePane*>(Panes().GetPane(id));
+        auto* pane = static_cast<CFramePane*>(Panes().GetPane(id));
         return pane->Frame()->findChild<QGroupBox*>("m_pGrbMain")->title().toStdString();
     };
     auto stale = [this](int id) {
-        return IsStale(dynamic_cast<CFramePane*>(Panes().GetPane(id))->Frame());
+        return IsStale(static_cast<CFramePane*>(Panes().GetPane(id))->Frame());
     };
     auto* name = Find<QLineEdit>("m_pTxtName");
     for (int id = PANE_DEVID; id <= PANE_TIME; ++id) {
@@ -294,6 +294,21 @@ TEST_F(GuiStatusTest, OfflineValuesAreGreyedWithTheirTimeAndFieldsLookReadOnly) 
               name->palette().color(QPalette::Active, QPalette::Window));
     EXPECT_EQ(name->palette().color(QPalette::Active, QPalette::Text),
               name->palette().color(QPalette::Disabled, QPalette::Text));
+
+    // A connect the unit never answers has read nothing: the port opened, yet no time of a
+    // read may appear.
+    Unit().SetMuted(true);
+    Device().m_Com.SetTimeoutScale(10);
+    prompts.ExpectError("Vypršel komunikační timeout.")
+        .ExpectAsk("Došlo ke komunikační chybě. Opakovat komunikaci?", PROMPT_NO);
+    Action("m_pActOnline")->trigger();
+    ASSERT_TRUE(WaitIdle(30000));
+    EXPECT_TRUE(prompts.Done());
+    EXPECT_FALSE(Device().m_Com.IsOnline());
+    for (int id = PANE_DEVID; id <= PANE_TIME; ++id)
+        EXPECT_TRUE(title(id).ends_with(" — dosud nenačteno")) << title(id);
+    Unit().SetMuted(false);
+    Device().m_Com.SetTimeoutScale(100);
 
     GoOnline();
     std::map<int, std::string> live;
