@@ -210,8 +210,9 @@ TEST_F(GuiMenusTest, F1OpensTheGuideWithItsSectionsAndPictures) {
     EXPECT_TRUE(help->isVisible());
     EXPECT_TRUE(help->windowTitle().contains(QString::fromUtf8("Nápověda")));
     const QString text = help->Browser()->toPlainText();
-    for (const char* heading : {"První připojení", "Konfigurace", "Zálohy a porovnání",
-                                "Stav jednotky", "SMS", "Přístup přes modem", "Chybová hlášení"}) {
+    for (const char* heading :
+         {"První připojení", "Konfigurace", "Zálohy a porovnání", "Stav jednotky", "SMS",
+          "Přístup přes modem", "Jednotka v síti", "Chybová hlášení"}) {
         EXPECT_TRUE(text.contains(QString::fromUtf8(heading))) << heading;
     }
     EXPECT_TRUE(text.contains(QString::fromUtf8("dialout")));
