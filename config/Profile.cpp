@@ -90,6 +90,7 @@ void CProfile::ReadOptionsFile() {
     if (tk::ReadFileContent(tk::ProgramFile(kOptionsFileName), content, 4096,
                             tk::kReadProgramFile) != 0)
         return;
+    m_otherOptions.clear();
     size_t pos = 0;
     while (pos < content.size()) {
         size_t end = content.find('\n', pos);
@@ -103,12 +104,18 @@ void CProfile::ReadOptionsFile() {
         if (eq == std::string::npos)
             continue;
         const std::string key = line.substr(0, eq);
-        // Keys this program does not know (a newer one wrote them) are left alone.
-        if (key == kReadBeforeWriteKey)
+        bool known = key == kReadBeforeWriteKey;
+        if (known)
             m_bReadBeforeWrite = line.substr(eq + 1) != "0";
-        for (int kind = 0; kind < FOLDER_KIND_COUNT; ++kind)
-            if (key == kFolderKeys[kind])
+        for (int kind = 0; kind < FOLDER_KIND_COUNT; ++kind) {
+            if (key == kFolderKeys[kind]) {
                 m_astrFolder[kind] = line.substr(eq + 1);
+                known = true;
+            }
+        }
+        // Keys this program does not know (a newer one wrote them) are kept for the next save.
+        if (!known)
+            m_otherOptions.push_back(std::move(line));
     }
 }
 
@@ -120,6 +127,8 @@ bool CProfile::WriteOptionsFile() const {
     for (int kind = 0; kind < FOLDER_KIND_COUNT; ++kind)
         if (!m_astrFolder[kind].empty())
             content += std::string(kFolderKeys[kind]) + "=" + m_astrFolder[kind] + "\n";
+    for (const std::string& line : m_otherOptions)
+        content += line + "\n";
     if (content.empty())
         return ::unlink(path.c_str()) == 0 || errno == ENOENT;
     return tk::WriteFileAtomically(path, content.data(), content.size(), 0644);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 inline constexpr int32_t CONN_LOCAL = 1;  // serial port ("lokální přístup")
 inline constexpr int32_t CONN_REMOTE = 2; // modem call ("vzdálený přístup")
@@ -152,7 +153,10 @@ private:
     static bool WritePortFile(const std::string& path);
 
     std::string m_astrFolder[FOLDER_KIND_COUNT]; // the window's own, like the sizes
-    std::string m_strLongPort;                   // the whole path while m_szPort holds kPortMarker
+    // Lines of kOptionsFileName with keys this program does not know (another version's),
+    // written back as they came so a save here does not drop what that version set.
+    std::vector<std::string> m_otherOptions;
+    std::string m_strLongPort; // the whole path while m_szPort holds kPortMarker
     int m_nScreenWidth = 1024;
     int m_nScreenHeight = 768;
     tk::FileStamp m_stamp;   // Profile.dat when this profile last read or wrote it

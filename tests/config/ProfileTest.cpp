@@ -247,6 +247,9 @@ TEST_F(ProfileTest, TheReadBeforeWriteSwitchLivesBesideTheFixedLayout) {
     WriteFileBytes(m_dir.File(kOptionsFileName), Bytes(other.begin(), other.end()));
     ASSERT_EQ(q.Load(), PROFILE_OK);
     EXPECT_FALSE(q.m_bReadBeforeWrite);
+    // Saved here, the other version's key stays for it.
+    ASSERT_EQ(q.Save(), PROFILE_OK);
+    EXPECT_EQ(ReadFileText(m_dir.File(kOptionsFileName)), "read_before_write=0\nfuture=1\n");
     // A profile of another version gives the default, whatever the file beside says.
     WriteFileBytes(File(), {2, 0, 0, 0});
     EXPECT_EQ(q.Load(), PROFILE_ERR_LOAD);
