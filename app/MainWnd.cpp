@@ -2,7 +2,7 @@
 
 #include "app/AppUI.h"
 #include "app/AppUIApp.h"
-#include "app/BlockedClose.h"
+#include "app/AppUIBlockedClose.h"
 #include "app/DlgAbout.h"
 #include "app/DlgHelp.h"
 #include "app/ShellRules.h"

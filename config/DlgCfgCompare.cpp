@@ -1,6 +1,6 @@
 #include "config/DlgCfgCompare.h"
 
-#include "app/StableLayout.h"
+#include "app/AppUIStableLayout.h"
 
 #include "ui_DlgCfgCompare.h"
 

@@ -4,7 +4,7 @@
 #include "app/Device.h"
 #include "app/PaneHost.h"
 #include "app/Prompts.h"
-#include "app/StableLayout.h"
+#include "app/AppUIStableLayout.h"
 #include "base/DataLock.h"
 #include "config/Profile.h"
 #include "connections/ComSetRules.h"

@@ -2,7 +2,7 @@
 
 #include "app/AppUITextLimit.h"
 #include "app/Prompts.h"
-#include "app/StableLayout.h"
+#include "app/AppUIStableLayout.h"
 #include "base/DataLock.h"
 
 #include <QAbstractItemView>

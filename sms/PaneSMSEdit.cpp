@@ -4,7 +4,7 @@
 #include "app/Device.h"
 #include "app/PaneHost.h"
 #include "app/Prompts.h"
-#include "app/StableLayout.h"
+#include "app/AppUIStableLayout.h"
 #include "base/Cp1250.h"
 #include "base/Texts.h"
 #include "sms/PaneSMSList.h"

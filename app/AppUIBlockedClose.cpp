@@ -1,4 +1,4 @@
-#include "app/BlockedClose.h"
+#include "app/AppUIBlockedClose.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "app/StableLayout.h"
+#include "app/AppUIStableLayout.h"
 
 #include <QAbstractButton>
 #include <QFontMetrics>
