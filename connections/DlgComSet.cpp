@@ -1,10 +1,10 @@
 #include "connections/DlgComSet.h"
 
+#include "app/AppUIStableLayout.h"
 #include "app/AppUITextLimit.h"
 #include "app/Device.h"
 #include "app/PaneHost.h"
 #include "app/Prompts.h"
-#include "app/AppUIStableLayout.h"
 #include "base/DataLock.h"
 #include "config/Profile.h"
 #include "connections/ComSetRules.h"

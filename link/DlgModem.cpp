@@ -1,8 +1,8 @@
 #include "link/DlgModem.h"
 
+#include "app/AppUIStableLayout.h"
 #include "app/AppUITextLimit.h"
 #include "app/Prompts.h"
-#include "app/AppUIStableLayout.h"
 #include "base/DataLock.h"
 
 #include <QAbstractItemView>

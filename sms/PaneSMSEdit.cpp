@@ -1,10 +1,10 @@
 #include "sms/PaneSMSEdit.h"
 
+#include "app/AppUIStableLayout.h"
 #include "app/AppUITextLimit.h"
 #include "app/Device.h"
 #include "app/PaneHost.h"
 #include "app/Prompts.h"
-#include "app/AppUIStableLayout.h"
 #include "base/Cp1250.h"
 #include "base/Texts.h"
 #include "sms/PaneSMSList.h"
